@@ -1,0 +1,53 @@
+# Wraps CMake: `make run` builds and starts the viewer, `make test` builds
+# and runs every test. Both install missing Debian packages first.
+
+BUILD_DIR ?= build
+SANITIZE_DIR ?= build-sanitize
+BENCH_DIR ?= build-bench
+FUZZ_DIR ?= build-fuzz
+JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?=
+
+
+.PHONY: all deps build run test test-sanitize bench fuzz format format-check clean
+
+all: build
+
+deps:
+	@scripts/install-deps build
+
+build: deps
+	cmake -S . -B $(BUILD_DIR) $(CMAKE_FLAGS)
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+run: build
+	$(BUILD_DIR)/src/apps/padscope/padscope
+
+test: build
+	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# The same tests under AddressSanitizer and UndefinedBehaviorSanitizer; any
+# report fails the test that caused it.
+test-sanitize: deps
+	cmake -S . -B $(SANITIZE_DIR) -DPADSCOPE_SANITIZE=ON $(CMAKE_FLAGS)
+	cmake --build $(SANITIZE_DIR) -j $(JOBS)
+	cd $(SANITIZE_DIR) && QT_QPA_PLATFORM=offscreen \
+	  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
+	  ctest --output-on-failure -j $(JOBS)
+
+bench:
+	@scripts/install-deps build bench
+	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release \
+	  -DPADSCOPE_BUILD_TESTS=OFF -DPADSCOPE_BUILD_BENCHMARKS=ON $(CMAKE_FLAGS)
+	cmake --build $(BENCH_DIR) -j $(JOBS) --target bench
+
+format:
+	find src tests bench fuzz -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+
+format-check:
+	scripts/check-format .
+
+clean:
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(BENCH_DIR) $(FUZZ_DIR)

@@ -1,0 +1,44 @@
+#include "support/test_data.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace padscope::test {
+
+std::string shared_testdata_dir() {
+  std::error_code error;
+  const fs::path dir(PADSCOPE_TESTDATA_DIR);
+  return fs::is_directory(dir, error) ? dir.string() : std::string();
+}
+
+std::string local_testdata_dir() {
+  return PADSCOPE_TEST_LOCAL_DATA_DIR;
+}
+
+std::vector<std::string> files_with_suffix(const std::string& dir,
+                                           const std::string& suffix) {
+  std::vector<std::string> files;
+  std::error_code error;
+  if (!fs::is_directory(dir, error)) return files;
+  for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+    const std::string name = entry.path().filename().string();
+    if (entry.is_regular_file() && name.size() >= suffix.size() &&
+        name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
+      files.push_back(entry.path().string());
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+}  // namespace padscope::test

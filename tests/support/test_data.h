@@ -1,0 +1,31 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace padscope::test {
+
+// The shared folder of real footprints (kicad5/, kicad6/, legacy/), or the
+// empty string when this checkout has none.
+std::string shared_testdata_dir();
+
+// Footprints committed with the tests, with their attribution beside them.
+std::string local_testdata_dir();
+
+// Files below `dir` (recursively) whose names end in `suffix`, sorted.
+std::vector<std::string> files_with_suffix(const std::string& dir,
+                                           const std::string& suffix);
+
+std::string read_file(const std::string& path);
+
+}  // namespace padscope::test
+
+// Skips the current test, visibly, when the shared test data is absent.
+#define PADSCOPE_REQUIRE_SHARED_TESTDATA()                                 \
+  do {                                                                     \
+    if (::padscope::test::shared_testdata_dir().empty())                   \
+      GTEST_SKIP() << "shared test data not found (set "                   \
+                      "PADSCOPE_TESTDATA_DIR); skipping real-file checks"; \
+  } while (false)
