@@ -13,6 +13,10 @@ struct CentringCase {
   QRect expected;
 };
 
+void PrintTo(const CentringCase& c, std::ostream* out) {
+  *out << c.screen.width() << "x" << c.screen.height();
+}
+
 class CentredGeometry : public testing::TestWithParam<CentringCase> {};
 
 TEST_P(CentredGeometry, CentresTheStartWindow) {

@@ -1,0 +1,66 @@
+#include "apps/padscope/dir_navigator.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+// Footprint files of a folder in the order of a folder obtained from a file
+// (by name, ignoring case); no folders, no hidden files.
+QStringList footprint_files(const QDir& dir, const QStringList& filters) {
+  return dir.entryList(filters, QDir::Files, QDir::NoSort);
+}
+
+}  // namespace
+
+QString DirNavigator::next() {
+  return step(1);
+}
+
+QString DirNavigator::prev() {
+  return step(-1);
+}
+
+QString DirNavigator::next_library() {
+  return step_library(1);
+}
+
+QString DirNavigator::prev_library() {
+  return step_library(-1);
+}
+
+QString DirNavigator::step(int direction) {
+  const QFileInfo current(path);
+  const QDir dir = current.dir();
+  const QStringList files = footprint_files(dir, filters);
+  const int index = files.indexOf(current.fileName());
+  QString result;
+  if (index >= 0 && !current.fileName().isEmpty()) {
+    const int count = files.size();
+    result = dir.filePath(files[(index + direction + count) % count]);
+  }
+  path = result;
+  return result;
+}
+
+QString DirNavigator::step_library(int direction) {
+  if (path.isEmpty()) return QString();
+  const QDir library = QFileInfo(path).dir();
+  QDir parent = library;
+  if (!parent.cdUp()) return QString();
+  const QStringList siblings = parent.entryList(
+      QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
+  const int index = siblings.indexOf(library.dirName());
+  if (index < 0) return QString();
+  const int count = siblings.size();
+  for (int offset = 1; offset < count; ++offset) {
+    const QDir candidate(parent.filePath(
+        siblings[(index + direction * offset + count) % count]));
+    const QStringList files = footprint_files(candidate, filters);
+    if (!files.isEmpty()) {
+      path = candidate.filePath(files.first());
+      return path;
+    }
+  }
+  return QString();
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Steps through the footprint files of the current file's folder, and
+// through the sibling folders (libraries) of that folder. The folder is
+// listed afresh at every step.
+struct DirNavigator {
+  // The file after the current one, wrapping around; empty when the current
+  // file is not listed. Becomes the current path.
+  QString next();
+  // The same for the file before the current one.
+  QString prev();
+
+  // The first footprint file of the next (previous) sibling folder that
+  // holds any, in name order ignoring case, wrapping around. Empty, and the
+  // current path unchanged, when nothing is open or no other folder
+  // qualifies; otherwise the result becomes the current path.
+  QString next_library();
+  QString prev_library();
+
+  QString path;
+  QStringList filters;
+
+private:
+  QString step(int direction);
+  QString step_library(int direction);
+};
