@@ -75,6 +75,16 @@ private:
   QPainterPath path;
 };
 
+// Turns by `angle` degrees about `position`, counter-clockwise on a screen
+// whose y axis points down.
+QTransform turned_about(const QPointF& position, double angle) {
+  QTransform transform;
+  transform.translate(position.x(), position.y());
+  transform.rotate(-angle);
+  transform.translate(-position.x(), -position.y());
+  return transform;
+}
+
 }  // namespace
 
 GraphicsTextItem::GraphicsTextItem(const QString& type, const QString& text,
@@ -112,7 +122,9 @@ QPointF GraphicsTextItem::origin(const QRectF& metrics) const {
 
 QRectF GraphicsTextItem::boundingRect() const {
   const QRectF extent = metrics();
-  return extent.translated(origin(extent));
+  // Turned with the strokes: the view culls and repaints by this rectangle.
+  return turned_about(position, angle)
+      .mapRect(extent.translated(origin(extent)));
 }
 
 void GraphicsTextItem::paint(QPainter* painter,
@@ -123,11 +135,7 @@ void GraphicsTextItem::paint(QPainter* painter,
   // Hidden texts keep their place in the scene but are not drawn.
   if (hide) return;
   painter->save();
-  QTransform transform = painter->transform();
-  transform.translate(position.x(), position.y());
-  transform.rotate(-angle);
-  transform.translate(-position.x(), -position.y());
-  painter->setTransform(transform);
+  painter->setTransform(turned_about(position, angle), true);
 
   const QPen pen(QBrush(colour, Qt::SolidPattern), thickness, Qt::SolidLine,
                  Qt::RoundCap, Qt::RoundJoin);

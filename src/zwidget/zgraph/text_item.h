@@ -29,7 +29,7 @@ public:
                    const QColor& colour);
   ~GraphicsTextItem() override;
 
-  // The unturned extent of the strokes, whether shown or hidden.
+  // The extent of the turned strokes, whether shown or hidden.
   QRectF boundingRect() const override;
   void paint(QPainter* painter, const QStyleOptionGraphicsItem* option,
              QWidget* widget) override;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QGraphicsScene>
 #include <QImage>
 #include <QPaintDevice>
 #include <QPaintEngine>
@@ -137,30 +138,30 @@ TEST(GraphicsTextItem, R1IsCentredOnItsPosition) {
   EXPECT_EQ(Qt::NoBrush, paths[0].brush);
 }
 
+// Every painted point with its round pen around it, whatever the turn.
 TEST(GraphicsTextItem, StrokesStayInsideTheBoundingRect) {
-  for (const bool italic : {false, true}) {
-    SCOPED_TRACE(italic ? "italic" : "upright");
-    Text t;
-    t.text = "REF**";
-    t.position = {3, -2};
-    t.italic = italic;
-    const double half = t.thickness / 2;
-    const QRectF inner =
-        make(t)->boundingRect().adjusted(half, half, -half, -half);
-    double left = 1e9;
-    double right = -1e9;
-    for (const Drawn& path : record(t)) {
-      for (const QPointF& p : path.points) {
-        EXPECT_GE(p.x(), inner.left() - 1e-9);
-        EXPECT_LE(p.x(), inner.right() + 1e-9);
-        EXPECT_GE(p.y(), inner.top() - 1e-9);
-        EXPECT_LE(p.y(), inner.bottom() + 1e-9);
-        left = std::min(left, p.x());
-        right = std::max(right, p.x());
+  for (const double angle : {0.0, 30.0, 90.0, 180.0, -45.0}) {
+    for (const bool italic : {false, true}) {
+      SCOPED_TRACE(testing::Message() << angle << (italic ? " italic" : ""));
+      Text t;
+      t.text = "REF**";
+      t.position = {3, -2};
+      t.angle = angle;
+      t.italic = italic;
+      const double half = t.thickness / 2;
+      const QRectF bounds = make(t)->boundingRect();
+      QRectF reached;
+      for (const Drawn& path : record(t)) {
+        for (const QPointF& p : path.points) {
+          reached |= QRectF(p.x() - half, p.y() - half, 2 * half, 2 * half);
+        }
+      }
+      EXPECT_TRUE(bounds.adjusted(-1e-9, -1e-9, 1e-9, 1e-9).contains(reached))
+          << "reached " << testing::PrintToString(reached);
+      if (angle == 0) {
+        EXPECT_EQ(bounds, reached);
       }
     }
-    EXPECT_NEAR(inner.left(), left, 1e-9);
-    EXPECT_NEAR(inner.right(), right, 1e-9);
   }
 }
 
@@ -169,7 +170,9 @@ TEST(GraphicsTextItem, TurnsCounterClockwiseAboutItsPosition) {
   upright.position = {5, 7};
   Text turned = upright;
   turned.angle = 90;
-  EXPECT_EQ(make(upright)->boundingRect(), make(turned)->boundingRect());
+  EXPECT_EQ(QRectF(4.375, 6.50125, 1.48, 1.1475),
+            make(upright)->boundingRect());
+  EXPECT_EQ(QRectF(4.50125, 6.145, 1.1475, 1.48), make(turned)->boundingRect());
 
   const auto a = record(upright);
   const auto b = record(turned);
@@ -268,6 +271,26 @@ TEST(GraphicsTextItem, PaintsTheStrokesInItsColour) {
   QImage blank(nothing.size(), nothing.format());
   blank.fill(Qt::black);
   EXPECT_EQ(blank, nothing);
+}
+
+// A view repaints only what meets an item's bounding rectangle: the far end
+// of a turned text must show when only that part is redrawn.
+TEST(GraphicsTextItem, ATurnedTextShowsWhereItsStrokesAre) {
+  QGraphicsScene scene;
+  Text t;
+  t.text = "REF**";
+  t.angle = 90;
+  scene.addItem(make(t).release());
+  QImage image(100, 60, QImage::Format_RGB32);
+  image.fill(Qt::black);
+  QPainter painter(&image);
+  scene.render(&painter, QRectF(0, 0, 100, 60), QRectF(-0.5, -1.3, 1, 0.6));
+  painter.end();
+  int inked = 0;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x)
+      inked += image.pixel(x, y) != QColor(Qt::black).rgb();
+  EXPECT_GT(inked, 100);
 }
 
 TEST(GraphicsTextItem, MissingFontResourceFailsTheConstruction) {
