@@ -1,0 +1,111 @@
+#pragma once
+
+#include <QRectF>
+
+#include <cstdint>
+#include <string>
+
+namespace hersheyfont {
+
+struct Vertex {
+  std::int16_t x;  // from the glyph's left position
+  std::int16_t y;  // upward from the baseline
+};
+
+// One polyline of a glyph. It is allocated with room for its vertices,
+// which follow the record in the same block.
+struct Stroke {
+  Stroke* next;
+  std::uint16_t vertex_count;
+
+  Vertex* vertices() { return reinterpret_cast<Vertex*>(this + 1); }
+  const Vertex* vertices() const {
+    return reinterpret_cast<const Vertex*>(this + 1);
+  }
+};
+
+struct Glyph {
+  std::uint32_t glyph_number;
+  std::uint16_t width;  // advance in font units
+  std::uint16_t stroke_count;
+  Stroke* strokes;  // owned, in file order
+};
+
+// Parses one JHF line into `glyph`, which must be zero-filled or hold the
+// strokes of an earlier parse (they are freed). Cuts the line end off
+// `line`. Returns 1 on success and 0 on failure, with errno set as the
+// C library's parsers do and a diagnostic on stderr for a bad length,
+// vertex count or left position.
+int hershey_jhf_load_glyph(Glyph& glyph, char* line);
+
+// Frees the strokes of `glyph` and leaves it with none.
+void hershey_free_strokes(Glyph& glyph);
+
+class HersheyFont {
+public:
+  // Supplies the lines of a JHF file. Not deleted through this interface.
+  class BufferAdapter {
+  public:
+    // Bytes placed in `buffer`, NUL-terminated, line end included; 0 at the
+    // end of the source.
+    virtual int read_line(char* buffer, int capacity) = 0;
+    // Throws HersheyFontException when the source cannot be read.
+    virtual void open() = 0;
+    virtual void close() = 0;
+
+  protected:
+    ~BufferAdapter() = default;
+  };
+
+  // Receives the pen moves of the strokes, in output coordinates.
+  class PainterAdapter {
+  public:
+    virtual void move_to(double x, double y) = 0;
+    virtual void line_to(double x, double y) = 0;
+    virtual void end_stroke() = 0;
+
+  protected:
+    ~PainterAdapter() = default;
+  };
+
+  static constexpr int kGlyphSlots = 256;
+  static constexpr int kFirstCode = 32;
+  static constexpr int kLineCapacity = 16384;
+
+  HersheyFont(double scale_x, double scale_y);
+  virtual ~HersheyFont();
+  HersheyFont(const HersheyFont&) = delete;
+  HersheyFont& operator=(const HersheyFont&) = delete;
+
+  // Line i of the source becomes the glyph of code 32 + i. Throws
+  // HersheyFontException: "Failed to load file:" from the source,
+  // "Invalid font" for a bad line or more lines than codes 32 to 255.
+  void load(BufferAdapter& source);
+
+  // Sends the strokes for `code`, shifted right by `x_offset` font units, to
+  // `out`; returns the glyph's advance.
+  int draw_glyph(PainterAdapter& out, int x_offset, unsigned char code) const;
+
+  // Draws the bytes of `text` from x = 0 with the baseline at y = 0, y
+  // pointing down. An italic text leans right by 1/8 of the height.
+  void draw_text(PainterAdapter& out, const std::string& text,
+                 bool italic = false) const;
+
+  // The extent of the strokes `draw_text` would send, grown by half the
+  // thickness on every side.
+  QRectF bounding_rect(double thickness, const std::string& text,
+                       bool italic = false) const;
+
+  // The glyph for `code`; an empty one before `load`.
+  const Glyph& glyph(unsigned char code) const;
+
+private:
+  void release();
+
+  Glyph* glyphs;
+  double unit;
+  double scale_x;
+  double scale_y;
+};
+
+}  // namespace hersheyfont
