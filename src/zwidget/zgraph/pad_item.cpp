@@ -8,6 +8,13 @@ namespace {
 // The label is a 1-point font drawn at this scale: one size for every pad.
 constexpr double kLabelScale = 0.3;
 
+// Qt flattens curves in the path's own coordinates and, below one unit,
+// measures flatness in absolute terms: a circle of a millimetre became
+// about a thousand segments on every paint. Outlines are kept this many
+// times larger and drawn scaled back, which flattens them to the usual
+// fraction of a pixel; a power of two keeps the scaling exact.
+constexpr double kOutlineScale = 1024;
+
 // Half-circle ends across the shorter side: Qt clamps each radius to half
 // the side it rounds, which also makes a square a circle.
 void add_obround(QPainterPath& path, const QRectF& rect) {
@@ -97,13 +104,17 @@ GraphicsPadItem::GraphicsPadItem(const QString& number, const QString& type,
   label_rect_ =
       QRectF(pad.topLeft() / kLabelScale, pad.bottomRight() / kLabelScale);
 
-  outline_ = outline_of(shape_, pad, rect_delta_);
+  const QTransform enlarge =
+      QTransform::fromScale(kOutlineScale, kOutlineScale);
+  outline_ =
+      outline_of(shape_, enlarge.mapRect(pad), rect_delta_ * kOutlineScale);
   // The hole lies inside the outline; the odd-even fill leaves it empty.
   if (outline_ && has_hole(type_)) {
+    const QRectF drill = enlarge.mapRect(drill_rect());
     if (oval_drill_)
-      add_obround(*outline_, drill_rect());
+      add_obround(*outline_, drill);
     else
-      outline_->addEllipse(drill_rect());
+      outline_->addEllipse(drill);
   }
 }
 
@@ -131,13 +142,16 @@ void GraphicsPadItem::paint(QPainter* painter,
                             QWidget* /*widget*/) {
   if (!outline_) return;
   painter->save();
-  if (!rotation_.isIdentity()) painter->setTransform(rotation_, true);
+  const QTransform turned = rotation_ * painter->transform();
+  painter->setTransform(
+      QTransform::fromScale(1 / kOutlineScale, 1 / kOutlineScale) * turned);
   painter->setPen(pen_);
   painter->setBrush(brush_);
   painter->drawPath(*outline_);
   if (has_label(type_) && !number_.isEmpty()) {
+    painter->setTransform(QTransform::fromScale(kLabelScale, kLabelScale) *
+                          turned);
     painter->setPen(QColor(Qt::white));
-    painter->scale(kLabelScale, kLabelScale);
     painter->setFont(label_font_);
     painter->drawText(label_rect_, Qt::AlignHCenter | Qt::AlignVCenter,
                       number_);
