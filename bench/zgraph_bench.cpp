@@ -1,0 +1,126 @@
+#include "zwidget/zgraph/line_item.h"
+#include "zwidget/zgraph/pad_item.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QGraphicsScene>
+#include <QImage>
+#include <QPainter>
+#include <QStyleOptionGraphicsItem>
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+using zwidget::zgraph::GraphicsLineItem;
+using zwidget::zgraph::GraphicsPadItem;
+
+constexpr int kItems = 1000;
+constexpr int kPixels = 1000;
+// The items fill a 40 x 40 mm footprint, fitted into the image.
+constexpr double kSide = 40;
+
+QTransform fit_transform() {
+  QTransform t;
+  t.scale(kPixels / kSide, kPixels / kSide);
+  return t;
+}
+
+// Mixed shapes and types on a 32 x 32 grid, every third pad turned.
+std::vector<std::unique_ptr<QGraphicsItem>> make_pads(bool numbered) {
+  const char* shapes[] = {"circle", "rect", "oval", "trapezoid"};
+  const char* types[] = {"thru_hole", "smd", "smd", "np_thru_hole", "connect"};
+  const QColor colours[] = {
+      {194, 194, 0}, {132, 0, 0}, {132, 0, 0}, {194, 194, 0}, {132, 0, 0}};
+  std::vector<std::unique_ptr<QGraphicsItem>> pads;
+  for (int i = 0; i < kItems; ++i) {
+    const int type = i % 5;
+    const QPointF position(0.625 + 1.25 * (i % 32), 0.625 + 1.25 * (i / 32));
+    pads.push_back(std::make_unique<GraphicsPadItem>(
+        numbered ? QString::number(i + 1) : QString(), types[type],
+        shapes[i % 4], QSizeF(1.0, 0.6), position, i % 3 == 0 ? 90.0 : 0.0,
+        QSizeF(0, 0.2), i % 8 == 2, QPointF(0, 0),
+        type == 1 || type == 2 ? QSizeF(0, 0) : QSizeF(0.3, 0.3),
+        colours[type]));
+  }
+  return pads;
+}
+
+// Silkscreen-like lines of 0.12 mm across the footprint.
+std::vector<std::unique_ptr<QGraphicsItem>> make_lines() {
+  const QPen pen(QBrush(QColor(0, 132, 132)), 0.12, Qt::SolidLine, Qt::RoundCap,
+                 Qt::BevelJoin);
+  std::vector<std::unique_ptr<QGraphicsItem>> lines;
+  for (int i = 0; i < kItems; ++i) {
+    const double x = (i * 37 % 400) / 10.0;
+    const double y = (i * 53 % 400) / 10.0;
+    const double length = 1 + i % 7;
+    const QLineF line = i % 2 ? QLineF(x, y, x + length, y)
+                              : QLineF(x, y, x + length / 2, y + length / 2);
+    lines.push_back(std::make_unique<GraphicsLineItem>(line, pen));
+  }
+  return lines;
+}
+
+// Paints every item into a fresh image as the view does: antialiased, the
+// world transform set per item.
+void paint_items(benchmark::State& state,
+                 const std::vector<std::unique_ptr<QGraphicsItem>>& items) {
+  QImage image(kPixels, kPixels, QImage::Format_ARGB32_Premultiplied);
+  const QTransform transform = fit_transform();
+  QStyleOptionGraphicsItem option;
+  for (auto _ : state) {
+    image.fill(Qt::black);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    for (const auto& item : items) {
+      painter.save();
+      painter.setWorldTransform(transform);
+      item->paint(&painter, &option, nullptr);
+      painter.restore();
+    }
+  }
+  benchmark::DoNotOptimize(image.constBits());
+  state.counters["per_item"] =
+      benchmark::Counter(static_cast<double>(items.size()),
+                         benchmark::Counter::kIsIterationInvariantRate |
+                             benchmark::Counter::kInvert);
+}
+
+void BM_PaintPads(benchmark::State& state) {
+  paint_items(state, make_pads(true));
+}
+BENCHMARK(BM_PaintPads)->Unit(benchmark::kMillisecond);
+
+void BM_PaintPadsWithoutNumbers(benchmark::State& state) {
+  paint_items(state, make_pads(false));
+}
+BENCHMARK(BM_PaintPadsWithoutNumbers)->Unit(benchmark::kMillisecond);
+
+void BM_PaintLines(benchmark::State& state) {
+  paint_items(state, make_lines());
+}
+BENCHMARK(BM_PaintLines)->Unit(benchmark::kMillisecond);
+
+// The 2,000 items through QGraphicsScene::render, as a full repaint.
+void BM_RenderScene(benchmark::State& state) {
+  QGraphicsScene scene;
+  for (auto& item : make_pads(true)) scene.addItem(item.release());
+  for (auto& item : make_lines()) scene.addItem(item.release());
+  QImage image(kPixels, kPixels, QImage::Format_ARGB32_Premultiplied);
+  for (auto _ : state) {
+    image.fill(Qt::black);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    scene.render(&painter, QRectF(0, 0, kPixels, kPixels),
+                 QRectF(0, 0, kSide, kSide));
+  }
+  benchmark::DoNotOptimize(image.constBits());
+  state.counters["per_item"] = benchmark::Counter(
+      2.0 * kItems, benchmark::Counter::kIsIterationInvariantRate |
+                        benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_RenderScene)->Unit(benchmark::kMillisecond);
+
+}  // namespace

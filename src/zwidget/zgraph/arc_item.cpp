@@ -1,0 +1,60 @@
+#include "zwidget/zgraph/arc_item.h"
+
+#include <QPainter>
+
+#include <cmath>
+#include <limits>
+
+namespace zwidget::zaux {
+namespace {
+
+// Converting a double that does not fit an int is undefined, and both a
+// zero-length arc (whose start angle comes out NaN) and any angle a file
+// holds arrive here: NaN becomes 0, anything else is clamped.
+int to_sixteenths(double degrees) {
+  const double sixteenths = degrees * 16;
+  constexpr int kMax = std::numeric_limits<int>::max();
+  constexpr int kMin = std::numeric_limits<int>::min();
+  if (std::isnan(sixteenths)) return 0;
+  if (sixteenths >= static_cast<double>(kMax)) return kMax;
+  if (sixteenths <= static_cast<double>(kMin)) return kMin;
+  return static_cast<int>(sixteenths);
+}
+
+}  // namespace
+
+ZGraphicsArcItem::ZGraphicsArcItem(const QRectF& rect, double start_degrees,
+                                   double span_degrees)
+    : QGraphicsEllipseItem(rect) {
+  setStartAngle(to_sixteenths(start_degrees));
+  setSpanAngle(to_sixteenths(span_degrees));
+}
+
+ZGraphicsArcItem::~ZGraphicsArcItem() = default;
+
+void ZGraphicsArcItem::paint(QPainter* painter,
+                             const QStyleOptionGraphicsItem* /*option*/,
+                             QWidget* /*widget*/) {
+  painter->save();
+  painter->setPen(pen());
+  painter->setBrush(brush());
+  painter->drawArc(rect(), startAngle(), spanAngle());
+  painter->restore();
+}
+
+}  // namespace zwidget::zaux
+
+namespace zwidget::zgraph {
+
+GraphicsArcItem::GraphicsArcItem(const QPointF& centre, const double& radius,
+                                 double start_degrees, double span_degrees,
+                                 const QPen& pen)
+    : ZGraphicsArcItem(QRectF(centre.x() - radius, centre.y() - radius,
+                              2 * radius, 2 * radius),
+                       start_degrees, span_degrees) {
+  setPen(pen);
+}
+
+GraphicsArcItem::~GraphicsArcItem() = default;
+
+}  // namespace zwidget::zgraph

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "zwidget/zgraph/graph_base.h"
+
+#include <QGraphicsEllipseItem>
+
+namespace zwidget::zaux {
+
+// An ellipse item that draws only its arc: no chord, radii or fill.
+class ZGraphicsArcItem : public QGraphicsEllipseItem {
+public:
+  // Angles in degrees, Qt's orientation; stored in whole sixteenths,
+  // truncated toward zero.
+  ZGraphicsArcItem(const QRectF& rect, double start_degrees,
+                   double span_degrees);
+  ~ZGraphicsArcItem() override;
+
+  void paint(QPainter* painter, const QStyleOptionGraphicsItem* option,
+             QWidget* widget) override;
+};
+
+}  // namespace zwidget::zaux
+
+namespace zwidget::zgraph {
+
+// An arc of the circle around `centre`.
+class GraphicsArcItem : public zaux::ZGraphicsArcItem, public GraphBase {
+public:
+  GraphicsArcItem(const QPointF& centre, const double& radius,
+                  double start_degrees, double span_degrees, const QPen& pen);
+  ~GraphicsArcItem() override;
+};
+
+}  // namespace zwidget::zgraph

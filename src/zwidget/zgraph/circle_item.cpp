@@ -1,0 +1,14 @@
+#include "zwidget/zgraph/circle_item.h"
+
+namespace zwidget::zgraph {
+
+GraphicsCircleItem::GraphicsCircleItem(const QPointF& centre,
+                                       const double& radius, const QPen& pen)
+    : QGraphicsEllipseItem(centre.x() - radius, centre.y() - radius, 2 * radius,
+                           2 * radius) {
+  setPen(pen);
+}
+
+GraphicsCircleItem::~GraphicsCircleItem() = default;
+
+}  // namespace zwidget::zgraph

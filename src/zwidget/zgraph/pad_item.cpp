@@ -1,0 +1,162 @@
+#include "zwidget/zgraph/pad_item.h"
+
+#include <QPainter>
+
+namespace zwidget::zgraph {
+namespace {
+
+// The label is a 1-point font drawn at this scale: one size for every pad.
+constexpr double kLabelScale = 0.3;
+
+// Qt flattens curves in the path's own coordinates and, below one unit,
+// measures flatness in absolute terms: a circle of a millimetre became
+// about a thousand segments on every paint. Outlines are kept this many
+// times larger and drawn scaled back, which flattens them to the usual
+// fraction of a pixel; a power of two keeps the scaling exact.
+constexpr double kOutlineScale = 1024;
+
+// Half-circle ends across the shorter side: Qt clamps each radius to half
+// the side it rounds, which also makes a square a circle.
+void add_obround(QPainterPath& path, const QRectF& rect) {
+  path.addRoundedRect(rect, rect.height() / 2, rect.width() / 2,
+                      Qt::AbsoluteSize);
+}
+
+// A positive dh shortens the top edge by dh, a negative one the bottom edge;
+// a positive dw shortens the right edge, a negative one the left edge.
+void add_trapezoid(QPainterPath& path, const QRectF& pad,
+                   const QSizeF& rect_delta) {
+  const double dw = rect_delta.width();
+  const double dh = rect_delta.height();
+  double top = 0, bottom = 0, left = 0, right = 0;
+  if (dh > 0)
+    top = dh / 2;
+  else
+    bottom = -dh / 2;
+  if (dw > 0)
+    right = dw / 2;
+  else
+    left = -dw / 2;
+  path.moveTo(pad.left() + top, pad.top() + left);
+  path.lineTo(pad.left() + bottom, pad.bottom() - left);
+  path.lineTo(pad.right() - bottom, pad.bottom() - right);
+  path.lineTo(pad.right() - top, pad.top() + right);
+}
+
+// Every pad shape is built here: the outline of `shape` on the pad
+// rectangle, or nothing for a shape this item does not draw.
+std::optional<QPainterPath> outline_of(const QString& shape, const QRectF& pad,
+                                       const QSizeF& rect_delta) {
+  QPainterPath path;
+  if (shape == QLatin1String("circle"))
+    path.addEllipse(pad);
+  else if (shape == QLatin1String("rect"))
+    path.addRect(pad);
+  else if (shape == QLatin1String("oval"))
+    add_obround(path, pad);
+  else if (shape == QLatin1String("trapezoid"))
+    add_trapezoid(path, pad, rect_delta);
+  else
+    return std::nullopt;
+  return path;
+}
+
+bool has_hole(const QString& type) {
+  return type != QLatin1String("smd") && type != QLatin1String("connect");
+}
+
+bool has_label(const QString& type) {
+  return type != QLatin1String("connect");
+}
+
+}  // namespace
+
+GraphicsPadItem::GraphicsPadItem(const QString& number, const QString& type,
+                                 const QString& shape, const QSizeF& size,
+                                 const QPointF& position, const double& angle,
+                                 const QSizeF& rect_delta, bool oval_drill,
+                                 const QPointF& drill_offset,
+                                 const QSizeF& drill_size, const QColor& colour)
+    : number_(number),
+      type_(type),
+      shape_(shape),
+      size_(size),
+      position_(position),
+      angle_(angle),
+      rect_delta_(rect_delta),
+      oval_drill_(oval_drill),
+      drill_offset_(drill_offset),
+      drill_size_(drill_size),
+      brush_(colour, Qt::SolidPattern),
+      label_font_(QStringLiteral("Arial"), 1) {
+  pen_.setColor(colour);
+  pen_.setWidth(0);
+  pen_.setCapStyle(Qt::RoundCap);
+
+  if (angle_ != 0) {
+    rotation_.translate(position_.x(), position_.y());
+    rotation_.rotate(-angle_);
+    rotation_.translate(-position_.x(), -position_.y());
+  }
+
+  const QRectF pad = pad_rect();
+  bounds_ = rotation_.mapRect(pad);
+  label_rect_ =
+      QRectF(pad.topLeft() / kLabelScale, pad.bottomRight() / kLabelScale);
+
+  const QTransform enlarge =
+      QTransform::fromScale(kOutlineScale, kOutlineScale);
+  outline_ =
+      outline_of(shape_, enlarge.mapRect(pad), rect_delta_ * kOutlineScale);
+  // The hole lies inside the outline; the odd-even fill leaves it empty.
+  if (outline_ && has_hole(type_)) {
+    const QRectF drill = enlarge.mapRect(drill_rect());
+    if (oval_drill_)
+      add_obround(*outline_, drill);
+    else
+      outline_->addEllipse(drill);
+  }
+}
+
+GraphicsPadItem::~GraphicsPadItem() = default;
+
+QRectF GraphicsPadItem::pad_rect() const {
+  return QRectF(position_.x() - size_.width() / 2,
+                position_.y() - size_.height() / 2, size_.width(),
+                size_.height());
+}
+
+QRectF GraphicsPadItem::drill_rect() const {
+  const QPointF centre = position_ - drill_offset_;
+  return QRectF(centre.x() - drill_size_.width() / 2,
+                centre.y() - drill_size_.height() / 2, drill_size_.width(),
+                drill_size_.height());
+}
+
+QRectF GraphicsPadItem::boundingRect() const {
+  return bounds_;
+}
+
+void GraphicsPadItem::paint(QPainter* painter,
+                            const QStyleOptionGraphicsItem* /*option*/,
+                            QWidget* /*widget*/) {
+  if (!outline_) return;
+  painter->save();
+  const QTransform turned = rotation_ * painter->transform();
+  painter->setTransform(
+      QTransform::fromScale(1 / kOutlineScale, 1 / kOutlineScale) * turned);
+  painter->setPen(pen_);
+  painter->setBrush(brush_);
+  painter->drawPath(*outline_);
+  if (has_label(type_) && !number_.isEmpty()) {
+    painter->setTransform(QTransform::fromScale(kLabelScale, kLabelScale) *
+                          turned);
+    painter->setPen(QColor(Qt::white));
+    painter->setFont(label_font_);
+    painter->drawText(label_rect_, Qt::AlignHCenter | Qt::AlignVCenter,
+                      number_);
+  }
+  painter->restore();
+}
+
+}  // namespace zwidget::zgraph

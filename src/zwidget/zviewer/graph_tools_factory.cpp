@@ -1,0 +1,82 @@
+#include "zwidget/zviewer/graph_tools_factory.h"
+
+#include <QBrush>
+
+#include <algorithm>
+
+namespace zwidget::zcvpcb {
+namespace {
+
+// The answer for every name outside the table.
+const QColor kUnknownColour(Qt::black);
+
+unsigned char fold(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  return (u >= 'A' && u <= 'Z') ? static_cast<unsigned char>(u - 'A' + 'a') : u;
+}
+
+}  // namespace
+
+bool ZGraphToolsFactory::CaseInsensitiveLess::operator()(
+    const std::string& a, const std::string& b) const {
+  return std::lexicographical_compare(
+      a.begin(), a.end(), b.begin(), b.end(),
+      [](char x, char y) { return fold(x) < fold(y); });
+}
+
+ZGraphToolsFactory::ZGraphToolsFactory() {
+  // Layer names of .kicad_mod files, two legacy layer numbers and the pad
+  // types; "F.Silks" also answers the format's F.SilkS.
+  const struct {
+    const char* name;
+    int red, green, blue;
+  } table[] = {
+      {"F.Cu", 132, 0, 0},
+      {"B.Cu", 0, 132, 0},
+      {"F.Adhes", 132, 0, 132},
+      {"B.Adhes", 0, 0, 132},
+      {"F.Paste", 132, 0, 0},
+      {"B.Paste", 0, 194, 194},
+      {"F.Silks", 0, 132, 132},
+      {"21", 0, 132, 132},
+      {"B.Silks", 132, 0, 132},
+      {"25", 132, 0, 132},
+      {"F.Mask", 132, 0, 132},
+      {"B.Mask", 132, 132, 0},
+      {"Dwgs.User", 194, 194, 194},
+      {"Cmts.User", 0, 0, 132},
+      {"Eco1.User", 0, 132, 0},
+      {"Eco2.User", 194, 194, 0},
+      {"Edge.Cuts", 194, 194, 0},
+      {"Margin", 194, 0, 194},
+      {"F.CrtYd", 132, 132, 132},
+      {"B.CrtYd", 194, 194, 0},
+      {"F.Fab", 194, 194, 0},
+      {"B.Fab", 132, 0, 0},
+      {"system.pad.thru_hole", 194, 194, 0},
+      {"system.pad.smd", 132, 0, 0},
+      {"system.pad.connect", 132, 0, 0},
+      {"system.pad.np_thru_hole", 194, 194, 0},
+  };
+  for (const auto& row : table)
+    colours.emplace(row.name, QColor(row.red, row.green, row.blue));
+}
+
+ZGraphToolsFactory::~ZGraphToolsFactory() = default;
+
+QColor ZGraphToolsFactory::colour(const std::string& name) const {
+  const auto found = colours.find(name);
+  return found == colours.end() ? kUnknownColour : found->second;
+}
+
+QColor ZGraphToolsFactory::colour(const std::string& prefix,
+                                  const std::string& name) const {
+  return colour(prefix + name);
+}
+
+QPen ZGraphToolsFactory::pen(const std::string& layer, double width) const {
+  const QBrush brush(colour(layer), Qt::SolidPattern);
+  return QPen(brush, width, Qt::SolidLine, Qt::RoundCap, Qt::BevelJoin);
+}
+
+}  // namespace zwidget::zcvpcb

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QColor>
+#include <QPen>
+
+#include <map>
+#include <string>
+
+namespace zwidget::zcvpcb {
+
+// The fixed table from layer names to colours, looked up without regard to
+// ASCII letter case, and the pen outline elements are drawn with.
+class ZGraphToolsFactory {
+public:
+  ZGraphToolsFactory();
+  virtual ~ZGraphToolsFactory();
+
+  // Black for any name not in the table, the empty name included.
+  QColor colour(const std::string& name) const;
+  // The colour of `prefix + name`, as for pads: "system.pad." and the type.
+  QColor colour(const std::string& prefix, const std::string& name) const;
+  // The layer pen: the layer's colour, `width` in scene units (0 is Qt's
+  // cosmetic one-pixel pen), solid, round caps, bevel joins.
+  QPen pen(const std::string& layer, double width) const;
+
+private:
+  // Orders byte by byte with A to Z folded to lower case.
+  struct CaseInsensitiveLess {
+    bool operator()(const std::string& a, const std::string& b) const;
+  };
+
+  std::map<std::string, QColor, CaseInsensitiveLess> colours;
+};
+
+}  // namespace zwidget::zcvpcb
