@@ -4,6 +4,7 @@
 #include "zcore/sexpr_reader.h"
 
 #include <ios>
+#include <iterator>
 #include <stdexcept>
 
 namespace zcore {
@@ -29,12 +30,15 @@ private:
   std::istream& stream;
 };
 
+// The tokenizer's working buffer held 65534 bytes and the terminating NUL.
 constexpr std::size_t kMaxFieldSize = 65534;
 
-void append(std::string& value, char c) {
-  if (value.size() >= kMaxFieldSize)
-    throw ModelException("Buffer is too small");
-  value.push_back(c);
+void check_size(std::size_t size) {
+  if (size > kMaxFieldSize) throw ModelException("Buffer is too small");
+}
+
+bool ends_plain_field(char c) {
+  return is_blank(c) || c == '\0' || c == '#' || c == '"' || c == '\\';
 }
 
 const char* const kUnclosedQuote =
@@ -44,10 +48,14 @@ const char* const kUnclosedQuote =
 
 void LegacyStringModel::load(StreamModelAdapterBase& in) {
   std::string line;
+  std::vector<std::string> values;
   while (in.getline(line)) {
-    std::vector<std::string> values;
+    values.clear();
     tokenize_line(line.c_str(), values);
-    if (!values.empty()) records_.push_back(std::move(values));
+    // An exact copy: the scratch list's capacity would stay in every record.
+    if (!values.empty())
+      records_.emplace_back(std::make_move_iterator(values.begin()),
+                            std::make_move_iterator(values.end()));
   }
 }
 
@@ -83,46 +91,37 @@ std::vector<record> LegacyStringModel::module_records(
 }
 
 void tokenize_line(const char* line, std::vector<std::string>& values) {
-  enum { between, plain, quoted } state = between;
-  std::string value;
-  for (const char* p = line;; ++p) {
-    const char c = *p;
-    if (state == quoted) {
-      // A `#` inside quotes is text: real libraries name nets "LCAS#2_1".
-      if (c == '\0') throw ModelException(kUnclosedQuote);
-      if (c == '"') {
-        values.push_back(std::move(value));
-        value.clear();
-        state = between;
-      } else if (c == '\\') {
-        const char next = *++p;
-        if (next != '"' && next != '\\')
-          throw ModelException("Unexpected control symbol.");
-        append(value, next);
-      } else {
-        append(value, c);
-      }
-    } else if (c == '\0' || c == '#') {
-      if (state == plain) values.push_back(std::move(value));
-      return;
-    } else if (c == '"') {
-      if (state == plain) {
-        values.push_back(std::move(value));
-        value.clear();
-      }
-      state = quoted;
-    } else if (c == '\\') {
-      throw ModelException(state == plain ? "Bad symbol" : "Unexpected symbol");
-    } else if (is_blank(c)) {
-      if (state == plain) {
-        values.push_back(std::move(value));
-        value.clear();
-        state = between;
-      }
-    } else {
-      append(value, c);
-      state = plain;
+  const char* p = line;
+  for (;;) {
+    while (is_blank(*p)) ++p;
+    if (*p == '\0' || *p == '#') return;
+    if (*p == '\\') throw ModelException("Unexpected symbol");
+    if (*p != '"') {
+      const char* const start = p;
+      while (!ends_plain_field(*p)) ++p;
+      check_size(static_cast<std::size_t>(p - start));
+      if (*p == '\\') throw ModelException("Bad symbol");
+      values.emplace_back(start, p);
+      // A quote right after a plain field starts the next field.
+      if (*p != '"') continue;
     }
+    std::string value;
+    for (++p;;) {
+      const char* const start = p;
+      while (*p != '"' && *p != '\\' && *p != '\0') ++p;
+      // A `#` inside quotes is text: real libraries name nets "LCAS#2_1".
+      check_size(value.size() + static_cast<std::size_t>(p - start));
+      value.append(start, p);
+      if (*p == '\0') throw ModelException(kUnclosedQuote);
+      if (*p == '"') break;
+      ++p;
+      if (*p != '"' && *p != '\\')
+        throw ModelException("Unexpected control symbol.");
+      check_size(value.size() + 1);
+      value.push_back(*p++);
+    }
+    values.push_back(std::move(value));
+    ++p;
   }
 }
 
