@@ -105,13 +105,6 @@ TEST(RealFiles, KicadAccessorsMatchTheFiles) {
   EXPECT_DOUBLE_EQ(value.at().pos.x, -0.03);
   EXPECT_DOUBLE_EQ(value.font().size.x, 0.2);
   EXPECT_DOUBLE_EQ(value.font().thickness, 0.05);
-
-  S_Model shunt("module_parser");
-  load_file(shunt, shared_testdata_dir() + "/kicad5/SHUNT_THT.kicad_mod");
-  const nodeview through(shunt.root()->find("pad"));
-  EXPECT_EQ(through.first_text(), "2");
-  EXPECT_DOUBLE_EQ(through.drill_size().x, 1.50114);
-  EXPECT_DOUBLE_EQ(nodeview(shunt.root()).autoplace_cost180(), 10);
 }
 
 TEST(RealFiles, CommittedKicadModReadsAndSurvivesEveryCut) {
