@@ -3,6 +3,7 @@
 #include "zcore/model_exception.h"
 
 #include <ios>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,14 @@ namespace {
 // The elements read so far of one list; frees them if reading fails.
 struct pending_nodes {
   std::vector<basenode*> nodes;
+
+  // A place for the next node, made before the node so that a failing
+  // allocation cannot lose it.
+  basenode*& add_slot() {
+    if (nodes.empty()) nodes.reserve(4);
+    nodes.push_back(nullptr);
+    return nodes.back();
+  }
 
   ~pending_nodes() {
     for (basenode* node : nodes) delete node;
@@ -84,13 +93,14 @@ basenode* read_sexpr(StreamModelAdapterBase& in, std::size_t depth) {
       // A nested list ends a pending atom, so `b(c d)e` gives b, c, e.
       state = between;
       if (!list) continue;
+      std::unique_ptr<basenode> owned(list);
       if (has_head) {
-        rest.nodes.push_back(list);
+        basenode*& slot = rest.add_slot();
+        slot = owned.release();
       } else {
         has_head = true;
         head_has_elements = !list->children.empty();
         head = std::move(list->name);
-        delete list;
       }
     } else if (b == ')') {
       if (!has_head) return nullptr;
@@ -103,10 +113,9 @@ basenode* read_sexpr(StreamModelAdapterBase& in, std::size_t depth) {
       atom->push_back(b);
     } else {
       if (has_head) {
-        if (rest.nodes.empty()) rest.nodes.reserve(4);
-        rest.nodes.push_back(nullptr);
-        rest.nodes.back() = new basenode(std::string());
-        atom = &rest.nodes.back()->name;
+        basenode*& slot = rest.add_slot();
+        slot = new basenode(std::string());
+        atom = &slot->name;
       } else {
         has_head = true;
         atom = &head;
