@@ -5,6 +5,8 @@ BUILD_DIR ?= build
 SANITIZE_DIR ?= build-sanitize
 BENCH_DIR ?= build-bench
 FUZZ_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS ?= fuzz_sexpr fuzz_legacy
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
@@ -42,6 +44,20 @@ bench:
 	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release \
 	  -DPADSCOPE_BUILD_TESTS=OFF -DPADSCOPE_BUILD_BENCHMARKS=ON $(CMAKE_FLAGS)
 	cmake --build $(BENCH_DIR) -j $(JOBS) --target bench
+
+# Each libFuzzer target for FUZZ_SECONDS from its committed corpus; new
+# inputs and crashers go to fuzz/findings/<target>/, which git ignores.
+fuzz:
+	@scripts/install-deps build fuzz
+	CC=clang-14 CXX=clang++-14 cmake -S . -B $(FUZZ_DIR) -DPADSCOPE_FUZZ=ON \
+	  -DPADSCOPE_BUILD_TESTS=OFF $(CMAKE_FLAGS)
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target $(FUZZ_TARGETS)
+	for target in $(FUZZ_TARGETS); do \
+	  mkdir -p fuzz/findings/$$target/corpus && \
+	  $(FUZZ_DIR)/fuzz/$$target -max_total_time=$(FUZZ_SECONDS) -timeout=10 \
+	    -max_len=16384 -artifact_prefix=fuzz/findings/$$target/ \
+	    fuzz/findings/$$target/corpus fuzz/corpus/$$target || exit 1; \
+	done
 
 format:
 	find src tests bench fuzz -name '*.cpp' -o -name '*.h' | xargs clang-format -i

@@ -1,0 +1,161 @@
+#include "zcore/legacy_model.h"
+
+#include "zcore/model_exception.h"
+#include "zcore/sexpr_reader.h"
+
+#include <ios>
+#include <iterator>
+#include <stdexcept>
+
+namespace zcore {
+
+namespace {
+
+// Line input over a std::istream for the legacy reader.
+class StreamAdapter : public StreamModelAdapterBase {
+public:
+  explicit StreamAdapter(std::istream& stream) : stream(stream) {}
+
+  bool getline(std::string& line) override {
+    if (stream.eof()) return false;
+    std::getline(stream, line, stream.widen('\n'));
+    if (stream.good() || stream.eof()) return true;
+    throw std::ios_base::failure("Failed to read stream.",
+                                 std::io_errc::stream);
+  }
+  int get() override { throw std::runtime_error("Do not need"); }
+  bool good() override { return stream.good(); }
+
+private:
+  std::istream& stream;
+};
+
+// The tokenizer's working buffer held 65534 bytes and the terminating NUL.
+constexpr std::size_t kMaxFieldSize = 65534;
+
+void check_size(std::size_t size) {
+  if (size > kMaxFieldSize) throw ModelException("Buffer is too small");
+}
+
+bool ends_plain_field(char c) {
+  return is_blank(c) || c == '\0' || c == '#' || c == '"' || c == '\\';
+}
+
+const char* const kUnclosedQuote =
+    "Unexpected symbol. Closing quota is not found.";
+
+}  // namespace
+
+void LegacyStringModel::load(StreamModelAdapterBase& in) {
+  std::string line;
+  std::vector<std::string> values;
+  while (in.getline(line)) {
+    values.clear();
+    tokenize_line(line.c_str(), values);
+    // An exact copy: the scratch list's capacity would stay in every record.
+    if (!values.empty())
+      records_.emplace_back(std::make_move_iterator(values.begin()),
+                            std::make_move_iterator(values.end()));
+  }
+}
+
+void LegacyStringModel::load(std::istream& in) {
+  StreamAdapter adapter(in);
+  load(adapter);
+}
+
+std::vector<legacy_module> LegacyStringModel::modules() const {
+  std::vector<legacy_module> result;
+  bool open = false;
+  for (std::size_t i = 0; i < records_.size(); ++i) {
+    const std::string& tag = records_[i][0];
+    if (tag == "$MODULE") {
+      if (open) result.back().last = i - 1;
+      result.push_back({records_[i].size() > 1 ? records_[i][1] : "", i, i});
+      open = true;
+    } else if (tag == "$EndMODULE" && open) {
+      result.back().last = i;
+      open = false;
+    }
+  }
+  if (open) result.back().last = records_.size() - 1;
+  if (result.empty() && !records_.empty())
+    result.push_back({"", 0, records_.size() - 1});
+  return result;
+}
+
+std::vector<record> LegacyStringModel::module_records(
+    const legacy_module& module) const {
+  if (module.first > module.last || module.last >= records_.size()) return {};
+  return {records_.begin() + module.first, records_.begin() + module.last + 1};
+}
+
+void tokenize_line(const char* line, std::vector<std::string>& values) {
+  const char* p = line;
+  for (;;) {
+    while (is_blank(*p)) ++p;
+    if (*p == '\0' || *p == '#') return;
+    if (*p == '\\') throw ModelException("Unexpected symbol");
+    if (*p != '"') {
+      const char* const start = p;
+      while (!ends_plain_field(*p)) ++p;
+      check_size(static_cast<std::size_t>(p - start));
+      if (*p == '\\') throw ModelException("Bad symbol");
+      values.emplace_back(start, p);
+      // A quote right after a plain field starts the next field.
+      if (*p != '"') continue;
+    }
+    std::string value;
+    for (++p;;) {
+      const char* const start = p;
+      while (*p != '"' && *p != '\\' && *p != '\0') ++p;
+      // A `#` inside quotes is text: real libraries name nets "LCAS#2_1".
+      check_size(value.size() + static_cast<std::size_t>(p - start));
+      value.append(start, p);
+      if (*p == '\0') throw ModelException(kUnclosedQuote);
+      if (*p == '"') break;
+      ++p;
+      if (*p != '"' && *p != '\\')
+        throw ModelException("Unexpected control symbol.");
+      check_size(value.size() + 1);
+      value.push_back(*p++);
+    }
+    values.push_back(std::move(value));
+    ++p;
+  }
+}
+
+const std::string& field(const record& r, std::size_t i) {
+  if (i >= r.size()) throw ModelException("Not enough parameters");
+  return r[i];
+}
+
+bool is_line_tag(const std::string& tag) {
+  return tag == "DS";
+}
+
+bool is_circle_tag(const std::string& tag) {
+  return tag == "DC";
+}
+
+bool is_arc_tag(const std::string& tag) {
+  return tag == "DA";
+}
+
+bool is_poly_tag(const std::string& tag) {
+  return tag == "DP";
+}
+
+bool is_corner_tag(const std::string& tag) {
+  return tag == "Dl";
+}
+
+bool is_text_tag(const std::string& tag) {
+  if (tag.size() < 2 || tag[0] != 'T') return false;
+  for (std::size_t i = 1; i < tag.size(); ++i) {
+    if (tag[i] < '0' || tag[i] > '9') return false;
+  }
+  return true;
+}
+
+}  // namespace zcore

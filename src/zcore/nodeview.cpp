@@ -1,0 +1,96 @@
+#include "zcore/nodeview.h"
+
+#include "zcore/to_double.h"
+
+namespace zcore {
+
+namespace {
+
+// to_double of child i's name; 0 when there is no such child.
+double number_at(const basenode* node, std::size_t i) {
+  return node && node->children.size() > i ? to_double(node->children[i]->name)
+                                           : 0.0;
+}
+
+}  // namespace
+
+double first_number(const basenode* node) {
+  return number_at(node, 0);
+}
+
+point to_point(const basenode* node) {
+  return {number_at(node, 0), number_at(node, 1)};
+}
+
+std::string first_text(const basenode* node) {
+  return node && !node->children.empty() ? node->children[0]->name
+                                         : std::string();
+}
+
+const basenode* nodeview::child(const std::string& key) const {
+  return node_ ? node_->find(key) : nullptr;
+}
+
+std::string nodeview::atom(std::size_t i) const {
+  return node_ && node_->children.size() > i ? node_->children[i]->name
+                                             : std::string();
+}
+
+std::string nodeview::child_text(const std::string& key,
+                                 const std::string& fallback) const {
+  const basenode* found = child(key);
+  return found ? zcore::first_text(found) : fallback;
+}
+
+std::vector<std::string> nodeview::tags() const {
+  std::vector<std::string> result;
+  if (const basenode* tags = child("tags")) {
+    result.reserve(tags->children.size());
+    for (const basenode* tag : tags->children) result.push_back(tag->name);
+  }
+  return result;
+}
+
+std::vector<point> nodeview::pts() const {
+  std::vector<point> result;
+  if (const basenode* pts = child("pts")) {
+    result.reserve(pts->children.size());
+    for (const basenode* xy : pts->children) result.push_back(to_point(xy));
+  }
+  return result;
+}
+
+placement nodeview::at() const {
+  const basenode* at = child("at");
+  return {to_point(at), number_at(at, 2)};
+}
+
+bool nodeview::is_oval_drill() const {
+  const basenode* drill = child("drill");
+  return drill && !drill->children.empty() &&
+         drill->children[0]->name == "oval";
+}
+
+point nodeview::drill_size() const {
+  if (is_oval_drill()) {
+    const basenode* drill = child("drill");
+    return {number_at(drill, 1), number_at(drill, 2)};
+  }
+  const double diameter = drill();
+  return {diameter, diameter};
+}
+
+point nodeview::drill_offset() const {
+  const basenode* drill = child("drill");
+  return to_point(drill ? drill->find("offset") : nullptr);
+}
+
+font_info nodeview::font() const {
+  static const std::vector<std::string> path{"effects", "font"};
+  const basenode* font = node_ ? node_->find(path) : nullptr;
+  if (!font) return {};
+  return {to_point(font->find("size")), first_number(font->find("thickness")),
+          font->has("italic")};
+}
+
+}  // namespace zcore

@@ -1,0 +1,100 @@
+#pragma once
+
+#include "zcore/basenode.h"
+#include "zcore/point.h"
+
+#include <string>
+#include <vector>
+
+namespace zcore {
+
+struct placement {
+  point pos;
+  double angle = 0;
+};
+
+struct segment {
+  point start;
+  point end;
+};
+
+struct font_info {
+  point size;
+  double thickness = 0;
+  bool italic = false;
+};
+
+// The building blocks of the accessors; each takes a null node too.
+// to_double of the first child's name; 0 without children.
+double first_number(const basenode* node);
+// The first two children as numbers; missing ones stay 0.
+point to_point(const basenode* node);
+// The first child's name; empty without children.
+std::string first_text(const basenode* node);
+
+// A footprint keyword view over one node, which it does not own. Every
+// accessor is total: what is missing gives the default, nothing throws.
+// A null node answers every accessor with its default.
+class nodeview {
+public:
+  explicit nodeview(const basenode* node) : node_(node) {}
+
+  const basenode* node() const { return node_; }
+
+  // first_text of the child `key`, or `fallback` when there is none.
+  std::string child_text(const std::string& key,
+                         const std::string& fallback = std::string()) const;
+
+  bool locked() const { return has("locked"); }
+  bool placed() const { return has("placed"); }
+  bool hide() const { return has("hide"); }
+  std::string first_text() const { return atom(0); }
+  std::string second_text() const { return atom(1); }
+  std::string third_text() const { return atom(2); }
+  std::string layer() const { return child_text("layer"); }
+  std::string attr() const { return child_text("attr"); }
+  std::string descr() const { return child_text("descr"); }
+  std::string tedit() const { return child_text("tedit"); }
+  std::string tstamp() const { return child_text("tstamp"); }
+  std::vector<std::string> tags() const;
+
+  double autoplace_cost90() const { return number("autoplace_cost90"); }
+  double autoplace_cost180() const { return number("autoplace_cost180"); }
+  double clearance() const { return number("clearance"); }
+  double solder_mask_margin() const { return number("solder_mask_margin"); }
+  double solder_paste_margin() const { return number("solder_paste_margin"); }
+  double solder_paste_ratio() const { return number("solder_paste_ratio"); }
+  double thermal_width() const { return number("thermal_width"); }
+  double thermal_gap() const { return number("thermal_gap"); }
+  double zone_connect() const { return number("zone_connect"); }
+  double width() const { return number("width"); }
+  double angle() const { return number("angle"); }
+
+  point start() const { return to_point(child("start")); }
+  point end() const { return to_point(child("end")); }
+  point center() const { return to_point(child("center")); }
+  point size() const { return to_point(child("size")); }
+  point rect_delta() const { return to_point(child("rect_delta")); }
+  segment line() const { return {start(), end()}; }
+  std::vector<point> pts() const;
+  placement at() const;
+
+  double drill() const { return number("drill"); }
+  bool is_oval_drill() const;
+  point drill_size() const;
+  point drill_offset() const;
+
+  font_info font() const;
+
+private:
+  const basenode* child(const std::string& key) const;
+  bool has(const std::string& key) const { return child(key) != nullptr; }
+  double number(const std::string& key) const {
+    return first_number(child(key));
+  }
+  std::string atom(std::size_t i) const;
+
+  const basenode* node_;
+};
+
+}  // namespace zcore
