@@ -1,11 +1,17 @@
 #include "apps/padscope/mainwindow.h"
 
+#include "apps/padscope/dialogs.h"
+#include "apps/padscope/open_file_dialog.h"
 #include "apps/padscope/zintent.h"
 #include "ui_resource.h"
+#include "zwidget/zviewer/module/html_property.h"
+#include "zwidget/zviewer/obj_canvas.h"
+#include "zwidget/zviewer/obj_factory.h"
 
 #include <QLabel>
 #include <QSettings>
 #include <QSplitter>
+#include <QStandardPaths>
 #include <QStatusBar>
 
 // The icons live in a static library; naming the bundle here links it in.
@@ -18,25 +24,31 @@ namespace {
 const char* const kSplitterKey = "mainwindow.splitter";
 const char* const kSplitterLeftKey = "mainwindow.splitter.0";
 const char* const kSplitterRightKey = "mainwindow.splitter.1";
+const char* const kHideKey = "mainwindow.splitter.hide";
+const char* const kPrettyFilter = "Modules Files (*.kicad_mod)";
+const char* const kLegacyFilter = "Legacy modules Files (*.mod)";
+
+QString documents_dir() {
+  const QStringList dirs =
+      QStandardPaths::standardLocations(QStandardPaths::DocumentsLocation);
+  return dirs.isEmpty() ? QString() : dirs.first();
+}
 
 }  // namespace
 
 MainWindow::MainWindow()
-    : QMainWindow(nullptr), zoom_factor(1.1), ui(new Ui::MainWindow) {
+    : QMainWindow(nullptr),
+      zoom_factor(1.1),
+      ui(new Ui::MainWindow),
+      factory(new zwidget::zcvpcb::ZObjFactory) {
+  navigator.filters = QStringList({tr("*.kicad_mod"), tr("*.mod")});
   init_icon_resources();
   ui->setupUi(this);
-  build_layout();
-}
+  register_file_types();
 
-MainWindow::~MainWindow() {
-  QSettings().setValue(tr(kSplitterKey), splitter->saveState());
-  delete ui;
-}
-
-void MainWindow::build_layout() {
   splitter = new QSplitter();
   splitter->setOrientation(Qt::Horizontal);
-
+  create_initial_pair();
   QSettings settings;
   if (settings.contains(tr(kSplitterKey))) {
     splitter->restoreState(settings.value(tr(kSplitterKey)).toByteArray());
@@ -45,7 +57,41 @@ void MainWindow::build_layout() {
                         settings.value(tr(kSplitterRightKey), 100).toInt()});
   }
   setCentralWidget(splitter);
+  restore_property_visibility();
   build_status_bar();
+}
+
+MainWindow::~MainWindow() {
+  QSettings().setValue(tr(kSplitterKey), splitter->saveState());
+  delete ui;
+  // The factory lives as long as the window: the pairs it made do not
+  // refer to it, so it can go last.
+  delete factory;
+}
+
+void MainWindow::register_file_types() {
+  types.add(tr("*.kicad_mod"), tr("module_parser"));
+  types.add(tr("*.mod"), tr("module_legacy_parser"));
+  factory->set_default(new NoFacItem);
+  factory->add(tr("module_parser"), new PrettyFacItem);
+  factory->add(tr("module_legacy_parser"), new LegacyFacItem);
+}
+
+void MainWindow::create_initial_pair() {
+  const auto pair = factory->default_item()->create();
+  canvas = pair.first;
+  property = pair.second;
+  splitter->addWidget(property);
+  splitter->addWidget(canvas);
+  connect(canvas, SIGNAL(loaded(std::shared_ptr<zcore::BaseModel>)), property,
+          SLOT(update_model(std::shared_ptr<zcore::BaseModel>)));
+}
+
+void MainWindow::restore_property_visibility() {
+  QSettings settings;
+  if (settings.contains(tr(kHideKey)))
+    ui->actionProperty->setChecked(!settings.value(tr(kHideKey)).toBool());
+  show_property();
 }
 
 void MainWindow::build_status_bar() {
@@ -70,35 +116,159 @@ void MainWindow::build_status_bar() {
   bar->addWidget(new QLabel(tr("Greed position:"), this), 0);
 }
 
+void MainWindow::load_file(const QString& path, const QString& parser) {
+  disconnect(canvas, SIGNAL(loaded(std::shared_ptr<zcore::BaseModel>)),
+             property, SLOT(update_model(std::shared_ptr<zcore::BaseModel>)));
+  disconnect(canvas, SIGNAL(position_changed(const QPointF&, const QPointF&)),
+             this, SLOT(position_changed(const QPointF&, const QPointF&)));
+  setWindowTitle(path);
+  // The pane widths the user chose survive the exchange of the pair.
+  const QList<int> sizes = splitter->sizes();
+  delete property;
+  property = nullptr;
+  delete canvas;
+  canvas = nullptr;
+
+  const auto pair = factory->create(parser);
+  canvas = pair.first;
+  property = pair.second;
+  connect(canvas, SIGNAL(position_changed(const QPointF&, const QPointF&)),
+          this, SLOT(position_changed(const QPointF&, const QPointF&)));
+  connect(canvas, SIGNAL(loaded(std::shared_ptr<zcore::BaseModel>)), property,
+          SLOT(update_model(std::shared_ptr<zcore::BaseModel>)));
+  try {
+    canvas->load(path);
+  } catch (...) {
+    canvas->reset_cover();
+  }
+  splitter->insertWidget(0, property);
+  splitter->insertWidget(1, canvas);
+  if (sizes.size() == 2 && sizes[1] > 0) splitter->setSizes(sizes);
+  property->setVisible(ui->actionProperty->isChecked());
+  canvas->setVisible(true);
+  update_title();
+}
+
+void MainWindow::update_title() {
+  if (canvas->module_count() > 1) {
+    setWindowTitle(QString("%1 \u2014 %2 (%3/%4)")
+                       .arg(fileName, canvas->module_name())
+                       .arg(canvas->module_index() + 1)
+                       .arg(canvas->module_count()));
+  } else {
+    setWindowTitle(fileName);
+  }
+}
+
 void MainWindow::open() {
+  QString selected_filter;
+  fileName = get_open_file_name(
+      this, tr("Open module footprint"), documents_dir(),
+      tr("Modules Files (*.kicad_mod);;Legacy modules Files (*.mod)"),
+      tr("dialog/load/config"), &selected_filter);
+  if (fileName.isEmpty()) return;
+  navigator.path = fileName;
+  QString parser;
+  if (selected_filter == QLatin1String(kPrettyFilter)) {
+    parser = tr("module_parser");
+  } else if (selected_filter == QLatin1String(kLegacyFilter)) {
+    parser = tr("module_legacy_parser");
+  } else {
+    parser = types.parser_for(fileName);
+  }
+  load_file(fileName, parser);
 }
+
 void MainWindow::prev() {
+  // Through the modules of an open library first, then to the last module
+  // of the previous file.
+  if (canvas->module_count() > 1 && canvas->module_index() > 0) {
+    canvas->show_module(canvas->module_index() - 1);
+    update_title();
+    return;
+  }
+  fileName = navigator.prev();
+  load_file(fileName, types.parser_for(fileName));
+  if (canvas->module_count() > 1) {
+    canvas->show_module(canvas->module_count() - 1);
+    update_title();
+  }
 }
+
 void MainWindow::next() {
+  if (canvas->module_count() > 1 &&
+      canvas->module_index() + 1 < canvas->module_count()) {
+    canvas->show_module(canvas->module_index() + 1);
+    update_title();
+    return;
+  }
+  fileName = navigator.next();
+  load_file(fileName, types.parser_for(fileName));
 }
+
 void MainWindow::up() {
+  const QString library = navigator.prev_library();
+  if (library.isEmpty()) return;
+  fileName = library;
+  load_file(fileName, types.parser_for(fileName));
 }
+
 void MainWindow::down() {
+  const QString library = navigator.next_library();
+  if (library.isEmpty()) return;
+  fileName = library;
+  load_file(fileName, types.parser_for(fileName));
 }
+
 void MainWindow::scale_plus() {
+  canvas->scale(zoom_factor);
 }
+
 void MainWindow::scale_minus() {
+  canvas->scale(1.0 / zoom_factor);
 }
+
 void MainWindow::scale_fill() {
+  canvas->fit();
 }
+
 void MainWindow::rotate_original() {
+  canvas->angle = 0;
+  canvas->rotate(0.0);
 }
+
 void MainWindow::rotate_p90() {
+  canvas->rotate(90.0);
 }
+
 void MainWindow::rotate_m90() {
+  canvas->rotate(-90.0);
 }
+
 void MainWindow::rotate_180() {
+  canvas->rotate(180.0);
 }
+
 void MainWindow::rotate_any() {
+  RotateAnyDlg dialog(nullptr);
+  if (dialog.exec()) canvas->rotate(dialog.angle());
 }
+
 void MainWindow::help_about() {
+  AboutDlg dialog(nullptr);
+  dialog.exec();
 }
+
 void MainWindow::show_property() {
+  const bool shown = ui->actionProperty->isChecked();
+  property->setVisible(shown);
+  QSettings().setValue(tr(kHideKey), !shown);
 }
-void MainWindow::position_changed(const QPointF&, const QPointF&) {
+
+void MainWindow::position_changed(const QPointF& pos, const QPointF& rel_pos) {
+  auto format = [](double value) { return QString::number(value, 'f', 5); };
+  current_x->setText(QString("X=%1").arg(format(pos.x()), 0, QChar(' ')));
+  current_y->setText(QString("Y=%1").arg(format(pos.y()), 0, QChar(' ')));
+  relative_x->setText(QString("X=%1").arg(format(rel_pos.x()), 0, QChar(' ')));
+  relative_y->setText(QString("Y=%1").arg(format(rel_pos.y()), 0, QChar(' ')));
 }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "apps/padscope/dir_navigator.h"
+#include "zwidget/zviewer/mine_enum.h"
+
 #include <QMainWindow>
 #include <QPointF>
 
@@ -9,6 +12,12 @@ class QSplitter;
 namespace Ui {
 class MainWindow;
 }
+
+namespace zwidget::zcvpcb {
+class HtmlProperty;
+class ZObjCanvas;
+class ZObjFactory;
+}  // namespace zwidget::zcvpcb
 
 class MainWindow : public QMainWindow {
   Q_OBJECT
@@ -36,14 +45,27 @@ private slots:
   void position_changed(const QPointF& pos, const QPointF& rel_pos);
 
 private:
-  void build_layout();
+  void register_file_types();
+  void create_initial_pair();
+  void restore_property_visibility();
   void build_status_bar();
+  // Replaces the canvas and panel by a new pair for the parser and loads
+  // the file into it; a failed load shows the cover scene.
+  void load_file(const QString& path, const QString& parser);
+  // The file path, and for a library of several modules the shown one.
+  void update_title();
 
   double zoom_factor;
   Ui::MainWindow* ui;
+  zwidget::zcvpcb::ZObjCanvas* canvas = nullptr;
+  zwidget::zcvpcb::HtmlProperty* property = nullptr;
+  DirNavigator navigator;
+  MineEnum types;
+  QString fileName;
   QLabel* current_x = nullptr;
   QLabel* current_y = nullptr;
   QLabel* relative_x = nullptr;
   QLabel* relative_y = nullptr;
   QSplitter* splitter = nullptr;
+  zwidget::zcvpcb::ZObjFactory* factory;
 };

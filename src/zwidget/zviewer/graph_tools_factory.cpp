@@ -1,5 +1,7 @@
 #include "zwidget/zviewer/graph_tools_factory.h"
 
+#include "zcore/nodeview.h"
+
 #include <QBrush>
 
 #include <algorithm>
@@ -77,6 +79,11 @@ QColor ZGraphToolsFactory::colour(const std::string& prefix,
 QPen ZGraphToolsFactory::pen(const std::string& layer, double width) const {
   const QBrush brush(colour(layer), Qt::SolidPattern);
   return QPen(brush, width, Qt::SolidLine, Qt::RoundCap, Qt::BevelJoin);
+}
+
+QPen ZGraphToolsFactory::pen(const zcore::basenode* node) const {
+  const zcore::nodeview element(node);
+  return pen(element.layer(), element.width());
 }
 
 }  // namespace zwidget::zcvpcb

@@ -6,6 +6,10 @@
 #include <map>
 #include <string>
 
+namespace zcore {
+class basenode;
+}
+
 namespace zwidget::zcvpcb {
 
 // The fixed table from layer names to colours, looked up without regard to
@@ -22,6 +26,9 @@ public:
   // The layer pen: the layer's colour, `width` in scene units (0 is Qt's
   // cosmetic one-pixel pen), solid, round caps, bevel joins.
   QPen pen(const std::string& layer, double width) const;
+  // The layer pen of a `.kicad_mod` drawing element, from its `layer` and
+  // `width`.
+  QPen pen(const zcore::basenode* node) const;
 
 private:
   // Orders byte by byte with A to Z folded to lower case.

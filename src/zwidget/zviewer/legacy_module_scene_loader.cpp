@@ -1,0 +1,84 @@
+#include "zwidget/zviewer/legacy_module_scene_loader.h"
+
+#include "zcore/legacy_elements.h"
+#include "zcore/legacy_model.h"
+#include "zwidget/zgraph/arc_item.h"
+#include "zwidget/zgraph/circle_item.h"
+#include "zwidget/zgraph/line_item.h"
+#include "zwidget/zgraph/polygon_item.h"
+#include "zwidget/zgraph/text_item.h"
+
+#include <QPolygonF>
+
+#include <cmath>
+#include <iostream>
+
+namespace zwidget::zcvpcb {
+
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+
+}  // namespace
+
+ZLegacyModuleSceneLoader::ZLegacyModuleSceneLoader(
+    ZScene* scene, const std::vector<std::vector<std::string>>* records)
+    : ZSceneLoader(scene), records(records) {
+}
+
+QPen ZLegacyModuleSceneLoader::pen(const std::string& layer,
+                                   double width) const {
+  return tools.pen(layer, width);
+}
+
+void ZLegacyModuleSceneLoader::load() {
+  using namespace zwidget::zgraph;
+  for (std::size_t i = 0; i < records->size(); ++i) {
+    const std::vector<std::string>& record = (*records)[i];
+    const std::string& tag = record.front();
+    if (zcore::is_line_tag(tag)) {
+      const zcore::l_line line(record);
+      add(new GraphicsLineItem(QLineF(line.x1, line.y1, line.x2, line.y2),
+                               pen(line.layer, line.width)));
+    } else if (zcore::is_circle_tag(tag)) {
+      const zcore::l_circle circle(record);
+      const double radius =
+          std::sqrt((circle.y1 - circle.y2) * (circle.y1 - circle.y2) +
+                    (circle.x1 - circle.x2) * (circle.x1 - circle.x2));
+      add(new GraphicsCircleItem(QPointF(circle.x1, circle.y1), radius,
+                                 pen(circle.layer, circle.width)));
+    } else if (zcore::is_arc_tag(tag)) {
+      const zcore::l_arc arc(record);
+      const double dx = arc.x2 - arc.x1;
+      double a = std::atan((arc.y2 - arc.y1) / dx) * 180 / kPi;
+      if (dx < 0) a += 180;
+      const double radius = std::sqrt((arc.x1 - arc.x2) * (arc.x1 - arc.x2) +
+                                      (arc.y1 - arc.y2) * (arc.y1 - arc.y2));
+      // The format writes the sweep in tenths of a degree.
+      add(new GraphicsArcItem(QPointF(arc.x1, arc.y1), radius, -a,
+                              -arc.angle / 10, pen(arc.layer, arc.width)));
+    } else if (zcore::is_poly_tag(tag)) {
+      const zcore::l_poly poly = zcore::l_poly::with_corners(*records, i);
+      QPolygonF polygon;
+      for (const zcore::point& corner : poly.corners)
+        polygon.append(QPointF(corner.x, corner.y));
+      add(new GraphicsPolygonItem(polygon, pen(poly.layer, poly.width),
+                                  QBrush()));
+    } else {
+      std::cout << "ZLegacyModuleSceneLoader tag:" << tag << std::endl;
+    }
+  }
+  for (const std::vector<std::string>& record : *records) {
+    if (!zcore::is_text_tag(record.front())) continue;
+    const zcore::l_text text(record);
+    if (text.text.empty()) continue;
+    // Orientations are in tenths of a degree too.
+    add(new GraphicsTextItem(
+        QString::fromStdString(text.kind), QString::fromStdString(text.text),
+        QPointF(text.x, text.y), text.orientation / 10, text.hidden,
+        QSizeF(text.size_x, text.size_y), text.pen_width, text.italic,
+        tools.colour(text.layer)));
+  }
+}
+
+}  // namespace zwidget::zcvpcb

@@ -1,0 +1,18 @@
+#include "zwidget/zviewer/mine_enum.h"
+
+#include <QFileInfo>
+
+void MineEnum::add(const QString& pattern, const QString& parser) {
+  entries.push_back(
+      {QRegularExpression(
+           QRegularExpression::wildcardToRegularExpression(pattern)),
+       parser, pattern});
+}
+
+QString MineEnum::parser_for(const QString& path) const {
+  const QString name = QFileInfo(path).fileName();
+  for (const Entry& entry : entries) {
+    if (entry.matcher.match(name).hasMatch()) return entry.parser;
+  }
+  return QString();
+}

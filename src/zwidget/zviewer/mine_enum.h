@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QRegularExpression>
+#include <QString>
+
+#include <vector>
+
+// Maps a file's name to the name of the parser that reads it, by wildcard
+// patterns tried in the order they were added.
+class MineEnum {
+public:
+  struct Entry {
+    QRegularExpression matcher;
+    QString parser;
+    QString pattern;
+  };
+
+  virtual ~MineEnum() = default;
+
+  // Appends a row; `*`, `?` and `[...]` are wildcards, letter case counts.
+  void add(const QString& pattern, const QString& parser);
+  // The parser of the first row matching the whole file name of `path`, or
+  // an empty string.
+  QString parser_for(const QString& path) const;
+
+private:
+  std::vector<Entry> entries;
+};

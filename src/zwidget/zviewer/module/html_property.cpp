@@ -1,0 +1,41 @@
+#include "zwidget/zviewer/module/html_property.h"
+
+#include "ui_html_property.h"
+
+// The templates and their image are a resource bundle of their own, there
+// while any panel is.
+static void register_templates() {
+  Q_INIT_RESOURCE(padscope_templates);
+}
+
+static void unregister_templates() {
+  Q_CLEANUP_RESOURCE(padscope_templates);
+}
+
+namespace zwidget::zcvpcb {
+
+namespace {
+int panels_alive = 0;
+}  // namespace
+
+HtmlProperty::HtmlProperty() : QWidget(nullptr), ui(new Ui::HtmlProperty) {
+  if (panels_alive++ == 0) register_templates();
+  ui->setupUi(this);
+  QMetaObject::connectSlotsByName(this);
+}
+
+HtmlProperty::~HtmlProperty() {
+  delete ui;
+  if (--panels_alive == 0) unregister_templates();
+}
+
+void HtmlProperty::set_html(QString html) {
+  ui->textBrowser->setHtml(html);
+}
+
+void HtmlProperty::update_model(std::shared_ptr<zcore::BaseModel> next) {
+  model = std::move(next);
+  updated();
+}
+
+}  // namespace zwidget::zcvpcb

@@ -1,0 +1,158 @@
+#include "zwidget/zviewer/module/legacy_module_property.h"
+
+#include "zcore/legacy_model.h"
+#include "zcore/to_double.h"
+
+#include <QFile>
+
+#include <cstdlib>
+#include <map>
+#include <stdexcept>
+
+namespace zwidget::zcvpcb {
+
+namespace {
+
+using record = std::vector<std::string>;
+
+// The module's own records: those before its first pad. Pads repeat some
+// tags (`Po`, `At`, `.SolderMask`) with their own meaning.
+std::map<std::string, const record*> header_records(
+    const zcore::BaseModel* model) {
+  std::map<std::string, const record*> found;
+  const auto* legacy = dynamic_cast<const zcore::LegacyStringModel*>(model);
+  if (!legacy) return found;
+  for (const record& fields : legacy->records()) {
+    if (fields.front() == "$PAD") break;
+    found.emplace(fields.front(), &fields);
+  }
+  return found;
+}
+
+class Resolver : public zaux::ScriptType1::Resolver {
+public:
+  explicit Resolver(std::shared_ptr<zcore::BaseModel> model)
+      : model(std::move(model)), header(header_records(this->model.get())) {}
+
+  QString resolve(QString key) override {
+    if (key == QObject::tr("{Locked}")) return flag(po_flags(0) == 'F');
+    if (key == QObject::tr("{Placed}")) return flag(po_flags(1) == 'P');
+    if (key == QObject::tr("{Layer}")) return layer();
+    if (key == QObject::tr("{Last Edit}")) return text("Po", 5);
+    if (key == QObject::tr("{Position}")) return position();
+    if (key == QObject::tr("{Type}")) return text("At", 1);
+    if (key == QObject::tr("{Description}")) return rest("Cd");
+    if (key == QObject::tr("{Tags}")) return tags();
+    if (key == QObject::tr("{autoplace_cost90}")) return hex_number("Op", 1);
+    if (key == QObject::tr("{autoplace_cost180}")) return hex_number("Op", 2);
+    if (key == QObject::tr("{solder_mask_margin}"))
+      return number(".SolderMask");
+    if (key == QObject::tr("{solder_paste_margin}"))
+      return number(".SolderPaste");
+    if (key == QObject::tr("{solder_paste_ratio}"))
+      return number(".SolderPasteRatio");
+    if (key == QObject::tr("{Clearance}")) return number(".LocalClearance");
+    if (key == QObject::tr("{zone_connect}")) return number(".ZoneConnection");
+    if (key == QObject::tr("{thermal_width}")) return number(".ThermalWidth");
+    if (key == QObject::tr("{thermal_gap}")) return number(".ThermalGap");
+    return key;
+  }
+
+private:
+  const std::string* field(const std::string& tag, std::size_t index) const {
+    const auto found = header.find(tag);
+    if (found == header.end() || found->second->size() <= index) return nullptr;
+    return &(*found->second)[index];
+  }
+
+  static QString escaped(const std::string& value) {
+    return QString::fromStdString(value).toHtmlEscaped();
+  }
+
+  static QString flag(bool value) {
+    return value ? QObject::tr("true") : QObject::tr("false");
+  }
+
+  static QString format(double value) {
+    return QString("%1").arg(value, 0, 'g', -1, QChar(' '));
+  }
+
+  QString text(const std::string& tag, std::size_t index) const {
+    const std::string* value = field(tag, index);
+    return value ? escaped(*value) : QString();
+  }
+
+  // All fields after the tag, as one text: descriptions are not quoted.
+  QString rest(const std::string& tag) const {
+    const auto found = header.find(tag);
+    if (found == header.end()) return QString();
+    std::string joined;
+    for (std::size_t i = 1; i < found->second->size(); ++i) {
+      if (i > 1) joined += ' ';
+      joined += (*found->second)[i];
+    }
+    return escaped(joined);
+  }
+
+  QString tags() const {
+    const auto found = header.find("Kw");
+    QString list;
+    if (found == header.end()) return list;
+    for (std::size_t i = 1; i < found->second->size(); ++i)
+      list += QString("'%1'").arg(escaped((*found->second)[i]));
+    return list;
+  }
+
+  QString number(const std::string& tag) const {
+    const std::string* value = field(tag, 1);
+    return format(value ? zcore::to_double(value->c_str()) : 0.0);
+  }
+
+  // The autoplace costs are written in hexadecimal ("Op 0 A 0").
+  QString hex_number(const std::string& tag, std::size_t index) const {
+    const std::string* value = field(tag, index);
+    return format(value ? std::strtol(value->c_str(), nullptr, 16) : 0);
+  }
+
+  char po_flags(std::size_t position) const {
+    const std::string* value = field("Po", 7);
+    return value && value->size() > position ? (*value)[position] : '~';
+  }
+
+  QString layer() const {
+    const std::string* value = field("Po", 4);
+    if (!value) return QString();
+    if (*value == "15") return QObject::tr("15 (F.Cu, front copper)");
+    if (*value == "0") return QObject::tr("0 (B.Cu, back copper)");
+    return escaped(*value);
+  }
+
+  QString position() const {
+    const std::string* x = field("Po", 1);
+    const std::string* y = field("Po", 2);
+    if (!x || !y) return QString();
+    return QString("%1, %2").arg(escaped(*x), escaped(*y));
+  }
+
+  std::shared_ptr<zcore::BaseModel> model;
+  std::map<std::string, const record*> header;
+};
+
+}  // namespace
+
+LegacyModuleProperty::LegacyModuleProperty()
+    : resolver(std::make_unique<Resolver>(model)) {
+}
+
+LegacyModuleProperty::~LegacyModuleProperty() = default;
+
+void LegacyModuleProperty::updated() {
+  QFile page(":/legacy_module.html");
+  if (!page.open(QIODevice::ReadOnly | QIODevice::Text))
+    throw std::runtime_error("Failed to open resource(:/legacy_module.html)");
+  resolver = std::make_unique<Resolver>(model);
+  zaux::ScriptType1 script(QString::fromUtf8(page.readAll()), resolver.get());
+  set_html(script.process());
+}
+
+}  // namespace zwidget::zcvpcb

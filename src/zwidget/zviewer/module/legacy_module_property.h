@@ -1,0 +1,23 @@
+#pragma once
+
+#include "zwidget/zviewer/module/html_property.h"
+#include "zwidget/zviewer/module/script_type1.h"
+
+#include <memory>
+
+namespace zwidget::zcvpcb {
+
+// The attributes of the shown module of a legacy library.
+class LegacyModuleProperty : public HtmlProperty {
+public:
+  LegacyModuleProperty();
+  ~LegacyModuleProperty() override;
+
+protected:
+  void updated() override;
+
+private:
+  std::unique_ptr<zaux::ScriptType1::Resolver> resolver;
+};
+
+}  // namespace zwidget::zcvpcb

@@ -1,0 +1,103 @@
+#include "zwidget/zviewer/module/pretty_module_property.h"
+
+#include "zcore/models.h"
+#include "zcore/nodeview.h"
+
+#include <QDebug>
+#include <QFile>
+
+#include <stdexcept>
+
+namespace zwidget::zcvpcb {
+
+namespace {
+
+QString text(const std::string& value) {
+  // Values come from the file: markup in them must not reach the page.
+  return QString::fromStdString(value).toHtmlEscaped();
+}
+
+QString flag(bool value) {
+  return value ? QObject::tr("true") : QObject::tr("false");
+}
+
+QString number(double value) {
+  return QString("%1").arg(value, 0, 'g', -1, QChar(' '));
+}
+
+QString tag_list(const std::vector<std::string>& tags) {
+  QString list;
+  for (const std::string& tag : tags) list += QString("'%1'").arg(text(tag));
+  return list;
+}
+
+// "x, y" in millimetres, and " @ angle°" when the module is turned.
+QString position(const zcore::placement& at) {
+  QString shown =
+      QString("%1, %2").arg(at.pos.x, 0, 'g', 6).arg(at.pos.y, 0, 'g', 6);
+  if (at.angle != 0) shown += QString(" @ %1\u00b0").arg(at.angle, 0, 'g', 6);
+  return shown;
+}
+
+class Resolver : public zaux::ScriptType1::Resolver {
+public:
+  explicit Resolver(std::shared_ptr<zcore::BaseModel> model)
+      : model(std::move(model)) {}
+
+  QString resolve(QString key) override {
+    // A model without a tree, or of another kind, shows the defaults.
+    const auto* tree = dynamic_cast<const zcore::S_Model*>(model.get());
+    const zcore::nodeview mod(tree ? tree->root() : nullptr);
+    if (key == QObject::tr("{Name}")) return text(mod.first_text());
+    if (key == QObject::tr("{Locked}")) return flag(mod.locked());
+    if (key == QObject::tr("{Placed}")) return flag(mod.placed());
+    if (key == QObject::tr("{Layer}")) return text(mod.layer());
+    if (key == QObject::tr("{TEdit}")) return text(mod.tedit());
+    if (key == QObject::tr("{TStamp}")) return text(mod.tstamp());
+    if (key == QObject::tr("{Position}")) return position(mod.at());
+    if (key == QObject::tr("{Attribute}")) return text(mod.attr());
+    if (key == QObject::tr("{Description}")) return text(mod.descr());
+    if (key == QObject::tr("{AutoplaceCost90}"))
+      return number(mod.autoplace_cost90());
+    if (key == QObject::tr("{AutoplaceCost180}"))
+      return number(mod.autoplace_cost180());
+    if (key == QObject::tr("{SolderMaskMargin}"))
+      return number(mod.solder_mask_margin());
+    if (key == QObject::tr("{SolderPasteMargin}"))
+      return number(mod.solder_paste_margin());
+    if (key == QObject::tr("{SolderPasteRatio}"))
+      return number(mod.solder_paste_ratio());
+    if (key == QObject::tr("{Clearance}")) return number(mod.clearance());
+    if (key == QObject::tr("{ZoneConnect}")) return number(mod.zone_connect());
+    if (key == QObject::tr("{ThermalWidth}"))
+      return number(mod.thermal_width());
+    if (key == QObject::tr("{ThermalGap}")) return number(mod.thermal_gap());
+    if (key == QObject::tr("{Tags}")) return tag_list(mod.tags());
+    return key;
+  }
+
+private:
+  std::shared_ptr<zcore::BaseModel> model;
+};
+
+}  // namespace
+
+PrettyModuleProperty::PrettyModuleProperty()
+    : resolver(std::make_unique<Resolver>(model)) {
+}
+
+PrettyModuleProperty::~PrettyModuleProperty() = default;
+
+void PrettyModuleProperty::updated() {
+  QFile page(":/pretty_module.html");
+  if (!page.open(QIODevice::ReadOnly | QIODevice::Text))
+    throw std::runtime_error("Failed to open resource(:/pretty_module.html)");
+  resolver = std::make_unique<Resolver>(model);
+  zaux::ScriptType1 script(QString::fromUtf8(page.readAll()), resolver.get());
+  const QString result = script.process();
+  qDebug().noquote() << script.script();
+  qDebug().noquote() << result;
+  set_html(result);
+}
+
+}  // namespace zwidget::zcvpcb

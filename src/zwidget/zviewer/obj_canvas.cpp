@@ -1,0 +1,276 @@
+#include "zwidget/zviewer/obj_canvas.h"
+
+#include "zcore/legacy_model.h"
+#include "zcore/models.h"
+#include "zcore/stream_model_adapter.h"
+#include "zwidget/zviewer/legacy_module_scene_loader.h"
+#include "zwidget/zviewer/pretty_module_scene_loader.h"
+#include "zwidget/zviewer/zmessage_exception.h"
+#include "zwidget/zviewer/zscene.h"
+
+#include <QDataStream>
+#include <QFile>
+#include <QIODevice>
+#include <QWheelEvent>
+
+#include <cmath>
+
+namespace zwidget::zcvpcb {
+
+namespace {
+
+// Feeds a QDataStream to the model readers. Bytes are taken from the stream
+// in blocks: the readers ask for one byte at a time.
+class StreamModelAdapter : public zcore::StreamModelAdapterBase {
+public:
+  explicit StreamModelAdapter(QDataStream* stream) : stream(stream) {}
+
+  // The next line without its terminator (CR or LF). A last line without a
+  // terminator is a line too; only a read that yields no byte is the end.
+  bool getline(std::string& line) override {
+    line.clear();
+    int byte = get();
+    if (!good()) return false;
+    while (byte != '\r' && byte != '\n') {
+      line.push_back(static_cast<char>(byte));
+      byte = get();
+      if (!good()) return true;
+    }
+    return true;
+  }
+
+  int get() override {
+    if (next == end && !refill()) return 0;
+    return static_cast<unsigned char>(*next++);
+  }
+
+  bool good() override {
+    return !exhausted && stream->status() == QDataStream::Ok;
+  }
+
+private:
+  // Reads the device directly: QDataStream would flag a short block as a
+  // read past the end although its bytes are good.
+  bool refill() {
+    QIODevice* device = stream->device();
+    const qint64 count = device ? device->read(block, sizeof block) : -1;
+    if (count <= 0) {
+      exhausted = true;
+      stream->setStatus(QDataStream::ReadPastEnd);
+      return false;
+    }
+    next = block;
+    end = block + count;
+    return true;
+  }
+
+  QDataStream* stream;
+  char block[1 << 16];
+  const char* next = block;
+  const char* end = block;
+  bool exhausted = false;
+};
+
+const char* const kPrettyParser = "module_parser";
+const char* const kLegacyParser = "module_legacy_parser";
+
+}  // namespace
+
+ZObjCanvas::ZObjCanvas(QWidget* parent)
+    : QGraphicsView(parent), parser_name(QObject::tr(kPrettyParser)) {
+  qRegisterMetaType<std::shared_ptr<zcore::BaseModel>>(
+      "std::shared_ptr<zcore::BaseModel>");
+  setAttribute(Qt::WA_MouseTracking);
+  setCacheMode(QGraphicsView::CacheBackground);
+  setViewportUpdateMode(QGraphicsView::SmartViewportUpdate);
+  setTransformationAnchor(QGraphicsView::AnchorUnderMouse);
+  setDragMode(QGraphicsView::ScrollHandDrag);
+  setRenderHint(QPainter::Antialiasing, true);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+  setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+  setMinimumHeight(100);
+  setMinimumWidth(100);
+  setScene(new ZCoverScene());
+}
+
+ZObjCanvas::~ZObjCanvas() {
+  replace_scene(nullptr);
+}
+
+void ZObjCanvas::apply_matrix() {
+  QTransform matrix;
+  matrix.scale(current_scale, current_scale);
+  matrix.rotate(angle);
+  setTransform(matrix, false);
+}
+
+void ZObjCanvas::rotate(const double& delta) {
+  angle += delta;
+  apply_matrix();
+  emit rotated(angle);
+}
+
+void ZObjCanvas::scale(const double& factor) {
+  current_scale *= factor;
+  apply_matrix();
+  emit scaled(current_scale);
+}
+
+void ZObjCanvas::wheelEvent(QWheelEvent* event) {
+  if (!(event->modifiers() & Qt::ControlModifier)) {
+    QGraphicsView::wheelEvent(event);
+    return;
+  }
+  if (event->angleDelta().y() > 0) {
+    current_scale += wheel_step;
+  } else if (current_scale - wheel_step > 0) {
+    current_scale -= wheel_step;
+  } else {
+    // The additive step would invert or empty the view.
+    current_scale /= 1 + wheel_step;
+  }
+  event->accept();
+  apply_matrix();
+}
+
+void ZObjCanvas::fit() {
+  angle = 0;
+  apply_matrix();
+  fitInView(sceneRect(), Qt::KeepAspectRatio);
+  // The exact scale of the fitted view: whole pixels would make a view of
+  // less than one pixel per unit a scale of 0.
+  const QTransform& fitted = transform();
+  current_scale = std::hypot(fitted.m21(), fitted.m22());
+  emit rotated(0.0);
+  emit scaled(current_scale);
+}
+
+void ZObjCanvas::load(const QString& fileName) {
+  QFile file(fileName);
+  if (!file.open(QIODevice::ReadOnly))
+    throw zaux::ZMessageException(
+        tr("Cannot open %1: %2").arg(fileName, file.errorString()));
+  QDataStream stream(&file);
+  load(stream);
+}
+
+void ZObjCanvas::load(QDataStream& stream) {
+  if (parser_name == QLatin1String(kPrettyParser)) {
+    auto tree = std::make_shared<zcore::S_Model>(kPrettyParser);
+    model = tree;
+    library.reset();
+    modules.clear();
+    current_module = 0;
+    StreamModelAdapter input(&stream);
+    tree->load(input);
+    present(model);
+  } else if (parser_name == QLatin1String(kLegacyParser)) {
+    auto legacy = std::make_shared<zcore::LegacyStringModel>(kLegacyParser);
+    model = legacy;
+    library.reset();
+    modules.clear();
+    current_module = 0;
+    StreamModelAdapter input(&stream);
+    legacy->load(input);
+    std::vector<zcore::legacy_module> found = legacy->modules();
+    if (found.size() > 1) {
+      library = legacy;
+      modules = std::move(found);
+      model = module_model(0);
+    }
+    present(model);
+  } else {
+    emit loaded(std::shared_ptr<zcore::BaseModel>());
+    throw zaux::ZMessageException(
+        tr("Parser:%1 not found.").arg(parser_name, 0, QChar(' ')));
+  }
+}
+
+int ZObjCanvas::module_count() const {
+  return library ? static_cast<int>(modules.size()) : 1;
+}
+
+QString ZObjCanvas::module_name() const {
+  if (!library) return QString();
+  return QString::fromStdString(modules[current_module].name);
+}
+
+std::shared_ptr<zcore::BaseModel> ZObjCanvas::module_model(int index) const {
+  return std::make_shared<zcore::LegacyStringModel>(
+      library->name(), library->module_records(modules[index]));
+}
+
+void ZObjCanvas::show_module(int index) {
+  if (!library || index < 0 || index >= module_count()) return;
+  current_module = index;
+  model = module_model(index);
+  present(model);
+}
+
+void ZObjCanvas::present(std::shared_ptr<zcore::BaseModel> shown) {
+  reset_scene();
+  ZScene* target = footprint_scene();
+  ZSceneLoader* loader = nullptr;
+  if (auto* tree = dynamic_cast<zcore::S_Model*>(shown.get())) {
+    loader = new ZPrettyModuleSceneLoader(target, tree->root());
+  } else {
+    auto* legacy = static_cast<zcore::LegacyStringModel*>(shown.get());
+    loader = new ZLegacyModuleSceneLoader(target, &legacy->records());
+  }
+  target->build(shown.get(), loader);
+  fit();
+  emit loaded(shown);
+}
+
+ZScene* ZObjCanvas::footprint_scene() const {
+  return static_cast<ZScene*>(scene());
+}
+
+void ZObjCanvas::replace_scene(QGraphicsScene* next) {
+  QGraphicsScene* previous = scene();
+  setScene(next);
+  delete previous;
+}
+
+void ZObjCanvas::reset_scene() {
+  auto* previous = static_cast<ZSceneBase*>(scene());
+  if (previous && !previous->is_cover()) {
+    auto* old = static_cast<ZScene*>(previous);
+    disconnect(old, SIGNAL(reseted()), this, SIGNAL(reseted()));
+    disconnect(old, SIGNAL(position_changed(const QPointF&, const QPointF&)),
+               this, SIGNAL(position_changed(const QPointF&, const QPointF&)));
+    disconnect(old, SIGNAL(loaded(const QString&)), this,
+               SIGNAL(loaded(const QString&)));
+    disconnect(old, SIGNAL(item_added(QGraphicsItem*)), this,
+               SIGNAL(item_added(QGraphicsItem*)));
+    disconnect(old, SIGNAL(zerro_position(const QPointF&)), this,
+               SIGNAL(zerro_position(const QPointF&)));
+  }
+  try {
+    auto* fresh = new ZScene();
+    replace_scene(fresh);
+    current_scale = 1.0;
+    angle = 0.0;
+    connect(fresh, SIGNAL(reseted()), this, SIGNAL(reseted()));
+    connect(fresh, SIGNAL(position_changed(const QPointF&, const QPointF&)),
+            this, SIGNAL(position_changed(const QPointF&, const QPointF&)));
+    connect(fresh, SIGNAL(loaded(const QString&)), this,
+            SIGNAL(loaded(const QString&)));
+    connect(fresh, SIGNAL(item_added(QGraphicsItem*)), this,
+            SIGNAL(item_added(QGraphicsItem*)));
+    connect(fresh, SIGNAL(zerro_position(const QPointF&)), this,
+            SIGNAL(zerro_position(const QPointF&)));
+    apply_matrix();
+  } catch (...) {
+    replace_scene(nullptr);
+    throw;
+  }
+}
+
+void ZObjCanvas::reset_cover() {
+  replace_scene(new ZCoverScene());
+}
+
+}  // namespace zwidget::zcvpcb

@@ -1,0 +1,85 @@
+#pragma once
+
+#include "zcore/legacy_model.h"
+
+#include <QGraphicsView>
+#include <QPointF>
+
+#include <memory>
+#include <vector>
+
+class QDataStream;
+
+namespace zwidget::zcvpcb {
+
+class ZScene;
+
+// The view of one footprint: reads a file with its parser, fills a fresh
+// scene, fits it, and announces the model. Shows the cover scene before
+// anything is loaded and after a failed load.
+class ZObjCanvas : public QGraphicsView {
+  Q_OBJECT
+
+public:
+  explicit ZObjCanvas(QWidget* parent);
+  ~ZObjCanvas() override;
+
+  // Turns the view by `delta` degrees more; the angle is never wrapped.
+  void rotate(const double& delta);
+  // Multiplies the scale (viewport pixels per scene unit) by `factor`.
+  void scale(const double& factor);
+  // Fits the scene into the viewport, unrotated.
+  void fit();
+  // Reads a file and shows it; throws when it cannot be opened or read.
+  void load(const QString& fileName);
+  void load(QDataStream& stream);
+  // A new, empty footprint scene; zoom and rotation start afresh.
+  void reset_scene();
+  // The cover scene again; zoom, angle and model stay.
+  void reset_cover();
+
+  // A legacy library holds many modules and is shown one module at a time.
+  // A file with one module or none counts as one.
+  int module_count() const;
+  int module_index() const { return current_module; }
+  QString module_name() const;
+  // Shows another module of the library: rebuilds, fits, and signals as a
+  // load does.
+  void show_module(int index);
+
+  double current_scale = 1.0;
+  double angle = 0.0;
+  double wheel_step = 0.3;
+  QString parser_name;
+
+signals:
+  void scaled(double v);
+  void rotated(double v);
+  void position_changed(const QPointF& pos, const QPointF& rel_pos = QPointF());
+  void loaded(const QString& type);
+  void reseted();
+  void item_added(QGraphicsItem* item);
+  void zerro_position(const QPointF& old);
+  void loaded(std::shared_ptr<zcore::BaseModel> model);
+
+protected:
+  void wheelEvent(QWheelEvent* event) override;
+
+private:
+  void apply_matrix();
+  void replace_scene(QGraphicsScene* next);
+  ZScene* footprint_scene() const;
+  // Builds the scene of `shown`, fits it and announces it.
+  void present(std::shared_ptr<zcore::BaseModel> shown);
+
+  std::shared_ptr<zcore::BaseModel> model;
+  // A model of the records of one module of `library`.
+  std::shared_ptr<zcore::BaseModel> module_model(int index) const;
+
+  // The whole file, when it is a legacy library of several modules.
+  std::shared_ptr<zcore::LegacyStringModel> library;
+  std::vector<zcore::legacy_module> modules;
+  int current_module = 0;
+};
+
+}  // namespace zwidget::zcvpcb

@@ -1,0 +1,87 @@
+#pragma once
+
+#include "zcore/nocopy.h"
+#include "zwidget/zviewer/graph_tools_factory.h"
+
+#include <QGraphicsScene>
+#include <QObject>
+#include <QPointF>
+
+class QGraphicsItem;
+class QGraphicsSceneMouseEvent;
+
+namespace zcore {
+class BaseModel;
+}
+
+namespace zwidget::zcvpcb {
+
+class ZScene;
+
+// Base of the scenes a canvas shows.
+class ZSceneBase : public QGraphicsScene {
+  Q_OBJECT
+
+public:
+  using QGraphicsScene::QGraphicsScene;
+  virtual bool is_cover() const = 0;
+};
+
+// The picture of "nothing loaded": black, crossed by a large blue X.
+class ZCoverScene : public ZSceneBase {
+public:
+  ZCoverScene() = default;
+  bool is_cover() const override { return true; }
+
+protected:
+  void drawBackground(QPainter* painter, const QRectF& rect) override;
+};
+
+// Turns a read model into items on a scene. The scene owns its loader.
+class ZSceneLoader : public QObject, private zcore::nocopy {
+  Q_OBJECT
+
+public:
+  explicit ZSceneLoader(ZScene* scene);
+  virtual void load() = 0;
+
+protected:
+  // Adds an item to the scene and announces it.
+  void add(QGraphicsItem* item);
+
+  ZScene* scene;
+  ZGraphToolsFactory tools;
+};
+
+// The footprint scene: the items of one footprint over a black, gridded
+// background; reports the cursor position.
+class ZScene : public ZSceneBase {
+  Q_OBJECT
+
+public:
+  ZScene();
+  ~ZScene() override;
+
+  bool is_cover() const override { return false; }
+
+  // Fills the scene with what the loader creates; takes the loader.
+  void build(zcore::BaseModel* model, ZSceneLoader* loader);
+  // Removes every item and the loader.
+  void reset();
+
+signals:
+  void position_changed(const QPointF& pos, const QPointF& rel_pos = QPointF());
+  void loaded(const QString& type);
+  void reseted();
+  void item_added(QGraphicsItem* item);
+  void zerro_position(const QPointF& old);
+
+protected:
+  void mouseMoveEvent(QGraphicsSceneMouseEvent* event) override;
+  void drawBackground(QPainter* painter, const QRectF& rect) override;
+
+private:
+  ZSceneLoader* loader = nullptr;
+};
+
+}  // namespace zwidget::zcvpcb
