@@ -65,6 +65,8 @@ void ZLegacyModuleSceneLoader::load() {
       add(new GraphicsPolygonItem(polygon, pen(poly.layer, poly.width),
                                   QBrush()));
     } else {
+      // Pads of the legacy format are not drawn.
+      if (tag == "$PAD") skip("pad");
       std::cout << "ZLegacyModuleSceneLoader tag:" << tag << std::endl;
     }
   }

@@ -22,6 +22,19 @@ namespace {
 
 constexpr double kPi = 3.141592653589793;
 
+// Pad shapes the pad item paints.
+bool is_drawn_pad_shape(const std::string& shape) {
+  return shape == "circle" || shape == "rect" || shape == "oval" ||
+         shape == "trapezoid";
+}
+
+// Kinds of footprint element that draw something in KiCad, for the account
+// of what this loader leaves out.
+bool is_drawing_kind(const std::string& name) {
+  return name.rfind("fp_", 0) == 0 || name == "zone" || name == "dimension" ||
+         name == "image";
+}
+
 QPointF to_qt(const zcore::point& p) {
   return QPointF(p.x, p.y);
 }
@@ -87,6 +100,8 @@ void ZPrettyModuleSceneLoader::add_element(const zcore::basenode* node) {
     for (const zcore::point& p : view.pts()) polygon.append(to_qt(p));
     add(new GraphicsPolygonItem(polygon, tools.pen(node), QBrush()));
   } else if (name == "pad") {
+    if (!is_drawn_pad_shape(view.third_text()))
+      skip("pad shape '" + view.third_text() + "'");
     const zcore::placement at = view.at();
     const zcore::point size = view.size();
     const zcore::point delta = view.rect_delta();
@@ -97,6 +112,9 @@ void ZPrettyModuleSceneLoader::add_element(const zcore::basenode* node) {
                             view.is_oval_drill(), to_qt(view.drill_offset()),
                             QSizeF(drill.x, drill.y),
                             tools.colour("system.pad.", view.second_text())));
+  } else if (node->parent == root && !node->children.empty() &&
+             name != "fp_text" && is_drawing_kind(name)) {
+    skip(name);
   }
 }
 

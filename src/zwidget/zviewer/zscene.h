@@ -7,6 +7,9 @@
 #include <QObject>
 #include <QPointF>
 
+#include <map>
+#include <string>
+
 class QGraphicsItem;
 class QGraphicsSceneMouseEvent;
 
@@ -45,12 +48,20 @@ public:
   explicit ZSceneLoader(ZScene* scene);
   virtual void load() = 0;
 
+  // Elements the loader met but could not draw, counted by kind (such as
+  // "zone" or "pad shape 'custom'"): what the picture leaves out.
+  const std::map<std::string, int>& not_drawn() const { return skipped; }
+
 protected:
   // Adds an item to the scene and announces it.
   void add(QGraphicsItem* item);
+  void skip(const std::string& kind) { ++skipped[kind]; }
 
   ZScene* scene;
   ZGraphToolsFactory tools;
+
+private:
+  std::map<std::string, int> skipped;
 };
 
 // The footprint scene: the items of one footprint over a black, gridded
@@ -66,6 +77,8 @@ public:
 
   // Fills the scene with what the loader creates; takes the loader.
   void build(zcore::BaseModel* model, ZSceneLoader* loader);
+  // The loader that filled the scene; null before `build`.
+  const ZSceneLoader* scene_loader() const { return loader; }
   // Removes every item and the loader.
   void reset();
 
