@@ -9,10 +9,13 @@
 #include "zwidget/zviewer/obj_factory.h"
 
 #include <QLabel>
+#include <QLayout>
 #include <QSettings>
 #include <QSplitter>
 #include <QStandardPaths>
 #include <QStatusBar>
+
+#include <algorithm>
 
 // The icons live in a static library; naming the bundle here links it in.
 static void init_icon_resources() {
@@ -51,10 +54,12 @@ MainWindow::MainWindow()
   create_initial_pair();
   QSettings settings;
   if (settings.contains(tr(kSplitterKey))) {
-    splitter->restoreState(settings.value(tr(kSplitterKey)).toByteArray());
+    initial_state = settings.value(tr(kSplitterKey)).toByteArray();
+    splitter->restoreState(initial_state);
   } else {
-    splitter->setSizes({settings.value(tr(kSplitterLeftKey), 30).toInt(),
-                        settings.value(tr(kSplitterRightKey), 100).toInt()});
+    initial_sizes = {settings.value(tr(kSplitterLeftKey), 30).toInt(),
+                     settings.value(tr(kSplitterRightKey), 100).toInt()};
+    splitter->setSizes(initial_sizes);
   }
   setCentralWidget(splitter);
   restore_property_visibility();
@@ -67,6 +72,27 @@ MainWindow::~MainWindow() {
   // The factory lives as long as the window: the pairs it made do not
   // refer to it, so it can go last.
   delete factory;
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (initial_state.isEmpty() && initial_sizes.size() != 2) return;
+  layout()->activate();
+  if (!initial_state.isEmpty()) {
+    splitter->restoreState(initial_state);
+  } else {
+    // The widths are a proportion: a splitter raises small sizes to each
+    // pane's minimum first, which would lose it.
+    const double left = std::max(initial_sizes[0], 0);
+    const double right = std::max(initial_sizes[1], 0);
+    if (left + right > 0) {
+      const int total = splitter->width();
+      const int first = static_cast<int>(total * left / (left + right));
+      splitter->setSizes({first, total - first});
+    }
+  }
+  initial_state.clear();
+  initial_sizes.clear();
 }
 
 void MainWindow::register_file_types() {

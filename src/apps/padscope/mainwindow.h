@@ -26,6 +26,9 @@ public:
   MainWindow();
   ~MainWindow() override;
 
+protected:
+  void showEvent(QShowEvent* event) override;
+
 private slots:
   void open();
   void prev();
@@ -68,4 +71,9 @@ private:
   QLabel* relative_y = nullptr;
   QSplitter* splitter = nullptr;
   zwidget::zcvpcb::ZObjFactory* factory;
+  // The pane layout read at construction, applied again once the window is
+  // laid out: a splitter scales sizes set before that by its stretch, not
+  // in their proportion.
+  QByteArray initial_state;
+  QList<int> initial_sizes;
 };

@@ -107,12 +107,14 @@ void ZObjCanvas::apply_matrix() {
 }
 
 void ZObjCanvas::rotate(const double& delta) {
+  keep_fitted = false;
   angle += delta;
   apply_matrix();
   emit rotated(angle);
 }
 
 void ZObjCanvas::scale(const double& factor) {
+  keep_fitted = false;
   current_scale *= factor;
   apply_matrix();
   emit scaled(current_scale);
@@ -123,6 +125,7 @@ void ZObjCanvas::wheelEvent(QWheelEvent* event) {
     QGraphicsView::wheelEvent(event);
     return;
   }
+  keep_fitted = false;
   if (event->angleDelta().y() > 0) {
     current_scale += wheel_step;
   } else if (current_scale - wheel_step > 0) {
@@ -138,12 +141,24 @@ void ZObjCanvas::wheelEvent(QWheelEvent* event) {
 void ZObjCanvas::fit() {
   angle = 0;
   apply_matrix();
+  fit_view();
+  keep_fitted = true;
+  emit rotated(0.0);
+  emit scaled(current_scale);
+}
+
+void ZObjCanvas::fit_view() {
   fitInView(sceneRect(), Qt::KeepAspectRatio);
   // The exact scale of the fitted view: whole pixels would make a view of
   // less than one pixel per unit a scale of 0.
   const QTransform& fitted = transform();
   current_scale = std::hypot(fitted.m21(), fitted.m22());
-  emit rotated(0.0);
+}
+
+void ZObjCanvas::resizeEvent(QResizeEvent* event) {
+  QGraphicsView::resizeEvent(event);
+  if (!keep_fitted) return;
+  fit_view();
   emit scaled(current_scale);
 }
 

@@ -64,9 +64,14 @@ signals:
 
 protected:
   void wheelEvent(QWheelEvent* event) override;
+  // A fitted view stays fitted when the viewport changes size (the canvas
+  // is laid out after it loaded), until the user zooms or rotates.
+  void resizeEvent(QResizeEvent* event) override;
 
 private:
   void apply_matrix();
+  // Fits the scene rectangle into the viewport and measures the scale.
+  void fit_view();
   void replace_scene(QGraphicsScene* next);
   ZScene* footprint_scene() const;
   // Builds the scene of `shown`, fits it and announces it.
@@ -80,6 +85,7 @@ private:
   std::shared_ptr<zcore::LegacyStringModel> library;
   std::vector<zcore::legacy_module> modules;
   int current_module = 0;
+  bool keep_fitted = false;
 };
 
 }  // namespace zwidget::zcvpcb

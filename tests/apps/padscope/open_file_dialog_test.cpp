@@ -1,5 +1,6 @@
 #include "apps/padscope/open_file_dialog.h"
 
+#include "support/modal.h"
 #include "support/qt_printers.h"
 #include "support/temp_settings.h"
 
@@ -22,18 +23,8 @@ const QString kFilter =
 const QString kGroup = "dialog/load/config";
 const QString kLegacyFilter = "Legacy modules Files (*.mod)";
 
-// Runs `act` on the file dialog once it is shown modally.
 void when_shown(std::function<void(QFileDialog*)> act) {
-  auto* timer = new QTimer;
-  QObject::connect(timer, &QTimer::timeout, [timer, act]() {
-    if (auto* dialog =
-            qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
-      timer->stop();
-      timer->deleteLater();
-      act(dialog);
-    }
-  });
-  timer->start(10);
+  padscope::test::answer_modal<QFileDialog>(std::move(act));
 }
 
 class OpenFileDialogTest : public testing::Test {
@@ -56,8 +47,10 @@ protected:
 TEST_F(OpenFileDialogTest, AcceptStoresFolderFilterAndState) {
   QString seen_dir, seen_filter;
   when_shown([&](QFileDialog* dialog) {
-    seen_dir = dialog->directory().path();
-    seen_filter = dialog->selectedNameFilter();
+    if (seen_dir.isEmpty()) {  // as first shown, not after a retry
+      seen_dir = dialog->directory().path();
+      seen_filter = dialog->selectedNameFilter();
+    }
     dialog->setDirectory(library.path());
     dialog->selectNameFilter(kLegacyFilter);
     dialog->selectFile(QDir(library.path()).filePath("old.mod"));
@@ -75,9 +68,12 @@ TEST_F(OpenFileDialogTest, AcceptStoresFolderFilterAndState) {
   EXPECT_FALSE(stored.value(kGroup + "/state").toByteArray().isEmpty());
 
   // The next dialog opens where this one ended, with the same filter.
+  seen_dir.clear();
   when_shown([&](QFileDialog* dialog) {
-    seen_dir = dialog->directory().path();
-    seen_filter = dialog->selectedNameFilter();
+    if (seen_dir.isEmpty()) {  // as first shown, not after a retry
+      seen_dir = dialog->directory().path();
+      seen_filter = dialog->selectedNameFilter();
+    }
     dialog->reject();
   });
   QString again;
@@ -106,7 +102,7 @@ TEST_F(OpenFileDialogTest, NullFilterPointerNeitherReadsNorWritesItsKey) {
   QSettings().setValue(kGroup + "/selectedfilter", kLegacyFilter);
   QString seen_filter;
   when_shown([&](QFileDialog* dialog) {
-    seen_filter = dialog->selectedNameFilter();
+    if (seen_filter.isEmpty()) seen_filter = dialog->selectedNameFilter();
     dialog->selectNameFilter("Modules Files (*.kicad_mod)");
     dialog->selectFile(QDir(library.path()).filePath("old.mod"));
     static_cast<QDialog*>(dialog)->accept();
