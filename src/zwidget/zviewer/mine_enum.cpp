@@ -3,16 +3,14 @@
 #include <QFileInfo>
 
 void MineEnum::add(const QString& pattern, const QString& parser) {
-  entries.push_back(
-      {QRegularExpression(
-           QRegularExpression::wildcardToRegularExpression(pattern)),
-       parser, pattern});
+  entries.push_back({QRegExp(pattern, Qt::CaseSensitive, QRegExp::Wildcard),
+                     parser, pattern});
 }
 
 QString MineEnum::parser_for(const QString& path) const {
   const QString name = QFileInfo(path).fileName();
   for (const Entry& entry : entries) {
-    if (entry.matcher.match(name).hasMatch()) return entry.parser;
+    if (entry.matcher.exactMatch(name)) return entry.parser;
   }
   return QString();
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QRegularExpression>
+#include <QRegExp>
 #include <QString>
 
 #include <vector>
@@ -10,7 +10,7 @@
 class MineEnum {
 public:
   struct Entry {
-    QRegularExpression matcher;
+    QRegExp matcher;
     QString parser;
     QString pattern;
   };

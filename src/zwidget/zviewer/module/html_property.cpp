@@ -15,13 +15,15 @@ static void unregister_templates() {
 namespace zwidget::zcvpcb {
 
 namespace {
+// Qt does not count registrations: one unregistering would take the bundle
+// from every other panel.
 int panels_alive = 0;
 }  // namespace
 
 HtmlProperty::HtmlProperty() : QWidget(nullptr), ui(new Ui::HtmlProperty) {
   if (panels_alive++ == 0) register_templates();
+  // setupUi also connects the slots by name.
   ui->setupUi(this);
-  QMetaObject::connectSlotsByName(this);
 }
 
 HtmlProperty::~HtmlProperty() {

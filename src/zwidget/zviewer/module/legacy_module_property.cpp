@@ -4,6 +4,7 @@
 #include "zcore/to_double.h"
 
 #include <QFile>
+#include <QTextCodec>
 
 #include <cstdlib>
 #include <map>
@@ -15,24 +16,43 @@ namespace {
 
 using record = std::vector<std::string>;
 
-// The module's own records: those before its first pad. Pads repeat some
-// tags (`Po`, `At`, `.SolderMask`) with their own meaning.
-std::map<std::string, const record*> header_records(
+// The module's own records: those of the first module, outside the blocks
+// nested in it. Pads (`$PAD`) repeat `Po`, `At` and `.SolderMask` with
+// their own meaning, and a library's `$INDEX` lists bare names.
+std::map<std::string, const record*> module_records(
     const zcore::BaseModel* model) {
   std::map<std::string, const record*> found;
   const auto* legacy = dynamic_cast<const zcore::LegacyStringModel*>(model);
   if (!legacy) return found;
+  std::vector<std::string> blocks;
   for (const record& fields : legacy->records()) {
-    if (fields.front() == "$PAD") break;
-    found.emplace(fields.front(), &fields);
+    if (fields.empty()) continue;
+    const std::string& tag = fields.front();
+    if (tag == "$EndMODULE") break;
+    if (tag.rfind("$End", 0) == 0) {
+      if (!blocks.empty()) blocks.pop_back();
+    } else if (tag.front() == '$') {
+      blocks.push_back(tag);
+    } else if (blocks.empty() || blocks.back() == "$MODULE") {
+      found.emplace(tag, &fields);
+    }
   }
   return found;
+}
+
+// Old libraries carry no encoding line and were written in Latin-1.
+QString decoded(const std::string& value) {
+  QTextCodec::ConverterState state;
+  const QString text = QTextCodec::codecForMib(106)->toUnicode(
+      value.data(), static_cast<int>(value.size()), &state);
+  if (state.invalidChars == 0) return text;
+  return QString::fromLatin1(value.data(), static_cast<int>(value.size()));
 }
 
 class Resolver : public zaux::ScriptType1::Resolver {
 public:
   explicit Resolver(std::shared_ptr<zcore::BaseModel> model)
-      : model(std::move(model)), header(header_records(this->model.get())) {}
+      : model(std::move(model)), header(module_records(this->model.get())) {}
 
   QString resolve(QString key) override {
     if (key == QObject::tr("{Locked}")) return flag(po_flags(0) == 'F');
@@ -40,7 +60,7 @@ public:
     if (key == QObject::tr("{Layer}")) return layer();
     if (key == QObject::tr("{Last Edit}")) return text("Po", 5);
     if (key == QObject::tr("{Position}")) return position();
-    if (key == QObject::tr("{Type}")) return text("At", 1);
+    if (key == QObject::tr("{Type}")) return rest("At");
     if (key == QObject::tr("{Description}")) return rest("Cd");
     if (key == QObject::tr("{Tags}")) return tags();
     if (key == QObject::tr("{autoplace_cost90}")) return hex_number("Op", 1);
@@ -66,7 +86,7 @@ private:
   }
 
   static QString escaped(const std::string& value) {
-    return QString::fromStdString(value).toHtmlEscaped();
+    return decoded(value).toHtmlEscaped();
   }
 
   static QString flag(bool value) {
@@ -82,7 +102,8 @@ private:
     return value ? escaped(*value) : QString();
   }
 
-  // All fields after the tag, as one text: descriptions are not quoted.
+  // All fields after the tag, as one text: descriptions and types
+  // ("SMD VIRTUAL") are not quoted.
   QString rest(const std::string& tag) const {
     const auto found = header.find(tag);
     if (found == header.end()) return QString();

@@ -18,7 +18,8 @@ QString ScriptType1::process(Resolver* new_resolver) {
     } else if (c == QLatin1Char('}')) {
       inside = false;
       token.append(c);
-      result_text.append(resolver->resolve(token));
+      // Without a resolver every token stays as written.
+      result_text.append(resolver ? resolver->resolve(token) : token);
       token.clear();
     } else if (inside) {
       token.append(c);

@@ -1,0 +1,57 @@
+#include "zwidget/zviewer/module/script_type1.h"
+
+#include "support/qt_printers.h"
+
+#include <gtest/gtest.h>
+
+#include <QStringList>
+
+namespace zwidget::zaux {
+namespace {
+
+// Knows {Name} only, and notes every key it is asked for.
+struct NameResolver : ScriptType1::Resolver {
+  explicit NameResolver(QString name) : name(std::move(name)) {}
+  QString resolve(QString key) override {
+    keys << key;
+    return key == "{Name}" ? name : key;
+  }
+  QString name;
+  QStringList keys;
+};
+
+TEST(ScriptType1, ReplacesTokensInOnePass) {
+  const struct {
+    const char *script, *result;
+    QStringList keys;
+  } cases[] = {
+      {"a{Name}b", "aSOT-23b", {"{Name}"}},
+      {"<b>{Name}</b>{Name}", "<b>SOT-23</b>SOT-23", {"{Name}", "{Name}"}},
+      {"{Colour}", "{Colour}", {"{Colour}"}},
+      {"x}y", "x}y", {"}"}},                   // a lone closing brace
+      {"ab{cd", "ab", {}},                     // unterminated: dropped
+      {"{a{Name}", "{a{Name}", {"{a{Name}"}},  // nested brace kept
+      {"{a{Name}}", "{a{Name}}", {"{a{Name}", "}"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.script);
+    NameResolver resolver("SOT-23");
+    ScriptType1 script(c.script, &resolver);
+    EXPECT_EQ(script.process(), c.result);
+    EXPECT_EQ(resolver.keys, c.keys);
+    EXPECT_EQ(script.script(), c.script);
+  }
+}
+
+TEST(ScriptType1, ProcessAppendsAndTakesAGivenResolver) {
+  NameResolver first("R1"), second("C7");
+  ScriptType1 script("<{Name}>", &first);
+  EXPECT_EQ(script.process(), "<R1>");
+  EXPECT_EQ(script.process(&second), "<R1><C7>");
+  EXPECT_EQ(script.result(), "<R1><C7>");
+  // Without a resolver the tokens stay as written.
+  EXPECT_EQ(ScriptType1("a{Name}b}", nullptr).process(), "a{Name}b}");
+}
+
+}  // namespace
+}  // namespace zwidget::zaux
