@@ -14,6 +14,7 @@
 #include <QWheelEvent>
 
 #include <cmath>
+#include <ios>
 
 namespace zwidget::zcvpcb {
 
@@ -50,11 +51,18 @@ public:
 
 private:
   // Reads the device directly: QDataStream would flag a short block as a
-  // read past the end although its bytes are good.
+  // read past the end although its bytes are good. A failed read is no end
+  // of file: a truncated footprint must not be shown as the whole.
   bool refill() {
     QIODevice* device = stream->device();
-    const qint64 count = device ? device->read(block, sizeof block) : -1;
-    if (count <= 0) {
+    const qint64 count = device ? device->read(block, sizeof block) : 0;
+    if (count < 0) {
+      exhausted = true;
+      stream->setStatus(QDataStream::ReadCorruptData);
+      throw std::ios_base::failure("Failed to read stream.",
+                                   std::io_errc::stream);
+    }
+    if (count == 0) {
       exhausted = true;
       stream->setStatus(QDataStream::ReadPastEnd);
       return false;
