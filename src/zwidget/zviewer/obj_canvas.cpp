@@ -210,11 +210,18 @@ std::shared_ptr<zcore::BaseModel> ZObjCanvas::module_model(int index) const {
       library->name(), library->module_records(modules[index]));
 }
 
-void ZObjCanvas::show_module(int index) {
-  if (!library || index < 0 || index >= module_count()) return;
+bool ZObjCanvas::show_module(int index) {
+  if (!library || index < 0 || index >= module_count()) return false;
   current_module = index;
   model = module_model(index);
-  present(model);
+  try {
+    present(model);
+  } catch (...) {
+    reset_cover();
+    emit loaded(std::shared_ptr<zcore::BaseModel>());
+    return false;
+  }
+  return true;
 }
 
 void ZObjCanvas::present(std::shared_ptr<zcore::BaseModel> shown) {
