@@ -16,7 +16,6 @@
 #include <QDataStream>
 #include <QDir>
 #include <QGraphicsSceneMouseEvent>
-#include <QPointer>
 #include <QSignalSpy>
 #include <QWheelEvent>
 
@@ -178,6 +177,12 @@ TEST(ZObjCanvas, LoadSignalsInOrderAndFitsTheDrawingUnrotated) {
   EXPECT_EQ(shown.canvas.scene()->items().size(), 26);
   EXPECT_NE(dynamic_cast<zcore::S_Model*>(events.model.get()), nullptr);
   EXPECT_EQ(shown.canvas.module_count(), 1);
+  QSignalSpy positions(&shown.canvas, &ZObjCanvas::position_changed);
+  QGraphicsSceneMouseEvent move(QEvent::GraphicsSceneMouseMove);
+  move.setScenePos(QPointF(2, 3));
+  QApplication::sendEvent(shown.canvas.scene(), &move);
+  ASSERT_EQ(positions.count(), 1);
+  EXPECT_EQ(positions[0][0].toPointF(), QPointF(2, 3));
 
   // Fitted: the drawing fills the viewport in one direction, unrotated.
   const double fitted = shown.canvas.current_scale;
@@ -199,17 +204,6 @@ TEST(ZObjCanvas, LoadSignalsInOrderAndFitsTheDrawingUnrotated) {
   shown.canvas.fit();
   EXPECT_EQ(events.log, (std::vector<std::string>{"rotated 0", "scaled"}));
   EXPECT_NEAR(shown.canvas.current_scale, fitted, 1e-9 * fitted);
-}
-
-TEST(ZObjCanvas, FitOnTheCoverSceneOnlyMeasuresTheScale) {
-  ZObjCanvas canvas(nullptr);
-  canvas.scale(2);
-  canvas.rotate(10);
-  CanvasEvents events(canvas);
-  canvas.fit();
-  EXPECT_EQ(events.log, (std::vector<std::string>{"rotated 0", "scaled"}));
-  EXPECT_DOUBLE_EQ(canvas.current_scale, 2);
-  EXPECT_EQ(canvas.transform(), QTransform::fromScale(2, 2));
 }
 
 TEST(ZObjCanvas, ALegacyFileFittedBelowOnePixelPerUnitStaysVisibleZoomed) {
@@ -238,20 +232,6 @@ TEST(ZObjCanvas, ALegacyFileFittedBelowOnePixelPerUnitStaysVisibleZoomed) {
   EXPECT_LT(step * shown.canvas.current_scale, 8);
 }
 
-TEST(ZObjCanvas, AnUnknownParserAnnouncesNoModelAndThrows) {
-  ShownCanvas shown;
-  shown.canvas.parser_name = "no_parser";
-  CanvasEvents events(shown.canvas);
-  try {
-    shown.load_bytes("(module A)");
-    FAIL() << "no exception";
-  } catch (const zaux::ZMessageException& e) {
-    EXPECT_STREQ(e.what(), "Parser:no_parser not found.");
-  }
-  EXPECT_EQ(events.log, std::vector<std::string>{"no model"});
-  EXPECT_TRUE(shown.is_cover());
-}
-
 class FailingDevice : public QIODevice {
 public:
   FailingDevice() { open(QIODevice::ReadOnly); }
@@ -271,7 +251,7 @@ private:
   bool served = false;
 };
 
-TEST(ZObjCanvas, FilesThatCannotBeOpenedOrReadThrowAndLeaveTheCover) {
+TEST(ZObjCanvas, FailedLoadsThrowAndLeaveTheCover) {
   ShownCanvas shown;
   shown.canvas.parser_name = "module_legacy_parser";
   CanvasEvents events(shown.canvas);
@@ -292,6 +272,15 @@ TEST(ZObjCanvas, FilesThatCannotBeOpenedOrReadThrowAndLeaveTheCover) {
   QDataStream stream(&device);
   EXPECT_THROW(shown.canvas.load(stream), std::ios_base::failure);
   EXPECT_TRUE(events.log.empty());
+
+  shown.canvas.parser_name = "no_parser";
+  try {
+    shown.load_bytes("(module A)");
+    ADD_FAILURE() << "no exception";
+  } catch (const zaux::ZMessageException& e) {
+    EXPECT_STREQ(e.what(), "Parser:no_parser not found.");
+  }
+  EXPECT_EQ(events.log, std::vector<std::string>{"no model"});
   EXPECT_TRUE(shown.is_cover());
 }
 
@@ -382,59 +371,6 @@ TEST(ZObjCanvas, AModuleThatCannotBeDrawnLeavesTheCoverAndNoModel) {
   EXPECT_TRUE(shown.is_cover());
   EXPECT_EQ(shown.canvas.module_index(), 0);
   EXPECT_EQ(shown.canvas.module_name(), "A");
-}
-
-TEST(ZObjCanvas, ASingleModuleFileIsShownWhole) {
-  ShownCanvas shown;
-  shown.canvas.parser_name = "module_legacy_parser";
-  CanvasEvents events(shown.canvas);
-  shown.load_bytes(
-      "PCBNEW-LibModule-V1\n$MODULE R1\nDS -500 0 500 0 120 21\n"
-      "T0 0 -600 600 500 0 120 N V 21 N \"R1\"\n$EndMODULE R1\n");
-  EXPECT_EQ(events.log,
-            (std::vector<std::string>{
-                "reseted", "item_added x2", "loaded module_legacy_parser",
-                "rotated 0", "scaled", "model module_legacy_parser"}));
-  EXPECT_EQ(shown.canvas.module_count(), 1);
-  EXPECT_EQ(shown.canvas.module_name(), "");
-  EXPECT_EQ(records(events.model).size(), 5u);
-  EXPECT_FALSE(shown.canvas.show_module(0));
-}
-
-TEST(ZObjCanvas, ResetsSwapScenesAndForwardTheNewScenesSignals) {
-  ShownCanvas shown;
-  shown.load_bytes("(module A (fp_line (start 0 0) (end 5 5) (layer F.Fab)))");
-  QPointer<QGraphicsScene> loaded = shown.canvas.scene();
-  shown.canvas.rotate(45);
-  shown.canvas.scale(2);
-  const double scale = shown.canvas.current_scale;
-
-  shown.canvas.reset_cover();
-  EXPECT_TRUE(loaded.isNull());
-  EXPECT_TRUE(shown.is_cover());
-  EXPECT_EQ(shown.canvas.angle, 45);
-  EXPECT_EQ(shown.canvas.current_scale, scale);
-
-  shown.canvas.reset_scene();
-  EXPECT_FALSE(shown.is_cover());
-  EXPECT_TRUE(shown.canvas.scene()->items().isEmpty());
-  EXPECT_EQ(shown.canvas.angle, 0);
-  EXPECT_EQ(shown.canvas.current_scale, 1);
-  EXPECT_TRUE(shown.canvas.transform().isIdentity());
-
-  QSignalSpy positions(&shown.canvas, &ZObjCanvas::position_changed);
-  QGraphicsSceneMouseEvent move(QEvent::GraphicsSceneMouseMove);
-  move.setScenePos(QPointF(2, 3));
-  QApplication::sendEvent(shown.canvas.scene(), &move);
-  ASSERT_EQ(positions.count(), 1);
-  EXPECT_EQ(positions[0][0].toPointF(), QPointF(2, 3));
-  EXPECT_EQ(positions[0][1].toPointF(), QPointF(0, 0));
-  // Each new scene is forwarded, the one before it deleted.
-  QPointer<QGraphicsScene> before = shown.canvas.scene();
-  shown.canvas.reset_scene();
-  EXPECT_TRUE(before.isNull());
-  QApplication::sendEvent(shown.canvas.scene(), &move);
-  EXPECT_EQ(positions.count(), 2);
 }
 
 }  // namespace

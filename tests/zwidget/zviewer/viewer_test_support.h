@@ -2,12 +2,14 @@
 
 #include "zcore/legacy_model.h"
 #include "zcore/models.h"
+#include "zwidget/zgraph/text_item.h"
 #include "zwidget/zviewer/legacy_module_scene_loader.h"
 #include "zwidget/zviewer/pretty_module_scene_loader.h"
 #include "zwidget/zviewer/zscene.h"
 
 #include <QGraphicsItem>
 
+#include <cstdint>
 #include <iostream>
 #include <memory>
 #include <sstream>
@@ -43,6 +45,10 @@ struct Built {
   std::vector<QGraphicsItem*> added;
   std::vector<std::string> trace;
 
+  // The number of items before the first text item, which must be followed
+  // by texts only.
+  std::size_t first_text() const;
+
   template <typename Item>
   std::vector<Item*> all() const {
     std::vector<Item*> result;
@@ -51,6 +57,15 @@ struct Built {
     return result;
   }
 };
+
+inline std::size_t Built::first_text() const {
+  std::size_t i = 0;
+  while (i < added.size() && !dynamic_cast<zgraph::GraphicsTextItem*>(added[i]))
+    ++i;
+  for (std::size_t j = i; j < added.size(); ++j)
+    if (!dynamic_cast<zgraph::GraphicsTextItem*>(added[j])) return SIZE_MAX;
+  return i;
+}
 
 inline void build(Built& built, zcore::BaseModel& model, ZSceneLoader* loader) {
   const QMetaObject::Connection recording = QObject::connect(
