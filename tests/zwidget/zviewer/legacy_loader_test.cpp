@@ -130,6 +130,10 @@ struct LegacyFile {
   int lines, circles, arcs, polygons, texts, corners, traced;
 };
 
+void PrintTo(const LegacyFile& f, std::ostream* out) {
+  *out << f.path;
+}
+
 class LegacyRealFile : public testing::TestWithParam<LegacyFile> {};
 
 TEST_P(LegacyRealFile, HasOneItemPerOutlineAndTextWithTheTextsOnTop) {
@@ -164,7 +168,10 @@ INSTANTIATE_TEST_SUITE_P(
         // Texts without a layer; arcs with a trailing blank.
         LegacyFile{"40xx.mod", 1501, 3, 92, 0, 44, 0, 5657 - 1596},
         // 5442 polygons with 27210 corners; one comment line.
-        LegacyFile{"Logo.mod", 0, 0, 0, 5442, 4, 27210, 32677 - 1 - 5442}));
+        LegacyFile{"Logo.mod", 0, 0, 0, 5442, 4, 27210, 32677 - 1 - 5442}),
+    [](const testing::TestParamInfo<LegacyFile>& info) {
+      return test::param_name(info.param.path);
+    });
 
 }  // namespace
 }  // namespace zwidget::zcvpcb

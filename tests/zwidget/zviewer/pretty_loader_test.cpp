@@ -125,6 +125,10 @@ struct PrettyFile {
   bool kicad5;  // `(module ...)`: one "module->" trace line
 };
 
+void PrintTo(const PrettyFile& f, std::ostream* out) {
+  *out << f.path;
+}
+
 class PrettyRealFile : public testing::TestWithParam<PrettyFile> {};
 
 TEST_P(PrettyRealFile, HasOneItemPerElementWithTheTextsOnTop) {
@@ -172,7 +176,10 @@ INSTANTIATE_TEST_SUITE_P(
                    0, 0, 0, 3, 3, true},
         // Texts only; one of them is the bare atom %R.
         PrettyFile{"kicad5/Relay_DPDT_Kemet_EE2_NU.kicad_mod", 0, 0, 0, 0, 0, 4,
-                   true}));
+                   true}),
+    [](const testing::TestParamInfo<PrettyFile>& info) {
+      return test::param_name(info.param.path);
+    });
 
 }  // namespace
 }  // namespace zwidget::zcvpcb

@@ -9,6 +9,7 @@
 
 #include <QGraphicsItem>
 
+#include <cctype>
 #include <cstdint>
 #include <iostream>
 #include <memory>
@@ -17,6 +18,15 @@
 #include <vector>
 
 namespace zwidget::zcvpcb::test {
+
+// A test name from a file path: its base name, letters and digits only.
+inline std::string param_name(const std::string& path) {
+  std::string name;
+  for (char c :
+       path.substr(path.rfind('/') + 1, path.rfind('.') - path.rfind('/') - 1))
+    if (std::isalnum(static_cast<unsigned char>(c))) name += c;
+  return name;
+}
 
 // Collects what is written to std::cout while it lives.
 class CoutCapture {
