@@ -35,6 +35,8 @@ void ZLegacyModuleSceneLoader::load() {
   using namespace zwidget::zgraph;
   for (std::size_t i = 0; i < records->size(); ++i) {
     const std::vector<std::string>& record = (*records)[i];
+    // The reader makes no empty record, but a model can be built from any.
+    if (record.empty()) continue;
     const std::string& tag = record.front();
     if (zcore::is_line_tag(tag)) {
       const zcore::l_line line(record);
@@ -71,7 +73,7 @@ void ZLegacyModuleSceneLoader::load() {
     }
   }
   for (const std::vector<std::string>& record : *records) {
-    if (!zcore::is_text_tag(record.front())) continue;
+    if (record.empty() || !zcore::is_text_tag(record.front())) continue;
     const zcore::l_text text(record);
     if (text.text.empty()) continue;
     // Orientations are in tenths of a degree too.

@@ -14,6 +14,7 @@
 #include <QWheelEvent>
 
 #include <cmath>
+#include <ios>
 
 namespace zwidget::zcvpcb {
 
@@ -50,11 +51,18 @@ public:
 
 private:
   // Reads the device directly: QDataStream would flag a short block as a
-  // read past the end although its bytes are good.
+  // read past the end although its bytes are good. A failed read is no end
+  // of file: a truncated footprint must not be shown as the whole.
   bool refill() {
     QIODevice* device = stream->device();
-    const qint64 count = device ? device->read(block, sizeof block) : -1;
-    if (count <= 0) {
+    const qint64 count = device ? device->read(block, sizeof block) : 0;
+    if (count < 0) {
+      exhausted = true;
+      stream->setStatus(QDataStream::ReadCorruptData);
+      throw std::ios_base::failure("Failed to read stream.",
+                                   std::io_errc::stream);
+    }
+    if (count == 0) {
       exhausted = true;
       stream->setStatus(QDataStream::ReadPastEnd);
       return false;
@@ -217,11 +225,18 @@ std::shared_ptr<zcore::BaseModel> ZObjCanvas::module_model(int index) const {
       library->name(), library->module_records(modules[index]));
 }
 
-void ZObjCanvas::show_module(int index) {
-  if (!library || index < 0 || index >= module_count()) return;
+bool ZObjCanvas::show_module(int index) {
+  if (!library || index < 0 || index >= module_count()) return false;
   current_module = index;
   model = module_model(index);
-  present(model);
+  try {
+    present(model);
+  } catch (...) {
+    reset_cover();
+    emit loaded(std::shared_ptr<zcore::BaseModel>());
+    return false;
+  }
+  return true;
 }
 
 void ZObjCanvas::present(std::shared_ptr<zcore::BaseModel> shown) {

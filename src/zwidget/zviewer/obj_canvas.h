@@ -44,8 +44,11 @@ public:
   int module_index() const { return current_module; }
   QString module_name() const;
   // Shows another module of the library: rebuilds, fits, and signals as a
-  // load does.
-  void show_module(int index);
+  // load does. Never throws, since the window steps through modules from
+  // its commands: a module that cannot be drawn leaves the cover scene and
+  // an empty `loaded` model, as a failed load does. False then, and for an
+  // index outside the library.
+  bool show_module(int index);
 
   double current_scale = 1.0;
   double angle = 0.0;

@@ -1,0 +1,199 @@
+#include "support/test_data.h"
+#include "zwidget/zviewer/obj_canvas.h"
+#include "zwidget/zviewer/zscene.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QImage>
+#include <QPainter>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <sstream>
+#include <streambuf>
+#include <string>
+#include <vector>
+
+namespace {
+
+using zwidget::zcvpcb::ZObjCanvas;
+using zwidget::zcvpcb::ZScene;
+
+// The loaders' and the grid's trace lines go nowhere while measuring: what
+// a terminal makes of them is not the viewer's cost.
+class NullBuffer : public std::streambuf {
+protected:
+  int overflow(int c) override { return c; }
+  std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
+};
+
+class QuietCout {
+public:
+  QuietCout() : saved(std::cout.rdbuf(&null)) {}
+  ~QuietCout() { std::cout.rdbuf(saved); }
+
+private:
+  NullBuffer null;
+  std::streambuf* saved;
+};
+
+// `.kicad_mod` ends in "_mod", so this is true of legacy libraries only.
+bool is_legacy(const std::string& path) {
+  return path.size() > 4 && path.compare(path.size() - 4, 4, ".mod") == 0;
+}
+
+std::string short_name(const std::string& path) {
+  const std::string dir = padscope::test::shared_testdata_dir();
+  return path.compare(0, dir.size(), dir) == 0 ? path.substr(dir.size() + 1)
+                                               : path;
+}
+
+// A canvas of the main window's size with the file loaded and fitted, as
+// the window shows it (a legacy library shows its first module).
+std::unique_ptr<ZObjCanvas> shown_canvas(const std::string& path) {
+  auto canvas = std::make_unique<ZObjCanvas>(nullptr);
+  canvas->resize(900, 700);
+  canvas->show();
+  if (is_legacy(path)) canvas->parser_name = "module_legacy_parser";
+  QuietCout quiet;
+  canvas->load(QString::fromStdString(path));
+  return canvas;
+}
+
+// One load per repetition, so that the statistics over repetitions are
+// those of single loads: median and maximum.
+void read_and_build(benchmark::State& state, const std::string& path) {
+  ZObjCanvas canvas(nullptr);
+  if (is_legacy(path)) canvas.parser_name = "module_legacy_parser";
+  const QString name = QString::fromStdString(path);
+  QuietCout quiet;
+  canvas.load(name);  // the file cached, the stroke font's resources opened
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    canvas.load(name);
+    const auto stop = std::chrono::steady_clock::now();
+    state.SetIterationTime(std::chrono::duration<double>(stop - start).count());
+  }
+  state.counters["items"] = canvas.scene()->items().size();
+}
+
+// The background of the fitted view: black and the grid, as the view's
+// background cache is filled after a load or a zoom.
+void background(benchmark::State& state, const std::string& path,
+                bool antialiased) {
+  const auto canvas = shown_canvas(path);
+  const QRect pixels = canvas->viewport()->rect();
+  const QRectF visible = canvas->mapToScene(pixels).boundingRect();
+  ZScene empty;
+  QImage image(pixels.size(), QImage::Format_ARGB32_Premultiplied);
+  {
+    // The grid's own line tells the pitch it chose and the points it drew.
+    std::ostringstream trace;
+    std::streambuf* saved = std::cout.rdbuf(trace.rdbuf());
+    QPainter painter(&image);
+    empty.render(&painter, QRectF(pixels), visible, Qt::IgnoreAspectRatio);
+    std::cout.rdbuf(saved);
+    const std::string line = trace.str();
+    state.counters["pitch"] = std::stod(line.substr(line.find("step=") + 5));
+    state.counters["points"] =
+        std::stod(line.substr(line.find("counter=") + 8));
+  }
+  QuietCout quiet;
+  for (auto _ : state) {
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing, antialiased);
+    empty.render(&painter, QRectF(pixels), visible, Qt::IgnoreAspectRatio);
+  }
+  state.counters["scale"] = canvas->current_scale;
+}
+
+// What every mouse move over the drawing costs: the viewport repainted,
+// all items drawn antialiased over the cached background.
+void repaint_view(benchmark::State& state, const std::string& path) {
+  const auto canvas = shown_canvas(path);
+  QImage image(canvas->viewport()->size(), QImage::Format_ARGB32_Premultiplied);
+  QuietCout quiet;
+  canvas->viewport()->render(&image);  // fills the background cache
+  for (auto _ : state) canvas->viewport()->render(&image);
+  state.counters["items"] = canvas->scene()->items().size();
+}
+
+// The same picture through QGraphicsScene::render at the fitted transform:
+// background and items, nothing cached.
+void render_scene(benchmark::State& state, const std::string& path) {
+  const auto canvas = shown_canvas(path);
+  const QRect pixels = canvas->viewport()->rect();
+  const QRectF visible = canvas->mapToScene(pixels).boundingRect();
+  QImage image(pixels.size(), QImage::Format_ARGB32_Premultiplied);
+  QuietCout quiet;
+  for (auto _ : state) {
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    canvas->scene()->render(&painter, QRectF(pixels), visible,
+                            Qt::IgnoreAspectRatio);
+  }
+}
+
+const std::string kBga =
+    "kicad6/Xilinx_FFG1926_FFG1927_FFG1928_FFG1930.kicad_mod";
+
+// The largest file of a folder, by size.
+std::string largest(const std::string& folder, const std::string& suffix) {
+  std::string best;
+  std::uintmax_t best_size = 0;
+  for (const std::string& path : padscope::test::files_with_suffix(
+           padscope::test::shared_testdata_dir() + "/" + folder, suffix)) {
+    const auto size = std::filesystem::file_size(path);
+    if (size > best_size) best = path, best_size = size;
+  }
+  return best;
+}
+
+double maximum(const std::vector<double>& v) {
+  return *std::max_element(v.begin(), v.end());
+}
+
+[[maybe_unused]] const bool registered = [] {
+  const std::string dir = padscope::test::shared_testdata_dir();
+  if (dir.empty()) return false;
+  std::vector<std::string> files =
+      padscope::test::files_with_suffix(dir, ".kicad_mod");
+  for (const std::string& path : padscope::test::files_with_suffix(dir, ".mod"))
+    files.push_back(path);
+  for (const std::string& path : files) {
+    benchmark::RegisterBenchmark(("read_and_build/" + short_name(path)).c_str(),
+                                 read_and_build, path)
+        ->Iterations(1)
+        ->Repetitions(15)
+        ->UseManualTime()
+        ->ComputeStatistics("max", maximum)
+        ->ReportAggregatesOnly(true)
+        ->Unit(benchmark::kMicrosecond);
+  }
+  // Logo.mod besides: a library in decimils, where the grid is thinned.
+  for (const std::string& path :
+       {largest("kicad6", ".kicad_mod"), largest("legacy", ".mod"),
+        dir + "/legacy/Logo.mod"}) {
+    for (bool antialiased : {false, true}) {
+      benchmark::RegisterBenchmark(
+          ((antialiased ? "background_antialiased/" : "background/") +
+           short_name(path))
+              .c_str(),
+          background, path, antialiased)
+          ->Unit(benchmark::kMicrosecond);
+    }
+  }
+  benchmark::RegisterBenchmark(("repaint_view/" + kBga).c_str(), repaint_view,
+                               dir + "/" + kBga)
+      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark(("render_scene/" + kBga).c_str(), render_scene,
+                               dir + "/" + kBga)
+      ->Unit(benchmark::kMillisecond);
+  return true;
+}();
+
+}  // namespace

@@ -1,0 +1,377 @@
+#include "zwidget/zviewer/obj_canvas.h"
+
+#include "support/qt_printers.h"
+#include "support/test_data.h"
+#include "zcore/legacy_model.h"
+#include "zcore/model_exception.h"
+#include "zwidget/zgraph/arc_item.h"
+#include "zwidget/zgraph/line_item.h"
+#include "zwidget/zgraph/text_item.h"
+#include "zwidget/zviewer/viewer_test_support.h"
+#include "zwidget/zviewer/zmessage_exception.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDataStream>
+#include <QDir>
+#include <QGraphicsSceneMouseEvent>
+#include <QSignalSpy>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <ios>
+#include <sstream>
+
+namespace zwidget::zcvpcb {
+namespace {
+
+using test::CoutCapture;
+
+// Every signal of a canvas in order, as text; a run of item_added signals
+// is one entry with its count.
+struct CanvasEvents {
+  explicit CanvasEvents(ZObjCanvas& canvas) {
+    QObject::connect(&canvas, &ZObjCanvas::reseted, [this] { add("reseted"); });
+    QObject::connect(&canvas, &ZObjCanvas::item_added, [this](QGraphicsItem*) {
+      if (log.empty() || log.back().rfind("item_added", 0) != 0)
+        log.push_back("item_added x0");
+      log.back() = "item_added x" + std::to_string(++items);
+    });
+    QObject::connect(
+        &canvas, QOverload<const QString&>::of(&ZObjCanvas::loaded),
+        [this](const QString& type) { add("loaded " + type.toStdString()); });
+    QObject::connect(&canvas, &ZObjCanvas::rotated, [this](double v) {
+      std::ostringstream text;
+      text << "rotated " << v;
+      add(text.str());
+    });
+    QObject::connect(&canvas, &ZObjCanvas::scaled, [this](double v) {
+      scales.push_back(v);
+      add("scaled");
+    });
+    QObject::connect(
+        &canvas,
+        QOverload<std::shared_ptr<zcore::BaseModel>>::of(&ZObjCanvas::loaded),
+        [this](std::shared_ptr<zcore::BaseModel> shown) {
+          model = shown;
+          add(shown ? "model " + shown->name() : "no model");
+        });
+  }
+  void add(const std::string& event) {
+    items = 0;
+    log.push_back(event);
+  }
+
+  std::vector<std::string> log;
+  std::vector<double> scales;
+  std::shared_ptr<zcore::BaseModel> model;
+  int items = 0;
+};
+
+// A canvas of the main window's size, on screen (offscreen).
+struct ShownCanvas {
+  ShownCanvas() {
+    canvas.resize(900, 700);
+    canvas.show();
+  }
+  void load_bytes(const QByteArray& bytes) {
+    QDataStream stream(bytes);
+    CoutCapture quiet;
+    canvas.load(stream);
+  }
+  void load_file(const std::string& relative) {
+    CoutCapture quiet;
+    canvas.load(QString::fromStdString(padscope::test::shared_testdata_dir() +
+                                       "/" + relative));
+  }
+  template <typename Item>
+  int count() const {
+    int n = 0;
+    for (QGraphicsItem* item : canvas.scene()->items())
+      n += dynamic_cast<Item*>(item) != nullptr;
+    return n;
+  }
+  bool is_cover() const {
+    return static_cast<ZSceneBase*>(canvas.scene())->is_cover();
+  }
+
+  ZObjCanvas canvas{nullptr};
+};
+
+const std::vector<zcore::record>& records(
+    const std::shared_ptr<zcore::BaseModel>& model) {
+  return dynamic_cast<zcore::LegacyStringModel&>(*model).records();
+}
+
+TEST(ZObjCanvas, ZoomAndRotationRebuildOneMatrix) {
+  ZObjCanvas canvas(nullptr);
+  EXPECT_STREQ(canvas.metaObject()->className(), "zwidget::zcvpcb::ZObjCanvas");
+  EXPECT_EQ(canvas.parser_name, "module_parser");
+  EXPECT_TRUE(static_cast<ZSceneBase*>(canvas.scene())->is_cover());
+  EXPECT_EQ(canvas.current_scale, 1.0);
+  EXPECT_EQ(canvas.angle, 0.0);
+  EXPECT_EQ(canvas.wheel_step, 0.3);
+  CanvasEvents events(canvas);
+  canvas.scale(1.1);
+  for (int i = 0; i < 4; ++i) canvas.rotate(90);
+  EXPECT_EQ(canvas.angle, 360);
+  canvas.scale(1 / 1.1);
+  EXPECT_EQ(events.log,
+            (std::vector<std::string>{"scaled", "rotated 90", "rotated 180",
+                                      "rotated 270", "rotated 360", "scaled"}));
+  EXPECT_EQ(events.scales.front(), 1.1);
+  EXPECT_NEAR(canvas.current_scale, 1.0, 1e-15);
+  EXPECT_EQ(canvas.transform(),
+            QTransform()
+                .scale(canvas.current_scale, canvas.current_scale)
+                .rotate(360));
+  canvas.rotate(-45);
+  EXPECT_EQ(canvas.transform(),
+            QTransform()
+                .scale(canvas.current_scale, canvas.current_scale)
+                .rotate(315));
+}
+
+TEST(ZObjCanvas, ControlWheelStepsByPointThreeAndNeverReachesZero) {
+  const struct {
+    double before;
+    Qt::KeyboardModifiers modifiers;
+    int delta;
+    double after;
+  } cases[] = {
+      {1.0, Qt::ControlModifier, 120, 1.3},
+      {1.0, Qt::ControlModifier, -120, 0.7},
+      {1.0, Qt::ControlModifier, 0, 0.7},
+      {1.0, Qt::NoModifier, 120, 1.0},
+      {0.31, Qt::ControlModifier, -120, 0.01},
+      // A step down would reach zero or below: divided by 1.3 instead.
+      {0.3, Qt::ControlModifier, -120, 0.3 / 1.3},
+      {0.001, Qt::ControlModifier | Qt::ShiftModifier, -120, 0.001 / 1.3},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.before);
+    ZObjCanvas canvas(nullptr);
+    canvas.current_scale = c.before;
+    canvas.scale(1);
+    QWheelEvent wheel(QPointF(50, 50), QPointF(50, 50), QPoint(),
+                      QPoint(0, c.delta), Qt::NoButton, c.modifiers,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(canvas.viewport(), &wheel);
+    EXPECT_NEAR(canvas.current_scale, c.after, 1e-12);
+    EXPECT_NEAR(canvas.transform().m11(), c.after, 1e-12);
+  }
+}
+
+TEST(ZObjCanvas, LoadSignalsInOrderAndFitsTheDrawingUnrotated) {
+  PADSCOPE_REQUIRE_SHARED_TESTDATA();
+  ShownCanvas shown;
+  CanvasEvents events(shown.canvas);
+  shown.canvas.rotate(30);
+  events.log.clear();
+  shown.load_file("kicad6/DIP-8_W7.62mm.kicad_mod");
+  // 14 lines, 1 arc, 8 pads and 3 texts.
+  EXPECT_EQ(events.log, (std::vector<std::string>{
+                            "reseted", "item_added x26", "loaded module_parser",
+                            "rotated 0", "scaled", "model module_parser"}));
+  EXPECT_EQ(shown.canvas.scene()->items().size(), 26);
+  EXPECT_NE(dynamic_cast<zcore::S_Model*>(events.model.get()), nullptr);
+  EXPECT_EQ(shown.canvas.module_count(), 1);
+  QSignalSpy positions(&shown.canvas, &ZObjCanvas::position_changed);
+  QGraphicsSceneMouseEvent move(QEvent::GraphicsSceneMouseMove);
+  move.setScenePos(QPointF(2, 3));
+  QApplication::sendEvent(shown.canvas.scene(), &move);
+  ASSERT_EQ(positions.count(), 1);
+  EXPECT_EQ(positions[0][0].toPointF(), QPointF(2, 3));
+
+  // Fitted: the drawing fills the viewport in one direction, unrotated.
+  const double fitted = shown.canvas.current_scale;
+  EXPECT_EQ(shown.canvas.angle, 0);
+  EXPECT_EQ(events.scales.back(), fitted);
+  EXPECT_EQ(shown.canvas.transform(), QTransform::fromScale(fitted, fitted));
+  const QRectF drawn =
+      shown.canvas.mapFromScene(shown.canvas.sceneRect()).boundingRect();
+  const QRect viewport = shown.canvas.viewport()->rect();
+  EXPECT_TRUE(viewport.adjusted(-1, -1, 1, 1).contains(drawn.toRect()));
+  EXPECT_GT(std::max(drawn.width() / viewport.width(),
+                     drawn.height() / viewport.height()),
+            0.98);
+
+  // A later fit starts again from whatever zoom and angle there are.
+  shown.canvas.rotate(45);
+  shown.canvas.scale(3);
+  events.log.clear();
+  shown.canvas.fit();
+  EXPECT_EQ(events.log, (std::vector<std::string>{"rotated 0", "scaled"}));
+  EXPECT_NEAR(shown.canvas.current_scale, fitted, 1e-9 * fitted);
+}
+
+TEST(ZObjCanvas, ALegacyFileFittedBelowOnePixelPerUnitStaysVisibleZoomed) {
+  PADSCOPE_REQUIRE_SHARED_TESTDATA();
+  ShownCanvas shown;
+  shown.canvas.parser_name = "module_legacy_parser";
+  shown.load_file("legacy/40xx.mod");
+  // The first module, 40xx-DIL08, is some 4000 decimils long.
+  EXPECT_GT(shown.canvas.current_scale, 0.05);
+  EXPECT_LT(shown.canvas.current_scale, 1);
+  shown.canvas.scale(1.1);
+  EXPECT_GT(shown.canvas.current_scale, 0.05);
+  CoutCapture trace;
+  const QImage image = shown.canvas.viewport()->grab().toImage();
+  int silk = 0;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x)
+      silk += image.pixelColor(x, y) == QColor(0, 132, 132);
+  EXPECT_GT(silk, 500);
+  // The grid behind it is thinned to four pixels or more.
+  const std::vector<std::string> lines = trace.lines();
+  ASSERT_FALSE(lines.empty());
+  const std::string& grid = lines.front();
+  const double step = std::stod(grid.substr(grid.find("step=") + 5));
+  EXPECT_GE(step * shown.canvas.current_scale, 4);
+  EXPECT_LT(step * shown.canvas.current_scale, 8);
+}
+
+class FailingDevice : public QIODevice {
+public:
+  FailingDevice() { open(QIODevice::ReadOnly); }
+
+protected:
+  qint64 readData(char* data, qint64 size) override {
+    if (served) return -1;
+    served = true;
+    const QByteArray start("$MODULE A\nDS 0 0 100 0 10 21\n");
+    const qint64 n = std::min<qint64>(size, start.size());
+    std::copy(start.data(), start.data() + n, data);
+    return n;
+  }
+  qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+  bool served = false;
+};
+
+TEST(ZObjCanvas, FailedLoadsThrowAndLeaveTheCover) {
+  ShownCanvas shown;
+  shown.canvas.parser_name = "module_legacy_parser";
+  CanvasEvents events(shown.canvas);
+  const QString missing = "/nonexistent/folder/R1.mod";
+  for (const QString& name : {missing, QDir::tempPath()}) {
+    SCOPED_TRACE(name.toStdString());
+    try {
+      shown.canvas.load(name);
+      ADD_FAILURE() << "no exception";
+    } catch (const zaux::ZMessageException& e) {
+      EXPECT_NE(std::string(e.what()).find(name.toStdString()),
+                std::string::npos)
+          << e.what();
+    }
+  }
+  // A read that fails half-way is no end of file.
+  FailingDevice device;
+  QDataStream stream(&device);
+  EXPECT_THROW(shown.canvas.load(stream), std::ios_base::failure);
+  EXPECT_TRUE(events.log.empty());
+
+  shown.canvas.parser_name = "no_parser";
+  try {
+    shown.load_bytes("(module A)");
+    ADD_FAILURE() << "no exception";
+  } catch (const zaux::ZMessageException& e) {
+    EXPECT_STREQ(e.what(), "Parser:no_parser not found.");
+  }
+  EXPECT_EQ(events.log, std::vector<std::string>{"no model"});
+  EXPECT_TRUE(shown.is_cover());
+}
+
+TEST(ZObjCanvas, ALastLineWithoutALineEndIsStillALine) {
+  const struct {
+    const char* bytes;
+    std::vector<zcore::record> records;
+  } cases[] = {
+      {"ab\r\ncd", {{"ab"}, {"cd"}}},
+      {"ab\rcd\n", {{"ab"}, {"cd"}}},
+      {"DS 0 0 100 0 10 21\nDS 0 0 0 100 10 21",
+       {{"DS", "0", "0", "100", "0", "10", "21"},
+        {"DS", "0", "0", "0", "100", "10", "21"}}},
+      {"x", {{"x"}}},
+      {"", {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.bytes);
+    ShownCanvas shown;
+    shown.canvas.parser_name = "module_legacy_parser";
+    CanvasEvents events(shown.canvas);
+    shown.load_bytes(c.bytes);
+    ASSERT_TRUE(events.model);
+    EXPECT_EQ(records(events.model), c.records);
+  }
+  ShownCanvas shown;
+  shown.canvas.parser_name = "module_legacy_parser";
+  shown.load_bytes(
+      "$MODULE R\nDS 0 0 100 0 10 21\nT0 0 0 60 60 0 10 N V 21 "
+      "N \"R\"");
+  EXPECT_EQ(shown.count<zgraph::GraphicsLineItem>(), 1);
+  EXPECT_EQ(shown.count<zgraph::GraphicsTextItem>(), 1);
+}
+
+TEST(ZObjCanvas, ShowsALibraryOneModuleAtATime) {
+  PADSCOPE_REQUIRE_SHARED_TESTDATA();
+  ShownCanvas shown;
+  shown.canvas.parser_name = "module_legacy_parser";
+  CanvasEvents events(shown.canvas);
+  shown.load_file("legacy/freetronics_kicad_pcb_lib.mod");
+  EXPECT_EQ(shown.canvas.module_count(), 480);
+  EXPECT_EQ(shown.canvas.module_index(), 0);
+  EXPECT_EQ(shown.canvas.module_name(), "0603");
+  // 0603: 8 lines and 2 texts.
+  EXPECT_EQ(events.log.at(1), "item_added x10");
+  EXPECT_EQ(shown.count<zgraph::GraphicsLineItem>(), 8);
+  EXPECT_EQ(records(events.model).front(), (zcore::record{"$MODULE", "0603"}));
+  EXPECT_EQ(records(events.model).back(),
+            (zcore::record{"$EndMODULE", "0603"}));
+
+  events.log.clear();
+  CoutCapture quiet;
+  EXPECT_TRUE(shown.canvas.show_module(1));
+  // 0603-ARC: 12 lines, 8 arcs and 2 texts.
+  EXPECT_EQ(events.log,
+            (std::vector<std::string>{
+                "reseted", "item_added x22", "loaded module_legacy_parser",
+                "rotated 0", "scaled", "model module_legacy_parser"}));
+  EXPECT_EQ(shown.canvas.module_name(), "0603-ARC");
+  EXPECT_EQ(shown.count<zgraph::GraphicsArcItem>(), 8);
+  EXPECT_EQ(records(events.model).front(),
+            (zcore::record{"$MODULE", "0603-ARC"}));
+
+  events.log.clear();
+  EXPECT_FALSE(shown.canvas.show_module(480));
+  EXPECT_FALSE(shown.canvas.show_module(-1));
+  EXPECT_TRUE(events.log.empty());
+  EXPECT_EQ(shown.canvas.module_index(), 1);
+}
+
+TEST(ZObjCanvas, AModuleThatCannotBeDrawnLeavesTheCoverAndNoModel) {
+  const QByteArray library =
+      "PCBNEW-LibModule-V1\n"
+      "$MODULE A\nDS 0 0 1 1\n$EndMODULE A\n"
+      "$MODULE B\nDS 0 0 100 0 10 21\n$EndMODULE B\n";
+  ShownCanvas shown;
+  shown.canvas.parser_name = "module_legacy_parser";
+  CanvasEvents events(shown.canvas);
+  EXPECT_THROW(shown.load_bytes(library), zcore::ModelException);
+  EXPECT_EQ(shown.canvas.module_count(), 2);
+  CoutCapture quiet;
+  EXPECT_TRUE(shown.canvas.show_module(1));
+  EXPECT_EQ(shown.count<zgraph::GraphicsLineItem>(), 1);
+
+  events.log.clear();
+  EXPECT_FALSE(shown.canvas.show_module(0));
+  EXPECT_EQ(events.log, (std::vector<std::string>{"reseted", "no model"}));
+  EXPECT_TRUE(shown.is_cover());
+  EXPECT_EQ(shown.canvas.module_index(), 0);
+  EXPECT_EQ(shown.canvas.module_name(), "A");
+}
+
+}  // namespace
+}  // namespace zwidget::zcvpcb
