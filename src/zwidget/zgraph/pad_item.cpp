@@ -107,16 +107,17 @@ void add_cornered(QPainterPath& path, const QRectF& pad, double radius,
   path.closeSubpath();
 }
 
-// The anchor and every primitive as one area. Primitives overlap each other
-// and the anchor, and the odd-even fill would cut the overlaps out, so the
-// areas are united; `scale` maps pad units to outline units.
-QPainterPath custom_outline(const QRectF& pad, const PadShapeOptions& options,
-                            double scale) {
-  QPainterPath copper;
+// The anchor, then every primitive's inside and stroke, each a path of its
+// own: together under one fill rule, overlapping pieces would cancel out.
+// `scale` maps pad units to outline units.
+std::vector<QPainterPath> custom_outline(const QRectF& pad,
+                                         const PadShapeOptions& options,
+                                         double scale) {
+  std::vector<QPainterPath> pieces(1);
   if (options.anchor == QLatin1String("circle"))
-    copper.addEllipse(pad);
+    pieces[0].addEllipse(pad);
   else
-    copper.addRect(pad);
+    pieces[0].addRect(pad);
   const QTransform to_outline(scale, 0, 0, scale, pad.center().x(),
                               pad.center().y());
   QPainterPathStroker stroker;
@@ -124,25 +125,25 @@ QPainterPath custom_outline(const QRectF& pad, const PadShapeOptions& options,
   stroker.setJoinStyle(Qt::RoundJoin);
   for (const PadPrimitive& primitive : options.primitives) {
     const QPainterPath path = to_outline.map(primitive.path);
-    if (primitive.filled) copper = copper.united(path);
-    if (primitive.width > 0) {
+    if (primitive.filled && !path.isEmpty()) pieces.push_back(path);
+    if (primitive.width > 0 && !path.isEmpty()) {
       stroker.setWidth(primitive.width * scale);
-      copper = copper.united(stroker.createStroke(path));
+      pieces.push_back(stroker.createStroke(path));
     }
   }
-  // The united boundaries do not cross, so odd-even fills the union and
-  // cuts the hole as for the other shapes.
-  copper.setFillRule(Qt::OddEvenFill);
-  return copper;
+  return pieces;
 }
 
 // Every pad shape is built here: the outline of `shape` on the pad
-// rectangle, or nothing for a shape this item does not draw. `scale` is
-// how much larger than the pad's units `pad` is given.
-std::optional<QPainterPath> outline_of(const QString& shape, const QRectF& pad,
-                                       const QSizeF& rect_delta,
-                                       const PadShapeOptions& options,
-                                       double scale) {
+// rectangle, in one path or, for a custom pad, in several; none for a shape
+// this item does not draw. `scale` is how much larger than the pad's units
+// `pad` is given.
+std::vector<QPainterPath> outline_of(const QString& shape, const QRectF& pad,
+                                     const QSizeF& rect_delta,
+                                     const PadShapeOptions& options,
+                                     double scale) {
+  if (shape == QLatin1String("custom"))
+    return custom_outline(pad, options, scale);
   const double chamfer = fraction_of(options.chamfer_ratio, pad);
   QPainterPath path;
   if (shape == QLatin1String("circle"))
@@ -156,11 +157,9 @@ std::optional<QPainterPath> outline_of(const QString& shape, const QRectF& pad,
   else if (shape == QLatin1String("roundrect"))
     add_cornered(path, pad, fraction_of(options.roundrect_ratio, pad), chamfer,
                  options.chamfered);
-  else if (shape == QLatin1String("custom"))
-    path = custom_outline(pad, options, scale);
   else
-    return std::nullopt;
-  return path;
+    return {};
+  return {path};
 }
 
 bool has_hole(const QString& type) {
@@ -224,18 +223,30 @@ GraphicsPadItem::GraphicsPadItem(const QString& number, const QString& type,
   outline_ = outline_of(shape_, enlarge.mapRect(pad),
                         rect_delta_ * kOutlineScale, options_, kOutlineScale);
   // A custom pad's primitives may reach beyond the pad rectangle.
-  if (outline_ && shape_ == QLatin1String("custom")) {
-    const QTransform shrink =
-        QTransform::fromScale(1 / kOutlineScale, 1 / kOutlineScale);
-    bounds_ |= rotation_.map(shrink.map(*outline_)).boundingRect();
-  }
-  // The hole lies inside the outline; the odd-even fill leaves it empty.
-  if (outline_ && has_hole(type_)) {
-    const QRectF drill = enlarge.mapRect(drill_rect());
-    if (oval_drill_)
-      add_obround(*outline_, drill);
-    else
-      outline_->addEllipse(drill);
+  const QTransform shrink =
+      QTransform::fromScale(1 / kOutlineScale, 1 / kOutlineScale);
+  for (std::size_t i = 1; i < outline_.size(); ++i)
+    bounds_ |= rotation_.map(shrink.map(outline_[i])).boundingRect();
+  if (outline_.empty() || !has_hole(type_)) return;
+  QPainterPath hole;
+  const QRectF drill = enlarge.mapRect(drill_rect());
+  if (oval_drill_)
+    add_obround(hole, drill);
+  else
+    hole.addEllipse(drill);
+  if (outline_.size() == 1) {
+    // The hole lies inside the outline; the odd-even fill leaves it empty.
+    outline_.front().addPath(hole);
+  } else {
+    // Several pieces: they are painted clipped to all but the hole. The
+    // clip reaches well past them, as the one-pixel pen does at any zoom.
+    QRectF all = hole.boundingRect();
+    for (const QPainterPath& piece : outline_) all |= piece.boundingRect();
+    QPainterPath clip;
+    clip.addRect(
+        all.adjusted(-all.width(), -all.height(), all.width(), all.height()));
+    clip.addPath(hole);
+    hole_clip_ = clip;
   }
 }
 
@@ -261,14 +272,19 @@ QRectF GraphicsPadItem::boundingRect() const {
 void GraphicsPadItem::paint(QPainter* painter,
                             const QStyleOptionGraphicsItem* /*option*/,
                             QWidget* /*widget*/) {
-  if (!outline_) return;
+  if (outline_.empty()) return;
   painter->save();
   const QTransform turned = rotation_ * painter->transform();
   painter->setTransform(
       QTransform::fromScale(1 / kOutlineScale, 1 / kOutlineScale) * turned);
   painter->setPen(pen_);
   painter->setBrush(brush_);
-  painter->drawPath(*outline_);
+  if (hole_clip_) {
+    painter->save();
+    painter->setClipPath(*hole_clip_, Qt::IntersectClip);
+  }
+  for (const QPainterPath& piece : outline_) painter->drawPath(piece);
+  if (hole_clip_) painter->restore();
   if (has_label(type_) && !number_.isEmpty()) {
     painter->setTransform(QTransform::fromScale(kLabelScale, kLabelScale) *
                           turned);

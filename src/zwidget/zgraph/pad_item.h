@@ -115,7 +115,10 @@ private:
 
   // Derived once from the fields above; paint() only draws them.
   QTransform rotation_;
-  std::optional<QPainterPath> outline_;
+  // One path; several for a custom pad, drawn in order.
+  std::vector<QPainterPath> outline_;
+  // Set for a custom pad with a hole: all but the hole.
+  std::optional<QPainterPath> hole_clip_;
   QRectF bounds_;
   QRectF label_rect_;
   QFont label_font_;

@@ -24,7 +24,8 @@ namespace zwidget::zcvpcb {
 namespace {
 
 constexpr double kPi = 3.141592653589793;
-// KiCad's resolution in millimetres: points closer than this are one point.
+// KiCad's resolution in millimetres: a middle point this close to the
+// chord's line lies on it.
 constexpr double kNanometre = 1e-6;
 
 // Pad shapes the pad item paints.
@@ -94,6 +95,11 @@ ArcShape arc_through(const QPointF& start, const QPointF& mid,
                                (b.x() * cc - c.x() * bb) / (2 * cross));
   const QPointF radial = start - arc.centre;
   arc.radius = std::hypot(radial.x(), radial.y());
+  // Numbers near the double's range overflow on the way.
+  if (!std::isfinite(arc.radius)) {
+    arc.straight = true;
+    return arc;
+  }
   arc.start = qt_angle(arc.centre, start);
   const double to_end =
       counter_clockwise(qt_angle(arc.centre, end) - arc.start);

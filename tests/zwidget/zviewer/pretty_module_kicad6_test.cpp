@@ -255,6 +255,33 @@ TEST(PrettyKicad6, PadsCarryTheirRoundingChamfersAndPrimitives) {
   EXPECT_EQ(loaded.not_drawn(), not_drawn);
 }
 
+TEST(PrettyKicad6, NumbersAtTheEdgeOfTheRangeDrawWithoutHarm) {
+  Loaded loaded(
+      "(footprint X"
+      " (fp_arc (start 0 0) (mid 1e300 1e300) (end 1e-300 -1e300)"
+      "  (layer F.SilkS) (width 0.1))"
+      " (fp_rect (start -1e308 0) (end 1e308 1) (layer F.SilkS) (fill solid))"
+      " (pad 1 thru_hole custom (at 0 0 45) (size 1e300 1e300) (drill 1e300)"
+      "  (primitives (gr_poly (pts (xy 0 0) (xy 1e300 0) (xy 1e300 1e300))"
+      "   (width 1e300))"
+      "   (gr_arc (start 0 0) (mid 1e300 1e300) (end 1e-300 -1e300)"
+      "    (width 1e300))"
+      "   (gr_arc (start 0 0) (end 0 0) (angle 90) (width 0.2))"
+      "   (gr_circle (center 0 0) (end 1e300 0) (width 1e308))"
+      "   (gr_line (start 0 0) (end 1e308 1e308) (width 1e308))))"
+      " (pad 2 smd roundrect (at 0 0) (size 1e308 1e308) (chamfer_ratio 1e308)"
+      "  (chamfer top_left) (roundrect_rratio 1e308))"
+      " (pad 3 smd custom (at 0 0) (size 1 1)"
+      "  (primitives (gr_poly (pts)) (gr_rect (width 0)))))");
+  ASSERT_EQ(loaded.items.size(), 5u);
+  EXPECT_NE(dynamic_cast<zgraph::GraphicsLineItem*>(loaded.items[0]), nullptr);
+  const QRectF area(-2, -2, 4, 4);
+  for (QGraphicsItem* item : loaded.items) paint_alone(*item, area, 10);
+  // The empty primitives add nothing to the anchor.
+  EXPECT_EQ(loaded.all<GraphicsPadItem>().back()->boundingRect(),
+            QRectF(-0.5, -0.5, 1, 1));
+}
+
 // Lists directly inside the root, by name, from a plain scan of the text.
 std::map<std::string, int> top_level_lists(const std::string& text) {
   std::map<std::string, int> counts;
