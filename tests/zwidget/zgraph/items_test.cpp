@@ -10,7 +10,6 @@
 #include <QPainterPath>
 #include <QStyleOptionGraphicsItem>
 
-#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -214,131 +213,71 @@ TEST(PadItem, OtherShapesPaintNothingButKeepTheirRectangle) {
   }
 }
 
-PadShapeOptions rounded(double ratio) {
-  PadShapeOptions options;
-  options.roundrect_ratio = ratio;
-  return options;
+Pad with(Pad pad, double rounding, double chamfer = 0, PadCorners cut = {}) {
+  pad.options = PadShapeOptions();
+  pad.options->roundrect_ratio = rounding;
+  pad.options->chamfer_ratio = chamfer;
+  pad.options->chamfered = cut;
+  return pad;
 }
 
-TEST(PadItem, RoundrectRoundsItsCornersByTheRatioOfTheShorterSide) {
-  // 2 x 1 at 0.25: corners of radius 0.25, 0.06 of which lie beyond the
-  // quarter circle along the diagonal.
-  const std::vector<QPointF> edges{
-      {0, -0.48}, {0, 0.48}, {-0.98, 0}, {0.98, 0}};
-  const std::vector<QPointF> corners{
-      {-0.97, -0.47}, {0.97, -0.47}, {-0.97, 0.47}, {0.97, 0.47}};
-  const struct {
-    std::optional<PadShapeOptions> options;
-    bool corners_filled;
-  } cases[] = {{{}, false},  // the constructor of the older shapes: 0.25
-               {rounded(0.25), false},
-               {rounded(0), true},
-               {rounded(-1), true},
-               {rounded(std::nan("")), true},
-               {rounded(0.03), true}};  // radius 0.03: the probes lie inside
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.options ? c.options->roundrect_ratio : -99);
-    Pad pad{"roundrect", "smd", {2, 1}};
-    pad.options = c.options;
-    const SceneImage image = pad.paint();
-    for (const QPointF& p : edges) EXPECT_EQ(image.at(p.x(), p.y()), kInk);
-    for (const QPointF& p : corners)
-      EXPECT_EQ(image.at(p.x(), p.y()) == kInk, c.corners_filled)
-          << testing::PrintToString(p);
-  }
-  // A ratio above a half is a half: the ends become half circles.
-  Pad obround{"roundrect", "smd", {2, 1}};
-  obround.options = rounded(3);
-  const SceneImage image = obround.paint();
-  EXPECT_EQ(image.at(0.9, 0.4), Qt::black);
-  EXPECT_EQ(image.at(0.5, 0.48), kInk);
-}
-
-TEST(PadItem, ChamfersCutOnlyTheNamedCornersAndTurnWithThePad) {
-  // Probes 0.15 inside each corner of a 2 x 2 pad, whose cuts are 0.5.
-  const QPointF tl(-0.85, -0.85), tr(0.85, -0.85), bl(-0.85, 0.85),
-      br(0.85, 0.85);
-  const struct {
-    const char* shape;
-    PadCorners cut;
-    double angle;
-    std::vector<QPointF> cut_probes;
-  } cases[] = {
-      {"rect", {true, false, false, false}, 0, {tl}},
-      {"rect", {false, true, false, false}, 0, {tr}},
-      {"rect", {false, false, true, false}, 0, {bl}},
-      {"rect", {false, false, false, true}, 0, {br}},
-      {"roundrect", {true, false, false, true}, 0, {tl, br}},
-      {"roundrect", {true, true, true, true}, 0, {tl, tr, bl, br}},
-      {"rect", {false, false, false, false}, 0, {}},
-      // Turned a quarter counter-clockwise, the top left is at the bottom.
-      {"rect", {true, false, false, false}, 90, {bl}},
-      {"roundrect", {false, true, false, false}, -90, {br}},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message()
-                 << c.shape << " " << c.cut.top_left << c.cut.top_right
-                 << c.cut.bottom_left << c.cut.bottom_right << " " << c.angle);
-    Pad pad{c.shape, "smd", {2, 2}, k0, k0, c.angle};
-    pad.options = rounded(0.05);  // a radius of 0.1 keeps the probes inside
-    pad.options->chamfer_ratio = 0.25;
-    pad.options->chamfered = c.cut;
-    const SceneImage image = pad.paint();
-    EXPECT_EQ(image.at(0, 0), kInk);
-    for (const QPointF& p : {tl, tr, bl, br}) {
-      const bool cut = std::find(c.cut_probes.begin(), c.cut_probes.end(), p) !=
-                       c.cut_probes.end();
-      EXPECT_EQ(image.at(p.x(), p.y()), cut ? QColor(Qt::black) : kInk)
-          << testing::PrintToString(p);
-    }
-    // Along the edge just past the cut the pad is whole again.
-    EXPECT_EQ(image.at(0.4, -0.97), kInk);
-  }
-}
-
-PadPrimitive primitive(const QPainterPath& path, double width, bool filled) {
-  return PadPrimitive{path, width, filled};
-}
-
-// A small square anchor with a filled bar overlapping it to the right, a
-// ring below it and a thick line above it, all in pad coordinates.
-PadShapeOptions custom_shapes() {
-  PadShapeOptions options;
+// A small anchor with a filled bar overlapping it to the right, a ring below
+// it and a thick line above it, all in pad coordinates.
+Pad custom(Pad pad, const QString& anchor = "rect") {
   QPainterPath bar, ring, line;
   bar.addRect(QRectF(0, -0.1, 0.9, 0.2));
   ring.addEllipse(QPointF(0, 0.6), 0.3, 0.3);
   line.moveTo(-0.8, -0.6);
   line.lineTo(0.8, -0.6);
-  options.primitives = {primitive(bar, 0.1, true), primitive(ring, 0.1, false),
-                        primitive(line, 0.2, false)};
-  return options;
+  pad.options = PadShapeOptions();
+  pad.options->anchor = anchor;
+  pad.options->primitives = {
+      {bar, 0.1, true}, {ring, 0.1, false}, {line, 0.2, false}};
+  return pad;
 }
 
-TEST(PadItem, CustomPadsPaintAnchorAndPrimitivesAsOneAreaTurnedWithThePad) {
+TEST(PadItem, NewerShapesShowPadColourAndBackgroundWhereTheySay) {
+  const Pad wide{"roundrect", "smd", {2, 1}}, square{"rect", "smd", {2, 2}};
+  const Pad small{"custom", "smd", {0.4, 0.4}};
+  const PadCorners tl{true, false, false, false}, tr{false, true, false, false};
+  const PadCorners tl_br{true, false, false, true};
+  // Probes 0.15 inside the corners of the 2 x 2 pads, whose cuts are 0.5.
+  const QPointF c1(-0.85, -0.85), c2(0.85, -0.85), c3(-0.85, 0.85),
+      c4(0.85, 0.85);
   const struct {
-    QString anchor;
-    double angle;
+    Pad pad;
     std::vector<QPointF> filled, empty;
   } cases[] = {
+      // Radius 0.25 (the ratio when none is given) of the shorter side 1.
+      {wide, {{0, -0.48}, {0.98, 0}}, {{0.97, -0.47}, {-0.97, 0.47}}},
+      {with(wide, 0), {{0.97, -0.47}, {-0.97, 0.47}}, {}},
+      {with(wide, std::nan("")), {{0.97, -0.47}}, {}},
+      {with(wide, 3), {{0.5, 0.48}}, {{0.9, 0.4}}},  // at most a half
+      {with(square, 0, 0.25, tl), {c2, c3, c4, {-0.4, -0.97}}, {c1}},
+      {with(square, 0, 0.25, tr), {c1, c3, c4}, {c2}},
+      {with({"roundrect", "smd", {2, 2}}, 0.05, 0.25, tl_br),
+       {c2, c3},
+       {c1, c4}},
+      // Turned a quarter counter-clockwise, the top left is at the bottom.
+      {with({"rect", "smd", {2, 2}, k0, k0, 90}, 0, 0.25, tl),
+       {c1, c2, c4},
+       {c3}},
       // The bar overlaps the anchor: the overlap stays filled.
-      {"rect",
-       0,
+      {custom(small),
        {{0.1, 0}, {0.9, 0}, {-0.15, -0.15}, {0.3, 0.6}, {-0.75, -0.6}},
        {{0, 0.6}, {0.3, 0.25}, {0.5, -0.3}, {-0.5, 0}}},
-      {"circle", 0, {{0.1, 0}, {0, 0.3}}, {{-0.19, -0.19}, {0.19, 0.19}}},
-      // A quarter counter-clockwise: the bar points up, the ring to the right.
-      {"rect",
-       90,
+      {custom(small, "circle"), {{0.1, 0}}, {{-0.19, -0.19}}},
+      {custom({"custom", "smd", {0.4, 0.4}, k0, k0, 90}),
        {{0, -0.9}, {0.6, 0.3}, {-0.6, 0.75}},
-       {{0.5, 0.05}, {0, 0.6}, {0.6, 0}}},
+       {{0.5, 0.05}, {0.6, 0}}},
+      {custom({"custom", "thru_hole", {0.4, 0.4}, {0.3, 0.3}}),
+       {{0.3, 0}, {0.5, 0}},
+       {{0.05, 0.05}, {-0.1, 0}}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message()
-                 << c.anchor.toStdString() << " " << c.angle);
-    Pad pad{"custom", "smd", {0.4, 0.4}, k0, k0, c.angle};
-    pad.options = custom_shapes();
-    pad.options->anchor = c.anchor;
-    const SceneImage image = pad.paint();
+                 << c.pad.shape.toStdString() << " " << (&c - cases));
+    const SceneImage image = c.pad.paint();
     for (const QPointF& p : c.filled)
       EXPECT_EQ(image.at(p.x(), p.y()), kInk) << testing::PrintToString(p);
     for (const QPointF& p : c.empty)
@@ -346,24 +285,14 @@ TEST(PadItem, CustomPadsPaintAnchorAndPrimitivesAsOneAreaTurnedWithThePad) {
   }
 }
 
-TEST(PadItem, CustomPadsKeepHoleAndLabelOnTopAndBoundTheirPrimitives) {
-  Pad pad{"custom", "thru_hole", {0.4, 0.4}, {0.3, 0.3}, k0,
-          0,        {},          {},         false,      "7"};
-  pad.options = custom_shapes();
-  const SceneImage image = pad.paint();
-  EXPECT_EQ(image.at(0.05, 0.05), Qt::black);  // the hole, bar or not
-  EXPECT_FALSE(image.extent(is_label).isEmpty());
-  // The bar, ring and line reach out to 0.95, 0.95 and 0.9 (with half their
-  // widths); the turned item's bounds follow.
-  const QRectF bounds = pad.make().boundingRect();
-  EXPECT_NEAR(bounds.right(), 0.95, 0.01);
-  EXPECT_NEAR(bounds.bottom(), 0.95, 0.01);
-  EXPECT_NEAR(bounds.top(), -0.7, 0.01);
+TEST(PadItem, CustomPadsBoundTheirTurnedPrimitives) {
+  Pad pad = custom({"custom", "smd", {0.4, 0.4}});
+  // The bar, ring and line reach 0.95, 0.95 and -0.7 with half their widths.
+  EXPECT_LT((pad.make().boundingRect().bottomRight() - QPointF(0.95, 0.95))
+                .manhattanLength(),
+            0.01);
   pad.angle = 90;
-  const QRectF turned = pad.make().boundingRect();
-  EXPECT_NEAR(turned.top(), -0.95, 0.01);
-  EXPECT_NEAR(turned.right(), 0.95, 0.01);
-  // Without primitives a custom pad is its anchor.
+  EXPECT_NEAR(pad.make().boundingRect().top(), -0.95, 0.01);
   pad.options->primitives.clear();
   EXPECT_EQ(pad.make().boundingRect(), QRectF(-0.2, -0.2, 0.4, 0.4));
 }
