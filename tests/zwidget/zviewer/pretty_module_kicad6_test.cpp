@@ -127,7 +127,8 @@ TEST(PrettyKicad6, ThreePointArcsRunThroughTheirMiddleAndLinesStayLines) {
   };
   for (const auto& c : lines) {
     SCOPED_TRACE(c.points);
-    const auto found = Loaded(arc(c.points)).all<zgraph::GraphicsLineItem>();
+    const Loaded loaded(arc(c.points));
+    const auto found = loaded.all<zgraph::GraphicsLineItem>();
     ASSERT_EQ(found.size(), 1u);
     EXPECT_EQ(found[0]->line(), c.line);
   }
