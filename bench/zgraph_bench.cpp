@@ -6,6 +6,7 @@
 #include <QGraphicsScene>
 #include <QImage>
 #include <QPainter>
+#include <QPainterPath>
 #include <QStyleOptionGraphicsItem>
 
 #include <memory>
@@ -102,6 +103,62 @@ void BM_PaintLines(benchmark::State& state) {
   paint_items(state, make_lines());
 }
 BENCHMARK(BM_PaintLines)->Unit(benchmark::kMillisecond);
+
+// A paste opening like those of threaded SMD nuts: twelve concentric half
+// arcs of width 0.2 over a small round anchor, as custom pads write them.
+zwidget::zgraph::PadShapeOptions half_disc() {
+  zwidget::zgraph::PadShapeOptions options;
+  options.anchor = "circle";
+  for (int i = 0; i < 12; ++i) {
+    const double r = 0.05 + 0.1 * i;
+    QPainterPath arc;
+    const QRectF square(-r, -0.6 - r, 2 * r, 2 * r);
+    arc.arcMoveTo(square, 0);
+    arc.arcTo(square, 0, -180);
+    options.primitives.push_back({arc, 0.2, false});
+  }
+  return options;
+}
+
+// kind 0: rounded rectangles, 1: chamfered ones, 2: custom half discs.
+std::vector<std::unique_ptr<QGraphicsItem>> make_newer_pads(int kind) {
+  std::vector<std::unique_ptr<QGraphicsItem>> pads;
+  const zwidget::zgraph::PadShapeOptions custom = half_disc();
+  zwidget::zgraph::PadShapeOptions chamfered;
+  chamfered.chamfer_ratio = 0.2;
+  chamfered.chamfered.top_left = true;
+  for (int i = 0; i < kItems; ++i) {
+    const QPointF position(0.625 + 1.25 * (i % 32), 0.625 + 1.25 * (i / 32));
+    pads.push_back(std::make_unique<GraphicsPadItem>(
+        QString::number(i + 1), "smd", kind == 2 ? "custom" : "roundrect",
+        QSizeF(1.0, 0.6), position, i % 4 == 0 ? 90.0 : 0.0, QSizeF(), false,
+        QPointF(), QSizeF(), QColor(132, 0, 0),
+        kind == 2
+            ? custom
+            : (kind == 1 ? chamfered : zwidget::zgraph::PadShapeOptions())));
+  }
+  return pads;
+}
+
+// Uniting the primitives of a custom pad happens once, when it is made.
+void BM_ConstructCustomPads(benchmark::State& state) {
+  const zwidget::zgraph::PadShapeOptions options = half_disc();
+  for (auto _ : state) {
+    GraphicsPadItem pad("1", "smd", "custom", QSizeF(0.9, 0.9), QPointF(1, 2),
+                        30, QSizeF(), false, QPointF(), QSizeF(),
+                        QColor(132, 0, 0), options);
+    benchmark::DoNotOptimize(pad.boundingRect());
+  }
+}
+BENCHMARK(BM_ConstructCustomPads)->Unit(benchmark::kMicrosecond);
+
+void BM_PaintNewerPads(benchmark::State& state) {
+  paint_items(state, make_newer_pads(state.range(0)));
+}
+BENCHMARK(BM_PaintNewerPads)
+    ->ArgName("kind")
+    ->DenseRange(0, 2)
+    ->Unit(benchmark::kMillisecond);
 
 // The 2,000 items through QGraphicsScene::render, as a full repaint.
 void BM_RenderScene(benchmark::State& state) {

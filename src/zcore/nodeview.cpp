@@ -93,4 +93,34 @@ font_info nodeview::font() const {
           font->has("italic")};
 }
 
+double nodeview::roundrect_rratio() const {
+  const basenode* ratio = child("roundrect_rratio");
+  return ratio && !ratio->children.empty() ? first_number(ratio) : 0.25;
+}
+
+std::vector<std::string> nodeview::chamfer_corners() const {
+  std::vector<std::string> result;
+  if (const basenode* chamfer = child("chamfer")) {
+    for (const basenode* corner : chamfer->children)
+      result.push_back(corner->name);
+  }
+  return result;
+}
+
+std::string nodeview::anchor() const {
+  static const std::vector<std::string> path{"options", "anchor"};
+  const basenode* anchor = node_ ? node_->find(path) : nullptr;
+  return anchor && !anchor->children.empty() ? zcore::first_text(anchor)
+                                             : std::string("rect");
+}
+
+std::vector<const basenode*> nodeview::primitives() const {
+  std::vector<const basenode*> result;
+  if (const basenode* list = child("primitives")) {
+    for (const basenode* primitive : list->children)
+      if (!primitive->children.empty()) result.push_back(primitive);
+  }
+  return result;
+}
+
 }  // namespace zcore

@@ -71,6 +71,10 @@ public:
   double angle() const { return number("angle"); }
 
   point start() const { return to_point(child("start")); }
+  // The point an arc passes through between `start` and `end`; newer files
+  // write arcs as these three points.
+  point mid() const { return to_point(child("mid")); }
+  bool has_mid() const { return has("mid"); }
   point end() const { return to_point(child("end")); }
   point center() const { return to_point(child("center")); }
   point size() const { return to_point(child("size")); }
@@ -85,6 +89,20 @@ public:
   point drill_offset() const;
 
   font_info font() const;
+
+  // The fill keyword of a graphic (solid, yes or none); empty when missing.
+  std::string fill() const { return child_text("fill"); }
+  // KiCad's own default, 0.25, when the child or its value is missing.
+  double roundrect_rratio() const;
+  double chamfer_ratio() const { return number("chamfer_ratio"); }
+  // The corner names of child "chamfer" (top_left, ...), in file order.
+  std::vector<std::string> chamfer_corners() const;
+  // The shape under a custom pad, from (options (anchor ...)); KiCad's
+  // default "rect" when missing.
+  std::string anchor() const;
+  // The lists inside child "primitives" (gr_poly, gr_line, ...), in file
+  // order; atoms are left out.
+  std::vector<const basenode*> primitives() const;
 
 private:
   const basenode* child(const std::string& key) const;

@@ -38,6 +38,12 @@ const char* const kModule =
     " (clearance 0.1) (solder_mask_margin 0.2) (solder_paste_margin -0.3)"
     " (solder_paste_ratio -0.4) (thermal_width 0.5) (thermal_gap 0.6)"
     " (zone_connect 2) (layer B.Cu))";
+const char* const kNewPad =
+    "(pad 1 smd custom (at 0 0) (size 1 1) (roundrect_rratio 0.1)"
+    " (chamfer_ratio 0.33) (chamfer top_left bottom_right)"
+    " (options (clearance outline) (anchor circle))"
+    " (primitives (gr_line (start 0 0) (end 1 0)) stray (gr_circle (width "
+    "0))))";
 const char* const kGraphic =
     "(fp_poly (pts (xy 0 0) (xy 1 0) (xy 1 1)) (width 0.15) (start 1 2)"
     " (end 3) (center 5 6) (angle -90))";
@@ -99,6 +105,17 @@ TEST(Nodeview, AnswersNumbers) {
       {kGraphic, NUMBER(v.center().x), 5},
       {kGraphic, NUMBER(v.angle()), -90},
       {"(fp_line (width abc))", NUMBER(v.width()), 0},
+      {"(fp_arc (start 0 0) (mid 1 -2) (end 3 4))", NUMBER(v.mid().y), -2},
+      {"(fp_arc (start 0 0) (mid 1 -2) (end 3 4))", NUMBER(v.has_mid()), 1},
+      {kGraphic, NUMBER(v.has_mid() + v.mid().x), 0},
+      {kNewPad, NUMBER(v.roundrect_rratio()), 0.1},
+      {"(pad (roundrect_rratio 0))", NUMBER(v.roundrect_rratio()), 0},
+      {"(pad (roundrect_rratio))", NUMBER(v.roundrect_rratio()), 0.25},
+      {kPad, NUMBER(v.roundrect_rratio()), 0.25},
+      {kNewPad, NUMBER(v.chamfer_ratio()), 0.33},
+      {kPad, NUMBER(v.chamfer_ratio() + v.chamfer_corners().size()), 0},
+      {kNewPad, NUMBER(v.primitives().size()), 2},  // the atom is no drawing
+      {kPad, NUMBER(v.primitives().size()), 0},
       {"(a (at) (size) (pts) (effects))", NUMBER(v.at().pos.x), 0},
       {"(a (at) (size) (pts) (effects))", NUMBER(v.pts().size()), 0},
   };
@@ -123,6 +140,14 @@ TEST(Nodeview, AnswersTexts) {
       {"(m (tags \"R res\"))", TEXT(v.tags().back()), "R res"},
       {kModule, TEXT(v.child_text("nope", "fallback")), "fallback"},
       {"(m (layer))", TEXT(v.child_text("layer", "fallback")), ""},
+      {"(fp_poly (fill solid))", TEXT(v.fill()), "solid"},
+      {kGraphic, TEXT(v.fill()), ""},
+      {kNewPad, TEXT(v.chamfer_corners()[0] + "|" + v.chamfer_corners()[1]),
+       "top_left|bottom_right"},
+      {kNewPad, TEXT(v.anchor()), "circle"},
+      {kPad, TEXT(v.anchor()), "rect"},
+      {"(pad (options (anchor)))", TEXT(v.anchor()), "rect"},
+      {kNewPad, TEXT(v.primitives()[1]->name), "gr_circle"},
   };
   for (const auto& c : cases) check<std::string>(c);
 }
@@ -134,6 +159,10 @@ TEST(Nodeview, ANullNodeGivesDefaults) {
   EXPECT_TRUE(v.tags().empty() && v.pts().empty());
   EXPECT_EQ(v.at().angle + v.size().x + v.drill_size().x + v.width(), 0);
   EXPECT_FALSE(v.locked() || v.hide() || v.is_oval_drill() || v.font().italic);
+  EXPECT_FALSE(v.has_mid());
+  EXPECT_EQ(v.roundrect_rratio(), 0.25);
+  EXPECT_EQ(v.anchor(), "rect");
+  EXPECT_TRUE(v.primitives().empty() && v.chamfer_corners().empty());
 }
 
 }  // namespace

@@ -13,13 +13,45 @@
 #include <QTransform>
 
 #include <optional>
+#include <vector>
 
 namespace zwidget::zgraph {
 
+// One drawing of a custom pad, in pad coordinates: relative to the pad
+// centre and unturned.
+struct PadPrimitive {
+  QPainterPath path;
+  // Stroked along the path with round ends and joins; 0 adds no stroke.
+  double width = 0;
+  // The inside of the path is part of the pad too.
+  bool filled = false;
+};
+
+// Corners of the unturned pad, y pointing down.
+struct PadCorners {
+  bool top_left = false;
+  bool top_right = false;
+  bool bottom_left = false;
+  bool bottom_right = false;
+};
+
+// What the newer pad shapes add to a pad's attributes.
+struct PadShapeOptions {
+  // "roundrect": the corner radius as a fraction of the shorter side.
+  double roundrect_ratio = 0.25;
+  // "roundrect" and "rect": the `chamfered` corners are cut by this
+  // fraction of the shorter side.
+  double chamfer_ratio = 0;
+  PadCorners chamfered;
+  // "custom": the shape under the primitives, "rect" or "circle".
+  QString anchor = QStringLiteral("rect");
+  std::vector<PadPrimitive> primitives;
+};
+
 // One pad: its outline filled in the pad colour, the drill hole cut out of
 // it and the pad number written across it, all turned about the pad centre.
-// Shapes other than "circle", "rect", "oval" and "trapezoid" (exact case)
-// paint nothing.
+// Shapes other than "circle", "rect", "oval", "trapezoid", "roundrect" and
+// "custom" (exact case) paint nothing.
 class GraphicsPadItem : public QAbstractGraphicsShapeItem, public GraphBase {
 public:
   GraphicsPadItem(const QString& number, const QString& type,
@@ -28,10 +60,18 @@ public:
                   const QSizeF& rect_delta, bool oval_drill,
                   const QPointF& drill_offset, const QSizeF& drill_size,
                   const QColor& colour);
+  // The same with the attributes of the newer shapes.
+  GraphicsPadItem(const QString& number, const QString& type,
+                  const QString& shape, const QSizeF& size,
+                  const QPointF& position, const double& angle,
+                  const QSizeF& rect_delta, bool oval_drill,
+                  const QPointF& drill_offset, const QSizeF& drill_size,
+                  const QColor& colour, const PadShapeOptions& options);
   ~GraphicsPadItem() override;
 
   // The turned pad rectangle's bounds (the pad rectangle itself when the pad
-  // is not turned); the label is not included.
+  // is not turned), grown to hold a custom pad's primitives; the label is
+  // not included.
   QRectF boundingRect() const override;
   void paint(QPainter* painter, const QStyleOptionGraphicsItem* option,
              QWidget* widget) override;
@@ -47,6 +87,7 @@ public:
   bool oval_drill() const { return oval_drill_; }
   QPointF drill_offset() const { return drill_offset_; }
   QSizeF drill_size() const { return drill_size_; }
+  const PadShapeOptions& shape_options() const { return options_; }
   // What the pad is painted with; the shape item's pen() and brush() are
   // unused.
   const QPen& pad_pen() const { return pen_; }
@@ -68,12 +109,16 @@ private:
   bool oval_drill_;
   QPointF drill_offset_;
   QSizeF drill_size_;
+  PadShapeOptions options_;
   QPen pen_;
   QBrush brush_;
 
   // Derived once from the fields above; paint() only draws them.
   QTransform rotation_;
-  std::optional<QPainterPath> outline_;
+  // One path; several for a custom pad, drawn in order.
+  std::vector<QPainterPath> outline_;
+  // Set for a custom pad with a hole: all but the hole.
+  std::optional<QPainterPath> hole_clip_;
   QRectF bounds_;
   QRectF label_rect_;
   QFont label_font_;

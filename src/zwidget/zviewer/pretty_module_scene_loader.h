@@ -1,10 +1,14 @@
 #pragma once
 
+#include "zwidget/zgraph/pad_item.h"
 #include "zwidget/zviewer/zscene.h"
+
+#include <QBrush>
 
 namespace zcore {
 class basenode;
-}
+class nodeview;
+}  // namespace zcore
 
 namespace zwidget::zcvpcb {
 
@@ -18,6 +22,10 @@ public:
 private:
   void add_element(const zcore::basenode* node);
   void add_text(const zcore::basenode* node);
+  // The layer colour for a solid fill, no brush otherwise.
+  QBrush fill_of(const zcore::nodeview& view) const;
+  // Counts the primitives it cannot draw.
+  zgraph::PadShapeOptions pad_options(const zcore::nodeview& view);
 
   const zcore::basenode* root;
 };

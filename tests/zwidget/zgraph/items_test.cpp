@@ -7,10 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <QPainter>
+#include <QPainterPath>
 #include <QStyleOptionGraphicsItem>
 
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <vector>
 
 namespace zwidget::zgraph {
@@ -129,8 +131,12 @@ struct Pad {
   QPointF position = {}, offset = {};
   bool oval_drill = false;
   QString number = {};
+  std::optional<PadShapeOptions> options = {};
 
   GraphicsPadItem make() const {
+    if (options)
+      return GraphicsPadItem(number, type, shape, size, position, angle, delta,
+                             oval_drill, offset, drill, kInk, *options);
     return GraphicsPadItem(number, type, shape, size, position, angle, delta,
                            oval_drill, offset, drill, kInk);
   }
@@ -198,13 +204,97 @@ TEST(PadItem, ShowsPadColourAndBackgroundWhereItsShapeSays) {
 }
 
 TEST(PadItem, OtherShapesPaintNothingButKeepTheirRectangle) {
-  for (const char* shape : {"roundrect", "Circle", ""}) {
+  for (const char* shape : {"octagon", "Circle", "RoundRect", ""}) {
     SCOPED_TRACE(shape);
     const Pad pad{shape, "thru_hole", {1.6, 1.6}, {0.8, 0.8}, k0,
                   0,     {0.5, -0.5}, {},         false,      "1"};
     EXPECT_EQ(pad.make().boundingRect(), QRectF(-0.3, -1.3, 1.6, 1.6));
     EXPECT_TRUE(pad.paint().blank());
   }
+}
+
+Pad with(Pad pad, double rounding, double chamfer = 0, PadCorners cut = {}) {
+  pad.options = PadShapeOptions();
+  pad.options->roundrect_ratio = rounding;
+  pad.options->chamfer_ratio = chamfer;
+  pad.options->chamfered = cut;
+  return pad;
+}
+
+// A small anchor with a filled bar overlapping it to the right, a ring below
+// it and a thick line above it, all in pad coordinates.
+Pad custom(Pad pad, const QString& anchor = "rect") {
+  QPainterPath bar, ring, line;
+  bar.addRect(QRectF(0, -0.1, 0.9, 0.2));
+  ring.addEllipse(QPointF(0, 0.6), 0.3, 0.3);
+  line.moveTo(-0.8, -0.6);
+  line.lineTo(0.8, -0.6);
+  pad.options = PadShapeOptions();
+  pad.options->anchor = anchor;
+  pad.options->primitives = {
+      {bar, 0.1, true}, {ring, 0.1, false}, {line, 0.2, false}};
+  return pad;
+}
+
+TEST(PadItem, NewerShapesShowPadColourAndBackgroundWhereTheySay) {
+  const Pad wide{"roundrect", "smd", {2, 1}}, square{"rect", "smd", {2, 2}};
+  const Pad small{"custom", "smd", {0.4, 0.4}};
+  const PadCorners tl{true, false, false, false}, tr{false, true, false, false};
+  const PadCorners tl_br{true, false, false, true};
+  // Probes 0.15 inside the corners of the 2 x 2 pads, whose cuts are 0.5.
+  const QPointF c1(-0.85, -0.85), c2(0.85, -0.85), c3(-0.85, 0.85),
+      c4(0.85, 0.85);
+  const struct {
+    Pad pad;
+    std::vector<QPointF> filled, empty;
+  } cases[] = {
+      // Radius 0.25 (the ratio when none is given) of the shorter side 1.
+      {wide, {{0, -0.48}, {0.98, 0}}, {{0.97, -0.47}, {-0.97, 0.47}}},
+      {with(wide, 0), {{0.97, -0.47}, {-0.97, 0.47}}, {}},
+      {with(wide, std::nan("")), {{0.97, -0.47}}, {}},
+      {with(wide, 3), {{0.5, 0.48}}, {{0.9, 0.4}}},  // at most a half
+      {with(square, 0, 0.25, tl), {c2, c3, c4, {-0.4, -0.97}}, {c1}},
+      {with(square, 0, 0.25, tr), {c1, c3, c4}, {c2}},
+      {with({"roundrect", "smd", {2, 2}}, 0.05, 0.25, tl_br),
+       {c2, c3},
+       {c1, c4}},
+      // Turned a quarter counter-clockwise, the top left is at the bottom.
+      {with({"rect", "smd", {2, 2}, k0, k0, 90}, 0, 0.25, tl),
+       {c1, c2, c4},
+       {c3}},
+      // The bar overlaps the anchor: the overlap stays filled.
+      {custom(small),
+       {{0.1, 0}, {0.9, 0}, {-0.15, -0.15}, {0.3, 0.6}, {-0.75, -0.6}},
+       {{0, 0.6}, {0.3, 0.25}, {0.5, -0.3}, {-0.5, 0}}},
+      {custom(small, "circle"), {{0.1, 0}}, {{-0.19, -0.19}}},
+      {custom({"custom", "smd", {0.4, 0.4}, k0, k0, 90}),
+       {{0, -0.9}, {0.6, 0.3}, {-0.6, 0.75}},
+       {{0.5, 0.05}, {0.6, 0}}},
+      {custom({"custom", "thru_hole", {0.4, 0.4}, {0.3, 0.3}}),
+       {{0.3, 0}, {0.5, 0}},
+       {{0.05, 0.05}, {-0.1, 0}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message()
+                 << c.pad.shape.toStdString() << " " << (&c - cases));
+    const SceneImage image = c.pad.paint();
+    for (const QPointF& p : c.filled)
+      EXPECT_EQ(image.at(p.x(), p.y()), kInk) << testing::PrintToString(p);
+    for (const QPointF& p : c.empty)
+      EXPECT_EQ(image.at(p.x(), p.y()), Qt::black) << testing::PrintToString(p);
+  }
+}
+
+TEST(PadItem, CustomPadsBoundTheirTurnedPrimitives) {
+  Pad pad = custom({"custom", "smd", {0.4, 0.4}});
+  // The bar, ring and line reach 0.95, 0.95 and -0.7 with half their widths.
+  EXPECT_LT((pad.make().boundingRect().bottomRight() - QPointF(0.95, 0.95))
+                .manhattanLength(),
+            0.01);
+  pad.angle = 90;
+  EXPECT_NEAR(pad.make().boundingRect().top(), -0.95, 0.01);
+  pad.options->primitives.clear();
+  EXPECT_EQ(pad.make().boundingRect(), QRectF(-0.2, -0.2, 0.4, 0.4));
 }
 
 TEST(PadItem, BoundingRectangleHoldsTheTurnedPad) {
