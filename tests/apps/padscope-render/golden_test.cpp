@@ -5,32 +5,24 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QFont>
 #include <QFontInfo>
-#include <QImage>
 
 #include <algorithm>
-#include <cstdlib>
-#include <cstring>
 
-// The reference images live in tests/data/golden/. When a drawing change is
-// intended, regenerate them with scripts/update-golden (it runs this test
-// with PADSCOPE_UPDATE_GOLDEN=1) and look at the new pictures before
-// committing them.
+// References in tests/data/golden/; scripts/update-golden renders them anew
+// (PADSCOPE_UPDATE_GOLDEN=1) when a drawing change is intended.
 
 namespace padscope::render {
 namespace {
 
-// A pixel differs when one of its channels is off by more than this; a few
-// such pixels are tolerated, for antialiasing decided at a hair's breadth.
+// A pixel differs when a channel is off by more than this; a few may, for
+// antialiasing decided at a hair's breadth.
 constexpr int kChannelTolerance = 16;
 constexpr int kDifferingPixelsAllowed = 20;
 
 struct GoldenCase {
   const char* file;
-  // For a library of several modules, the module drawn.
-  const char* module;
+  const char* module;  // of a library of several
   const char* golden;
 };
 
@@ -40,96 +32,65 @@ void PrintTo(const GoldenCase& c, std::ostream* out) {
 
 class GoldenImage : public testing::TestWithParam<GoldenCase> {};
 
-bool updating() {
-  const char* value = std::getenv("PADSCOPE_UPDATE_GOLDEN");
-  return value && std::strcmp(value, "1") == 0;
-}
-
-int channel_distance(QRgb a, QRgb b) {
-  return std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
-                   std::abs(qBlue(a) - qBlue(b)),
-                   std::abs(qAlpha(a) - qAlpha(b))});
-}
-
-// Red where a pixel differs beyond the tolerance, grey where it differs
-// within it, the reference dimmed where it is equal.
-QImage difference(const QImage& actual, const QImage& expected, int* over) {
-  QImage diff(expected.size(), QImage::Format_RGB32);
-  *over = 0;
-  for (int y = 0; y < expected.height(); ++y) {
-    for (int x = 0; x < expected.width(); ++x) {
-      const QRgb want = expected.pixel(x, y);
-      const int d = channel_distance(actual.pixel(x, y), want);
-      if (d > kChannelTolerance) {
-        ++*over;
-        diff.setPixel(x, y, qRgb(255, 0, 0));
-      } else if (d > 0) {
-        diff.setPixel(x, y, qRgb(128, 128, 128));
-      } else {
-        diff.setPixel(x, y,
-                      qRgb(qRed(want) / 4, qGreen(want) / 4, qBlue(want) / 4));
-      }
-    }
-  }
-  return diff;
-}
-
 TEST_P(GoldenImage, MatchesReference) {
   PADSCOPE_REQUIRE_SHARED_TESTDATA();
   // The pad item asks for Arial; the tests see DejaVu Sans only.
   ASSERT_EQ(QFontInfo(QFont("Arial", 1)).family(), "DejaVu Sans");
   const GoldenCase& c = GetParam();
-  const QString path = QDir(QString::fromStdString(test::shared_testdata_dir()))
-                           .filePath(c.file);
-
+  const QString path =
+      QString::fromStdString(test::shared_testdata_dir() + '/' + c.file);
   RenderStyle style;
   style.size = QSize(400, 300);
   FootprintRenderer renderer(style);
   renderer.load(path, parser_for(path));
-  if (*c.module) {
-    for (int i = 0;
-         i < renderer.module_count() && renderer.footprint_name() != c.module;
-         ++i)
-      renderer.show_module(i);
-    ASSERT_EQ(renderer.footprint_name(), c.module);
-  }
+  for (int i = 1; *c.module && renderer.footprint_name() != c.module; ++i)
+    renderer.show_module(i);
   const QImage actual = renderer.image().convertToFormat(QImage::Format_ARGB32);
 
-  const QString golden =
-      QDir(PADSCOPE_GOLDEN_DIR).filePath(QString(c.golden) + ".png");
-  if (updating()) {
-    ASSERT_TRUE(QDir().mkpath(PADSCOPE_GOLDEN_DIR));
-    ASSERT_TRUE(actual.save(golden, "PNG"));
-    std::cout << "updated " << golden.toStdString() << '\n';
+  const QString golden = QString(PADSCOPE_GOLDEN_DIR) + '/' + c.golden;
+  if (qgetenv("PADSCOPE_UPDATE_GOLDEN") == "1") {
+    ASSERT_TRUE(actual.save(golden + ".png"));
+    std::cout << "updated " << golden.toStdString() << ".png\n";
     return;
   }
-  const QImage expected = QImage(golden).convertToFormat(QImage::Format_ARGB32);
-  ASSERT_FALSE(expected.isNull())
-      << "no reference image " << golden.toStdString()
-      << "; make one with scripts/update-golden";
-  ASSERT_EQ(actual.size(), expected.size());
+  const QImage expected =
+      QImage(golden + ".png").convertToFormat(QImage::Format_ARGB32);
+  ASSERT_EQ(actual.size(), expected.size())
+      << golden.toStdString() << ".png missing? see scripts/update-golden";
 
+  // Red where a pixel differs, the reference dimmed elsewhere.
+  QImage diff = expected.convertToFormat(QImage::Format_RGB32);
   int over = 0;
-  const QImage diff = difference(actual, expected, &over);
-  const QDir failures(PADSCOPE_GOLDEN_FAILURE_DIR);
-  const QString stem = failures.filePath(c.golden);
-  // Pictures of an earlier failure would mislead.
+  for (int y = 0; y < diff.height(); ++y) {
+    for (int x = 0; x < diff.width(); ++x) {
+      const QRgb a = actual.pixel(x, y);
+      const QRgb e = expected.pixel(x, y);
+      const int d = std::max(
+          {std::abs(qRed(a) - qRed(e)), std::abs(qGreen(a) - qGreen(e)),
+           std::abs(qBlue(a) - qBlue(e)), std::abs(qAlpha(a) - qAlpha(e))});
+      over += d > kChannelTolerance;
+      diff.setPixel(x, y,
+                    d > kChannelTolerance
+                        ? qRgb(255, 0, 0)
+                        : qRgb(qRed(e) / 4, qGreen(e) / 4, qBlue(e) / 4));
+    }
+  }
+  const QString stem = QString(PADSCOPE_GOLDEN_FAILURE_DIR) + '/' + c.golden;
   QFile::remove(stem + ".actual.png");
   QFile::remove(stem + ".diff.png");
   if (over > kDifferingPixelsAllowed) {
-    ASSERT_TRUE(failures.mkpath("."));
-    actual.save(stem + ".actual.png", "PNG");
-    diff.save(stem + ".diff.png", "PNG");
+    QDir().mkpath(PADSCOPE_GOLDEN_FAILURE_DIR);
+    actual.save(stem + ".actual.png");
+    diff.save(stem + ".diff.png");
     ADD_FAILURE() << over << " pixels differ from " << golden.toStdString()
-                  << " by more than " << kChannelTolerance << "; see "
-                  << stem.toStdString()
-                  << ".actual.png and .diff.png (red: differing pixels). If "
-                     "the change is intended, run scripts/update-golden.";
+                  << ".png; see " << stem.toStdString()
+                  << ".actual.png and .diff.png. If the change is intended, "
+                     "run scripts/update-golden.";
   }
 }
 
-// Two footprint files of each flavour: pads of every drawn shape, lines,
-// circles, arcs, polygons and stroke texts.
+// Two files of each flavour: pads of the drawn shapes, lines, circles,
+// arcs, polygons and stroke texts.
 INSTANTIATE_TEST_SUITE_P(
     SharedFiles, GoldenImage,
     testing::Values(
