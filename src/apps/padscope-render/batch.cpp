@@ -94,43 +94,33 @@ public:
            timer);
       return;
     }
-    try {
-      renderer.load(input.path, parser);
-    } catch (const std::exception& error) {
-      fail(first, message_of(error), timer);
-      return;
-    } catch (...) {
-      fail(first, QStringLiteral("Unknown error"), timer);
-      return;
-    }
-
+    QString problem = attempt([&] { renderer.load(input.path, parser); });
     const int modules = renderer.module_count();
     if (modules == 1) {
+      if (!problem.isEmpty()) {
+        fail(first, problem, timer);
+        return;
+      }
       first.module = renderer.footprint_name();
       write(first, names.claim(dir, info.completeBaseName(), suffix()), timer);
       return;
     }
     // A library of several modules: a folder named after it, an image per
-    // module named after the module.
+    // module named after the module. One that cannot be drawn (the first
+    // one too) fails alone.
     const QString library_dir = QDir(dir).filePath(info.completeBaseName());
     for (int index = 0; index < modules; ++index) {
       FootprintResult entry;
       entry.file = input.path;
       if (index > 0) {
         timer.start();
-        try {
-          renderer.show_module(index);
-        } catch (const std::exception& error) {
-          entry.module = renderer.footprint_name();
-          fail(entry, message_of(error), timer);
-          continue;
-        } catch (...) {
-          entry.module = renderer.footprint_name();
-          fail(entry, QStringLiteral("Unknown error"), timer);
-          continue;
-        }
+        problem = attempt([&] { renderer.show_module(index); });
       }
       entry.module = renderer.footprint_name();
+      if (!problem.isEmpty()) {
+        fail(entry, problem, timer);
+        continue;
+      }
       write(entry,
             names.claim(library_dir, file_name_part(entry.module, index),
                         suffix()),
@@ -145,6 +135,19 @@ public:
 
 private:
   QString suffix() const { return render::suffix(options.format); }
+
+  // The message of what `step` throws; empty when it throws nothing.
+  template <typename Step>
+  static QString attempt(Step&& step) {
+    try {
+      step();
+    } catch (const std::exception& error) {
+      return message_of(error);
+    } catch (...) {
+      return QStringLiteral("Unknown error");
+    }
+    return QString();
+  }
 
   void write(FootprintResult& entry, const QString& path,
              const QElapsedTimer& timer) {

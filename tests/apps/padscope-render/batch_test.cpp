@@ -75,6 +75,9 @@ TEST(RenderCommand, FolderOfGoodMalformedAndOtherFiles) {
   write(root.filePath("lib/bad/quote.mod"),
         "PCBNEW-LibModule-V1\n$MODULE X\nT0 0 0 600 600 0 120 N V 21 \"a\n");
   write(root.filePath("lib/bad/notes.mod"), "Remember the milk.\n");
+  // A module that cannot be drawn fails alone, the first one too.
+  write(root.filePath("lib/good/half.mod"),
+        "$MODULE broken\nDS 0 0\n$EndMODULE\n$MODULE fine\nDS 0 0 1 1 1 21\n");
   // Passed over in a folder, as the viewer's file names rule; a failure
   // when named.
   write(root.filePath("lib/README.txt"), "(footprint x)");
@@ -90,11 +93,12 @@ TEST(RenderCommand, FolderOfGoodMalformedAndOtherFiles) {
       "failed: lib/bad/quote.mod: Unexpected symbol. Closing quota",
       "failed: lib/bad/truncated.kicad_mod: Unexpected EOF",
       "failed: lib/README.txt: Not a footprint file",
+      "failed: lib/good/half.mod (module broken): Not enough parameters",
   };
   for (const char* failure : failures)
     EXPECT_TRUE(has(tool.err, failure)) << failure;
   EXPECT_FALSE(has(tool.err, "\r")) << "progress on a pipe";
-  EXPECT_TRUE(has(tool.out, "Files: 7\nImages written: 11\nFailures: 5\n"))
+  EXPECT_TRUE(has(tool.out, "Files: 8\nImages written: 12\nFailures: 6\n"))
       << tool.out;
   EXPECT_TRUE(has(tool.out, "  lib/bad/quote.mod: Unexpected symbol"));
   // Legacy pads are not drawn, and the summary says so.
@@ -107,6 +111,8 @@ TEST(RenderCommand, FolderOfGoodMalformedAndOtherFiles) {
       QDir(out.filePath("good/res/w_pth_resistors")).entryList(QDir::Files);
   EXPECT_EQ(modules.size(), 10);
   EXPECT_TRUE(modules.contains("trimmer_64w.png"));
+  EXPECT_EQ(QDir(out.filePath("good/half")).entryList(QDir::Files),
+            QStringList{"fine.png"});
   EXPECT_EQ(out.entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
             QStringList{"good"});
 }
