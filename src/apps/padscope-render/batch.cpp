@@ -54,9 +54,11 @@ class OutputNames {
 public:
   QString claim(const QString& dir, const QString& base,
                 const QString& suffix) {
-    QString path = QDir(dir).filePath(base + '.' + suffix);
+    // Cleaned, so that "out/./x.png" and "out/x.png" are seen as one.
+    const QString folder = QDir::cleanPath(dir);
+    QString path = QDir(folder).filePath(base + '.' + suffix);
     for (int n = 2; used.count(path); ++n)
-      path = QDir(dir).filePath(
+      path = QDir(folder).filePath(
           QStringLiteral("%1-%2.%3").arg(base).arg(n).arg(suffix));
     used.insert(path);
     return path;
@@ -158,10 +160,11 @@ private:
       problem = QStringLiteral("Cannot create the folder %1")
                     .arg(QFileInfo(path).absolutePath());
     } else if (options.format == ImageFormat::svg) {
-      QSaveFile file(path);
+      // A plain file: a save file syncs every image to the disk.
+      QFile file(path);
       const QByteArray svg = renderer.svg(entry.module);
       if (!file.open(QIODevice::WriteOnly) || file.write(svg) != svg.size() ||
-          !file.commit())
+          !file.flush())
         problem =
             QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
     } else if (!renderer.image().save(path, "PNG")) {

@@ -118,8 +118,8 @@ FootprintRenderer::FootprintRenderer(const RenderStyle& style)
   // The viewport is the fitted area; the margins are drawn around it.
   canvas->setFrameShape(QFrame::NoFrame);
   canvas->setMinimumSize(1, 1);
-  canvas->resize(style.size.width() - 2 * style.margin,
-                 style.size.height() - 2 * style.margin);
+  canvas->resize(std::max(1, style.size.width() - 2 * style.margin),
+                 std::max(1, style.size.height() - 2 * style.margin));
   // Showing lays the viewport out at that size; nothing reaches a screen.
   canvas->setAttribute(Qt::WA_DontShowOnScreen);
   canvas->show();
