@@ -1,0 +1,37 @@
+#include "apps/padscope-render/batch.h"
+
+#include <QApplication>
+
+#include <iostream>
+#include <streambuf>
+#include <unistd.h>
+
+namespace {
+
+// Swallows what is written to it.
+class DiscardBuffer : public std::streambuf {
+protected:
+  int overflow(int c) override { return traits_type::not_eof(c); }
+  std::streamsize xsputn(const char*, std::streamsize count) override {
+    return count;
+  }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Headless unless the caller chose a platform.
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+
+  // The viewer writes trace lines to the standard output; the summary
+  // keeps it to itself.
+  std::ostream out(std::cout.rdbuf());
+  DiscardBuffer discard;
+  std::streambuf* const original = std::cout.rdbuf(&discard);
+  const int status = padscope::render::run(
+      QApplication::arguments(), out, std::cerr, isatty(STDERR_FILENO) == 1);
+  std::cout.rdbuf(original);
+  return status;
+}

@@ -1,0 +1,168 @@
+#include "apps/padscope-render/render_options.h"
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QRegularExpression>
+
+namespace padscope::render {
+
+namespace {
+
+// Larger images are more likely a typing error than a wish.
+constexpr int kMaximumSide = 10000;
+
+bool parse_size(const QString& text, QSize& size) {
+  static const QRegularExpression pattern(QStringLiteral("^(\\d+)x(\\d+)$"));
+  const QRegularExpressionMatch match = pattern.match(text);
+  if (!match.hasMatch()) return false;
+  bool width_ok = false;
+  bool height_ok = false;
+  const int width = match.captured(1).toInt(&width_ok);
+  const int height = match.captured(2).toInt(&height_ok);
+  if (!width_ok || !height_ok || width < 1 || height < 1 ||
+      width > kMaximumSide || height > kMaximumSide)
+    return false;
+  size = QSize(width, height);
+  return true;
+}
+
+}  // namespace
+
+QString usage() {
+  return QStringLiteral(
+      "Usage: padscope-render [options] INPUT...\n"
+      "Renders footprints to images: each INPUT is a .kicad_mod file, a "
+      "legacy .mod\n"
+      "library (one image per module) or a folder searched recursively for "
+      "them.\n"
+      "\n"
+      "Options:\n"
+      "  -o, --output DIR        folder for the images, keeping the folders "
+      "of\n"
+      "                          a folder INPUT (default ./padscope-out)\n"
+      "  -f, --format FORMAT     png or svg (default png)\n"
+      "  -s, --size WxH          image size in pixels (default 800x600)\n"
+      "  -b, --background COLOR  black, white or transparent (default "
+      "black)\n"
+      "      --grid              draw the viewer's point grid\n"
+      "  -m, --margin PIXELS     free border around the footprint (default "
+      "0)\n"
+      "      --report FILE       write the results of every footprint as "
+      "JSON\n"
+      "  -h, --help              show this text\n"
+      "\n"
+      "Exit status: 0 when every footprint was rendered, 1 when any failed,\n"
+      "2 for a usage error.\n");
+}
+
+QString suffix(ImageFormat format) {
+  return format == ImageFormat::svg ? QStringLiteral("svg")
+                                    : QStringLiteral("png");
+}
+
+ParsedArguments parse_arguments(const QStringList& arguments) {
+  ParsedArguments parsed;
+  RenderOptions& options = parsed.options;
+
+  QCommandLineParser parser;
+  const QCommandLineOption output({"o", "output"}, "", "DIR");
+  const QCommandLineOption format({"f", "format"}, "", "FORMAT");
+  const QCommandLineOption size({"s", "size"}, "", "WxH");
+  const QCommandLineOption background({"b", "background"}, "", "COLOR");
+  const QCommandLineOption grid("grid");
+  const QCommandLineOption margin({"m", "margin"}, "", "PIXELS");
+  const QCommandLineOption report("report", "", "FILE");
+  const QCommandLineOption help(QStringList{"h", "help"});
+  parser.addOptions(
+      {output, format, size, background, grid, margin, report, help});
+
+  if (!parser.parse(arguments)) {
+    parsed.error = parser.errorText();
+    return parsed;
+  }
+  if (parser.isSet(help)) {
+    parsed.help = true;
+    return parsed;
+  }
+
+  if (parser.isSet(output)) options.output_dir = parser.value(output);
+  if (options.output_dir.isEmpty()) {
+    parsed.error = QStringLiteral("The output folder must not be empty.");
+    return parsed;
+  }
+
+  if (parser.isSet(format)) {
+    const QString value = parser.value(format);
+    if (value == QLatin1String("png")) {
+      options.format = ImageFormat::png;
+    } else if (value == QLatin1String("svg")) {
+      options.format = ImageFormat::svg;
+    } else {
+      parsed.error =
+          QStringLiteral("Unknown format '%1': use png or svg.").arg(value);
+      return parsed;
+    }
+  }
+
+  if (parser.isSet(size) &&
+      !parse_size(parser.value(size), options.style.size)) {
+    parsed.error = QStringLiteral(
+                       "Bad size '%1': use WIDTHxHEIGHT in pixels, from 1 to "
+                       "%2, such as 800x600.")
+                       .arg(parser.value(size))
+                       .arg(kMaximumSide);
+    return parsed;
+  }
+
+  if (parser.isSet(background)) {
+    const QString value = parser.value(background);
+    if (value == QLatin1String("black")) {
+      options.style.background = Background::black;
+    } else if (value == QLatin1String("white")) {
+      options.style.background = Background::white;
+    } else if (value == QLatin1String("transparent")) {
+      options.style.background = Background::transparent;
+    } else {
+      parsed.error =
+          QStringLiteral(
+              "Unknown background '%1': use black, white or transparent.")
+              .arg(value);
+      return parsed;
+    }
+  }
+
+  options.style.grid = parser.isSet(grid);
+
+  if (parser.isSet(margin)) {
+    bool ok = false;
+    const int pixels = parser.value(margin).toInt(&ok);
+    const QSize& image = options.style.size;
+    // At least one pixel must stay for the footprint.
+    if (!ok || pixels < 0 || 2 * pixels >= image.width() ||
+        2 * pixels >= image.height()) {
+      parsed.error = QStringLiteral(
+                         "Bad margin '%1': use a whole number of pixels "
+                         "smaller than half the image size.")
+                         .arg(parser.value(margin));
+      return parsed;
+    }
+    options.style.margin = pixels;
+  }
+
+  if (parser.isSet(report)) {
+    options.report_file = parser.value(report);
+    if (options.report_file.isEmpty()) {
+      parsed.error = QStringLiteral("The report file name must not be empty.");
+      return parsed;
+    }
+  }
+
+  options.inputs = parser.positionalArguments();
+  if (options.inputs.isEmpty()) {
+    parsed.error = QStringLiteral("No INPUT given.");
+    return parsed;
+  }
+  return parsed;
+}
+
+}  // namespace padscope::render

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QSize>
+#include <QString>
+#include <QStringList>
+
+namespace padscope::render {
+
+enum class ImageFormat { png, svg };
+enum class Background { black, white, transparent };
+
+// How every footprint of a batch is drawn.
+struct RenderStyle {
+  QSize size{800, 600};
+  Background background = Background::black;
+  bool grid = false;
+  // Pixels kept free on each side around the fitted footprint.
+  int margin = 0;
+};
+
+struct RenderOptions {
+  QStringList inputs;
+  QString output_dir = QStringLiteral("padscope-out");
+  ImageFormat format = ImageFormat::png;
+  RenderStyle style;
+  // Empty: no report.
+  QString report_file;
+};
+
+struct ParsedArguments {
+  RenderOptions options;
+  // Set for a usage error; the options are then meaningless.
+  QString error;
+  bool help = false;
+};
+
+// Reads the command line; `arguments` starts with the program name. Inputs
+// are not checked for existence here.
+ParsedArguments parse_arguments(const QStringList& arguments);
+
+QString usage();
+
+// The file suffix of a format, without the dot.
+QString suffix(ImageFormat format);
+
+}  // namespace padscope::render
