@@ -81,7 +81,7 @@ protected:
     when_shown<QFileDialog>([path, filter](QFileDialog* dialog) {
       dialog->selectNameFilter(filter);
       dialog->setDirectory(QFileInfo(path).path());
-      dialog->selectFile(path);
+      padscope::test::choose_file(dialog, path);
       static_cast<QDialog*>(dialog)->accept();
     });
     trigger("actionOpen");

@@ -53,7 +53,8 @@ TEST_F(OpenFileDialogTest, AcceptStoresFolderFilterAndState) {
     }
     dialog->setDirectory(library.path());
     dialog->selectNameFilter(kLegacyFilter);
-    dialog->selectFile(QDir(library.path()).filePath("old.mod"));
+    padscope::test::choose_file(dialog,
+                                QDir(library.path()).filePath("old.mod"));
     static_cast<QDialog*>(dialog)->accept();
   });
   QString selected;
@@ -104,7 +105,8 @@ TEST_F(OpenFileDialogTest, NullFilterPointerNeitherReadsNorWritesItsKey) {
   when_shown([&](QFileDialog* dialog) {
     if (seen_filter.isEmpty()) seen_filter = dialog->selectedNameFilter();
     dialog->selectNameFilter("Modules Files (*.kicad_mod)");
-    dialog->selectFile(QDir(library.path()).filePath("old.mod"));
+    padscope::test::choose_file(dialog,
+                                QDir(library.path()).filePath("old.mod"));
     static_cast<QDialog*>(dialog)->accept();
   });
   EXPECT_FALSE(run(nullptr).isEmpty());
