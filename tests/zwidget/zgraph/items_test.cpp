@@ -2,6 +2,7 @@
 #include "zwidget/zgraph/arc_item.h"
 #include "zwidget/zgraph/circle_item.h"
 #include "zwidget/zgraph/curve_item.h"
+#include "zwidget/zgraph/line_item.h"
 #include "zwidget/zgraph/pad_item.h"
 
 #include <gtest/gtest.h>
@@ -148,6 +149,26 @@ struct Pad {
 
 bool is_label(const QColor& c) {
   return c.blue() > 100;  // the pad colour has no blue, the label is white
+}
+
+TEST(LineItem, KeepsQtsBoundingRectangleForItsPen) {
+  const struct {
+    QLineF line;
+    QPen pen;
+  } cases[] = {
+      {QLineF(0, 0, 3, 4), QPen(Qt::red, 0.2, Qt::SolidLine, Qt::RoundCap)},
+      {QLineF(-1, 2, -1, 2), QPen(Qt::red, 1.5)},
+      {QLineF(5, 5, -5, 7), QPen(Qt::green, 0)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message()
+                 << c.line.p1().x() << " " << c.pen.widthF());
+    QGraphicsLineItem qt(c.line);
+    qt.setPen(c.pen);
+    const GraphicsLineItem item(c.line, c.pen);
+    EXPECT_EQ(item.boundingRect(), qt.boundingRect());
+    EXPECT_EQ(item.shape(), qt.shape());
+  }
 }
 
 TEST(PadItem, ShowsPadColourAndBackgroundWhereItsShapeSays) {
