@@ -46,6 +46,18 @@ private:
   QFile file;
 };
 
+// The font parsed once per process; each item takes a copy of its own.
+// Throws as loading does, and tries again on the next call.
+const HersheyFont& parsed_font() {
+  static const std::unique_ptr<HersheyFont> font = [] {
+    auto parsed = std::make_unique<HersheyFont>(1, 1);
+    BuffAdapter source(kFontPath);
+    parsed->load(source);
+    return parsed;
+  }();
+  return *font;
+}
+
 // Collects each stroke as an open path of its own, moved to `origin`.
 class PathAdapter : public HersheyFont::PainterAdapter {
 public:
@@ -95,12 +107,14 @@ GraphicsTextItem::GraphicsTextItem(const QString& type, const QString& text,
       size(size),
       thickness(thickness),
       italic(italic),
-      colour(colour),
-      font(std::make_unique<HersheyFont>(size.width(), size.height())) {
+      colour(colour) {
   static const bool registered = (init_font_resources(), true);
   Q_UNUSED(registered);
-  BuffAdapter source(kFontPath);
-  font->load(source);
+  // An item without the font's resource fails, as when each item read it.
+  if (!QFile::exists(QLatin1String(kFontPath)))
+    throw HersheyFontException("Failed to load file:");
+  font =
+      std::make_unique<HersheyFont>(parsed_font(), size.width(), size.height());
 
   const std::string bytes = text.toStdString();
   const QRectF metrics = font->bounding_rect(thickness, bytes, italic);
