@@ -38,10 +38,12 @@ bool write_rows(png_structp png, png_infop info, const QImage& image,
   png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
   png_set_compression_level(png, kCompression);
   png_write_info(png, info);
-  for (int y = 0; y < image.height(); ++y) {
+  const int width = image.width();
+  const int height = image.height();
+  for (int y = 0; y < height; ++y) {
     const auto* pixels = reinterpret_cast<const QRgb*>(image.constScanLine(y));
     png_bytep byte = row;
-    for (int x = 0; x < image.width(); ++x) {
+    for (int x = 0; x < width; ++x) {
       const QRgb pixel = pixels[x];
       *byte++ = static_cast<png_byte>(qRed(pixel));
       *byte++ = static_cast<png_byte>(qGreen(pixel));
