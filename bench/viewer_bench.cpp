@@ -1,9 +1,14 @@
+#include "memory_input.h"
 #include "support/test_data.h"
+#include "zcore/models.h"
 #include "zwidget/zviewer/obj_canvas.h"
 #include "zwidget/zviewer/zscene.h"
 
 #include <benchmark/benchmark.h>
 
+#include <QBuffer>
+#include <QDataStream>
+#include <QFile>
 #include <QImage>
 #include <QPainter>
 
@@ -138,6 +143,107 @@ void render_scene(benchmark::State& state, const std::string& path) {
   }
 }
 
+using padscope::bench::LoadedFile;
+using clock_type = std::chrono::steady_clock;
+
+double seconds(clock_type::duration d) {
+  return std::chrono::duration<double>(d).count();
+}
+
+// Reading every library file into an S_Model three ways, file by file in
+// turn: from memory, and through the canvas's QDataStream adapter over a
+// QBuffer of the same bytes and over the file. The time is the file
+// path's; the ratios are to reading from memory.
+void BM_LibraryCanvasInput(benchmark::State& state) {
+  const std::vector<LoadedFile>& files = padscope::bench::library_files();
+  if (files.empty()) {
+    state.SkipWithError(padscope::bench::library_missing());
+    return;
+  }
+  clock_type::duration memory{}, buffer{}, file{};
+  std::int64_t bytes = 0;
+  for (auto _ : state) {
+    clock_type::duration file_pass{};
+    for (const LoadedFile& each : files) {
+      const auto start = clock_type::now();
+      {
+        padscope::bench::MemoryAdapter in(each.bytes);
+        zcore::S_Model model("module_parser");
+        model.load(in);
+        benchmark::DoNotOptimize(model.root());
+      }
+      const auto from_memory = clock_type::now();
+      {
+        const QByteArray data = QByteArray::fromRawData(
+            each.bytes.data(), static_cast<int>(each.bytes.size()));
+        QBuffer device;
+        device.setData(data);
+        device.open(QIODevice::ReadOnly);
+        QDataStream stream(&device);
+        zcore::S_Model model("module_parser");
+        zwidget::zcvpcb::read_model(model, stream);
+        benchmark::DoNotOptimize(model.root());
+      }
+      const auto from_buffer = clock_type::now();
+      {
+        QFile device(QString::fromStdString(each.path));
+        device.open(QIODevice::ReadOnly);
+        QDataStream stream(&device);
+        zcore::S_Model model("module_parser");
+        zwidget::zcvpcb::read_model(model, stream);
+        benchmark::DoNotOptimize(model.root());
+      }
+      const auto stop = clock_type::now();
+      memory += from_memory - start;
+      buffer += from_buffer - from_memory;
+      file_pass += stop - from_buffer;
+      bytes += each.bytes.size();
+    }
+    file += file_pass;
+    state.SetIterationTime(seconds(file_pass));
+  }
+  state.counters["memory_MB/s"] = 1e-6 * bytes / seconds(memory);
+  state.counters["buffer_MB/s"] = 1e-6 * bytes / seconds(buffer);
+  state.counters["file_MB/s"] = 1e-6 * bytes / seconds(file);
+  state.counters["buffer_ratio"] = seconds(buffer) / seconds(memory);
+  state.counters["file_ratio"] = seconds(file) / seconds(memory);
+}
+
+// Every library footprint read and built once on one canvas, as the viewer
+// opens a file: the median, the 99th percentile and the slowest, which the
+// label names.
+void BM_LibraryReadAndBuild(benchmark::State& state) {
+  const std::vector<LoadedFile>& files = padscope::bench::library_files();
+  if (files.empty()) {
+    state.SkipWithError(padscope::bench::library_missing());
+    return;
+  }
+  ZObjCanvas canvas(nullptr);
+  QuietCout quiet;
+  std::vector<std::pair<double, std::size_t>> times(files.size());
+  for (auto _ : state) {
+    for (std::size_t i = 0; i < files.size(); ++i) {
+      const QString name = QString::fromStdString(files[i].path);
+      const auto start = clock_type::now();
+      canvas.load(name);
+      times[i] = {seconds(clock_type::now() - start), i};
+    }
+    double total = 0;
+    for (const auto& time : times) total += time.first;
+    state.SetIterationTime(total);
+  }
+  std::sort(times.begin(), times.end());
+  const auto at = [&](double share) {
+    return 1e3 *
+           times[static_cast<std::size_t>(share * (times.size() - 1))].first;
+  };
+  state.counters["median_ms"] = at(0.5);
+  state.counters["p99_ms"] = at(0.99);
+  state.counters["max_ms"] = 1e3 * times.back().first;
+  state.counters["files"] = files.size();
+  state.SetLabel(files[times.back().second].path);
+}
+
 const std::string kBga =
     "kicad6/Xilinx_FFG1926_FFG1927_FFG1928_FFG1930.kicad_mod";
 
@@ -192,6 +298,30 @@ double maximum(const std::vector<double>& v) {
       ->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark(("render_scene/" + kBga).c_str(), render_scene,
                                dir + "/" + kBga)
+      ->Unit(benchmark::kMillisecond);
+  return true;
+}();
+
+// The whole KiCad library, when it is installed.
+[[maybe_unused]] const bool library_registered = [] {
+  benchmark::RegisterBenchmark("BM_LibraryCanvasInput", BM_LibraryCanvasInput)
+      ->UseManualTime()
+      ->Repetitions(3)
+      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("BM_LibraryReadAndBuild", BM_LibraryReadAndBuild)
+      ->UseManualTime()
+      ->Iterations(1)
+      ->Repetitions(3)
+      ->Unit(benchmark::kMillisecond);
+  const std::string dir = padscope::test::kicad_library_dir();
+  if (dir.empty()) return false;
+  // The slowest footprint of the library to read and build.
+  const std::string bga =
+      dir +
+      "/Package_BGA.pretty/Xilinx_FFG1926_FFG1927_FFG1928_FFG1930"
+      ".kicad_mod";
+  benchmark::RegisterBenchmark("repaint_view/library/Xilinx_FFG1926",
+                               repaint_view, bga)
       ->Unit(benchmark::kMillisecond);
   return true;
 }();

@@ -1,3 +1,4 @@
+#include "memory_input.h"
 #include "support/test_data.h"
 #include "zcore/legacy_model.h"
 #include "zcore/models.h"
@@ -5,40 +6,15 @@
 
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace {
 
-// Bytes and lines from memory, as the viewer's adapter gives them from a
-// file.
-class MemoryAdapter : public zcore::StreamModelAdapterBase {
-public:
-  explicit MemoryAdapter(const std::string& bytes)
-      : next(bytes.data()), end(bytes.data() + bytes.size()) {}
-
-  int get() override {
-    if (next != end) return static_cast<unsigned char>(*next++);
-    at_end = true;
-    return -1;
-  }
-  bool good() override { return !at_end; }
-  bool getline(std::string& line) override {
-    if (at_end) return false;
-    const char* stop = next;
-    while (stop != end && *stop != '\n') ++stop;
-    line.assign(next, stop);
-    at_end = stop == end;
-    next = at_end ? end : stop + 1;
-    return true;
-  }
-
-private:
-  const char* next;
-  const char* end;
-  bool at_end = false;
-};
+using padscope::bench::LoadedFile;
+using padscope::bench::MemoryAdapter;
 
 std::vector<std::string> load_files(const char* folder, const char* suffix) {
   std::vector<std::string> files;
@@ -76,6 +52,19 @@ bool skip_without(benchmark::State& state,
   if (!files.empty()) return false;
   state.SkipWithError("shared test data not found");
   return true;
+}
+
+bool skip_without_library(benchmark::State& state,
+                          const std::vector<LoadedFile>& files) {
+  if (!files.empty()) return false;
+  state.SkipWithError(padscope::bench::library_missing());
+  return true;
+}
+
+std::int64_t total_bytes(const std::vector<LoadedFile>& files) {
+  std::int64_t total = 0;
+  for (const LoadedFile& file : files) total += file.bytes.size();
+  return total;
 }
 
 // The adapter as the readers see it: of a type the compiler cannot know.
@@ -146,6 +135,78 @@ void BM_KicadPlainLoop(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * total_bytes(files));
 }
 BENCHMARK(BM_KicadPlainLoop);
+
+void BM_LibraryRead(benchmark::State& state) {
+  const auto& files = padscope::bench::library_files();
+  if (skip_without_library(state, files)) return;
+  for (auto _ : state) {
+    for (const LoadedFile& file : files) {
+      MemoryAdapter in(file.bytes);
+      zcore::S_Model model("module_parser");
+      model.load(in);
+      benchmark::DoNotOptimize(model.root());
+    }
+  }
+  state.SetBytesProcessed(state.iterations() * total_bytes(files));
+  state.counters["files"] = files.size();
+}
+BENCHMARK(BM_LibraryRead)->Unit(benchmark::kMillisecond)->Repetitions(5);
+
+void BM_LibraryAdapterWalk(benchmark::State& state) {
+  const auto& files = padscope::bench::library_files();
+  if (skip_without_library(state, files)) return;
+  for (auto _ : state) {
+    for (const LoadedFile& file : files) {
+      MemoryAdapter in(file.bytes);
+      benchmark::DoNotOptimize(walk_bytes(hidden(in)));
+    }
+  }
+  state.SetBytesProcessed(state.iterations() * total_bytes(files));
+}
+BENCHMARK(BM_LibraryAdapterWalk)->Unit(benchmark::kMillisecond)->Repetitions(5);
+
+// Reading and walking file by file in turn, so that both see the same load
+// on a busy machine; the time is the reading's, `ratio` is reading time
+// over walking time.
+void BM_LibraryReadOverWalk(benchmark::State& state) {
+  using clock = std::chrono::steady_clock;
+  const auto& files = padscope::bench::library_files();
+  if (skip_without_library(state, files)) return;
+  clock::duration read{}, walk{};
+  for (auto _ : state) {
+    clock::duration read_pass{};
+    for (const LoadedFile& file : files) {
+      const auto start = clock::now();
+      {
+        MemoryAdapter in(file.bytes);
+        benchmark::DoNotOptimize(walk_bytes(hidden(in)));
+      }
+      const auto walked = clock::now();
+      {
+        MemoryAdapter in(file.bytes);
+        zcore::S_Model model("module_parser");
+        model.load(in);
+        benchmark::DoNotOptimize(model.root());
+      }
+      const auto stop = clock::now();
+      walk += walked - start;
+      read_pass += stop - walked;
+    }
+    read += read_pass;
+    state.SetIterationTime(std::chrono::duration<double>(read_pass).count());
+  }
+  const double megabytes = 1e-6 * state.iterations() * total_bytes(files);
+  state.counters["read_MB/s"] =
+      megabytes / std::chrono::duration<double>(read).count();
+  state.counters["walk_MB/s"] =
+      megabytes / std::chrono::duration<double>(walk).count();
+  state.counters["ratio"] = std::chrono::duration<double>(read).count() /
+                            std::chrono::duration<double>(walk).count();
+}
+BENCHMARK(BM_LibraryReadOverWalk)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5);
 
 void BM_LegacyRead(benchmark::State& state) {
   const auto& files = legacy_files();

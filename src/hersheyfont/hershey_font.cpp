@@ -73,6 +73,12 @@ bool is_pen_up(const char* line, unsigned long pair) {
   return line[8 + 2 * pair] == ' ' && line[9 + 2 * pair] == 'R';
 }
 
+// The room a stroke takes in a block of strokes, the next one aligned.
+std::size_t stroke_size(std::uint16_t vertex_count) {
+  const std::size_t bytes = sizeof(Stroke) + vertex_count * sizeof(Vertex);
+  return (bytes + alignof(Stroke) - 1) / alignof(Stroke) * alignof(Stroke);
+}
+
 Stroke* new_stroke(std::uint16_t vertex_count) {
   void* block = ::operator new(sizeof(Stroke) + vertex_count * sizeof(Vertex));
   return new (block) Stroke{nullptr, vertex_count};
@@ -161,14 +167,51 @@ HersheyFont::HersheyFont(double scale_x, double scale_y)
     : glyphs(nullptr), unit(0.0475), scale_x(scale_x), scale_y(scale_y) {
 }
 
+HersheyFont::HersheyFont(const HersheyFont& prototype, double scale_x,
+                         double scale_y)
+    : HersheyFont(scale_x, scale_y) {
+  if (!prototype.glyphs) return;
+  std::size_t bytes = 0;
+  for (int code = 0; code < kGlyphSlots; ++code) {
+    for (const Stroke* stroke = prototype.glyphs[code].strokes; stroke;
+         stroke = stroke->next)
+      bytes += stroke_size(stroke->vertex_count);
+  }
+  glyphs = new Glyph[kGlyphSlots]();
+  stroke_block = ::operator new(bytes);
+  auto* next = static_cast<char*>(stroke_block);
+  for (int code = 0; code < kGlyphSlots; ++code) {
+    const Glyph& original = prototype.glyphs[code];
+    Glyph& glyph = glyphs[code];
+    glyph.glyph_number = original.glyph_number;
+    glyph.width = original.width;
+    glyph.stroke_count = original.stroke_count;
+    Stroke** tail = &glyph.strokes;
+    for (const Stroke* stroke = original.strokes; stroke;
+         stroke = stroke->next) {
+      Stroke* copy = new (next) Stroke{nullptr, stroke->vertex_count};
+      std::memcpy(static_cast<void*>(copy->vertices()), stroke->vertices(),
+                  stroke->vertex_count * sizeof(Vertex));
+      *tail = copy;
+      tail = &copy->next;
+      next += stroke_size(stroke->vertex_count);
+    }
+  }
+}
+
 HersheyFont::~HersheyFont() {
   release();
 }
 
 void HersheyFont::release() {
   if (!glyphs) return;
-  for (int code = 0; code < kGlyphSlots; ++code)
-    hershey_free_strokes(glyphs[code]);
+  if (stroke_block) {
+    ::operator delete(stroke_block);
+    stroke_block = nullptr;
+  } else {
+    for (int code = 0; code < kGlyphSlots; ++code)
+      hershey_free_strokes(glyphs[code]);
+  }
   delete[] glyphs;
   glyphs = nullptr;
 }

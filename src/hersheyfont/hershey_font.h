@@ -73,6 +73,9 @@ public:
   static constexpr int kLineCapacity = 16384;
 
   HersheyFont(double scale_x, double scale_y);
+  // A font of its own with the glyphs of `prototype` (loaded or not) at
+  // other scales: copying is much cheaper than parsing the file again.
+  HersheyFont(const HersheyFont& prototype, double scale_x, double scale_y);
   virtual ~HersheyFont();
   HersheyFont(const HersheyFont&) = delete;
   HersheyFont& operator=(const HersheyFont&) = delete;
@@ -103,6 +106,9 @@ private:
   void release();
 
   Glyph* glyphs;
+  // The strokes of a copied font, all in one block; null for a loaded one,
+  // whose strokes are allocated one by one.
+  void* stroke_block = nullptr;
   double unit;
   double scale_x;
   double scale_y;

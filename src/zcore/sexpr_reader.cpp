@@ -15,20 +15,130 @@ namespace {
   throw std::ios_base::failure(message, std::io_errc::stream);
 }
 
-// The elements read so far of one list; frees them if reading fails.
-struct pending_nodes {
-  std::vector<basenode*> nodes;
+// How the reader treats a byte outside quotes.
+enum class byte_kind : unsigned char { atom, blank, open, close, quote };
 
-  // A place for the next node, made before the node so that a failing
-  // allocation cannot lose it.
-  basenode*& add_slot() {
-    if (nodes.empty()) nodes.reserve(4);
-    nodes.push_back(nullptr);
-    return nodes.back();
+struct byte_kinds {
+  byte_kind of[256];
+
+  constexpr byte_kinds() : of() {
+    for (int c = '\t'; c <= '\r'; ++c) of[c] = byte_kind::blank;
+    of[static_cast<unsigned char>(' ')] = byte_kind::blank;
+    of[static_cast<unsigned char>('(')] = byte_kind::open;
+    of[static_cast<unsigned char>(')')] = byte_kind::close;
+    of[static_cast<unsigned char>('"')] = byte_kind::quote;
+  }
+};
+
+constexpr byte_kinds kKinds;
+
+byte_kind kind_of(char b) {
+  return kKinds.of[static_cast<unsigned char>(b)];
+}
+
+// The bytes of the atom being read, so that its node is made once with its
+// whole name; kept for the whole read, it seldom grows.
+class atom_text {
+public:
+  atom_text() = default;
+  atom_text(atom_text&& other) noexcept
+      : bytes(std::move(other.bytes)), size(other.size) {
+    other.size = 0;
+  }
+  atom_text& operator=(atom_text&& other) noexcept {
+    bytes = std::move(other.bytes);
+    size = other.size;
+    other.size = 0;
+    return *this;
   }
 
-  ~pending_nodes() {
-    for (basenode* node : nodes) delete node;
+  void clear() { size = 0; }
+  void push(char b) {
+    if (size == bytes.size()) bytes.resize(bytes.empty() ? 64 : 2 * size);
+    bytes[size++] = b;
+  }
+  std::string str() const { return std::string(bytes.data(), size); }
+
+private:
+  std::vector<char> bytes;
+  std::size_t size = 0;
+};
+
+// One read: the input, the arena of the tree's nodes, and the elements of
+// every open list, innermost last.
+struct reader {
+  reader(StreamModelAdapterBase& in, std::size_t root_depth)
+      : in(in),
+        root_depth(root_depth),
+        pending(std::move(spare().pending)),
+        text(std::move(spare().text)) {}
+
+  // The buffers go back for the next read: taking a kilobyte or more from
+  // the C library makes it merge all its free memory first.
+  ~reader() {
+    pending.clear();
+    spare().pending = std::move(pending);
+    spare().text = std::move(text);
+  }
+
+  struct buffers {
+    std::vector<basenode*> pending;
+    atom_text text;
+  };
+  static buffers& spare() {
+    thread_local buffers kept;
+    return kept;
+  }
+
+  StreamModelAdapterBase& in;
+  // A list node made at this depth or above is the result, which keeps the
+  // arena.
+  std::size_t root_depth;
+  std::unique_ptr<node_arena> arena = std::make_unique<node_arena>();
+  std::vector<basenode*> pending;
+  atom_text text;
+
+  basenode* read(std::size_t depth);
+
+  // The next byte; an input that ends or fails inside a list throws.
+  char next() {
+    const int c = in.get();
+    if (!in.good()) throw_stream_error("Unexpected EOF");
+    return static_cast<char>(c);
+  }
+
+  basenode* make_atom() {
+    void* slot = arena->allocate();
+    return ::new (slot) basenode(text.str());
+  }
+
+  basenode* make_list(std::size_t depth, std::size_t first, std::string name) {
+    std::vector<basenode*> elements(pending.begin() + first, pending.end());
+    const bool root = depth <= root_depth;
+    void* slot =
+        root ? basenode::operator new(sizeof(basenode)) : arena->allocate();
+    // The node's constructor deletes its elements if it fails.
+    pending.resize(first);
+    basenode* list;
+    try {
+      list = ::new (slot) basenode(std::move(name), std::move(elements));
+    } catch (...) {
+      if (root) basenode::operator delete(slot);
+      throw;
+    }
+    if (root) list->keep_arena(std::move(arena));
+    return list;
+  }
+};
+
+// Deletes the elements a list level read when it fails.
+struct level_guard {
+  std::vector<basenode*>& pending;
+  std::size_t first;
+
+  ~level_guard() {
+    for (std::size_t i = first; i < pending.size(); ++i) delete pending[i];
+    pending.resize(first);
   }
 };
 
@@ -55,79 +165,91 @@ char unescape_char(unsigned char c) {
   }
 }
 
-basenode* read_sexpr(StreamModelAdapterBase& in, std::size_t depth) {
+basenode* reader::read(std::size_t depth) {
   if (depth > kMaxListDepth)
     throw ModelException("Lists nested deeper than 512 levels");
-  int c = in.get();
+  const int first_byte = in.get();
   if (depth == 0 && !in.good()) throw_stream_error("Failed to read stream.");
+  if (!in.good()) throw_stream_error("Unexpected EOF");
+  char b = static_cast<char>(first_byte);
 
   // The list's first element becomes its name, so it is kept apart as a
   // string rather than as a node that would be deleted again.
   std::string head;
   bool has_head = false;
   bool head_has_elements = false;
-  pending_nodes rest;
-  std::string* atom = nullptr;
-  enum { between, plain, quoted } state = between;
-  bool escaped = false;
+  const std::size_t first = pending.size();
+  level_guard guard{pending, first};
 
-  for (;; c = in.get()) {
-    if (!in.good()) throw_stream_error("Unexpected EOF");
-    const char b = static_cast<char>(c);
-    if (state == quoted) {
-      if (escaped) {
-        atom->push_back(unescape_char(static_cast<unsigned char>(b)));
-        escaped = false;
-      } else if (b == '\\') {
-        escaped = true;
-      } else if (b == '"') {
-        state = between;
-      } else {
-        atom->push_back(b);
-      }
-      continue;
-    }
-    if (b == '(') {
-      basenode* list = read_sexpr(in, depth + 1);
-      if (depth == 0) return list;
-      // A nested list ends a pending atom, so `b(c d)e` gives b, c, e.
-      state = between;
-      if (!list) continue;
-      std::unique_ptr<basenode> owned(list);
-      if (has_head) {
-        basenode*& slot = rest.add_slot();
-        slot = owned.release();
-      } else {
-        has_head = true;
-        head_has_elements = !list->children.empty();
-        head = std::move(list->name);
-      }
-    } else if (b == ')') {
-      if (!has_head) return nullptr;
-      if (head_has_elements)
-        throw ModelException("The first atom (aka-name) must be POD.");
-      return new basenode(std::move(head), std::move(rest.nodes));
-    } else if (is_blank(b)) {
-      state = between;
-    } else if (state == plain) {
-      atom->push_back(b);
+  // The atom in `text` is complete: it names the list or joins it.
+  const auto end_atom = [&] {
+    if (!has_head) {
+      has_head = true;
+      head = text.str();
     } else {
-      if (has_head) {
-        basenode*& slot = rest.add_slot();
-        slot = new basenode(std::string());
-        atom = &slot->name;
-      } else {
-        has_head = true;
-        atom = &head;
+      pending.push_back(nullptr);
+      pending.back() = make_atom();
+    }
+  };
+
+  for (;;) {
+    switch (kind_of(b)) {
+      case byte_kind::blank:
+        b = next();
+        break;
+      case byte_kind::atom:
+        // A plain atom runs to a blank or a parenthesis; a nested list ends
+        // it too, so `b(c d)e` gives b, c, e. Quotes and backslashes are
+        // ordinary bytes here.
+        text.clear();
+        do {
+          text.push(b);
+          b = next();
+        } while (kind_of(b) == byte_kind::atom ||
+                 kind_of(b) == byte_kind::quote);
+        end_atom();
+        break;
+      case byte_kind::quote:
+        // Parentheses, blanks and line ends are ordinary bytes in quotes.
+        text.clear();
+        for (b = next(); b != '"'; b = next()) {
+          if (b == '\\') b = unescape_char(static_cast<unsigned char>(next()));
+          text.push(b);
+        }
+        end_atom();
+        b = next();
+        break;
+      case byte_kind::open: {
+        basenode* list = read(depth + 1);
+        if (depth == 0) return list;
+        if (list) {
+          std::unique_ptr<basenode> owned(list);
+          if (has_head) {
+            pending.push_back(nullptr);
+            pending.back() = owned.release();
+          } else {
+            has_head = true;
+            head_has_elements = !list->children.empty();
+            head = std::move(list->name);
+          }
+        }
+        b = next();
+        break;
       }
-      if (b == '"') {
-        state = quoted;
-      } else {
-        state = plain;
-        atom->push_back(b);
-      }
+      case byte_kind::close:
+        if (!has_head) return nullptr;
+        if (head_has_elements)
+          throw ModelException("The first atom (aka-name) must be POD.");
+        return make_list(depth, first, std::move(head));
     }
   }
+}
+
+basenode* read_sexpr(StreamModelAdapterBase& in, std::size_t depth) {
+  // At depth 0 the result is the first list, one level down, or what a
+  // stray `)` closes.
+  reader state(in, depth == 0 ? 1 : depth);
+  return state.read(depth);
 }
 
 }  // namespace zcore

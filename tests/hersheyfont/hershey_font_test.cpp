@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -179,6 +180,62 @@ TEST(HersheyFont, RefusesBadFontsKeepingWhatItRead) {
   EXPECT_EQ(2, font.glyph(255).stroke_count);
   lines.push_back(kStems);
   EXPECT_EQ("Invalid font", load(font, lines));
+}
+
+// What a font would draw: every glyph's pen moves.
+class MoveList : public HersheyFont::PainterAdapter {
+public:
+  void move_to(double x, double y) override { moves.push_back({'M', x, y}); }
+  void line_to(double x, double y) override { moves.push_back({'L', x, y}); }
+  void end_stroke() override { moves.push_back({'E', 0, 0}); }
+
+  struct Move {
+    char kind;
+    double x, y;
+    bool operator==(const Move& o) const {
+      return kind == o.kind && x == o.x && y == o.y;
+    }
+  };
+  std::vector<Move> moves;
+};
+
+std::vector<MoveList::Move> every_glyph(const HersheyFont& font) {
+  MoveList out;
+  for (int code = 0; code < HersheyFont::kGlyphSlots; ++code) {
+    font.draw_glyph(out, 0, static_cast<unsigned char>(code));
+    out.end_stroke();  // between glyphs
+  }
+  return out.moves;
+}
+
+TEST(HersheyFont, ACopyOwnsTheSameGlyphsAtItsOwnScale) {
+  auto prototype = std::make_unique<HersheyFont>(1, 1);
+  ASSERT_EQ("", load(*prototype, rowmans_lines()));
+  HersheyFont same(*prototype, 1, 1);
+  HersheyFont wide(*prototype, 2, 1);
+  const auto expected = every_glyph(*prototype);
+  const QRectF r1 = prototype->bounding_rect(0.15, "R1");
+  prototype.reset();  // the copies keep their own strokes
+  EXPECT_EQ(every_glyph(same), expected);
+  EXPECT_EQ(same.bounding_rect(0.15, "R1"), r1);
+  for (int code = 32; code < 128; ++code) {
+    SCOPED_TRACE(code);
+    EXPECT_EQ(same.glyph(code).width, wide.glyph(code).width);
+    EXPECT_EQ(same.glyph(code).glyph_number, wide.glyph(code).glyph_number);
+    EXPECT_EQ(same.glyph(code).stroke_count, wide.glyph(code).stroke_count);
+  }
+  EXPECT_DOUBLE_EQ(wide.bounding_rect(0, "R1").width(),
+                   2 * same.bounding_rect(0, "R1").width());
+  // A copy loads a file of its own like any font.
+  EXPECT_EQ("", load(wide, {kStems}));
+  EXPECT_EQ(2, wide.glyph(32).stroke_count);
+  EXPECT_EQ(0, wide.glyph('R').stroke_count);
+  // A copy of a font never loaded has no glyphs either.
+  const HersheyFont empty(1, 1);
+  const HersheyFont copy(empty, 1, 1);
+  MoveList none;
+  EXPECT_EQ(0, copy.draw_glyph(none, 0, 'R'));
+  EXPECT_TRUE(none.moves.empty());
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "support/test_data.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -17,6 +18,14 @@ std::string shared_testdata_dir() {
 
 std::string local_testdata_dir() {
   return PADSCOPE_TEST_LOCAL_DATA_DIR;
+}
+
+std::string kicad_library_dir() {
+  const char* chosen = std::getenv("PADSCOPE_KICAD_FOOTPRINTS");
+  const fs::path dir(chosen && *chosen ? chosen
+                                       : "/usr/share/kicad/footprints");
+  std::error_code error;
+  return fs::is_directory(dir, error) ? dir.string() : std::string();
 }
 
 std::vector<std::string> files_with_suffix(const std::string& dir,

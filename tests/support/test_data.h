@@ -14,6 +14,10 @@ std::string shared_testdata_dir();
 // Footprints committed with the tests, with their attribution beside them.
 std::string local_testdata_dir();
 
+// Debian's kicad-footprints library (PADSCOPE_KICAD_FOOTPRINTS in the
+// environment names another folder), or the empty string when absent.
+std::string kicad_library_dir();
+
 // Files below `dir` (recursively) whose names end in `suffix`, sorted.
 std::vector<std::string> files_with_suffix(const std::string& dir,
                                            const std::string& suffix);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ios>
 #include <memory>
 #include <sstream>
@@ -131,6 +132,48 @@ TEST(Basenode, IndexIsSortedWithNewerEqualNamesFirstInLongLists) {
     EXPECT_EQ(dump(x->find("n0")),
               "(n0 " + std::to_string((count - 1) / 3 * 3) + ")");
   }
+}
+
+// The nodes of a read tree live in blocks kept by its root; blocks of
+// deleted trees serve the next reads.
+TEST(Basenode, TreesStayWholeWhileOthersComeAndGo) {
+  std::string big = "(big";
+  for (int i = 0; i < 3000; ++i)
+    big += " (pad " + std::to_string(i) + " \"a name longer than sixteen\")";
+  big += ")";
+  auto kept = read(big);
+  for (int round = 0; round < 3; ++round) {
+    auto other = read(big);
+    EXPECT_EQ(dump(other->root()), dump(kept->root()));
+  }
+  auto small = read("(a (b 1))");
+  kept.reset();
+  auto again = read(big);
+  EXPECT_EQ(dump(small->root()), "(a (b 1))");
+  const basenode* root = again->root();
+  ASSERT_EQ(root->children.size(), 3000u);
+  EXPECT_EQ(dump(root->children[2999]),
+            "(pad 2999 a name longer than sixteen)");
+  EXPECT_EQ(root->children[1234]->parent, root);
+}
+
+TEST(Basenode, SubtreesAndHeapNodesCanBeDeletedAlone) {
+  auto model = read("(a (b 1 2) (c 3) d)");
+  basenode* root = model->root();
+  // Taken out of the tree and deleted while the root lives on.
+  basenode* b = root->children[0];
+  root->children.erase(root->children.begin());
+  root->index.erase(std::find(root->index.begin(), root->index.end(), b));
+  delete b;
+  EXPECT_EQ(dump(root), "(a (c 3) d)");
+  EXPECT_EQ(root->find("b"), nullptr);
+
+  // Nodes made with new, alone and around one another, as before.
+  delete new basenode("atom");
+  auto* list = new basenode("x", {new basenode("z"), new basenode("y")});
+  EXPECT_EQ(dump(list), "(x z y)");
+  EXPECT_EQ(list->index[0]->name, "y");
+  delete list;
 }
 
 TEST(SexprReader, BlanksAndEscapes) {

@@ -159,16 +159,19 @@ private:
     if (!QDir().mkpath(QFileInfo(path).absolutePath())) {
       problem = QStringLiteral("Cannot create the folder %1")
                     .arg(QFileInfo(path).absolutePath());
-    } else if (options.format == ImageFormat::svg) {
+    } else {
       // A plain file: a save file syncs every image to the disk.
       QFile file(path);
-      const QByteArray svg = renderer.svg(entry.module);
-      if (!file.open(QIODevice::WriteOnly) || file.write(svg) != svg.size() ||
-          !file.flush())
+      const QByteArray image = options.format == ImageFormat::svg
+                                   ? renderer.svg(entry.module)
+                                   : renderer.png();
+      if (image.isEmpty()) {
+        problem = QStringLiteral("Cannot encode %1").arg(path);
+      } else if (!file.open(QIODevice::WriteOnly) ||
+                 file.write(image) != image.size() || !file.flush()) {
         problem =
             QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
-    } else if (!renderer.image().save(path, "PNG")) {
-      problem = QStringLiteral("Cannot write %1").arg(path);
+      }
     }
     if (!problem.isEmpty()) {
       fail(entry, problem, timer);

@@ -1,5 +1,6 @@
 #include "apps/padscope-render/footprint_renderer.h"
 
+#include "apps/padscope-render/png_writer.h"
 #include "zcore/basenode.h"
 #include "zcore/legacy_model.h"
 #include "zcore/models.h"
@@ -214,6 +215,10 @@ QImage FootprintRenderer::image() const {
   paint(painter);
   painter.end();
   return picture;
+}
+
+QByteArray FootprintRenderer::png() const {
+  return encode_png(image());
 }
 
 QByteArray FootprintRenderer::svg(const QString& title) const {

@@ -57,6 +57,8 @@ public:
   // The picture at the style's size, over the style's background.
   void paint(QPainter& painter) const;
   QImage image() const;
+  // The image as a PNG file; empty when encoding fails.
+  QByteArray png() const;
   QByteArray svg(const QString& title) const;
 
   class Canvas;

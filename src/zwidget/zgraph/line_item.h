@@ -11,6 +11,14 @@ class GraphicsLineItem : public QGraphicsLineItem, public GraphBase {
 public:
   GraphicsLineItem(const QLineF& line, const QPen& pen);
   ~GraphicsLineItem() override;
+
+  // Qt's own rectangle for the line and pen, taken once: Qt strokes the
+  // whole shape for it on every call, and the view asks on every paint.
+  // The line and pen are not changed after construction.
+  QRectF boundingRect() const override;
+
+private:
+  QRectF bounds;
 };
 
 }  // namespace zwidget::zgraph

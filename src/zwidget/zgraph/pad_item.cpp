@@ -1,9 +1,12 @@
 #include "zwidget/zgraph/pad_item.h"
 
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPathStroker>
+#include <QTextLayout>
 
 #include <algorithm>
+#include <cmath>
 
 namespace zwidget::zgraph {
 namespace {
@@ -166,6 +169,17 @@ bool has_hole(const QString& type) {
   return type != QLatin1String("smd") && type != QLatin1String("connect");
 }
 
+// Texts that QPainter::drawText changes before laying them out (line ends,
+// tabs, mnemonics, length variants) are left to it.
+bool is_plain_label(const QString& text) {
+  for (const QChar c : text) {
+    if (c == QLatin1Char('\r') || c == QLatin1Char('\n') ||
+        c == QLatin1Char('\t') || c == QLatin1Char('&') || c.unicode() == 0x9c)
+      return false;
+  }
+  return true;
+}
+
 bool has_label(const QString& type) {
   return type != QLatin1String("connect");
 }
@@ -250,7 +264,69 @@ GraphicsPadItem::GraphicsPadItem(const QString& number, const QString& type,
   }
 }
 
+struct GraphicsPadItem::LabelLayout {
+  int dpi_x = 0;
+  int dpi_y = 0;
+  Qt::LayoutDirection direction = Qt::LeftToRight;
+  QTextLayout layout;
+  // Where drawText puts the line, and whether it clips to the rectangle.
+  QPointF position;
+  bool clipped = false;
+};
+
 GraphicsPadItem::~GraphicsPadItem() = default;
+
+// Lays the number out in a single line centred in the label rectangle, as
+// drawText does for these flags.
+const GraphicsPadItem::LabelLayout* GraphicsPadItem::label_layout(
+    QPainter* painter) const {
+  QPaintDevice* device = painter->device();
+  if (!device || !is_plain_label(number_)) return nullptr;
+  LabelLayout* cached = label_layout_.get();
+  if (cached && cached->dpi_x == device->logicalDpiX() &&
+      cached->dpi_y == device->logicalDpiY() &&
+      cached->direction == painter->layoutDirection())
+    return cached;
+  auto made = std::make_unique<LabelLayout>();
+  made->dpi_x = device->logicalDpiX();
+  made->dpi_y = device->logicalDpiY();
+  made->direction = painter->layoutDirection();
+  const QFont font(label_font_, device);
+  QTextLayout& layout = made->layout;
+  layout.setText(number_);
+  layout.setFont(font);
+  QTextOption option;
+  option.setTextDirection(made->direction);
+  option.setAlignment(Qt::AlignLeft);
+  option.setFlags(QTextOption::IncludeTrailingSpaces);
+  layout.setTextOption(option);
+  layout.setCacheEnabled(true);
+  const qreal leading = QFontMetricsF(font).leading();
+  qreal height = -leading;
+  qreal width = 0;
+  layout.beginLayout();
+  for (QTextLine line = layout.createLine(); line.isValid();
+       line = layout.createLine()) {
+    line.setLineWidth(0x01000000);
+    height += leading;
+    height = std::ceil(height);
+    line.setPosition(QPointF(0, height));
+    height += line.height();
+    width = std::max(width, line.naturalTextWidth());
+  }
+  layout.endLayout();
+  if (layout.lineCount() != 1) return nullptr;
+  const QRectF& r = label_rect_;
+  const qreal yoff = (r.height() - height) / 2;
+  const QRectF bounds(r.x() + (r.width() - width) / 2, r.y() + yoff, width,
+                      height);
+  made->clipped = !r.contains(bounds);
+  made->position =
+      QPointF(r.x() + (r.width() - layout.lineAt(0).horizontalAdvance()) / 2,
+              r.y() + yoff);
+  label_layout_ = std::move(made);
+  return label_layout_.get();
+}
 
 QRectF GraphicsPadItem::pad_rect() const {
   return QRectF(position_.x() - size_.width() / 2,
@@ -295,8 +371,17 @@ void GraphicsPadItem::paint(QPainter* painter,
                           turned);
     painter->setPen(QColor(Qt::white));
     painter->setFont(label_font_);
-    painter->drawText(label_rect_, Qt::AlignHCenter | Qt::AlignVCenter,
-                      number_);
+    if (const LabelLayout* label = label_layout(painter)) {
+      if (label->clipped) {
+        painter->save();
+        painter->setClipRect(label_rect_, Qt::IntersectClip);
+      }
+      label->layout.lineAt(0).draw(painter, label->position);
+      if (label->clipped) painter->restore();
+    } else {
+      painter->drawText(label_rect_, Qt::AlignHCenter | Qt::AlignVCenter,
+                        number_);
+    }
   }
   painter->restore();
 }

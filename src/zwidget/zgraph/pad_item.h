@@ -12,8 +12,12 @@
 #include <QString>
 #include <QTransform>
 
+#include <memory>
 #include <optional>
 #include <vector>
+
+class QPaintDevice;
+class QTextLayout;
 
 namespace zwidget::zgraph {
 
@@ -122,6 +126,13 @@ private:
   QRectF bounds_;
   QRectF label_rect_;
   QFont label_font_;
+
+  // The label laid out as QPainter::drawText lays it out, kept for the
+  // device it was made for: laying out a pad number anew on every paint
+  // took most of a BGA's repaint. A cache only; it changes nothing drawn.
+  struct LabelLayout;
+  const LabelLayout* label_layout(QPainter* painter) const;
+  mutable std::unique_ptr<LabelLayout> label_layout_;
 };
 
 }  // namespace zwidget::zgraph

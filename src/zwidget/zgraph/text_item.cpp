@@ -46,11 +46,23 @@ private:
   QFile file;
 };
 
-// Draws each stroke as its own open polyline in the text's pen.
-class PaintAdapter : public HersheyFont::PainterAdapter {
+// The font parsed once per process; each item takes a copy of its own.
+// Throws as loading does, and tries again on the next call.
+const HersheyFont& parsed_font() {
+  static const std::unique_ptr<HersheyFont> font = [] {
+    auto parsed = std::make_unique<HersheyFont>(1, 1);
+    BuffAdapter source(kFontPath);
+    parsed->load(source);
+    return parsed;
+  }();
+  return *font;
+}
+
+// Collects each stroke as an open path of its own, moved to `origin`.
+class PathAdapter : public HersheyFont::PainterAdapter {
 public:
-  PaintAdapter(const QPen& pen, QPainter* painter, const QPointF& origin)
-      : pen(pen), painter(painter), origin(origin) {}
+  PathAdapter(std::vector<QPainterPath>& strokes, const QPointF& origin)
+      : strokes(strokes), origin(origin) {}
 
   void move_to(double x, double y) override {
     path.moveTo(x + origin.x(), y + origin.y());
@@ -59,18 +71,12 @@ public:
     path.lineTo(x + origin.x(), y + origin.y());
   }
   void end_stroke() override {
-    painter->save();
-    painter->setPen(pen);
-    // Strokes are open paths; a brush left on the painter would fill them.
-    painter->setBrush(Qt::NoBrush);
-    painter->drawPath(path);
+    strokes.push_back(path);
     path = QPainterPath();
-    painter->restore();
   }
 
 private:
-  QPen pen;
-  QPainter* painter;
+  std::vector<QPainterPath>& strokes;
   QPointF origin;
   QPainterPath path;
 };
@@ -101,30 +107,33 @@ GraphicsTextItem::GraphicsTextItem(const QString& type, const QString& text,
       size(size),
       thickness(thickness),
       italic(italic),
-      colour(colour),
-      font(std::make_unique<HersheyFont>(size.width(), size.height())) {
+      colour(colour) {
   static const bool registered = (init_font_resources(), true);
   Q_UNUSED(registered);
-  BuffAdapter source(kFontPath);
-  font->load(source);
+  // An item without the font's resource fails, as when each item read it.
+  if (!QFile::exists(QLatin1String(kFontPath)))
+    throw HersheyFontException("Failed to load file:");
+  font =
+      std::make_unique<HersheyFont>(parsed_font(), size.width(), size.height());
+
+  const std::string bytes = text.toStdString();
+  const QRectF metrics = font->bounding_rect(thickness, bytes, italic);
+  // Centred on the position: the baseline half the height below it.
+  const QPointF origin(position.x() - metrics.width() / 2,
+                       position.y() + metrics.height() / 2);
+  turn = turned_about(position, angle);
+  // Turned with the strokes: the view culls and repaints by this rectangle.
+  bounds = turn.mapRect(metrics.translated(origin));
+  pen = QPen(QBrush(colour, Qt::SolidPattern), thickness, Qt::SolidLine,
+             Qt::RoundCap, Qt::RoundJoin);
+  PathAdapter collect(strokes, origin);
+  font->draw_text(collect, bytes, italic);
 }
 
 GraphicsTextItem::~GraphicsTextItem() = default;
 
-QRectF GraphicsTextItem::metrics() const {
-  return font->bounding_rect(thickness, text.toStdString(), italic);
-}
-
-QPointF GraphicsTextItem::origin(const QRectF& metrics) const {
-  return {position.x() - metrics.width() / 2,
-          position.y() + metrics.height() / 2};
-}
-
 QRectF GraphicsTextItem::boundingRect() const {
-  const QRectF extent = metrics();
-  // Turned with the strokes: the view culls and repaints by this rectangle.
-  return turned_about(position, angle)
-      .mapRect(extent.translated(origin(extent)));
+  return bounds;
 }
 
 void GraphicsTextItem::paint(QPainter* painter,
@@ -135,12 +144,12 @@ void GraphicsTextItem::paint(QPainter* painter,
   // Hidden texts keep their place in the scene but are not drawn.
   if (hide) return;
   painter->save();
-  painter->setTransform(turned_about(position, angle), true);
-
-  const QPen pen(QBrush(colour, Qt::SolidPattern), thickness, Qt::SolidLine,
-                 Qt::RoundCap, Qt::RoundJoin);
-  PaintAdapter adapter(pen, painter, origin(metrics()));
-  font->draw_text(adapter, text.toStdString(), italic);
+  painter->setTransform(turn, true);
+  painter->setPen(pen);
+  // Strokes are open paths; a brush left on the painter would fill them.
+  painter->setBrush(Qt::NoBrush);
+  // One path per stroke, as overlapping strokes blend where they cross.
+  for (const QPainterPath& stroke : strokes) painter->drawPath(stroke);
   painter->restore();
 }
 

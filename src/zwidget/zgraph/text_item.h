@@ -4,12 +4,16 @@
 
 #include <QAbstractGraphicsShapeItem>
 #include <QColor>
+#include <QPainterPath>
+#include <QPen>
 #include <QPointF>
 #include <QRectF>
 #include <QSizeF>
 #include <QString>
+#include <QTransform>
 
 #include <memory>
+#include <vector>
 
 namespace hersheyfont {
 class HersheyFont;
@@ -35,9 +39,6 @@ public:
              QWidget* widget) override;
 
 private:
-  QRectF metrics() const;
-  QPointF origin(const QRectF& metrics) const;
-
   QString type;
   QString text;
   QPointF position;
@@ -48,6 +49,13 @@ private:
   bool italic;
   QColor colour;
   std::unique_ptr<hersheyfont::HersheyFont> font;
+
+  // Derived once from the fields above; paint() only draws them.
+  QTransform turn;
+  QPen pen;
+  QRectF bounds;
+  // Each stroke of the text, placed about `position` and unturned.
+  std::vector<QPainterPath> strokes;
 };
 
 }  // namespace zwidget::zgraph

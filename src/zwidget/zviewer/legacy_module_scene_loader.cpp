@@ -69,7 +69,9 @@ void ZLegacyModuleSceneLoader::load() {
     } else {
       // Pads of the legacy format are not drawn.
       if (tag == "$PAD") skip("pad");
-      std::cout << "ZLegacyModuleSceneLoader tag:" << tag << std::endl;
+      // A line per record: flushing each one cost a write to the terminal
+      // for every line of a library.
+      std::cout << "ZLegacyModuleSceneLoader tag:" << tag << '\n';
     }
   }
   for (const std::vector<std::string>& record : *records) {

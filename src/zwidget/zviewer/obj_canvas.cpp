@@ -84,6 +84,11 @@ const char* const kLegacyParser = "module_legacy_parser";
 
 }  // namespace
 
+void read_model(zcore::BaseModel& model, QDataStream& stream) {
+  StreamModelAdapter input(&stream);
+  model.load(input);
+}
+
 ZObjCanvas::ZObjCanvas(QWidget* parent)
     : QGraphicsView(parent), parser_name(QObject::tr(kPrettyParser)) {
   qRegisterMetaType<std::shared_ptr<zcore::BaseModel>>(
@@ -186,8 +191,7 @@ void ZObjCanvas::load(QDataStream& stream) {
     library.reset();
     modules.clear();
     current_module = 0;
-    StreamModelAdapter input(&stream);
-    tree->load(input);
+    read_model(*tree, stream);
     present(model);
   } else if (parser_name == QLatin1String(kLegacyParser)) {
     auto legacy = std::make_shared<zcore::LegacyStringModel>(kLegacyParser);
@@ -195,8 +199,7 @@ void ZObjCanvas::load(QDataStream& stream) {
     library.reset();
     modules.clear();
     current_module = 0;
-    StreamModelAdapter input(&stream);
-    legacy->load(input);
+    read_model(*legacy, stream);
     std::vector<zcore::legacy_module> found = legacy->modules();
     if (found.size() > 1) {
       library = legacy;

@@ -14,6 +14,10 @@ namespace zwidget::zcvpcb {
 
 class ZScene;
 
+// Fills `model` from `stream` through the canvas's input adapter, as `load`
+// does before it builds the scene.
+void read_model(zcore::BaseModel& model, QDataStream& stream);
+
 // The view of one footprint: reads a file with its parser, fills a fresh
 // scene, fits it, and announces the model. Shows the cover scene before
 // anything is loaded and after a failed load.

@@ -16,6 +16,7 @@
 #include <cmath>
 #include <iostream>
 #include <optional>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -201,11 +202,13 @@ void ZPrettyModuleSceneLoader::load() {
 }
 
 void ZPrettyModuleSceneLoader::add_element(const zcore::basenode* node) {
-  const std::string& name = node->name;
+  // Compared as views: the lengths differ for most nodes, atoms above all,
+  // and a view sees that without a call into the library.
+  const std::string_view name = node->name;
   const zcore::nodeview view(node);
   using namespace zwidget::zgraph;
   if (name == "module") {
-    std::cout << name << "->" << std::endl;
+    std::cout << node->name << "->" << std::endl;
   } else if (name == "fp_line") {
     const zcore::segment line = view.line();
     add(new GraphicsLineItem(QLineF(to_qt(line.start), to_qt(line.end)),
@@ -251,8 +254,8 @@ void ZPrettyModuleSceneLoader::add_element(const zcore::basenode* node) {
         to_qt(view.drill_offset()), QSizeF(drill.x, drill.y),
         tools.colour("system.pad.", view.second_text()), pad_options(view)));
   } else if (node->parent == root && !node->children.empty() &&
-             name != "fp_text" && is_drawing_kind(name)) {
-    skip(name);
+             name != "fp_text" && is_drawing_kind(node->name)) {
+    skip(node->name);
   }
 }
 
@@ -285,7 +288,7 @@ zgraph::PadShapeOptions ZPrettyModuleSceneLoader::pad_options(
 }
 
 void ZPrettyModuleSceneLoader::add_text(const zcore::basenode* node) {
-  if (node->name != "fp_text") return;
+  if (std::string_view(node->name) != "fp_text") return;
   const zcore::nodeview view(node);
   const std::string text = view.second_text();
   if (text.empty()) return;

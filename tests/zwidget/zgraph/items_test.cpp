@@ -2,6 +2,7 @@
 #include "zwidget/zgraph/arc_item.h"
 #include "zwidget/zgraph/circle_item.h"
 #include "zwidget/zgraph/curve_item.h"
+#include "zwidget/zgraph/line_item.h"
 #include "zwidget/zgraph/pad_item.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 #include <cmath>
 #include <limits>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace zwidget::zgraph {
@@ -148,6 +150,26 @@ struct Pad {
 
 bool is_label(const QColor& c) {
   return c.blue() > 100;  // the pad colour has no blue, the label is white
+}
+
+TEST(LineItem, KeepsQtsBoundingRectangleForItsPen) {
+  const struct {
+    QLineF line;
+    QPen pen;
+  } cases[] = {
+      {QLineF(0, 0, 3, 4), QPen(Qt::red, 0.2, Qt::SolidLine, Qt::RoundCap)},
+      {QLineF(-1, 2, -1, 2), QPen(Qt::red, 1.5)},
+      {QLineF(5, 5, -5, 7), QPen(Qt::green, 0)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message()
+                 << c.line.p1().x() << " " << c.pen.widthF());
+    QGraphicsLineItem qt(c.line);
+    qt.setPen(c.pen);
+    const GraphicsLineItem item(c.line, c.pen);
+    EXPECT_EQ(item.boundingRect(), qt.boundingRect());
+    EXPECT_EQ(item.shape(), qt.shape());
+  }
 }
 
 TEST(PadItem, ShowsPadColourAndBackgroundWhereItsShapeSays) {
@@ -341,6 +363,54 @@ TEST(PadItem, LabelIsWhiteCentredOfOneSizeCutAtThePadAndTurnsWithIt) {
   const QRectF turned = pad.paint().extent(is_label);
   EXPECT_NEAR(turned.height(), cut.width(), 0.05);
   EXPECT_NEAR(turned.width(), cut.height(), 0.05);
+}
+
+// The pad painted at `dpi` on an antialiased image, and beside it the
+// same pad without a number with the label drawn by QPainter::drawText
+// as the pad item once drew it.
+std::pair<QImage, QImage> label_and_reference(const QString& number,
+                                              const QSizeF& size, int dpi) {
+  const QTransform view(41.3, 0, 0, 41.3, 97.5, 88.25);
+  const auto paint = [&](const QString& text, bool reference) {
+    QImage image(200, 180, QImage::Format_ARGB32_Premultiplied);
+    image.setDotsPerMeterX(std::lround(dpi / 0.0254));
+    image.setDotsPerMeterY(std::lround(dpi / 0.0254));
+    image.fill(Qt::black);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setTransform(view);
+    GraphicsPadItem pad(text, "smd", "rect", size, QPointF(0.3, -0.2), 0, k0,
+                        false, QPointF(), k0, kInk);
+    QStyleOptionGraphicsItem option;
+    pad.paint(&painter, &option, nullptr);
+    if (reference) {
+      painter.setTransform(QTransform::fromScale(0.3, 0.3) * view);
+      painter.setPen(QColor(Qt::white));
+      painter.setFont(QFont(QStringLiteral("Arial"), 1));
+      const QRectF rect = pad.pad_rect();
+      painter.drawText(QRectF(rect.topLeft() / 0.3, rect.bottomRight() / 0.3),
+                       Qt::AlignHCenter | Qt::AlignVCenter, number);
+    }
+    return image;
+  };
+  return {paint(number, false), paint(QString(), true)};
+}
+
+TEST(PadItem, LabelLooksExactlyAsDrawTextDrawsIt) {
+  const struct {
+    const char* number;
+    QSizeF size;
+    int dpi;
+  } cases[] = {
+      {"1", {1.2, 0.9}, 96},  {"A12", {1.2, 0.9}, 96}, {"12345", {1, 1}, 96},
+      {"EP", {2.5, 0.4}, 72}, {"1 ", {1.2, 0.9}, 192}, {"a&b", {1.2, 0.9}, 96},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.number << " at " << c.dpi);
+    const auto [label, reference] =
+        label_and_reference(c.number, c.size, c.dpi);
+    EXPECT_EQ(label, reference);
+  }
 }
 
 TEST(PadItem, PaintsWithACosmeticPenAndSolidBrushInItsColour) {
