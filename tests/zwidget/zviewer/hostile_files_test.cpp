@@ -146,6 +146,15 @@ INSTANTIATE_TEST_SUITE_P(
                   return bytes;
                 },
                 "line"},
+        Hostile{"TextOfFiftyMegabytes",
+                "long_text.kicad_mod",
+                [] {
+                  return pretty("  (fp_text user " +
+                                std::string(50 << 20, 'W') +
+                                " (at 0 0) (layer F.SilkS))\n");
+                },
+                "line",
+                {{"text too long", 1}}},
         Hostile{"LegacyLineOfOneMegabyte", "line.mod",
                 [] {
                   return legacy("DS 0 0 -1000 500 50 21 " +
