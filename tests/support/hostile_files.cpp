@@ -51,12 +51,21 @@ std::vector<HostileFile> hostile_files() {
                   },
                   "line",
                   {{"text too long", 1}}},
+      // One field past the reader's 65534 bytes: a clear failure.
       HostileFile{"LegacyLineOfOneMegabyte", "line.mod",
                   [] {
                     return legacy("DS 0 0 -1000 500 50 21 " +
                                   std::string(1 << 20, '7') + "\n");
                   },
                   kShowsCover},
+      // Half a million short fields after the line's own.
+      HostileFile{"LegacyLineOfOneMegabyteInShortFields", "fields.mod",
+                  [] {
+                    std::string line = "DS 0 0 -1000 500 50 21";
+                    while (line.size() < (1 << 20)) line += " 7";
+                    return legacy(line + "\n");
+                  },
+                  "line line"},
       HostileFile{"PolygonCountTwoToThe31", "polygon.mod",
                   [] { return legacy("DP 0 0 0 0 2147483648 50 21\n"); },
                   "line polygon"},
