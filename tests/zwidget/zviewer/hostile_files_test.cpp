@@ -17,6 +17,7 @@
 #include <QTransform>
 
 #include <cmath>
+#include <map>
 #include <string>
 
 namespace zwidget::zcvpcb {
@@ -101,6 +102,67 @@ TEST_P(HostileFileShown, AsTheCoverOrACorrectDrawing) {
   std::printf("%s: peak memory %ld MB (grew by %ld MB)\n", hostile.name.c_str(),
               after / 1024, (after - before) / 1024);
   EXPECT_LT(after - before, 1024L * 1024);
+}
+
+// Each element carries one number of 400 digits, infinity once read. Its
+// item is left out when that reaches its geometry; angles and ratios are
+// clamped, and paths drop non-finite points, so those draw, finitely.
+TEST(NonFiniteElements, AreLeftOutOrDrawnFinite) {
+  const std::string inf(400, '9');
+  const struct {
+    std::string file;
+    bool left_out;
+  } cases[] = {
+      {"(fp_line (start 0 0) (end " + inf + " 1) (width 0.1))", true},
+      {"(fp_line (start 0 0) (end 1 1) (width " + inf + "))", true},
+      {"(fp_circle (center 0 0) (end " + inf + " 0) (width 0.1))", true},
+      {"(fp_circle (center -" + inf + " 0) (end 1 0) (width 0.1))", true},
+      {"(fp_arc (start 0 0) (end 1 0) (angle " + inf + ") (width 0.1))", false},
+      {"(fp_arc (start 0 0) (mid " + inf + " 1) (end 2 0) (width 0.1))", false},
+      {"(fp_poly (pts (xy 0 0) (xy 1 " + inf + ") (xy 1 0)) (width 0.1))",
+       true},
+      {"(fp_rect (start 0 0) (end " + inf + " 1) (width 0.1))", true},
+      {"(fp_curve (pts (xy 0 0) (xy 1 1) (xy " + inf + " 1) (xy 3 0)))", true},
+      {"(pad 1 smd rect (at 0 " + inf + ") (size 1 1))", true},
+      {"(pad 1 smd rect (at 0 0) (size " + inf + " 1))", true},
+      {"(pad 1 smd roundrect (at 0 0) (size 1 1) (roundrect_rratio " + inf +
+           "))",
+       false},
+      {"(pad 1 thru_hole circle (at 0 0) (size 1 1) (drill " + inf + "))",
+       false},
+      {"(pad 1 smd custom (at 0 0) (size 1 1) (primitives (gr_line (start 0 "
+       "0) (end " +
+           inf + " 1) (width 0.1))))",
+       false},
+      {"(fp_text user T (at " + inf + " 0))", true},
+      {"(fp_text user T (at 0 0) (effects (font (size " + inf + " 1))))", true},
+      {"(fp_text user T (at 0 0) (effects (font (size 1 1) (thickness " + inf +
+           "))))",
+       true},
+      {"DS 0 0 " + inf + " 0 50 21", true},
+      {"DS 0 0 1 1 " + inf + " 21", true},
+      {"DC 0 0 " + inf + " 0 50 21", true},
+      {"DA 0 0 100 0 " + inf + " 50 21", false},
+      {"DA " + inf + " 0 100 0 900 50 21", true},
+      {"T0 " + inf + " 0 600 600 0 120 N V 21 N \"T\"", true},
+      {"T0 0 0 600 " + inf + " 0 120 N V 21 N \"T\"", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    const test::Built built =
+        c.file.front() == '('
+            ? test::build_pretty("(footprint X " + c.file + ")")
+            : test::build_legacy("PCBNEW-LibModule-V1\n$MODULE X\n" + c.file +
+                                 "\n$EndMODULE X\n");
+    EXPECT_EQ(built.scene->items().size(), c.left_out ? 0 : 1);
+    EXPECT_EQ(built.scene->scene_loader()->not_drawn(),
+              c.left_out
+                  ? (std::map<std::string, int>{{ZSceneLoader::kNonFinite, 1}})
+                  : (std::map<std::string, int>{}));
+    const QRectF bounds = built.scene->itemsBoundingRect();
+    EXPECT_TRUE(std::isfinite(bounds.width()) &&
+                std::isfinite(bounds.height()));
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, HostileFileShown,
