@@ -3,15 +3,18 @@
 
 BUILD_DIR ?= build
 SANITIZE_DIR ?= build-sanitize
+SWEEP_DIR ?= build-sweep
 BENCH_DIR ?= build-bench
 FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS ?= fuzz_sexpr fuzz_legacy
+TESTDATA_DIR ?= ../shared/testdata
+FUZZ_TARGETS ?= fuzz_sexpr fuzz_legacy fuzz_jhf
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
 
-.PHONY: all deps build run test test-sanitize bench fuzz format format-check clean
+.PHONY: all deps build run test test-sanitize bench sweep fuzz format format-check \
+	clean
 
 all: build
 
@@ -45,8 +48,24 @@ bench:
 	  -DPADSCOPE_BUILD_TESTS=OFF -DPADSCOPE_BUILD_BENCHMARKS=ON $(CMAKE_FLAGS)
 	cmake --build $(BENCH_DIR) -j $(JOBS) --target bench
 
-# Each libFuzzer target for FUZZ_SECONDS from its committed corpus; new
-# inputs and crashers go to fuzz/findings/<target>/, which git ignores.
+# Every footprint of Debian's kicad-footprints and of the shared test data
+# through the render tool, built for speed; fails on any failure, crash or
+# hang.
+sweep:
+	@scripts/install-deps build sweep
+	cmake -S . -B $(SWEEP_DIR) -DCMAKE_BUILD_TYPE=Release \
+	  -DPADSCOPE_BUILD_TESTS=OFF $(CMAKE_FLAGS)
+	cmake --build $(SWEEP_DIR) -j $(JOBS) --target padscope-render
+	scripts/sweep $(SWEEP_DIR)/src/apps/padscope-render/padscope-render \
+	  /usr/share/kicad/footprints $(TESTDATA_DIR)
+
+# Each libFuzzer target for FUZZ_SECONDS from its committed corpus, seeded
+# with real files (the shared test data for the readers, the fonts for the
+# JHF parser); new inputs and crashers go to fuzz/findings/<target>/, which
+# git ignores.
+fuzz_sexpr_SEEDS = $(wildcard $(TESTDATA_DIR)/kicad6 $(TESTDATA_DIR)/kicad5)
+fuzz_legacy_SEEDS = $(wildcard $(TESTDATA_DIR)/legacy)
+fuzz_jhf_SEEDS = resources/images/hershey-fonts
 fuzz:
 	@scripts/install-deps build fuzz
 	CC=clang-14 CXX=clang++-14 cmake -S . -B $(FUZZ_DIR) -DPADSCOPE_FUZZ=ON \
@@ -54,9 +73,14 @@ fuzz:
 	cmake --build $(FUZZ_DIR) -j $(JOBS) --target $(FUZZ_TARGETS)
 	for target in $(FUZZ_TARGETS); do \
 	  mkdir -p fuzz/findings/$$target/corpus && \
+	  case $$target in \
+	    fuzz_sexpr) seeds="$(fuzz_sexpr_SEEDS)" ;; \
+	    fuzz_legacy) seeds="$(fuzz_legacy_SEEDS)" ;; \
+	    fuzz_jhf) seeds="$(fuzz_jhf_SEEDS)" ;; \
+	  esac && \
 	  $(FUZZ_DIR)/fuzz/$$target -max_total_time=$(FUZZ_SECONDS) -timeout=10 \
 	    -max_len=16384 -artifact_prefix=fuzz/findings/$$target/ \
-	    fuzz/findings/$$target/corpus fuzz/corpus/$$target || exit 1; \
+	    fuzz/findings/$$target/corpus fuzz/corpus/$$target $$seeds || exit 1; \
 	done
 
 format:
@@ -66,4 +90,4 @@ format-check:
 	scripts/check-format .
 
 clean:
-	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(BENCH_DIR) $(FUZZ_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(BENCH_DIR) $(FUZZ_DIR) $(SWEEP_DIR)

@@ -15,6 +15,7 @@
 #include <iomanip>
 #include <set>
 #include <sstream>
+#include <vector>
 
 namespace padscope::render {
 
@@ -208,6 +209,28 @@ private:
   BatchResult result;
 };
 
+// Milliseconds per footprint: the median, the 99th percentile (nearest
+// rank) and the slowest footprint.
+void write_timing(const BatchResult& result, std::ostream& out) {
+  if (result.results.empty()) return;
+  std::vector<double> times;
+  const FootprintResult* slowest = &result.results.front();
+  for (const FootprintResult& entry : result.results) {
+    times.push_back(entry.milliseconds);
+    if (entry.milliseconds > slowest->milliseconds) slowest = &entry;
+  }
+  std::sort(times.begin(), times.end());
+  const std::size_t n = times.size();
+  const double median = (times[(n - 1) / 2] + times[n / 2]) / 2;
+  const double p99 = times[(99 * n + 99) / 100 - 1];
+  std::ostringstream line;
+  line << std::fixed << std::setprecision(2) << "Per footprint: median "
+       << median << " ms, 99th percentile " << p99 << " ms, slowest "
+       << slowest->milliseconds << " ms (" << local(slowest->file);
+  if (!slowest->module.isEmpty()) line << ", module " << local(slowest->module);
+  out << line.str() << ')' << std::endl;
+}
+
 QJsonObject counts_object(const KindCounts& counts) {
   QJsonObject object;
   for (const auto& [kind, count] : counts)
@@ -285,6 +308,7 @@ void write_summary(const BatchResult& result, std::ostream& out) {
     time << " (" << std::setprecision(1) << footprints / result.seconds
          << " footprints per second)";
   out << "Time: " << time.str() << std::endl;
+  write_timing(result, out);
 }
 
 QJsonDocument report(const BatchResult& result) {

@@ -28,6 +28,10 @@ constexpr double kPi = 3.141592653589793;
 // KiCad's resolution in millimetres: a middle point this close to the
 // chord's line lies on it.
 constexpr double kNanometre = 1e-6;
+// Every glyph of a text is stroked on every repaint, and the scene repaints
+// on every mouse move: a text of 50 MB took minutes. Twice the longest text
+// a legacy field can hold (65534 bytes) is far beyond any real footprint.
+constexpr std::size_t kLongestText = 1 << 17;
 
 // Pad shapes the pad item paints.
 bool is_drawn_pad_shape(const std::string& shape) {
@@ -292,6 +296,10 @@ void ZPrettyModuleSceneLoader::add_text(const zcore::basenode* node) {
   const zcore::nodeview view(node);
   const std::string text = view.second_text();
   if (text.empty()) return;
+  if (text.size() > kLongestText) {
+    skip("text too long");
+    return;
+  }
   const zcore::placement at = view.at();
   const zcore::font_info font = view.font();
   add(new zgraph::GraphicsTextItem(

@@ -3,10 +3,63 @@
 #include "zcore/models.h"
 #include "zwidget/zviewer/grid_painter.h"
 
+#include <QAbstractGraphicsShapeItem>
+#include <QGraphicsEllipseItem>
+#include <QGraphicsItem>
+#include <QGraphicsLineItem>
+#include <QGraphicsPolygonItem>
 #include <QGraphicsSceneMouseEvent>
 #include <QPainter>
 
+#include <cmath>
+
 namespace zwidget::zcvpcb {
+
+namespace {
+
+// A number of 400 digits reads as infinity: such geometry would make the
+// scene rectangle infinite and the fitted view's transform NaN.
+class FiniteCheck {
+public:
+  void take(double value) { finite = finite && std::isfinite(value); }
+  void take(const QPointF& p) {
+    take(p.x());
+    take(p.y());
+  }
+  void take(const QRectF& rect) {
+    take(rect.topLeft());
+    take(rect.bottomRight());
+  }
+
+  bool finite = true;
+};
+
+// The item's own numbers as well as its bounding rectangle: a stroked shape
+// drops non-finite points, so the rectangle alone can look harmless.
+bool is_finite(const QGraphicsItem* item) {
+  FiniteCheck check;
+  check.take(item->pos());
+  check.take(item->rotation());
+  check.take(item->transform().mapRect(QRectF(0, 0, 1, 1)));
+  check.take(item->sceneBoundingRect());
+  if (const auto* line = dynamic_cast<const QGraphicsLineItem*>(item)) {
+    check.take(line->line().p1());
+    check.take(line->line().p2());
+    check.take(line->pen().widthF());
+  }
+  if (const auto* shape = dynamic_cast<const QAbstractGraphicsShapeItem*>(item))
+    check.take(shape->pen().widthF());
+  if (const auto* ellipse = dynamic_cast<const QGraphicsEllipseItem*>(item))
+    check.take(ellipse->rect());
+  if (const auto* polygon = dynamic_cast<const QGraphicsPolygonItem*>(item)) {
+    for (const QPointF& corner : polygon->polygon()) check.take(corner);
+  }
+  return check.finite;
+}
+
+}  // namespace
+
+const char* const ZSceneLoader::kNonFinite = "non-finite geometry";
 
 void ZCoverScene::drawBackground(QPainter* painter, const QRectF& rect) {
   painter->save();
@@ -26,6 +79,11 @@ ZSceneLoader::ZSceneLoader(ZScene* scene) : QObject(nullptr), scene(scene) {
 }
 
 void ZSceneLoader::add(QGraphicsItem* item) {
+  if (!is_finite(item)) {
+    delete item;
+    skip(kNonFinite);
+    return;
+  }
   scene->addItem(item);
   emit scene->item_added(item);
 }

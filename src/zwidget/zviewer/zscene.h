@@ -52,8 +52,13 @@ public:
   // "zone" or "pad shape 'custom'"): what the picture leaves out.
   const std::map<std::string, int>& not_drawn() const { return skipped; }
 
+  // The kind counted for an element whose geometry is infinite or NaN; it
+  // is not drawn.
+  static const char* const kNonFinite;
+
 protected:
-  // Adds an item to the scene and announces it.
+  // Adds an item to the scene and announces it; one with non-finite
+  // geometry is deleted and counted instead.
   void add(QGraphicsItem* item);
   void skip(const std::string& kind) { ++skipped[kind]; }
 

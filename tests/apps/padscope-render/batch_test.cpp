@@ -117,6 +117,41 @@ TEST(RenderCommand, FolderOfGoodMalformedAndOtherFiles) {
             QStringList{"good"});
 }
 
+TEST(RenderSummary, TimesPerFootprintWithTheSlowestNamed) {
+  BatchResult result;
+  // 100 footprints of 1 to 100 ms, the slowest a module of a library.
+  for (int ms = 100; ms >= 1; --ms) {
+    FootprintResult entry;
+    entry.file = QStringLiteral("lib/f%1.kicad_mod").arg(ms);
+    entry.ok = ms != 7;
+    entry.milliseconds = ms;
+    result.results.push_back(entry);
+  }
+  result.results.front().file = "lib/big.mod";
+  result.results.front().module = "BGA";
+  result.images = 99;
+  result.failures = 1;
+  std::ostringstream out;
+  write_summary(result, out);
+  EXPECT_TRUE(has(out.str(),
+                  "\nPer footprint: median 50.50 ms, 99th percentile 99.00 "
+                  "ms, slowest 100.00 ms (lib/big.mod, module BGA)\n"))
+      << out.str();
+
+  result.results.resize(1);
+  result.results.front().module.clear();
+  out.str("");
+  write_summary(result, out);
+  EXPECT_TRUE(has(out.str(),
+                  "\nPer footprint: median 100.00 ms, 99th percentile 100.00 "
+                  "ms, slowest 100.00 ms (lib/big.mod)\n"))
+      << out.str();
+
+  out.str("");
+  write_summary(BatchResult(), out);
+  EXPECT_FALSE(has(out.str(), "Per footprint")) << out.str();
+}
+
 TEST(RenderCommand, UsageErrorsExitWithTwo) {
   QTemporaryDir temp;
   const Outcome tool = run_tool({"no/such/folder", "-o", "out"}, temp.path());

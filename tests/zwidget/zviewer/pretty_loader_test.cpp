@@ -12,6 +12,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <map>
+#include <string>
 
 namespace zwidget::zcvpcb {
 namespace {
@@ -115,6 +117,22 @@ TEST(ZPrettyModuleSceneLoader, LooksAtNamesOnlyAndDrawsNothingForANullTree) {
   EXPECT_TRUE(empty.added.empty());
   EXPECT_TRUE(empty.scene->items().isEmpty());
   EXPECT_TRUE(empty.trace.empty());
+}
+
+TEST(ZPrettyModuleSceneLoader,
+     TextsPastOneHundredTwentyEightKilobytesAreLeftOut) {
+  for (const std::size_t length :
+       {std::size_t{1} << 17, (std::size_t{1} << 17) + 1}) {
+    SCOPED_TRACE(length);
+    const Built built =
+        build_pretty("(footprint A (fp_text user " + std::string(length, 'x') +
+                     " (at 0 0) (layer F.SilkS)))");
+    const bool drawn = length <= (1u << 17);
+    EXPECT_EQ(built.added.size(), drawn ? 1u : 0u);
+    EXPECT_EQ(built.scene->scene_loader()->not_drawn(),
+              drawn ? (std::map<std::string, int>{})
+                    : (std::map<std::string, int>{{"text too long", 1}}));
+  }
 }
 
 // Counts read from the files with grep: fp_line, fp_circle, fp_arc,

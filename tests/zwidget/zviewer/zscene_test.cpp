@@ -16,7 +16,11 @@
 #include <QSignalSpy>
 
 #include <cmath>
+#include <limits>
+#include <map>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 namespace zwidget::zcvpcb {
 namespace {
@@ -178,6 +182,43 @@ TEST(ZScene, BuildResetsAddsAnnouncesAndOwnsTheLoader) {
   EXPECT_EQ(log, (std::vector<std::string>{"reseted", "item"}));
   EXPECT_EQ(scene.items().size(), 1);
   EXPECT_EQ(scene.scene_loader(), failing);
+}
+
+// Adds one line from the origin to each end point.
+class ReachLoader : public ZSceneLoader {
+public:
+  ReachLoader(ZScene* scene, std::vector<QPointF> ends)
+      : ZSceneLoader(scene), ends(std::move(ends)) {}
+  void load() override {
+    for (const QPointF& end : ends)
+      add(new QGraphicsLineItem(0, 0, end.x(), end.y()));
+  }
+
+private:
+  std::vector<QPointF> ends;
+};
+
+TEST(ZScene, NonFiniteGeometryIsCountedNotDrawn) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  ZScene scene;
+  std::vector<QPointF> announced;
+  QObject::connect(&scene, &ZScene::item_added, [&](QGraphicsItem* item) {
+    announced.push_back(static_cast<QGraphicsLineItem*>(item)->line().p2());
+  });
+  zcore::S_Model model("module_parser");
+  auto* loader = new ReachLoader(
+      &scene, {QPointF(1, 2), QPointF(inf, 0), QPointF(0, -inf),
+               QPointF(nan, 1), QPointF(1e308, -1e308), QPointF(3, 4)});
+  scene.build(&model, loader);
+  EXPECT_EQ(announced,
+            (std::vector<QPointF>{QPointF(1, 2), QPointF(1e308, -1e308),
+                                  QPointF(3, 4)}));
+  EXPECT_EQ(scene.items().size(), 3);
+  EXPECT_EQ(loader->not_drawn(),
+            (std::map<std::string, int>{{"non-finite geometry", 3}}));
+  const QRectF bounds = scene.itemsBoundingRect();
+  EXPECT_TRUE(std::isfinite(bounds.width()) && std::isfinite(bounds.height()));
 }
 
 TEST(ZScene, MouseMovesReportThePositionAndRepaintClicksDoNot) {

@@ -20,6 +20,11 @@ namespace {
 int panels_alive = 0;
 }  // namespace
 
+QString elided(const QString& value) {
+  if (value.size() <= kLongestValue) return value;
+  return value.left(kLongestValue) + QChar(0x2026);
+}
+
 HtmlProperty::HtmlProperty() : QWidget(nullptr), ui(new Ui::HtmlProperty) {
   if (panels_alive++ == 0) register_templates();
   // setupUi also connects the slots by name.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QWidget>
 
 #include <memory>
@@ -13,6 +14,14 @@ class BaseModel;
 }
 
 namespace zwidget::zcvpcb {
+
+// The longest value from a file that a page shows whole: laying out
+// megabytes of text stalls the panel for minutes.
+constexpr int kLongestValue = 4096;
+
+// `value` as a page shows it: cut after kLongestValue characters, with an
+// ellipsis.
+QString elided(const QString& value);
 
 // The panel beside the drawing: an HTML page of the footprint's attributes,
 // made from a template in the resources.

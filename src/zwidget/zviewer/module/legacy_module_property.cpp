@@ -86,7 +86,7 @@ private:
   }
 
   static QString escaped(const std::string& value) {
-    return decoded(value).toHtmlEscaped();
+    return elided(decoded(value)).toHtmlEscaped();
   }
 
   static QString flag(bool value) {
@@ -108,7 +108,10 @@ private:
     const auto found = header.find(tag);
     if (found == header.end()) return QString();
     std::string joined;
-    for (std::size_t i = 1; i < found->second->size(); ++i) {
+    for (std::size_t i = 1;
+         i < found->second->size() &&
+         joined.size() <= static_cast<std::size_t>(kLongestValue);
+         ++i) {
       if (i > 1) joined += ' ';
       joined += (*found->second)[i];
     }
@@ -119,8 +122,10 @@ private:
     const auto found = header.find("Kw");
     QString list;
     if (found == header.end()) return list;
-    for (std::size_t i = 1; i < found->second->size(); ++i)
+    for (std::size_t i = 1; i < found->second->size(); ++i) {
+      if (list.size() > kLongestValue) return list + QChar(0x2026);
       list += QString("'%1'").arg(escaped((*found->second)[i]));
+    }
     return list;
   }
 

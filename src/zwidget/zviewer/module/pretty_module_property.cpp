@@ -14,7 +14,7 @@ namespace {
 
 QString text(const std::string& value) {
   // Values come from the file: markup in them must not reach the page.
-  return QString::fromStdString(value).toHtmlEscaped();
+  return elided(QString::fromStdString(value)).toHtmlEscaped();
 }
 
 QString flag(bool value) {
@@ -27,7 +27,10 @@ QString number(double value) {
 
 QString tag_list(const std::vector<std::string>& tags) {
   QString list;
-  for (const std::string& tag : tags) list += QString("'%1'").arg(text(tag));
+  for (const std::string& tag : tags) {
+    if (list.size() > kLongestValue) return list + QChar(0x2026);
+    list += QString("'%1'").arg(text(tag));
+  }
   return list;
 }
 

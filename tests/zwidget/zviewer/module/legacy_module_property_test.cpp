@@ -70,6 +70,27 @@ TEST(LegacyModuleProperty, ShowsTheModuleRecordsOfRealLibraries) {
   }
 }
 
+TEST(LegacyModuleProperty, CutsValuesPastFourThousandCharacters) {
+  std::string many_words, many_tags;
+  for (int i = 0; i < 100000; ++i) many_words += " w";
+  for (int i = 0; i < 3000; ++i) many_tags += " k";
+  std::istringstream library(
+      "PCBNEW-LibModule-V1\n$MODULE R\nPo 0 0 0 15 0 0 ~~" +
+      std::string("\nCd") + many_words + "\nKw" + many_tags +
+      "\n$EndMODULE R\n");
+  auto model = std::make_shared<zcore::LegacyStringModel>("legacy");
+  model->load(library);
+  LegacyModuleProperty panel;
+  panel.update_model(model);
+  const QString ellipsis(QChar(0x2026));
+  QString words = "w";
+  while (words.size() < 4096) words += " w";
+  QString tags;
+  while (tags.size() <= 4096) tags += "'k'";
+  EXPECT_TRUE(has_rows(panel, {"Description:" + words.left(4096) + ellipsis,
+                               "Tags:" + tags + ellipsis}));
+}
+
 TEST(LegacyModuleProperty, ReadsOnlyTheFirstModuleOutsideItsBlocks) {
   // A one-module library handed on whole, whose index, pad and 3D shape
   // repeat the module's tags, followed by a second module.

@@ -97,6 +97,24 @@ TEST(PrettyModuleProperty, ShowsMarkupFromTheFileAsText) {
     }
 }
 
+TEST(PrettyModuleProperty, CutsValuesPastFourThousandCharacters) {
+  // A name of 50 MB once stalled the panel for minutes.
+  const std::string name(100000, 'N');
+  std::string tags;
+  for (int i = 0; i < 3000; ++i) tags += " t" + std::to_string(i % 10);
+  PrettyModuleProperty panel;
+  panel.update_model(pretty_model("(module " + name + " (descr \"" +
+                                  std::string(4096, '&') + "\") (tags" + tags +
+                                  "))"));
+  const QString ellipsis(QChar(0x2026));
+  EXPECT_TRUE(has_rows(panel, {"Name:" + QString(4096, 'N') + ellipsis,
+                               "Description:" + QString(4096, '&')}));
+  QString shown_tags = "Tags:";
+  for (int i = 0; shown_tags.size() - 5 <= 4096; ++i)
+    shown_tags += QString("'t%1'").arg(i % 10);
+  EXPECT_TRUE(has_rows(panel, {shown_tags + ellipsis}));
+}
+
 TEST(PrettyModuleProperty, ModelsWithoutAModuleTreeShowTheDefaults) {
   auto empty_list = pretty_model("()");
   ASSERT_EQ(empty_list->root(), nullptr);
