@@ -6,7 +6,6 @@
 #include <QBrush>
 #include <QFile>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPen>
 #include <QTransform>
 
@@ -58,27 +57,36 @@ const HersheyFont& parsed_font() {
   return *font;
 }
 
-// Collects each stroke as an open path of its own, moved to `origin`.
-class PathAdapter : public HersheyFont::PainterAdapter {
+// Collects the points of every stroke into one array, moved to `origin`;
+// `ends` marks where each stroke stops. One array, not a path per stroke,
+// keeps a long text's memory near its points.
+class PointsAdapter : public HersheyFont::PainterAdapter {
 public:
-  PathAdapter(std::vector<QPainterPath>& strokes, const QPointF& origin)
-      : strokes(strokes), origin(origin) {}
+  PointsAdapter(std::vector<QPointF>& points, std::vector<int>& ends,
+                const QPointF& origin)
+      : points(points), ends(ends), origin(origin) {}
 
   void move_to(double x, double y) override {
-    path.moveTo(x + origin.x(), y + origin.y());
+    begin = static_cast<int>(points.size());
+    points.emplace_back(x + origin.x(), y + origin.y());
   }
   void line_to(double x, double y) override {
-    path.lineTo(x + origin.x(), y + origin.y());
+    points.emplace_back(x + origin.x(), y + origin.y());
   }
   void end_stroke() override {
-    strokes.push_back(path);
-    path = QPainterPath();
+    // A lone point is no line; the path it once was painted nothing.
+    if (static_cast<int>(points.size()) - begin < 2) {
+      points.resize(static_cast<std::size_t>(begin));
+      return;
+    }
+    ends.push_back(static_cast<int>(points.size()));
   }
 
 private:
-  std::vector<QPainterPath>& strokes;
+  std::vector<QPointF>& points;
+  std::vector<int>& ends;
   QPointF origin;
-  QPainterPath path;
+  int begin = 0;
 };
 
 // Turns by `angle` degrees about `position`, counter-clockwise on a screen
@@ -126,8 +134,10 @@ GraphicsTextItem::GraphicsTextItem(const QString& type, const QString& text,
   bounds = turn.mapRect(metrics.translated(origin));
   pen = QPen(QBrush(colour, Qt::SolidPattern), thickness, Qt::SolidLine,
              Qt::RoundCap, Qt::RoundJoin);
-  PathAdapter collect(strokes, origin);
+  PointsAdapter collect(points, stroke_ends, origin);
   font->draw_text(collect, bytes, italic);
+  points.shrink_to_fit();
+  stroke_ends.shrink_to_fit();
 }
 
 GraphicsTextItem::~GraphicsTextItem() = default;
@@ -148,8 +158,12 @@ void GraphicsTextItem::paint(QPainter* painter,
   painter->setPen(pen);
   // Strokes are open paths; a brush left on the painter would fill them.
   painter->setBrush(Qt::NoBrush);
-  // One path per stroke, as overlapping strokes blend where they cross.
-  for (const QPainterPath& stroke : strokes) painter->drawPath(stroke);
+  // One polyline per stroke, as overlapping strokes blend where they cross.
+  int begin = 0;
+  for (const int end : stroke_ends) {
+    painter->drawPolyline(points.data() + begin, end - begin);
+    begin = end;
+  }
   painter->restore();
 }
 

@@ -4,7 +4,6 @@
 
 #include <QAbstractGraphicsShapeItem>
 #include <QColor>
-#include <QPainterPath>
 #include <QPen>
 #include <QPointF>
 #include <QRectF>
@@ -54,8 +53,10 @@ private:
   QTransform turn;
   QPen pen;
   QRectF bounds;
-  // Each stroke of the text, placed about `position` and unturned.
-  std::vector<QPainterPath> strokes;
+  // The points of every stroke, placed about `position` and unturned;
+  // stroke i ends before stroke_ends[i].
+  std::vector<QPointF> points;
+  std::vector<int> stroke_ends;
 };
 
 }  // namespace zwidget::zgraph

@@ -36,8 +36,8 @@ struct Drawn {
   Qt::BrushStyle brush;
 };
 
-// Keeps each path drawn, mapped by the painter's transform, with the pen
-// and brush of the moment.
+// Keeps each path or polyline drawn, mapped by the painter's transform, with
+// the pen and brush of the moment.
 class RecordingEngine : public QPaintEngine {
 public:
   RecordingEngine() : QPaintEngine(AllFeatures) {}
@@ -52,6 +52,11 @@ public:
     paths.push_back({{}, pen, brush});
     for (int i = 0; i < path.elementCount(); ++i)
       paths.back().points.push_back(transform.map(QPointF(path.elementAt(i))));
+  }
+  void drawPolygon(const QPointF* points, int count, PolygonDrawMode) override {
+    paths.push_back({{}, pen, brush});
+    for (int i = 0; i < count; ++i)
+      paths.back().points.push_back(transform.map(points[i]));
   }
   void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
   Type type() const override { return User; }
