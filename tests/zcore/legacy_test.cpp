@@ -1,3 +1,4 @@
+#include "support/test_data.h"
 #include "zcore/legacy_elements.h"
 #include "zcore/legacy_model.h"
 #include "zcore/model_exception.h"
@@ -6,24 +7,57 @@
 
 #include <ios>
 #include <sstream>
-#include <streambuf>
 
 namespace zcore {
 namespace {
 
-record tokens(const std::string& line) {
-  record values;
-  tokenize_line(line.c_str(), values);
-  return values;
+using padscope::test::read_file;
+
+template <class... T>
+std::string join(const T&... values) {
+  std::ostringstream out;
+  const char* separator = "";
+  ((out << separator << values, separator = " "), ...);
+  return out.str();
 }
 
-// The fields joined by '|', or the message of what the tokenizer threw.
-std::string outcome(const std::string& line) {
+std::string fields(const record& r) {
+  std::string joined;
+  for (const std::string& value : r)
+    joined += (joined.empty() ? "" : "|") + value;
+  return joined;
+}
+std::string fields(const l_poly& e) {
+  return join(e.count, e.corners.size(), e.width, e.layer);
+}
+std::string fields(const l_arc& e) {
+  return join(e.x1, e.y1, e.x2, e.y2, e.angle, e.width, e.layer);
+}
+template <class Element>  // l_line, l_circle
+std::string fields(const Element& e) {
+  return join(e.x1, e.y1, e.x2, e.y2, e.width, e.layer);
+}
+std::string fields(const l_text& e) {
+  return join(e.tag, e.x, e.y, e.size_y, e.size_x, e.orientation, e.pen_width,
+              e.hidden, e.mirrored, e.italic, e.layer, e.text);
+}
+
+// Each module as "name first last;".
+std::string modules_of(const LegacyStringModel& model) {
+  std::string text;
+  for (const legacy_module& m : model.modules())
+    text += join(m.name, m.first, m.last) + ";";
+  return text;
+}
+
+// What a line gives: the fields of its record or element, or the message
+// of what the tokenizer or the element threw.
+template <class Element>
+std::string build(const std::string& line) {
   try {
-    std::string joined;
-    for (const std::string& value : tokens(line))
-      joined += (joined.empty() ? "" : "|") + value;
-    return joined;
+    record r;
+    tokenize_line(line.c_str(), r);
+    return fields(Element(r));
   } catch (const ModelException& e) {
     return e.what();
   }
@@ -31,9 +65,7 @@ std::string outcome(const std::string& line) {
 
 TEST(TokenizeLine, SplitsTheTableOfLines) {
   const char* const unclosed = "Unexpected symbol. Closing quota is not found.";
-  const struct {
-    std::string line, expected;
-  } cases[] = {
+  const std::pair<std::string, std::string> cases[] = {
       {"DS 0 0 1 1 120 21 # note", "DS|0|0|1|1|120|21"},
       {"   \t ", ""},
       {"# only a comment", ""},
@@ -56,14 +88,13 @@ TEST(TokenizeLine, SplitsTheTableOfLines) {
       {std::string(65535, 'a'), "Buffer is too small"},
       {'"' + std::string(65535, 'b') + '"', "Buffer is too small"},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.line.substr(0, 40));
-    EXPECT_EQ(outcome(c.line), c.expected);
+  for (const auto& [line, expected] : cases) {
+    SCOPED_TRACE(line.substr(0, 40));
+    EXPECT_EQ(build<record>(line), expected);
   }
-  EXPECT_EQ(tokens("\"\"").size(), 1u);
 }
 
-TEST(LegacyStringModel, ReadsRecordsAndModules) {
+TEST(LegacyStringModel, ReadsRecordsAndModulesKeepingThemOnFailure) {
   std::istringstream in(
       "HEADER\r\n$MODULE A\r\n\r\n# c\r\nDS 1 2 3 4 5 21\r\n$EndMODULE A\r\n"
       "$MODULE B\nDC 0 0 1 1 2 21\n$MODULE C\nT0\n");
@@ -71,139 +102,65 @@ TEST(LegacyStringModel, ReadsRecordsAndModules) {
   model.load(in);
   ASSERT_EQ(model.records().size(), 8u);
   EXPECT_EQ(model.records()[2], (record{"DS", "1", "2", "3", "4", "5", "21"}));
-  const std::vector<legacy_module> modules = model.modules();
-  ASSERT_EQ(modules.size(), 3u);
-  EXPECT_EQ(modules[0].name + modules[1].name + modules[2].name, "ABC");
-  EXPECT_EQ(modules[0].first, 1u);
-  EXPECT_EQ(modules[0].last, 3u);
-  EXPECT_EQ(modules[1].last, 5u);  // no $EndMODULE: ends before C
-  EXPECT_EQ(modules[2].last, 7u);  // ends with the file
-  const LegacyStringModel one("module_legacy_parser",
-                              model.module_records(modules[1]));
-  EXPECT_EQ(one.records(),
-            (std::vector<record>{{"$MODULE", "B"},
-                                 {"DC", "0", "0", "1", "1", "2", "21"}}));
-  const LegacyStringModel plain("m", {{"DS"}, {"DC"}});
-  ASSERT_EQ(plain.modules().size(), 1u);
-  EXPECT_EQ(plain.modules()[0].name, "");
-  EXPECT_EQ(plain.modules()[0].last, 1u);
-  EXPECT_TRUE(LegacyStringModel("m").modules().empty());
-}
+  // B lacks its $EndMODULE and ends before C, which ends with the file.
+  EXPECT_EQ(modules_of(model), "A 1 3;B 4 5;C 6 7;");
+  const auto b = model.module_records(model.modules()[1]);
+  EXPECT_EQ(fields(b[0]) + " " + fields(b[1]), "$MODULE|B DC|0|0|1|1|2|21");
+  EXPECT_EQ(modules_of(LegacyStringModel("m", {{"DS"}, {"DC"}})), " 0 1;");
+  EXPECT_EQ(modules_of(LegacyStringModel("m")), "");
 
-TEST(LegacyStringModel, FailuresKeepTheRecordsReadBefore) {
-  std::istringstream in("DS 1\n\"open\nDC 2\n");
-  LegacyStringModel model("module_legacy_parser");
-  EXPECT_THROW(model.load(in), ModelException);
-  EXPECT_EQ(model.records().size(), 1u);
-
-  struct failing : std::streambuf {
-    int underflow() override { throw 1; }  // badbit without eofbit
-  } buffer;
-  std::istream broken(&buffer);
+  // A failed load keeps the records read before the bad line.
+  std::istringstream bad("DS 1\n\"open\nDC 2\n");
+  EXPECT_THROW(model.load(bad), ModelException);
+  EXPECT_EQ(model.records().size(), 9u);
+  std::istream broken(nullptr);  // bad, not at the end
   try {
     model.load(broken);
     ADD_FAILURE() << "no exception";
   } catch (const std::ios_base::failure& e) {
     EXPECT_EQ(std::string(e.what()).rfind("Failed to read stream.", 0), 0u);
-    EXPECT_EQ(e.code(), std::io_errc::stream);
   }
 }
 
-// Builds one element from a record and reads one of its fields.
-#define FIELD(type, expr) \
-  [](const record& r) { return static_cast<double>(type(r).expr); }
-#define TEXT(type, expr) [](const record& r) { return type(r).expr; }
-#define BUILD(type) [](const record& r) { type{r}; }
-
-TEST(LegacyElements, ReadTheirFields) {
-  const char* const ds = "DS -500 0 500 0 120 21";
-  const char* const da = "DA 0 0 100 0 900 120 21 ";
-  const char* const t0 = "T0 0 -600 600 500 0 120 N V 21 N \"R1\"";
-  const char* const t1 = "T1 0 600 600 600 0 120 M I 21 I \"10k\"";
-  const char* const old = "T0 0 1 2 3 0 5 N V 20 \"old\"";
-  const char* const older = "T1 0 1 2 3 0 5 N I \"older\"";
+TEST(LegacyElements, ReadTheirFieldsOrReject) {
+  const char* const few = "Not enough parameters";
   const struct {
+    std::string (*build)(const std::string&);
     const char* line;
-    double (*ask)(const record&);
-    double expected;
-  } numbers[] = {
-      {ds, FIELD(l_line, x1), -500},
-      {ds, FIELD(l_line, y1), 0},
-      {ds, FIELD(l_line, x2), 500},
-      {ds, FIELD(l_line, width), 120},
-      {"DC 1 2 3 4 5 20", FIELD(l_circle, y2), 4},
-      {da, FIELD(l_arc, x2), 100},
-      {da, FIELD(l_arc, angle), 900},
-      {da, FIELD(l_arc, width), 120},
-      {"DP 0 0 0 0 4 120 21", FIELD(l_poly, count), 4},
-      {"DP 0 0 0 0 4 120 21", FIELD(l_poly, corners.size()), 0},
-      {t0, FIELD(l_text, y), -600},
-      {t0, FIELD(l_text, size_y), 600},
-      {t0, FIELD(l_text, size_x), 500},
-      {t0, FIELD(l_text, pen_width), 120},
-      {t0, FIELD(l_text, hidden), 0},
-      {t0, FIELD(l_text, italic), 0},
-      {t1, FIELD(l_text, hidden), 1},
-      {t1, FIELD(l_text, mirrored), 1},
-      {t1, FIELD(l_text, italic), 1},
-      {older, FIELD(l_text, hidden), 1},
-      {"T12 1 2 3 4 900 6 N V 25 N\"user\"", FIELD(l_text, orientation), 900},
-  };
-  for (const auto& c : numbers) {
-    SCOPED_TRACE(c.line);
-    EXPECT_EQ(c.ask(tokens(c.line)), c.expected);
-  }
-  const struct {
-    const char* line;
-    std::string (*ask)(const record&);
-    std::string expected;
-  } texts[] = {
-      {ds, TEXT(l_line, layer), "21"},
-      {"DC 1 2 3 4 5 20", TEXT(l_circle, layer), "20"},
-      {t0, TEXT(l_text, text), "R1"},
-      {t0, TEXT(l_text, tag), "T0"},
-      {t0, TEXT(l_text, kind), ""},
-      {t1, TEXT(l_text, text), "10k"},
-      {old, TEXT(l_text, layer), "20"},
-      {old, TEXT(l_text, text), "old"},
-      {older, TEXT(l_text, layer), "21"},
-      {older, TEXT(l_text, text), "older"},
-      {"T12 1 2 3 4 0 6 N V 25 N\"user\"", TEXT(l_text, text), "user"},
-  };
-  for (const auto& c : texts) {
-    SCOPED_TRACE(c.line);
-    EXPECT_EQ(c.ask(tokens(c.line)), c.expected);
-  }
-  EXPECT_TRUE(is_text_tag("T2") && is_text_tag("T10"));
-  EXPECT_FALSE(is_text_tag("T") || is_text_tag("Tx") || is_text_tag("T1a"));
-}
-
-TEST(LegacyElements, RejectShortRecordsAndOtherTags) {
-  const struct {
-    const char* line;
-    void (*build)(const record&);
     const char* expected;
   } cases[] = {
-      {"DS 0 0 1 1", BUILD(l_line), "Not enough parameters"},
-      {"DC 0 0 1 1 2", BUILD(l_circle), "Not enough parameters"},
-      {"DA 0 0 1 1 2 3", BUILD(l_arc), "Not enough parameters"},
-      {"DP 0 0 0 0 4 1", BUILD(l_poly), "Not enough parameters"},
-      {"T0 0 1 2 3 0 5 N V", BUILD(l_text), "Not enough parameters"},
-      {"DC 0 0 1 1 2 21", BUILD(l_line), "Unknown tag. Must be DS"},
-      {"DS 0 0 1 1 2 21", BUILD(l_circle), "Unknown tag. Must be DC"},
-      {"DS 0 0 1 1 2 3 21", BUILD(l_arc), "Unknown tag. Must be DA"},
-      {"DS 0 0 0 0 4 1 21", BUILD(l_poly), "Unknown tag. Must be DP"},
-      {"DS 0 1 2 3 0 5 N V 21 N x", BUILD(l_text), "Unknown tag"},
+      {build<l_line>, "DS -500 0 500 0 120 21", "-500 0 500 0 120 21"},
+      {build<l_circle>, "DC 1 2 3 4 5 20", "1 2 3 4 5 20"},
+      {build<l_arc>, "DA 0 0 100 0 900 120 21 ", "0 0 100 0 900 120 21"},
+      {build<l_poly>, "DP 0 0 0 0 4 120 21", "4 0 120 21"},
+      {build<l_text>, "T0 0 -600 600 500 0 120 N V 21 N \"R1\"",
+       "T0 0 -600 600 500 0 120 0 0 0 21 R1"},
+      {build<l_text>, "T1 0 600 600 600 0 120 M I 21 I \"10k\"",
+       "T1 0 600 600 600 0 120 1 1 1 21 10k"},
+      {build<l_text>, "T12 1 2 3 4 900 6 N V 25 N\"user\"",
+       "T12 1 2 3 4 900 6 0 0 0 25 user"},
+      // Older files leave out the italic flag, or the layer too.
+      {build<l_text>, "T0 0 1 2 3 0 5 N V 20 \"old\"",
+       "T0 0 1 2 3 0 5 0 0 0 20 old"},
+      {build<l_text>, "T1 0 1 2 3 0 5 N I \"older\"",
+       "T1 0 1 2 3 0 5 1 0 0 21 older"},
+      {build<l_line>, "DS 0 0 1 1", few},
+      {build<l_circle>, "DC 0 0 1 1 2", few},
+      {build<l_arc>, "DA 0 0 1 1 2 3", few},
+      {build<l_poly>, "DP 0 0 0 0 4 1", few},
+      {build<l_text>, "T0 0 1 2 3 0 5 N V", few},
+      {build<l_line>, "DC 0 0 1 1 2 21", "Unknown tag. Must be DS"},
+      {build<l_circle>, "DS 0 0 1 1 2 21", "Unknown tag. Must be DC"},
+      {build<l_arc>, "DS 0 0 1 1 2 3 21", "Unknown tag. Must be DA"},
+      {build<l_poly>, "DS 0 0 0 0 4 1 21", "Unknown tag. Must be DP"},
+      {build<l_text>, "DS 0 1 2 3 0 5 N V 21 N x", "Unknown tag"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.line);
-    try {
-      c.build(tokens(c.line));
-      ADD_FAILURE() << "no exception";
-    } catch (const ModelException& e) {
-      EXPECT_STREQ(e.what(), c.expected);
-    }
+    EXPECT_EQ(c.build(c.line), c.expected);
   }
+  EXPECT_TRUE(is_text_tag("T2") && is_text_tag("T10"));
+  EXPECT_FALSE(is_text_tag("T") || is_text_tag("Tx") || is_text_tag("T1a"));
 }
 
 TEST(LegacyElements, CollectPolygonCorners) {
@@ -212,17 +169,68 @@ TEST(LegacyElements, CollectPolygonCorners) {
        {"DP 0 0 0 0 3 120 21", "Dl 1 2", "Dl 3 4", "Dl 5 6", "Dl 7 8",
         "DP 0 0 0 0 5 1 21", "Dl 9 10", "DS 0 0 1 1 1 21", "Dl 11 12",
         "DP 0 0 0 0 2147483648 1 21"})
-    records.push_back(tokens(line));
+    tokenize_line(line, records.emplace_back());
   const l_poly full = l_poly::with_corners(records, 0);
   ASSERT_EQ(full.corners.size(), 3u);  // the fourth Dl is past the count
-  EXPECT_EQ(full.corners[2].x, 5);
-  EXPECT_EQ(full.corners[2].y, 6);
+  EXPECT_EQ(join(full.corners[2].x, full.corners[2].y), "5 6");
   EXPECT_EQ(l_poly::with_corners(records, 5).corners.size(), 1u);
-  const l_poly claimed = l_poly::with_corners(records, 9);
-  EXPECT_EQ(claimed.count, 2147483648);
-  EXPECT_TRUE(claimed.corners.empty());
+  EXPECT_EQ(fields(l_poly::with_corners(records, 9)), "2147483648 0 1 21");
   EXPECT_THROW(l_poly::with_corners(records, 1), ModelException);
   EXPECT_THROW(l_poly::with_corners(records, 10), ModelException);
+}
+
+// Builds what the legacy loader would build from every outline and text.
+void build_every_element(const std::vector<record>& records) {
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    const std::string& tag = records[i][0];
+    SCOPED_TRACE(testing::Message() << "record " << i << " " << tag);
+    EXPECT_NO_THROW({
+      if (is_line_tag(tag)) l_line{records[i]};
+      if (is_circle_tag(tag)) l_circle{records[i]};
+      if (is_arc_tag(tag)) l_arc{records[i]};
+      if (is_text_tag(tag)) l_text{records[i]};
+    });
+    if (is_poly_tag(tag)) {
+      const l_poly poly = l_poly::with_corners(records, i);
+      EXPECT_EQ(static_cast<std::int64_t>(poly.corners.size()), poly.count);
+    }
+  }
+}
+
+std::vector<record> read_records(const std::string& path) {
+  std::istringstream in(read_file(path));
+  LegacyStringModel model("module_legacy_parser");
+  model.load(in);
+  return model.records();
+}
+
+TEST(RealFiles, EveryLegacyFileReadsAndBuildsItsElements) {
+  const LegacyStringModel model(
+      "m", read_records(padscope::test::local_testdata_dir() +
+                        "/w_pth_resistors.mod"));
+  const std::vector<record>& records = model.records();
+  ASSERT_EQ(records.size(), 439u);
+  EXPECT_EQ(model.modules().size(), 10u);
+  EXPECT_EQ(modules_of(model).substr(0, 26), "trimmer_64w 13 55;RC05 56 ");
+  EXPECT_EQ(fields(l_text(records[20])),
+            "T0 0 2600 600 600 0 120 0 0 0 21 trimmer_64w");
+  EXPECT_EQ(fields(l_text(records[64])), "T1 0 800 550 500 0 80 1 0 0 21 R***");
+  EXPECT_EQ(fields(l_text(records[271])), "T0 0 0 550 500 0 80 0 0 0 21 RC03");
+  EXPECT_EQ(fields(l_circle(records[26])), "400 -1400 800 -1400 150 21");
+
+  PADSCOPE_REQUIRE_SHARED_TESTDATA();
+  std::size_t count = 0;
+  const auto paths = padscope::test::files_with_suffix(
+      padscope::test::shared_testdata_dir() + "/legacy", ".mod");
+  for (const std::string& path : paths) {
+    SCOPED_TRACE(path);
+    std::vector<record> records;
+    ASSERT_NO_THROW(records = read_records(path));
+    build_every_element(records);
+    count += LegacyStringModel("m", records).modules().size();
+  }
+  EXPECT_EQ(paths.size(), 10u);
+  EXPECT_EQ(count, 664u);
 }
 
 }  // namespace

@@ -12,15 +12,13 @@
 namespace zcore {
 namespace {
 
-void load(S_Model& model, const std::string& text) {
+void load(BaseModel& model, const std::string& text) {
   std::istringstream in(text);
   model.load(in);
 }
 
 TEST(SModel, AFailedLoadKeepsThePreviousTree) {
   S_Model model("module_parser");
-  EXPECT_EQ(model.name(), "module_parser");
-  EXPECT_EQ(model.root(), nullptr);
   load(model, "()");
   EXPECT_EQ(model.root(), nullptr);
   load(model, "(a (b 1))");
@@ -35,48 +33,24 @@ TEST(SModel, AFailedLoadKeepsThePreviousTree) {
   EXPECT_EQ(model.root()->name, "z");
 }
 
-TEST(SModel, LoadsThroughTheBaseClass) {
-  S_Model model("module_parser");
-  BaseModel& base = model;
-  std::istringstream in("(module X)");
-  base.load(in);
-  EXPECT_EQ(model.root()->children[0]->name, "X");
-}
-
 TEST(ToDouble, ReadsTheTableOfCases) {
-  const struct {
-    const char* text;
-    double expected;
-  } cases[] = {
-      {"  -12.50", -12.5},
-      {"3e2", 300},
-      {"1E-3", 0.001},
-      {"+.5", 0.5},
-      {"0x10", 0},
-      {"\t7", 7},
-      {"\n7", 0},
-      {"1.5mm", 1.5},
-      {"abc", 0},
-      {"", 0},
-      {"12", 12},
-      {"-0.25e+1", -2.5},
-      {"1e", 1},
-      {"5E-400", 5e-308},
-      {"1e99999999999999999999", 1.0000000000000006e308},
-      {"1e400", 1.0000000000000006e308},
+  const std::pair<const char*, double> cases[] = {
+      {"  -12.50", -12.5}, {"3e2", 300},
+      {"1E-3", 0.001},     {"+.5", 0.5},
+      {"0x10", 0},         {"\t7", 7},
+      {"\n7", 0},          {"1.5mm", 1.5},
+      {"abc", 0},          {"", 0},
+      {"-0.25e+1", -2.5},  {"1e", 1},
+      {"5E-400", 5e-308},  {"1e99999999999999999999", 1.0000000000000006e308},
+      {"-", -0.0},         {"+", 0},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.text);
-    EXPECT_DOUBLE_EQ(to_double(c.text), c.expected);
+  for (const auto& [text, expected] : cases) {
+    SCOPED_TRACE(text);
+    EXPECT_DOUBLE_EQ(to_double(text), expected);
+    EXPECT_EQ(std::signbit(to_double(text)), std::signbit(expected));
   }
+  // Exactly: EXPECT_DOUBLE_EQ would take 1e308 too.
   EXPECT_EQ(to_double("1e400"), 1.0000000000000006e308);
-  EXPECT_EQ(to_double(std::string("  4.25")), 4.25);
-}
-
-TEST(ToDouble, ALoneMinusGivesNegativeZero) {
-  EXPECT_EQ(to_double("-"), 0.0);
-  EXPECT_TRUE(std::signbit(to_double("-")));
-  EXPECT_FALSE(std::signbit(to_double("+")));
 }
 
 }  // namespace

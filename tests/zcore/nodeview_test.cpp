@@ -1,30 +1,64 @@
 #include "zcore/nodeview.h"
 
+#include "support/test_data.h"
 #include "zcore/models.h"
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <sstream>
-#include <type_traits>
 
 namespace zcore {
 namespace {
 
-// What to ask a view, as a number (flags as 0 or 1) or as text.
-#define NUMBER(expr) [](const nodeview& v) { return static_cast<double>(expr); }
-#define TEXT(expr) [](const nodeview& v) { return std::string(expr); }
+std::ostream& operator<<(std::ostream& out, const point& p) {
+  return out << '(' << p.x << ", " << p.y << ')';
+}
+std::ostream& operator<<(std::ostream& out, const placement& p) {
+  return out << p.pos << ' ' << p.angle;
+}
+std::ostream& operator<<(std::ostream& out, const font_info& f) {
+  return out << f.size << ' ' << f.thickness << (f.italic ? " italic" : "");
+}
+std::ostream& operator<<(std::ostream& out, const basenode* node) {
+  return out << node->name;
+}
+template <class T>
+std::ostream& operator<<(std::ostream& out, const std::vector<T>& values) {
+  out << '[';
+  for (std::size_t i = 0; i < values.size(); ++i)
+    out << (i ? ", " : "") << values[i];
+  return out << ']';
+}
 
-struct number_case {
-  const char* snippet;
-  double (*ask)(const nodeview&);
-  double expected;
-};
+// The answers of several accessors as one line of text.
+template <class... T>
+std::string show(const T&... values) {
+  std::ostringstream out;
+  out << std::boolalpha;
+  const char* separator = "";
+  ((out << separator << values, separator = ", "), ...);
+  return out.str();
+}
 
-struct text_case {
-  const char* snippet;
-  std::string (*ask)(const nodeview&);
-  std::string expected;
-};
+using Ask = std::string (*)(const nodeview&);
+#define ASK(...) [](const nodeview& v) { return show(__VA_ARGS__); }
+
+std::string drill(const nodeview& v) {
+  return show(v.drill(), v.is_oval_drill(), v.drill_size(), v.drill_offset());
+}
+std::string pad_shape(const nodeview& v) {
+  return show(v.roundrect_rratio(), v.chamfer_ratio(), v.chamfer_corners(),
+              v.anchor(), v.primitives());
+}
+
+std::string answer(const std::string& text, const char* child, Ask ask) {
+  std::istringstream in(text);
+  S_Model model("module_parser");
+  model.load(in);
+  const basenode* root = model.root();
+  return ask(nodeview(*child ? root->find(child) : root));
+}
 
 const char* const kPad =
     "(pad 1 smd rect (at 1.5 -2 90) (size 1.2 0.8) (rect_delta 0 0.3)"
@@ -48,121 +82,115 @@ const char* const kGraphic =
     "(fp_poly (pts (xy 0 0) (xy 1 0) (xy 1 1)) (width 0.15) (start 1 2)"
     " (end 3) (center 5 6) (angle -90))";
 
-template <class Answer, class Case>
-void check(const Case& c) {
-  SCOPED_TRACE(c.snippet);
-  std::istringstream in(c.snippet);
-  S_Model model("module_parser");
-  model.load(in);
-  const Answer answer = c.ask(nodeview(model.root()));
-  if constexpr (std::is_same_v<Answer, double>) {
-    EXPECT_DOUBLE_EQ(answer, c.expected);
-  } else {
-    EXPECT_EQ(answer, c.expected);
+TEST(Nodeview, AnswersEachAccessorFamily) {
+  const struct {
+    const char* snippet;
+    Ask ask;
+    const char* expected;
+  } cases[] = {
+      {kPad,
+       ASK(v.first_text(), v.second_text(), v.third_text(), v.at(), v.size(),
+           v.rect_delta()),
+       "1, smd, rect, (1.5, -2) 90, (1.2, 0.8), (0, 0.3)"},
+      {"(pad 1 smd)", ASK(v.third_text(), v.at()), ", (0, 0) 0"},
+      {"(pad 1 (at 3 4))", ASK(v.at()), "(3, 4) 0"},
+      {kPad, drill, "0, false, (0, 0), (0, 0)"},
+      {"(pad (drill 1.0 (offset 0.2 0)))", drill, "1, false, (1, 1), (0.2, 0)"},
+      {"(pad (drill oval 1.2 0.8))", drill, "0, true, (1.2, 0.8), (0, 0)"},
+      {"(pad (drill oval 1.2))", drill, "0, true, (1.2, 0), (0, 0)"},
+      {"(pad (drill))", drill, "0, false, (0, 0), (0, 0)"},
+      {"(pad (drill 0.8) (offset 5 5))", drill,
+       "0.8, false, (0.8, 0.8), (0, 0)"},
+      {kText,
+       ASK(v.first_text(), v.second_text(), v.layer(), v.hide(), v.font()),
+       "reference, R1, F.SilkS, true, (1.5, 1) 0.15 italic"},
+      // The hide inside effects is not the node's own.
+      {"(fp_text (effects (font) hide))", ASK(v.hide(), v.font()),
+       "false, (0, 0) 0"},
+      {kModule,
+       ASK(v.first_text(), v.locked(), v.placed(), v.layer(), v.descr(),
+           v.attr(), v.tedit(), v.tstamp(), v.tags()),
+       "X, true, false, B.Cu, A b, smd, 5A1B, 0F, [a, b]"},
+      {kModule,
+       ASK(v.autoplace_cost90(), v.autoplace_cost180(), v.clearance(),
+           v.solder_mask_margin(), v.solder_paste_margin(),
+           v.solder_paste_ratio(), v.thermal_width(), v.thermal_gap(),
+           v.zone_connect()),
+       "3, 4, 0.1, 0.2, -0.3, -0.4, 0.5, 0.6, 2"},
+      {"(m (tags \"R res\") (layer))",
+       ASK(v.tags(), v.layer(), v.child_text("layer", "x"),
+           v.child_text("nope", "fallback")),
+       "[R res], , , fallback"},
+      {kGraphic,
+       ASK(v.pts(), v.width(), v.line().start, v.line().end, v.center(),
+           v.angle(), v.fill(), v.has_mid()),
+       "[(0, 0), (1, 0), (1, 1)], 0.15, (1, 2), (3, 0), (5, 6), -90, , false"},
+      {"(fp_arc (start 0 0) (mid 1 -2) (end 3 4))", ASK(v.has_mid(), v.mid()),
+       "true, (1, -2)"},
+      {"(fp_line (width abc))", ASK(v.width()), "0"},
+      {"(fp_poly (fill solid))", ASK(v.fill()), "solid"},
+      {kNewPad, pad_shape,
+       "0.1, 0.33, [top_left, bottom_right], circle, [gr_line, gr_circle]"},
+      {kPad, pad_shape, "0.25, 0, [], rect, []"},
+      {"(pad (roundrect_rratio 0) (options (anchor)))", pad_shape,
+       "0, 0, [], rect, []"},
+      {"(pad (roundrect_rratio))", ASK(v.roundrect_rratio()), "0.25"},
+      {"(a (at) (size) (pts) (effects))",
+       ASK(v.at(), v.size(), v.pts(), v.font()),
+       "(0, 0) 0, (0, 0), [], (0, 0) 0"},
+      // "()" reads as a null node.
+      {"()",
+       ASK(v.first_text(), v.layer(), v.tags(), v.locked(), v.hide(), v.at(),
+           v.font(), v.pts(), v.has_mid(), v.width()),
+       ", , [], false, false, (0, 0) 0, (0, 0) 0, [], false, 0"},
+      {"()", drill, "0, false, (0, 0), (0, 0)"},
+      {"()", pad_shape, "0.25, 0, [], rect, []"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.snippet);
+    EXPECT_EQ(answer(c.snippet, "", c.ask), c.expected);
   }
 }
 
-TEST(Nodeview, AnswersNumbers) {
-  const number_case cases[] = {
-      {kPad, NUMBER(v.at().pos.x), 1.5},
-      {kPad, NUMBER(v.at().pos.y), -2},
-      {kPad, NUMBER(v.at().angle), 90},
-      {"(pad 1 (at 3 4))", NUMBER(v.at().angle), 0},
-      {kPad, NUMBER(v.size().x), 1.2},
-      {kPad, NUMBER(v.rect_delta().y), 0.3},
-      {kPad, NUMBER(v.drill_size().x + v.drill_size().y), 0},
-      {kPad, NUMBER(v.is_oval_drill()), 0},
-      {"(pad (drill 1.0 (offset 0.2 0)))", NUMBER(v.drill_offset().x), 0.2},
-      {"(pad (drill 1.0 (offset 0.2 0)))", NUMBER(v.drill_size().y), 1},
-      {"(pad (drill oval 1.2 0.8))", NUMBER(v.drill_size().y), 0.8},
-      {"(pad (drill oval 1.2))", NUMBER(v.drill_size().x), 1.2},
-      {"(pad (drill oval 1.2))", NUMBER(v.drill_size().y), 0},
-      {"(pad (drill oval 1.2))", NUMBER(v.drill()), 0},
-      {"(pad (drill))", NUMBER(v.is_oval_drill()), 0},
-      {"(pad (drill 0.8) (offset 5 5))", NUMBER(v.drill_offset().x), 0},
-      {kText, NUMBER(v.hide()), 1},
-      {kText, NUMBER(v.font().size.x), 1.5},
-      {kText, NUMBER(v.font().thickness), 0.15},
-      {kText, NUMBER(v.font().italic), 1},
-      {"(fp_text (effects (font) hide))", NUMBER(v.font().thickness), 0},
-      {"(fp_text (effects (font) hide))", NUMBER(v.hide()), 0},
-      {kModule, NUMBER(v.locked()), 1},
-      {kModule, NUMBER(v.placed()), 0},
-      {kModule, NUMBER(v.autoplace_cost90()), 3},
-      {kModule, NUMBER(v.autoplace_cost180()), 4},
-      {kModule, NUMBER(v.clearance()), 0.1},
-      {kModule, NUMBER(v.solder_mask_margin()), 0.2},
-      {kModule, NUMBER(v.solder_paste_margin()), -0.3},
-      {kModule, NUMBER(v.solder_paste_ratio()), -0.4},
-      {kModule, NUMBER(v.thermal_width()), 0.5},
-      {kModule, NUMBER(v.thermal_gap()), 0.6},
-      {kModule, NUMBER(v.zone_connect()), 2},
-      {kGraphic, NUMBER(v.pts().size()), 3},
-      {kGraphic, NUMBER(v.pts()[2].y), 1},
-      {kGraphic, NUMBER(v.width()), 0.15},
-      {kGraphic, NUMBER(v.line().start.y), 2},
-      {kGraphic, NUMBER(v.line().end.x + v.line().end.y), 3},
-      {kGraphic, NUMBER(v.center().x), 5},
-      {kGraphic, NUMBER(v.angle()), -90},
-      {"(fp_line (width abc))", NUMBER(v.width()), 0},
-      {"(fp_arc (start 0 0) (mid 1 -2) (end 3 4))", NUMBER(v.mid().y), -2},
-      {"(fp_arc (start 0 0) (mid 1 -2) (end 3 4))", NUMBER(v.has_mid()), 1},
-      {kGraphic, NUMBER(v.has_mid() + v.mid().x), 0},
-      {kNewPad, NUMBER(v.roundrect_rratio()), 0.1},
-      {"(pad (roundrect_rratio 0))", NUMBER(v.roundrect_rratio()), 0},
-      {"(pad (roundrect_rratio))", NUMBER(v.roundrect_rratio()), 0.25},
-      {kPad, NUMBER(v.roundrect_rratio()), 0.25},
-      {kNewPad, NUMBER(v.chamfer_ratio()), 0.33},
-      {kPad, NUMBER(v.chamfer_ratio() + v.chamfer_corners().size()), 0},
-      {kNewPad, NUMBER(v.primitives().size()), 2},  // the atom is no drawing
-      {kPad, NUMBER(v.primitives().size()), 0},
-      {"(a (at) (size) (pts) (effects))", NUMBER(v.at().pos.x), 0},
-      {"(a (at) (size) (pts) (effects))", NUMBER(v.pts().size()), 0},
+TEST(RealFiles, EveryKicadModReadsAndAccessorsMatchTheFile) {
+  PADSCOPE_REQUIRE_SHARED_TESTDATA();
+  using padscope::test::read_file;
+  const std::string dir = padscope::test::shared_testdata_dir();
+  std::size_t count = 0;
+  for (const char* folder : {"/kicad5", "/kicad6"}) {
+    for (const auto& path :
+         padscope::test::files_with_suffix(dir + folder, ".kicad_mod")) {
+      SCOPED_TRACE(path);
+      EXPECT_NE(answer(read_file(path), "", ASK(v.layer())), "");
+      ++count;
+    }
+  }
+  EXPECT_EQ(count, 48u);
+  const std::string usb = read_file(
+      dir + "/kicad6/USB_C_Receptacle_CNCTech_C-ARA1-AK51X.kicad_mod");
+  const struct {
+    const char* child;  // the last of that name, or the root
+    Ask ask;
+    const char* expected;
+  } cases[] = {
+      {"", ASK(v.first_text(), v.layer(), v.tedit(), v.attr(), v.tags()),
+       "USB_C_Receptacle_CNCTech_C-ARA1-AK51X, F.Cu, 62ED3661, smd, "
+       "[USB C Type-C Receptacle Hybrid CNCTech C-ARA1-AK51X]"},
+      {"", ASK(v.descr()),
+       "USB Type-C 3.0 Receptacle, 24-pin, right angle "
+       "(source: https://www.cnctech.us/pdfs/C-ARA1-AK512.pdf)"},
+      {"pad",
+       ASK(v.first_text(), v.second_text(), v.third_text(), v.at(), v.size()),
+       "S1, thru_hole, oval, (-4.575, 2) 0, (0.95, 2.28)"},
+      {"pad", drill, "0, true, (0.55, 1.6), (0, -0.14)"},
+      {"fp_text",
+       ASK(v.first_text(), v.second_text(), v.at(), v.layer(), v.font()),
+       "user, ${REFERENCE}, (0, 1) 0, F.Fab, (1, 1) 0.15"},
   };
-  for (const auto& c : cases) check<double>(c);
-}
-
-TEST(Nodeview, AnswersTexts) {
-  const text_case cases[] = {
-      {kPad, TEXT(v.first_text()), "1"},
-      {kPad, TEXT(v.second_text()), "smd"},
-      {kPad, TEXT(v.third_text()), "rect"},
-      {"(pad 1 smd)", TEXT(v.third_text()), ""},
-      {kText, TEXT(v.second_text()), "R1"},
-      {kText, TEXT(v.layer()), "F.SilkS"},
-      {kModule, TEXT(v.first_text()), "X"},
-      {kModule, TEXT(v.layer()), "B.Cu"},  // the last of two
-      {kModule, TEXT(v.descr()), "A b"},
-      {kModule, TEXT(v.attr()), "smd"},
-      {kModule, TEXT(v.tedit()), "5A1B"},
-      {kModule, TEXT(v.tstamp()), "0F"},
-      {kModule, TEXT(v.tags()[0] + "|" + v.tags()[1]), "a|b"},
-      {"(m (tags \"R res\"))", TEXT(v.tags().back()), "R res"},
-      {kModule, TEXT(v.child_text("nope", "fallback")), "fallback"},
-      {"(m (layer))", TEXT(v.child_text("layer", "fallback")), ""},
-      {"(fp_poly (fill solid))", TEXT(v.fill()), "solid"},
-      {kGraphic, TEXT(v.fill()), ""},
-      {kNewPad, TEXT(v.chamfer_corners()[0] + "|" + v.chamfer_corners()[1]),
-       "top_left|bottom_right"},
-      {kNewPad, TEXT(v.anchor()), "circle"},
-      {kPad, TEXT(v.anchor()), "rect"},
-      {"(pad (options (anchor)))", TEXT(v.anchor()), "rect"},
-      {kNewPad, TEXT(v.primitives()[1]->name), "gr_circle"},
-  };
-  for (const auto& c : cases) check<std::string>(c);
-}
-
-TEST(Nodeview, ANullNodeGivesDefaults) {
-  const nodeview v(nullptr);
-  EXPECT_EQ(v.first_text(), "");
-  EXPECT_EQ(v.layer(), "");
-  EXPECT_TRUE(v.tags().empty() && v.pts().empty());
-  EXPECT_EQ(v.at().angle + v.size().x + v.drill_size().x + v.width(), 0);
-  EXPECT_FALSE(v.locked() || v.hide() || v.is_oval_drill() || v.font().italic);
-  EXPECT_FALSE(v.has_mid());
-  EXPECT_EQ(v.roundrect_rratio(), 0.25);
-  EXPECT_EQ(v.anchor(), "rect");
-  EXPECT_TRUE(v.primitives().empty() && v.chamfer_corners().empty());
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.child);
+    EXPECT_EQ(answer(usb, c.child, c.ask), c.expected);
+  }
 }
 
 }  // namespace
