@@ -16,15 +16,11 @@
 
 namespace {
 
-using padscope::test::choose_file;
+using namespace padscope::test;
 
 const QString kGroup = "dialog/load/config";
 const QString kPrettyFilter = "Modules Files (*.kicad_mod)";
 const QString kLegacyFilter = "Legacy modules Files (*.mod)";
-
-void reject(QFileDialog* dialog) {
-  dialog->reject();
-}
 
 class OpenFileDialogTest : public testing::Test {
 protected:
@@ -34,7 +30,7 @@ protected:
   // first shown.
   void answer(std::function<void(QFileDialog*)> act) {
     seen_dir.clear();
-    padscope::test::answer_modal<QFileDialog>([this, act](QFileDialog* dialog) {
+    answer_modal<QFileDialog>([this, act](QFileDialog* dialog) {
       if (seen_dir.isEmpty()) {
         seen_dir = dialog->directory().path();
         seen_filter = dialog->selectedNameFilter();
@@ -42,13 +38,16 @@ protected:
       act(dialog);
     });
   }
+  static QVariant stored(const QString& key) {
+    return QSettings().value(kGroup + key);
+  }
   QString run(QString* selected) {
     return get_open_file_name(nullptr, "Open module footprint", start.path(),
                               kPrettyFilter + ";;" + kLegacyFilter, kGroup,
                               selected);
   }
 
-  padscope::test::TempSettings settings;
+  TempSettings settings;
   QTemporaryDir start;
   QTemporaryDir library;
   const QString old = QDir(library.path()).filePath("old.mod");
@@ -56,39 +55,32 @@ protected:
   QString seen_filter;
 };
 
-TEST_F(OpenFileDialogTest, AcceptStoresFolderFilterAndStateForNextTime) {
+TEST_F(OpenFileDialogTest, AcceptStoresFolderFilterAndStateCancelNothing) {
   QString selected;
   answer([this](QFileDialog* d) { choose_file(d, old, kLegacyFilter); });
   EXPECT_EQ(run(&selected), old);
   EXPECT_EQ(seen_dir, start.path());
   EXPECT_EQ(seen_filter, kPrettyFilter);
   EXPECT_EQ(selected, kLegacyFilter);
-  QSettings stored;
-  EXPECT_EQ(stored.value(kGroup + "/ldir").toString(), library.path());
-  EXPECT_EQ(stored.value(kGroup + "/selectedfilter").toString(), kLegacyFilter);
-  EXPECT_FALSE(stored.value(kGroup + "/state").toByteArray().isEmpty());
+  EXPECT_EQ(stored("/ldir"), library.path());
+  EXPECT_EQ(stored("/selectedfilter"), kLegacyFilter);
+  EXPECT_FALSE(stored("/state").toByteArray().isEmpty());
 
+  // The next dialog opens where this one ended; cancelled, it writes nothing.
+  QSettings().remove(kGroup + "/state");
   QString again;
-  answer(reject);
+  answer([this](QFileDialog* dialog) {
+    dialog->setDirectory(start.path());
+    dialog->selectNameFilter(kPrettyFilter);
+    dialog->reject();
+  });
   EXPECT_EQ(run(&again), QString());
   EXPECT_EQ(seen_dir, library.path());
   EXPECT_EQ(seen_filter, kLegacyFilter);
-}
-
-TEST_F(OpenFileDialogTest, CancelWritesNothing) {
-  QSettings().setValue(kGroup + "/ldir", start.path());
-  QString selected = "untouched";
-  answer([this](QFileDialog* dialog) {
-    dialog->setDirectory(library.path());
-    dialog->selectNameFilter(kLegacyFilter);
-    dialog->reject();
-  });
-  EXPECT_EQ(run(&selected), QString());
-  EXPECT_EQ(selected, "untouched");
-  QSettings stored;
-  EXPECT_EQ(stored.value(kGroup + "/ldir").toString(), start.path());
-  EXPECT_FALSE(stored.contains(kGroup + "/selectedfilter"));
-  EXPECT_FALSE(stored.contains(kGroup + "/state"));
+  EXPECT_EQ(again, QString());
+  EXPECT_EQ(stored("/ldir"), library.path());
+  EXPECT_EQ(stored("/selectedfilter"), kLegacyFilter);
+  EXPECT_FALSE(stored("/state").isValid());
 }
 
 TEST_F(OpenFileDialogTest, NullFilterPointerNeitherReadsNorWritesItsKey) {
@@ -96,8 +88,7 @@ TEST_F(OpenFileDialogTest, NullFilterPointerNeitherReadsNorWritesItsKey) {
   answer([this](QFileDialog* d) { choose_file(d, old, kPrettyFilter); });
   EXPECT_EQ(run(nullptr), old);
   EXPECT_EQ(seen_filter, kPrettyFilter);
-  EXPECT_EQ(QSettings().value(kGroup + "/selectedfilter").toString(),
-            kLegacyFilter);
+  EXPECT_EQ(stored("/selectedfilter"), kLegacyFilter);
 }
 
 }  // namespace
