@@ -21,7 +21,10 @@ std::string legacy(const std::string& records) {
          records + "$EndMODULE hostile\n$EndLIBRARY\n";
 }
 
-const std::string kDigits400 = std::string(400, '9');
+// A silk-screen element of the given kind and geometry.
+std::string silk(const std::string& element) {
+  return "  (" + element + " (layer F.SilkS) (width 0.1))\n";
+}
 
 }  // namespace
 
@@ -32,95 +35,81 @@ void PrintTo(const HostileFile& file, std::ostream* out) {
 }
 
 std::vector<HostileFile> hostile_files() {
+  static const std::string k400(400, '9');
   return {
-      HostileFile{"MillionOpenParentheses", "nested.kicad_mod",
-                  [] { return std::string(1000000, '('); }, kShowsCover},
-      HostileFile{"FiftyMegabyteAtom", "atom.kicad_mod",
-                  [] {
-                    std::string bytes = pretty("");
-                    bytes.replace(11, 7, std::string(50 << 20, 'A'));
-                    return bytes;
-                  },
-                  "line"},
-      HostileFile{"TextOfFiftyMegabytes",
-                  "long_text.kicad_mod",
-                  [] {
-                    return pretty("  (fp_text user " +
-                                  std::string(50 << 20, 'W') +
-                                  " (at 0 0) (layer F.SilkS))\n");
-                  },
-                  "line",
-                  {{"text too long", 1}}},
+      {"MillionOpenParentheses", "nested.kicad_mod",
+       [] { return std::string(1000000, '('); }, kShowsCover},
+      {"FiftyMegabyteAtom", "atom.kicad_mod",
+       [] { return pretty("").replace(11, 7, std::string(50 << 20, 'A')); },
+       "line"},
+      {"TextOfFiftyMegabytes",
+       "long_text.kicad_mod",
+       [] {
+         return pretty("  (fp_text user " + std::string(50 << 20, 'W') +
+                       " (at 0 0) (layer F.SilkS))\n");
+       },
+       "line",
+       {{"text too long", 1}}},
       // One field past the reader's 65534 bytes: a clear failure.
-      HostileFile{"LegacyLineOfOneMegabyte", "line.mod",
-                  [] {
-                    return legacy("DS 0 0 -1000 500 50 21 " +
-                                  std::string(1 << 20, '7') + "\n");
-                  },
-                  kShowsCover},
+      {"LegacyLineOfOneMegabyte", "line.mod",
+       [] {
+         return legacy("DS 0 0 -1000 500 50 21 " + std::string(1 << 20, '7') +
+                       "\n");
+       },
+       kShowsCover},
       // Half a million short fields after the line's own.
-      HostileFile{"LegacyLineOfOneMegabyteInShortFields", "fields.mod",
-                  [] {
-                    std::string line = "DS 0 0 -1000 500 50 21";
-                    while (line.size() < (1 << 20)) line += " 7";
-                    return legacy(line + "\n");
-                  },
-                  "line line"},
-      HostileFile{"PolygonCountTwoToThe31", "polygon.mod",
-                  [] { return legacy("DP 0 0 0 0 2147483648 50 21\n"); },
-                  "line polygon"},
-      HostileFile{"PadOf1e300", "pad.kicad_mod",
-                  [] {
-                    return pretty(
-                        "  (pad 1 smd rect (at 0 0) (size 1e300 1e300) "
-                        "(layers F.Cu))\n");
-                  },
-                  "line pad"},
-      HostileFile{"NumbersOf400Digits",
-                  "digits.kicad_mod",
-                  [] {
-                    return pretty("  (fp_line (start 0 0) (end " + kDigits400 +
-                                  " " + kDigits400 +
-                                  ") (layer F.SilkS) (width 0.1))\n");
-                  },
-                  "line",
-                  {{"non-finite geometry", 1}}},
-      HostileFile{"RectangleAcrossTheWholeRange",
-                  "range.kicad_mod",
-                  [] {
-                    return pretty(
-                        "  (fp_rect (start -1e308 -1e308) (end 1e308 1e308) "
-                        "(layer F.SilkS) (width 0.1))\n");
-                  },
-                  "line",
-                  {{"non-finite geometry", 1}}},
-      HostileFile{"CircleOfRadius1e12", "circle.kicad_mod",
-                  [] {
-                    return pretty(
-                        "  (fp_circle (center 0 0) (end 1e12 0) "
-                        "(layer F.SilkS) (width 0.1))\n");
-                  },
-                  "line circle"},
-      HostileFile{"TextOf100000Characters", "text.kicad_mod",
-                  [] {
-                    return pretty("  (fp_text user \"" +
-                                  std::string(100000, 'W') +
-                                  "\" (at 0 0) (layer F.SilkS) "
-                                  "(effects (font (size 1 1) (thickness "
-                                  "0.15))))\n");
-                  },
-                  "line text"},
-      HostileFile{"BinaryFile", "binary.kicad_mod",
-                  [] {
-                    std::string bytes(1 << 16, '\0');
-                    std::uint32_t state = 12345;
-                    for (char& byte : bytes) {
-                      state = state * 1103515245 + 12345;
-                      byte = static_cast<char>(state >> 24);
-                    }
-                    return bytes;
-                  },
-                  ""},
+      {"LegacyLineOfOneMegabyteInShortFields", "fields.mod",
+       [] {
+         std::string line = "DS 0 0 -1000 500 50 21";
+         while (line.size() < (1 << 20)) line += " 7";
+         return legacy(line + "\n");
+       },
+       "line line"},
+      {"PolygonCountTwoToThe31", "polygon.mod",
+       [] { return legacy("DP 0 0 0 0 2147483648 50 21\n"); }, "line polygon"},
+      {"PadOf1e300", "pad.kicad_mod",
+       [] {
+         return pretty(
+             "  (pad 1 smd rect (at 0 0) (size 1e300 1e300) "
+             "(layers F.Cu))\n");
+       },
+       "line pad"},
+      {"NumbersOf400Digits",
+       "digits.kicad_mod",
+       [] {
+         return pretty(
+             silk("fp_line (start 0 0) (end " + k400 + " " + k400 + ")"));
+       },
+       "line",
+       {{"non-finite geometry", 1}}},
+      {"RectangleAcrossTheWholeRange",
+       "range.kicad_mod",
+       [] {
+         return pretty(silk("fp_rect (start -1e308 -1e308) (end 1e308 1e308)"));
+       },
+       "line",
+       {{"non-finite geometry", 1}}},
+      {"CircleOfRadius1e12", "circle.kicad_mod",
+       [] { return pretty(silk("fp_circle (center 0 0) (end 1e12 0)")); },
+       "line circle"},
+      {"TextOf100000Characters", "text.kicad_mod",
+       [] {
+         return pretty("  (fp_text user \"" + std::string(100000, 'W') +
+                       "\" (at 0 0) (layer F.SilkS) (effects (font (size 1 1) "
+                       "(thickness 0.15))))\n");
+       },
+       "line text"},
+      {"BinaryFile", "binary.kicad_mod",
+       [] {
+         std::string bytes(1 << 16, '\0');
+         std::uint32_t state = 12345;
+         for (char& byte : bytes) {
+           state = state * 1103515245 + 12345;
+           byte = static_cast<char>(state >> 24);
+         }
+         return bytes;
+       },
+       ""},
   };
 }
 

@@ -11,19 +11,15 @@ namespace padscope::test {
 // What a hostile file's `shown` says when the window must show the cover.
 extern const char* const kShowsCover;
 
-// A file made to break the viewer, generated on demand (some are 50 MB),
-// and what the window must show for it: the cover scene, or a correct
-// drawing.
+// A file made to break the viewer, generated on demand (some are 50 MB).
 struct HostileFile {
   std::string name;
-  // The name on disk, whose suffix picks the reader.
-  std::string file_name;
+  std::string file_name;  // its suffix picks the reader
   std::function<std::string()> bytes;
   // kShowsCover, or the kinds of the items drawn in the order the loader
   // adds them, such as "line text".
   std::string shown;
-  // What the scene loader counts as not drawn.
-  std::map<std::string, int> not_drawn = {};
+  std::map<std::string, int> not_drawn = {};  // as the scene loader counts
 };
 
 void PrintTo(const HostileFile& file, std::ostream* out);

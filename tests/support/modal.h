@@ -4,7 +4,6 @@
 #include <QDialog>
 #include <QFileDialog>
 #include <QTimer>
-#include <QWidget>
 
 #include <cstdio>
 #include <functional>
@@ -18,32 +17,33 @@ namespace padscope::test {
 template <typename T>
 void answer_modal(std::function<void(T*)> act) {
   auto* timer = new QTimer;
-  auto* ticks = new int(0);
-  QObject::connect(timer, &QTimer::timeout, [timer, ticks, act]() {
+  QObject::connect(timer, &QTimer::timeout, [timer, act, ticks = 0]() mutable {
     QWidget* modal = QApplication::activeModalWidget();
-    auto* dialog = qobject_cast<T*>(modal);
-    if (++*ticks > 1000) {
+    if (++ticks <= 1000) {
+      auto* dialog = qobject_cast<T*>(modal);
+      if (!dialog) return;
+      act(dialog);
+      if (dialog->isVisible()) return;
+    } else {
       std::fprintf(stderr, "answer_modal: gave up; the modal widget is %s\n",
                    modal ? modal->metaObject()->className() : "none");
       if (auto* stuck = qobject_cast<QDialog*>(modal)) stuck->reject();
-      dialog = nullptr;
-    } else if (dialog) {
-      act(dialog);
     }
-    if (*ticks > 1000 || (dialog && !dialog->isVisible())) {
-      timer->stop();
-      timer->deleteLater();
-      delete ticks;
-    }
+    timer->stop();
+    timer->deleteLater();
   });
   timer->start(10);
 }
 
-// Chooses a file in an open file dialog. The dialog ignores the choice
-// while its name field has the focus, so the focus is taken away first.
-inline void choose_file(QFileDialog* dialog, const QString& path) {
+// Accepts an open file dialog with `path` chosen under `filter`. The dialog
+// ignores the choice while its name field has the focus, so that goes first.
+inline void choose_file(QFileDialog* dialog, const QString& path,
+                        const QString& filter) {
+  dialog->setDirectory(QFileInfo(path).path());
+  dialog->selectNameFilter(filter);
   if (QWidget* focused = dialog->focusWidget()) focused->clearFocus();
   dialog->selectFile(path);
+  static_cast<QDialog*>(dialog)->accept();
 }
 
 }  // namespace padscope::test

@@ -1,27 +1,30 @@
 #pragma once
 
-#include <QString>
+#include <QSettings>
 #include <QTemporaryDir>
 
 namespace padscope::test {
+
+inline void use_settings_folder(const QString& path) {
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, path);
+  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, path);
+}
+
+// The throwaway folder of every settings access of the test process.
+inline QString process_settings_folder() {
+  static QTemporaryDir folder;
+  return folder.path();
+}
 
 // Points the application's default settings at a fresh, empty folder for
 // the lifetime of the object.
 class TempSettings {
 public:
-  TempSettings();
-  ~TempSettings();
-  TempSettings(const TempSettings&) = delete;
-  TempSettings& operator=(const TempSettings&) = delete;
-
-  QString path() const { return dir.path(); }
+  TempSettings() { use_settings_folder(dir.path()); }
+  ~TempSettings() { use_settings_folder(process_settings_folder()); }
 
 private:
   QTemporaryDir dir;
 };
-
-// Sets the application's name and domain as the program does and sends
-// every settings access of the process to a throwaway folder.
-void isolate_settings_for_process();
 
 }  // namespace padscope::test

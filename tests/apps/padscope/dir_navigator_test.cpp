@@ -13,71 +13,61 @@ namespace {
 class DirNavigatorTest : public testing::Test {
 protected:
   void SetUp() override {
-    ASSERT_TRUE(root.isValid());
-    navigator.filters = QStringList({"*.kicad_mod", "*.mod"});
-  }
-
-  QString touch(const QString& relative) {
-    const QString path = QDir(root.path()).filePath(relative);
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    return path;
+    navigator.filters = QStringList{"*.kicad_mod", "*.mod"};
   }
 
   QString at(const QString& relative) const {
     return QDir(root.path()).filePath(relative);
+  }
+  // Makes an empty file, and the folders on its way.
+  QString touch(const QString& relative) {
+    const QString path = at(relative);
+    QDir().mkpath(QFileInfo(path).path());
+    EXPECT_TRUE(QFile(path).open(QIODevice::WriteOnly)) << path.toStdString();
+    return path;
   }
 
   QTemporaryDir root;
   DirNavigator navigator;
 };
 
-TEST_F(DirNavigatorTest, StepsInNameOrderIgnoringCaseAndWraps) {
-  touch("c.kicad_mod");
-  touch("B.mod");
-  touch("a.kicad_mod");
-  touch("notes.txt");
+TEST_F(DirNavigatorTest, StepsThroughFootprintFilesInNameOrderAndWraps) {
+  for (const char* name : {"c.kicad_mod", "B.mod", "a.kicad_mod", "notes.txt",
+                           "X.KICAD_MOD", ".hidden.kicad_mod"})
+    touch(name);
+  touch("m.kicad_mod/inside.txt");  // a folder named like a footprint
   navigator.path = at("a.kicad_mod");
   EXPECT_EQ(navigator.next(), at("B.mod"));
   EXPECT_EQ(navigator.next(), at("c.kicad_mod"));
-  EXPECT_EQ(navigator.next(), at("a.kicad_mod"));
-  EXPECT_EQ(navigator.prev(), at("c.kicad_mod"));
-  EXPECT_EQ(navigator.path, at("c.kicad_mod"));
-}
-
-TEST_F(DirNavigatorTest, SingleFileStepsToItself) {
-  touch("only.kicad_mod");
-  navigator.path = at("only.kicad_mod");
-  EXPECT_EQ(navigator.next(), at("only.kicad_mod"));
-  EXPECT_EQ(navigator.prev(), at("only.kicad_mod"));
-}
-
-TEST_F(DirNavigatorTest, ListsUpperCaseExtensionsSkipsFoldersAndHiddenFiles) {
-  touch("a.kicad_mod");
-  touch("X.KICAD_MOD");
-  touch("m.kicad_mod/inside.txt");  // a folder named like a footprint
-  touch(".hidden.kicad_mod");
-  navigator.path = at("a.kicad_mod");
   EXPECT_EQ(navigator.next(), at("X.KICAD_MOD"));
   EXPECT_EQ(navigator.next(), at("a.kicad_mod"));
+  EXPECT_EQ(navigator.prev(), at("X.KICAD_MOD"));
+  EXPECT_EQ(navigator.path, at("X.KICAD_MOD"));
 }
 
-TEST_F(DirNavigatorTest, VanishedFileGivesEmptyResultsThatStick) {
+TEST_F(DirNavigatorTest, LoneFileAndLibraryStepToThemselvesOrNowhere) {
+  const QString only = touch("only.pretty/a.kicad_mod");
+  touch("empty.pretty/readme.txt");
+  navigator.path = only;
+  EXPECT_EQ(navigator.next(), only);
+  EXPECT_EQ(navigator.prev(), only);
+  EXPECT_EQ(navigator.next_library(), QString());
+  EXPECT_EQ(navigator.prev_library(), QString());
+  EXPECT_EQ(navigator.path, only);
+}
+
+TEST_F(DirNavigatorTest, NothingOpenOrAVanishedFileGivesEmptyResultsThatStick) {
+  EXPECT_EQ(navigator.next(), QString());
+  EXPECT_EQ(navigator.next_library(), QString());
+  EXPECT_EQ(navigator.prev_library(), QString());
+
   touch("a.kicad_mod");
-  const QString b = touch("b.kicad_mod");
-  navigator.path = b;
-  QFile::remove(b);
+  navigator.path = touch("b.kicad_mod");
+  QFile::remove(navigator.path);
   EXPECT_EQ(navigator.next(), QString());
   EXPECT_EQ(navigator.path, QString());
   EXPECT_EQ(navigator.prev(), QString());
   EXPECT_EQ(navigator.next(), QString());
-}
-
-TEST_F(DirNavigatorTest, NothingOpenGivesEmpty) {
-  EXPECT_EQ(navigator.next(), QString());
-  EXPECT_EQ(navigator.next_library(), QString());
-  EXPECT_EQ(navigator.prev_library(), QString());
 }
 
 TEST_F(DirNavigatorTest, LibrariesStepToTheFirstFileOfSiblingFolders) {
@@ -92,17 +82,7 @@ TEST_F(DirNavigatorTest, LibrariesStepToTheFirstFileOfSiblingFolders) {
   EXPECT_EQ(navigator.next_library(), at("Gamma.pretty/old.mod"));
   EXPECT_EQ(navigator.next_library(), at("Alpha.pretty/b.kicad_mod"));
   EXPECT_EQ(navigator.prev_library(), at("Gamma.pretty/old.mod"));
-  // The navigator follows: Next now walks the new folder.
-  EXPECT_EQ(navigator.next(), at("Gamma.pretty/old.mod"));
-}
-
-TEST_F(DirNavigatorTest, NoOtherLibraryLeavesThePathAlone) {
-  touch("only.pretty/a.kicad_mod");
-  touch("empty.pretty/readme.txt");
-  navigator.path = at("only.pretty/a.kicad_mod");
-  EXPECT_EQ(navigator.next_library(), QString());
-  EXPECT_EQ(navigator.prev_library(), QString());
-  EXPECT_EQ(navigator.path, at("only.pretty/a.kicad_mod"));
+  EXPECT_EQ(navigator.next(), at("Gamma.pretty/old.mod"));  // Next follows
 }
 
 }  // namespace

@@ -6,113 +6,89 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QSettings>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <functional>
 
 namespace {
 
-const QString kFilter =
-    "Modules Files (*.kicad_mod);;Legacy modules Files (*.mod)";
-const QString kGroup = "dialog/load/config";
-const QString kLegacyFilter = "Legacy modules Files (*.mod)";
+using namespace padscope::test;
 
-void when_shown(std::function<void(QFileDialog*)> act) {
-  padscope::test::answer_modal<QFileDialog>(std::move(act));
-}
+const QString kGroup = "dialog/load/config";
+const QString kPrettyFilter = "Modules Files (*.kicad_mod)";
+const QString kLegacyFilter = "Legacy modules Files (*.mod)";
 
 class OpenFileDialogTest : public testing::Test {
 protected:
-  void SetUp() override {
-    ASSERT_TRUE(library.isValid());
-    QFile(QDir(library.path()).filePath("old.mod")).open(QIODevice::WriteOnly);
-  }
+  void SetUp() override { QFile(old).open(QIODevice::WriteOnly); }
 
+  // Answers the next dialog with `act`, noting its folder and filter as
+  // first shown.
+  void answer(std::function<void(QFileDialog*)> act) {
+    seen_dir.clear();
+    answer_modal<QFileDialog>([this, act](QFileDialog* dialog) {
+      if (seen_dir.isEmpty()) {
+        seen_dir = dialog->directory().path();
+        seen_filter = dialog->selectedNameFilter();
+      }
+      act(dialog);
+    });
+  }
+  static QVariant stored(const QString& key) {
+    return QSettings().value(kGroup + key);
+  }
   QString run(QString* selected) {
     return get_open_file_name(nullptr, "Open module footprint", start.path(),
-                              kFilter, kGroup, selected);
+                              kPrettyFilter + ";;" + kLegacyFilter, kGroup,
+                              selected);
   }
 
-  padscope::test::TempSettings settings;
+  TempSettings settings;
   QTemporaryDir start;
   QTemporaryDir library;
+  const QString old = QDir(library.path()).filePath("old.mod");
+  QString seen_dir;
+  QString seen_filter;
 };
 
-TEST_F(OpenFileDialogTest, AcceptStoresFolderFilterAndState) {
-  QString seen_dir, seen_filter;
-  when_shown([&](QFileDialog* dialog) {
-    if (seen_dir.isEmpty()) {  // as first shown, not after a retry
-      seen_dir = dialog->directory().path();
-      seen_filter = dialog->selectedNameFilter();
-    }
-    dialog->setDirectory(library.path());
-    dialog->selectNameFilter(kLegacyFilter);
-    padscope::test::choose_file(dialog,
-                                QDir(library.path()).filePath("old.mod"));
-    static_cast<QDialog*>(dialog)->accept();
-  });
+TEST_F(OpenFileDialogTest, AcceptStoresFolderFilterAndStateCancelNothing) {
   QString selected;
-  const QString chosen = run(&selected);
-  EXPECT_EQ(seen_dir, QDir(start.path()).path());
-  EXPECT_EQ(seen_filter, "Modules Files (*.kicad_mod)");
-  EXPECT_EQ(chosen, QDir(library.path()).filePath("old.mod"));
+  answer([this](QFileDialog* d) { choose_file(d, old, kLegacyFilter); });
+  EXPECT_EQ(run(&selected), old);
+  EXPECT_EQ(seen_dir, start.path());
+  EXPECT_EQ(seen_filter, kPrettyFilter);
   EXPECT_EQ(selected, kLegacyFilter);
-  QSettings stored;
-  EXPECT_EQ(stored.value(kGroup + "/ldir").toString(), library.path());
-  EXPECT_EQ(stored.value(kGroup + "/selectedfilter").toString(), kLegacyFilter);
-  EXPECT_FALSE(stored.value(kGroup + "/state").toByteArray().isEmpty());
+  EXPECT_EQ(stored("/ldir"), library.path());
+  EXPECT_EQ(stored("/selectedfilter"), kLegacyFilter);
+  EXPECT_FALSE(stored("/state").toByteArray().isEmpty());
 
-  // The next dialog opens where this one ended, with the same filter.
-  seen_dir.clear();
-  when_shown([&](QFileDialog* dialog) {
-    if (seen_dir.isEmpty()) {  // as first shown, not after a retry
-      seen_dir = dialog->directory().path();
-      seen_filter = dialog->selectedNameFilter();
-    }
+  // The next dialog opens where this one ended; cancelled, it writes nothing.
+  QSettings().remove(kGroup + "/state");
+  QString again;
+  answer([this](QFileDialog* dialog) {
+    dialog->setDirectory(start.path());
+    dialog->selectNameFilter(kPrettyFilter);
     dialog->reject();
   });
-  QString again;
   EXPECT_EQ(run(&again), QString());
   EXPECT_EQ(seen_dir, library.path());
   EXPECT_EQ(seen_filter, kLegacyFilter);
-}
-
-TEST_F(OpenFileDialogTest, CancelWritesNothing) {
-  QSettings().setValue(kGroup + "/ldir", start.path());
-  when_shown([&](QFileDialog* dialog) {
-    dialog->setDirectory(library.path());
-    dialog->selectNameFilter(kLegacyFilter);
-    dialog->reject();
-  });
-  QString selected = "untouched";
-  EXPECT_EQ(run(&selected), QString());
-  EXPECT_EQ(selected, "untouched");
-  QSettings stored;
-  EXPECT_EQ(stored.value(kGroup + "/ldir").toString(), start.path());
-  EXPECT_FALSE(stored.contains(kGroup + "/selectedfilter"));
-  EXPECT_FALSE(stored.contains(kGroup + "/state"));
+  EXPECT_EQ(again, QString());
+  EXPECT_EQ(stored("/ldir"), library.path());
+  EXPECT_EQ(stored("/selectedfilter"), kLegacyFilter);
+  EXPECT_FALSE(stored("/state").isValid());
 }
 
 TEST_F(OpenFileDialogTest, NullFilterPointerNeitherReadsNorWritesItsKey) {
   QSettings().setValue(kGroup + "/selectedfilter", kLegacyFilter);
-  QString seen_filter;
-  when_shown([&](QFileDialog* dialog) {
-    if (seen_filter.isEmpty()) seen_filter = dialog->selectedNameFilter();
-    dialog->selectNameFilter("Modules Files (*.kicad_mod)");
-    padscope::test::choose_file(dialog,
-                                QDir(library.path()).filePath("old.mod"));
-    static_cast<QDialog*>(dialog)->accept();
-  });
-  EXPECT_FALSE(run(nullptr).isEmpty());
-  EXPECT_EQ(seen_filter, "Modules Files (*.kicad_mod)");
-  EXPECT_EQ(QSettings().value(kGroup + "/selectedfilter").toString(),
-            kLegacyFilter);
+  answer([this](QFileDialog* d) { choose_file(d, old, kPrettyFilter); });
+  EXPECT_EQ(run(nullptr), old);
+  EXPECT_EQ(seen_filter, kPrettyFilter);
+  EXPECT_EQ(stored("/selectedfilter"), kLegacyFilter);
 }
 
 }  // namespace

@@ -1,0 +1,491 @@
+#include "apps/padscope/mainwindow.h"
+
+#include "apps/padscope/dialogs.h"
+#include "support/hostile_files.h"
+#include "support/modal.h"
+#include "support/qt_printers.h"
+#include "support/temp_settings.h"
+#include "support/test_data.h"
+#include "zwidget/zviewer/canvas_variants.h"
+#include "zwidget/zviewer/module/legacy_module_property.h"
+#include "zwidget/zviewer/module/no_obj_property.h"
+#include "zwidget/zviewer/module/pretty_module_property.h"
+#include "zwidget/zviewer/zscene.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QDoubleSpinBox>
+#include <QGraphicsSceneMouseEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QSettings>
+#include <QSizeGrip>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTextBrowser>
+#include <QTextEdit>
+#include <QToolBar>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+using namespace padscope::test;
+using namespace zwidget::zcvpcb;
+
+const QString kPrettyFilter = "Modules Files (*.kicad_mod)";
+const QString kLegacyFilter = "Legacy modules Files (*.mod)";
+
+QString shared(const QString& relative) {
+  return QString::fromStdString(shared_testdata_dir()) + "/" + relative;
+}
+
+QString battery() {
+  return QString::fromStdString(local_testdata_dir()) +
+         "/Battery_CR1225.kicad_mod";
+}
+
+template <typename T>
+bool is(const QObject* object) {
+  return dynamic_cast<const T*>(object) != nullptr;
+}
+
+// Text of each entry of a menu or toolbar, "-" for a separator.
+QString entries(const QWidget* holder) {
+  QStringList list;
+  for (const QAction* entry : holder->actions())
+    list << (entry->isSeparator() ? QString("-") : entry->text());
+  return list.join(", ");
+}
+
+class MainWindowTest : public testing::Test {
+protected:
+  void SetUp() override { window = std::make_unique<MainWindow>(); }
+
+  QAction* action(const char* name) const {
+    return window->findChild<QAction*>(name);
+  }
+  void trigger(const char* name) const { action(name)->trigger(); }
+  void show(int width) const {
+    window->resize(width, 700);
+    window->show();
+  }
+  ZObjCanvas* canvas() const { return window->findChild<ZObjCanvas*>(); }
+  HtmlProperty* panel() const { return window->findChild<HtmlProperty*>(); }
+  bool shows_cover() const {
+    return static_cast<ZSceneBase*>(canvas()->scene())->is_cover();
+  }
+  double left_to_right() const {
+    const QList<int> sizes =
+        qobject_cast<QSplitter*>(window->centralWidget())->sizes();
+    return sizes.size() == 2 ? static_cast<double>(sizes[0]) / sizes[1] : -1;
+  }
+  // The four value labels of the status bar, left to right.
+  QStringList positions() const {
+    QStringList texts;
+    for (QLabel* label : window->statusBar()->findChildren<QLabel*>())
+      if (label->maximumWidth() == 70) texts << label->text();
+    return texts;
+  }
+
+  // Opens a file through the open command and its dialog.
+  void open(const QString& path, const QString& filter = kPrettyFilter) {
+    answer_modal<QFileDialog>(
+        [=](QFileDialog* dialog) { choose_file(dialog, path, filter); });
+    trigger("actionOpen");
+  }
+  // Writes a file into the test's folder, creating the folders on its way.
+  QString put(const QString& name, const std::string& bytes) {
+    const QString path = QDir(folder.path()).filePath(name);
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly) &&
+                file.write(bytes.data(), bytes.size()) ==
+                    static_cast<qint64>(bytes.size()));
+    return path;
+  }
+  QString copy(const QString& from, const QString& name) {
+    return put(name, read_file(from.toStdString()));
+  }
+
+  TempSettings settings;
+  QTemporaryDir folder;
+  std::unique_ptr<MainWindow> window;
+};
+
+struct ActionRow {
+  const char* name;
+  const char* text;
+  const char* icon_text;
+  // `tip` is the tool tip; `tips` says how many of the tool tip, the status
+  // tip and What's This carry it, in that order; the others are empty.
+  const char* tip;
+  int tips;
+  const char* shortcut;
+  bool icon;
+  const char* slot;
+};
+
+const ActionRow kActions[] = {
+    {"actionOpen", "Open...", "Open", "Open file", 3, "Ctrl+N", true,
+     SLOT(open())},
+    {"actionPrevious", "Previous", "Previous", "Open previous file", 3,
+     "Ctrl+Left", true, SLOT(prev())},
+    {"actionNext", "Next", "Next", "Open next file", 3, "Ctrl+Right", true,
+     SLOT(next())},
+    {"actionLoose", "Loose...", "Loose",
+     "<html><head/><body><p>Close application</p></body></html>", 1, "Ctrl+E",
+     true, SLOT(close())},
+    {"action_scale_plus", "Zoom in (+10%)", "Zoom in (+10%)",
+     "Zoom in to 10 percents", 3, "Ctrl++", true, SLOT(scale_plus())},
+    {"action_scale_munus", "Zoom out (-10%)", "Zoom out (-10%)",
+     "Zoom out to 10 percents", 3, "Ctrl+-", true, SLOT(scale_minus())},
+    {"action_scale_fill", "Fit to full page", "Fill up entire canvas",
+     "Fill up entire canvas", 2, "Ctrl+F", true, SLOT(scale_fill())},
+    {"action_90", "+90", "+90", "Rotate clockwise to 90 degrees", 3, "Alt++",
+     true, SLOT(rotate_p90())},
+    {"action_91", "-90", "-90", "Rotate anticlockwise to 90 degrees", 3,
+     "Alt+-", true, SLOT(rotate_m90())},
+    {"action_180", "180", "180", "Rotate to 180 degrees", 3, "Alt+*", true,
+     SLOT(rotate_180())},
+    {"actionAny", "Any...", "Any", "Rotate clockwise to any degrees", 3, "",
+     true, SLOT(rotate_any())},
+    {"actionAbout", "About...", "About", "About this product", 3, "", false,
+     SLOT(help_about())},
+    {"actionUp", "Up", "Up", "Up", 1, "Ctrl+Up", true, SLOT(up())},
+    {"actionOriginal", "Original", "Original", "Drop rotation to 0 degrees", 3,
+     "Alt+O", true, SLOT(rotate_original())},
+    {"actionDown", "Down", "Down", "Down", 1, "Ctrl+Down", true, SLOT(down())},
+    {"actionProperty", "Show property", "Show property", "Show property", 1, "",
+     true, SLOT(show_property())},
+};
+
+TEST_F(MainWindowTest, ActionsMatchTheTable) {
+  EXPECT_EQ(
+      window->findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly)
+          .size(),
+      static_cast<int>(std::size(kActions)));
+  for (const ActionRow& row : kActions) {
+    SCOPED_TRACE(row.name);
+    QAction* entry = action(row.name);
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(entry->text(), row.text);
+    EXPECT_EQ(entry->iconText(), row.icon_text);
+    EXPECT_EQ(entry->toolTip(), row.tip);
+    EXPECT_EQ(entry->statusTip(), row.tips > 1 ? row.tip : "");
+    EXPECT_EQ(entry->whatsThis(), row.tips > 2 ? row.tip : "");
+    EXPECT_EQ(entry->shortcut(), QKeySequence(row.shortcut));
+    EXPECT_EQ(!entry->icon().pixmap(32, 32).isNull(), row.icon);
+    EXPECT_EQ(entry->isCheckable(), QString(row.name) == "actionProperty");
+    // Disconnecting succeeds only where the form made that very connection.
+    EXPECT_TRUE(QObject::disconnect(entry, SIGNAL(triggered()), window.get(),
+                                    row.slot));
+  }
+}
+
+TEST_F(MainWindowTest, MenusAndToolbarsHoldTheirActionsInOrder) {
+  QStringList menus;
+  for (const QAction* menu : window->menuBar()->actions())
+    menus << menu->text() + ": " + entries(menu->menu());
+  EXPECT_EQ(menus, QStringList({"File: Open..., -, Up, Previous, Next, Down, "
+                                "-, Show property, -, Loose...",
+                                "Scale: Zoom in (+10%), Zoom out (-10%), Fit "
+                                "to full page",
+                                "Rotate: Original, -, +90, -90, -, 180, -, "
+                                "Any...",
+                                "Help: About..."}));
+  auto* main_bar = window->findChild<QToolBar*>("toolBar");
+  auto* property_bar = window->findChild<QToolBar*>("toolBar_2");
+  ASSERT_TRUE(main_bar && property_bar);
+  EXPECT_EQ(entries(main_bar),
+            "Open..., -, Previous, Next, -, Zoom out (-10%), Zoom in (+10%), "
+            "Fit to full page, -, Original, -90, +90, 180, Any...");
+  EXPECT_EQ(entries(property_bar), "Show property");
+}
+
+TEST_F(MainWindowTest, StatusBarReadsLeftToRight) {
+  window->show();
+  // Captions; value labels as their minimum and maximum widths; gaps.
+  QMap<int, QString> by_x;
+  for (QWidget* child : window->statusBar()->findChildren<QWidget*>(
+           QString(), Qt::FindDirectChildrenOnly)) {
+    auto* label = qobject_cast<QLabel*>(child);
+    if (!child->isVisible() || qobject_cast<QSizeGrip*>(child)) continue;
+    by_x[child->x()] = !label ? QString("gap %1").arg(child->width())
+                       : label->text().isEmpty()
+                           ? QString("[%1-%2]")
+                                 .arg(label->minimumWidth())
+                                 .arg(label->maximumWidth())
+                           : label->text();
+  }
+  EXPECT_EQ(by_x.values(),
+            QStringList({"Current position:", "[70-70]", "[70-70]", "gap 10",
+                         "Relative position:", "[70-70]", "[70-70]", "gap 10",
+                         "Greed position:"}));
+}
+
+TEST_F(MainWindowTest, StartsWithNothingLoadedAndNextKeepsItSo) {
+  EXPECT_EQ(window->windowTitle(), "MainWindow");
+  EXPECT_EQ(qobject_cast<QSplitter*>(window->centralWidget())->orientation(),
+            Qt::Horizontal);
+  EXPECT_TRUE(is<NoObjCanvas>(canvas()) && is<NoObjProperty>(panel()));
+  EXPECT_TRUE(shows_cover());
+
+  answer_modal<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
+  trigger("actionOpen");
+  EXPECT_EQ(window->windowTitle(), "MainWindow");
+  EXPECT_TRUE(shows_cover());
+
+  trigger("actionNext");
+  EXPECT_EQ(window->windowTitle(), "");
+  EXPECT_TRUE(shows_cover());
+  EXPECT_TRUE(is<NoObjProperty>(panel()));
+  trigger("actionPrevious");
+  EXPECT_TRUE(shows_cover());
+}
+
+TEST_F(MainWindowTest, PanelVisibilityIsStoredAndSurvivesLoads) {
+  // First start: shown, and the choice written.
+  EXPECT_TRUE(action("actionProperty")->isChecked());
+  EXPECT_FALSE(panel()->isHidden());
+  EXPECT_EQ(QSettings().value("mainwindow.splitter.hide"), QVariant(false));
+
+  trigger("actionProperty");
+  EXPECT_TRUE(panel()->isHidden());
+  EXPECT_EQ(QSettings().value("mainwindow.splitter.hide"), QVariant(true));
+  trigger("actionNext");
+  EXPECT_TRUE(panel()->isHidden());
+
+  window = std::make_unique<MainWindow>();
+  EXPECT_FALSE(action("actionProperty")->isChecked());
+  EXPECT_TRUE(panel()->isHidden());
+  trigger("actionProperty");
+  EXPECT_FALSE(panel()->isHidden());
+  EXPECT_EQ(QSettings().value("mainwindow.splitter.hide"), QVariant(false));
+}
+
+TEST_F(MainWindowTest, SplitterKeepsItsProportionAndTheClosedWindowsState) {
+  show(1300);
+  // 30:100 with empty settings, scaled to the width at hand.
+  EXPECT_NEAR(left_to_right(), 0.3, 0.05);
+
+  auto* splitter = qobject_cast<QSplitter*>(window->centralWidget());
+  splitter->setSizes({500, 700});
+  const double chosen = left_to_right();
+  const QByteArray state = splitter->saveState();
+  EXPECT_FALSE(QSettings().contains("mainwindow.splitter"));
+  window.reset();
+  EXPECT_EQ(QSettings().value("mainwindow.splitter").toByteArray(), state);
+  // The stored state wins; the two width keys are not read.
+  QSettings().setValue("mainwindow.splitter.0", 10);
+  QSettings().setValue("mainwindow.splitter.1", 1000);
+  window = std::make_unique<MainWindow>();
+  show(1300);
+  EXPECT_DOUBLE_EQ(left_to_right(), chosen);
+
+  // Without a stored state the width keys give the proportion.
+  window.reset();
+  QSettings().remove("mainwindow.splitter");
+  QSettings().setValue("mainwindow.splitter.0", 100);
+  QSettings().setValue("mainwindow.splitter.1", 100);
+  window = std::make_unique<MainWindow>();
+  show(1000);
+  EXPECT_NEAR(left_to_right(), 1.0, 0.05);
+}
+
+TEST_F(MainWindowTest, OpensARealFootprintReportsTheCursorAndFits) {
+  PADSCOPE_REQUIRE_SHARED_TESTDATA();
+  show(900);
+  const QString path = shared("kicad6/DIP-8_W7.62mm.kicad_mod");
+  open(path);
+  EXPECT_EQ(window->windowTitle(), path);
+  EXPECT_TRUE(is<PrettyModuleCanvas>(canvas()) &&
+              is<PrettyModuleProperty>(panel()));
+  EXPECT_FALSE(shows_cover());
+  // 8 pads, 14 lines, 1 arc; the reference, the value and a user text.
+  EXPECT_EQ(canvas()->scene()->items().size(), 8 + 14 + 1 + 3);
+  const QString page =
+      panel()->findChild<QTextBrowser*>("textBrowser")->toPlainText();
+  EXPECT_TRUE(page.contains("Name:DIP-8_W7.62mm")) << page.toStdString();
+
+  QGraphicsSceneMouseEvent move(QEvent::GraphicsSceneMouseMove);
+  move.setScenePos(QPointF(1.5, -2.25));
+  QApplication::sendEvent(canvas()->scene(), &move);
+  EXPECT_EQ(positions(),
+            QStringList({"X=1.50000", "Y=-2.25000", "X=0.00000", "Y=0.00000"}));
+
+  // The load fitted the view to the viewport the canvas has in the window.
+  const double fitted = canvas()->current_scale;
+  trigger("action_90");
+  trigger("action_scale_plus");
+  trigger("action_scale_fill");
+  EXPECT_DOUBLE_EQ(canvas()->angle, 0);
+  EXPECT_NEAR(canvas()->current_scale, fitted, fitted * 0.05);
+}
+
+TEST_F(MainWindowTest, NextPreviousUpAndDownStepThroughFilesAndLibraries) {
+  const QString a = copy(battery(), "A.pretty/a.kicad_mod");
+  const QString b = put("A.pretty/b.kicad_mod", "(module broken (fp_line");
+  const QString c = copy(battery(), "A.pretty/c.kicad_mod");
+  const QString other = copy(battery(), "b.pretty/m.kicad_mod");
+  open(a);
+  EXPECT_FALSE(shows_cover());
+  trigger("actionNext");
+  EXPECT_EQ(window->windowTitle(), b);  // it does not parse; the title stays
+  EXPECT_TRUE(shows_cover());
+  EXPECT_TRUE(is<PrettyModuleCanvas>(canvas()));
+  trigger("actionNext");
+  EXPECT_EQ(window->windowTitle(), c);
+  EXPECT_FALSE(shows_cover());
+  trigger("actionNext");
+  EXPECT_EQ(window->windowTitle(), a);
+  trigger("actionPrevious");
+  EXPECT_EQ(window->windowTitle(), c);
+
+  trigger("actionDown");
+  EXPECT_EQ(window->windowTitle(), other);
+  EXPECT_FALSE(shows_cover());
+  trigger("actionDown");  // wraps around to the first file of A.pretty
+  EXPECT_EQ(window->windowTitle(), a);
+  trigger("actionUp");
+  EXPECT_EQ(window->windowTitle(), other);
+}
+
+TEST_F(MainWindowTest, LegacyLibraryOpensByItsFilterAndStepsByModule) {
+  PADSCOPE_REQUIRE_SHARED_TESTDATA();
+  const QString library = copy(shared("legacy/standard.mod"), "a.mod");
+  const QString after = copy(shared("legacy/valves.mod"), "b.mod");
+  // Read as a `.kicad_mod` file, as the filter chosen says, it fails.
+  open(library);
+  EXPECT_TRUE(is<PrettyModuleCanvas>(canvas()));
+  EXPECT_TRUE(shows_cover());
+  EXPECT_EQ(window->windowTitle(), library);
+
+  open(library, kLegacyFilter);
+  EXPECT_TRUE(is<LegacyModuleCanvas>(canvas()) &&
+              is<LegacyModuleProperty>(panel()));
+  ASSERT_EQ(canvas()->module_count(), 12);
+  const QString first_module = canvas()->module_name();
+  EXPECT_EQ(window->windowTitle(),
+            library + QString::fromUtf8(" \u2014 ") + first_module + " (1/12)");
+  trigger("actionNext");
+  EXPECT_EQ(canvas()->module_index(), 1);
+  EXPECT_TRUE(window->windowTitle().endsWith("(2/12)"));
+  trigger("actionPrevious");
+  EXPECT_EQ(canvas()->module_name(), first_module);
+  // From the first module back to the last module of the previous file.
+  trigger("actionPrevious");
+  EXPECT_TRUE(window->windowTitle().startsWith(after));
+  EXPECT_TRUE(window->windowTitle().endsWith("(9/9)"));
+  trigger("actionNext");  // past the last module: the next file, wrapped
+  EXPECT_TRUE(window->windowTitle().startsWith(library));
+  EXPECT_TRUE(window->windowTitle().endsWith("(1/12)"));
+}
+
+TEST_F(MainWindowTest, ZoomAndRotationReachTheCanvas) {
+  ZObjCanvas* view = canvas();
+  trigger("action_scale_plus");
+  EXPECT_DOUBLE_EQ(view->current_scale, 1.1);
+  trigger("action_scale_plus");
+  EXPECT_DOUBLE_EQ(view->current_scale, 1.1 * 1.1);
+  trigger("action_scale_munus");
+  trigger("action_scale_munus");
+  EXPECT_NEAR(view->current_scale, 1.0, 1e-12);
+
+  for (int i = 0; i < 3; ++i) trigger("action_90");
+  EXPECT_DOUBLE_EQ(view->angle, 270);
+  trigger("action_91");
+  EXPECT_DOUBLE_EQ(view->angle, 180);
+  trigger("action_180");
+  EXPECT_DOUBLE_EQ(view->angle, 360);
+  trigger("action_scale_plus");
+  trigger("actionOriginal");
+  EXPECT_DOUBLE_EQ(view->angle, 0);
+  EXPECT_DOUBLE_EQ(view->current_scale, 1.1);
+}
+
+TEST_F(MainWindowTest, RotateDialogRotatesByTheAngleEntered) {
+  const struct {
+    double value;
+    QLocale locale;
+    double expected;
+  } entries[] = {{45, QLocale::c(), 45},
+                 {-30, QLocale::c(), -30},
+                 {12.25, QLocale::c(), 12.25},
+                 {12.5, QLocale(QLocale::German), 12},  // "12,50" ends at ,
+                 {500, QLocale::c(), 360}};             // at most a turn
+  double angle = 0;
+  for (const auto& entry : entries) {
+    SCOPED_TRACE(entry.value);
+    answer_modal<RotateAnyDlg>([&entry](RotateAnyDlg* dialog) {
+      auto* spin = dialog->findChild<QDoubleSpinBox*>("lineEdit");
+      spin->setLocale(entry.locale);
+      spin->setValue(entry.value);
+      dialog->accept();
+    });
+    trigger("actionAny");
+    EXPECT_DOUBLE_EQ(canvas()->angle, angle += entry.expected);
+  }
+  answer_modal<RotateAnyDlg>([](RotateAnyDlg* dialog) {
+    dialog->findChild<QDoubleSpinBox*>("lineEdit")->setValue(90);
+    dialog->reject();
+  });
+  trigger("actionAny");
+  EXPECT_DOUBLE_EQ(canvas()->angle, angle);
+}
+
+TEST_F(MainWindowTest, AboutNamesTheProgramAndTheFonts) {
+  QString text;
+  answer_modal<AboutDlg>([&text](AboutDlg* dialog) {
+    text = dialog->findChild<QTextEdit*>("textEdit")->toPlainText();
+    dialog->accept();
+  });
+  trigger("actionAbout");
+  EXPECT_TRUE(text.contains("Padscope 1.0")) << text.toStdString();
+  EXPECT_TRUE(text.contains("Dr. A. V. Hershey"));
+  EXPECT_TRUE(text.contains("James Hurt"));
+}
+
+long peak_rss_kb() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss;
+}
+
+class HostileFileInTheWindow : public MainWindowTest,
+                               public testing::WithParamInterface<HostileFile> {
+};
+
+// Steps from a good footprint to the hostile file with Next, as a user
+// leafing through a folder would; the window, panel included, then paints.
+TEST_P(HostileFileInTheWindow, ShowsTheCoverOrTheFootprint) {
+  const HostileFile& hostile = GetParam();
+  const long before = peak_rss_kb();
+  const QString good = copy(battery(), "a.kicad_mod");
+  const QString path =
+      put(QString::fromStdString("b_" + hostile.file_name), hostile.bytes());
+  show(900);
+  open(good);
+  ASSERT_EQ(window->windowTitle(), good);
+  trigger("actionNext");
+  EXPECT_EQ(window->windowTitle(), path);
+  EXPECT_EQ(shows_cover(), hostile.shown == kShowsCover);
+  EXPECT_EQ(window->grab().size(), window->size());
+
+  const long after = peak_rss_kb();
+  std::printf("%s: peak memory %ld MB (grew by %ld MB)\n", hostile.name.c_str(),
+              after / 1024, (after - before) / 1024);
+  EXPECT_LT(after - before, 1024L * 1024);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, HostileFileInTheWindow,
+                         testing::ValuesIn(hostile_files()),
+                         [](const testing::TestParamInfo<HostileFile>& info) {
+                           return info.param.name;
+                         });
+
+}  // namespace
