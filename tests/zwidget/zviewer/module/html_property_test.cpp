@@ -190,8 +190,10 @@ TEST(PrettyModuleProperty, FormatsEscapesAndCutsTheModulesAttributes) {
       {model(
            "(module R (tags R res) (solder_mask_margin 0.05) (clearance 0.2))"),
        {"Tags:'R''res'", "Solder mask margin:0.05 mm", "Clearance:0.2 mm"}},
-      {model("(module R placed (thermal_width 1234567) (thermal_gap abc))"),
-       {"Placed:true", "Thermal width:1.23457e+06 mm", "Thermal gap:0 mm"}},
+      {model("(module R locked placed (zone_connect 2) (thermal_width 1234567) "
+             "(thermal_gap abc))"),
+       {"Locked:true", "Placed:true", "Zone connect:2 mm",
+        "Thermal width:1.23457e+06 mm", "Thermal gap:0 mm"}},
       // The module's own placement, up to six significant digits.
       {model("(module R (at 1.5 -2 90))"), {"Position:1.5, -2 @ 90\u00b0"}},
       {model("(module R (at 0.1234567 3 0))"), {"Position:0.123457, 3"}},
