@@ -18,22 +18,26 @@ namespace padscope::render {
 namespace {
 
 const QString kLocal = QString::fromStdString(test::local_testdata_dir());
+const QString kShared = QString::fromStdString(test::shared_testdata_dir());
 
 QByteArray read(const QString& path) {
   QFile file(path);
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-void write(const QString& path, const QByteArray& bytes) {
-  QDir().mkpath(QFileInfo(path).path());
-  QFile file(path);
+void write(const QDir& root, const QString& path, const QByteArray& bytes) {
+  QDir().mkpath(QFileInfo(root.filePath(path)).path());
+  QFile file(root.filePath(path));
   ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) >= 0);
+}
+
+bool has(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
 }
 
 struct Outcome {
   int status = -1;
-  std::string out;
-  std::string err;
+  std::string out, err;
 };
 
 // The program as a user starts it: no display and no platform chosen.
@@ -59,51 +63,50 @@ Outcome run_here(const QStringList& arguments, bool progress = false) {
   return {status, out.str(), err.str()};
 }
 
-bool has(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
 TEST(RenderCommand, FolderOfGoodMalformedAndOtherFiles) {
   QTemporaryDir temp;
   const QDir root(temp.path());
   const QByteArray battery = read(kLocal + "/Battery_CR1225.kicad_mod");
-  write(root.filePath("lib/good/Battery_CR1225.kicad_mod"), battery);
-  write(root.filePath("lib/good/res/w_pth_resistors.mod"),
+  write(root, "lib/good/Battery_CR1225.kicad_mod", battery);
+  write(root, "lib/good/res/w_pth_resistors.mod",
         read(kLocal + "/w_pth_resistors.mod"));
-  write(root.filePath("lib/bad/truncated.kicad_mod"), battery.left(400));
-  write(root.filePath("lib/bad/board.kicad_mod"), "(kicad_pcb (version 4))");
-  write(root.filePath("lib/bad/quote.mod"),
+  write(root, "lib/bad/truncated.kicad_mod", battery.left(400));
+  write(root, "lib/bad/board.kicad_mod", "(kicad_pcb (version 4))");
+  write(root, "lib/bad/quote.mod",
         "PCBNEW-LibModule-V1\n$MODULE X\nT0 0 0 600 600 0 120 N V 21 \"a\n");
-  write(root.filePath("lib/bad/notes.mod"), "Remember the milk.\n");
+  write(root, "lib/bad/notes.mod", "Remember the milk.\n");
   // A module that cannot be drawn fails alone, the first one too.
-  write(root.filePath("lib/good/half.mod"),
+  write(root, "lib/good/half.mod",
         "$MODULE broken\nDS 0 0\n$EndMODULE\n$MODULE fine\nDS 0 0 1 1 1 21\n");
   // Passed over in a folder, as the viewer's file names rule; a failure
   // when named.
-  write(root.filePath("lib/README.txt"), "(footprint x)");
-  write(root.filePath("lib/good/UPPER.KICAD_MOD"), battery);
+  write(root, "lib/README.txt", "(footprint x)");
+  write(root, "lib/good/UPPER.KICAD_MOD", battery);
+  // Module names are cleaned into file names; no two footprints share one.
+  const QByteArray body = "DS 0 0 1000 500 50 21\n";
+  write(root, "lib/names/lib.mod",
+        "$MODULE A/B\n" + body + "$EndMODULE\n$MODULE A/B\n" + body +
+            "$EndMODULE\n$MODULE ..\n" + body);
+  write(root, "lib/names/x.kicad_mod", battery);
+  write(root, "lib/names/x.mod", "$MODULE X\n" + body);
 
   const Outcome tool =
       run_tool({"lib", "lib/README.txt", "--output", "out"}, temp.path());
   EXPECT_EQ(tool.status, 1);
-  const char* failures[] = {
-      "failed: lib/bad/board.kicad_mod: Not a footprint: the file holds "
-      "(kicad_pcb ...)\n",
-      "failed: lib/bad/notes.mod: Not a footprint library: no $MODULE",
-      "failed: lib/bad/quote.mod: Unexpected symbol. Closing quota",
-      "failed: lib/bad/truncated.kicad_mod: Unexpected EOF",
-      "failed: lib/README.txt: Not a footprint file",
-      "failed: lib/good/half.mod (module broken): Not enough parameters",
-  };
-  for (const char* failure : failures)
-    EXPECT_TRUE(has(tool.err, failure)) << failure;
+  for (const char* failure :
+       {"failed: lib/bad/board.kicad_mod: Not a footprint: the file holds "
+        "(kicad_pcb ...)\n",
+        "failed: lib/bad/notes.mod: Not a footprint library: no $MODULE",
+        "failed: lib/bad/quote.mod: Unexpected symbol. Closing quota",
+        "failed: lib/bad/truncated.kicad_mod: Unexpected EOF",
+        "failed: lib/README.txt: Not a footprint file",
+        "failed: lib/good/half.mod (module broken): Not enough parameters",
+        // The summary, which says that legacy pads are not drawn.
+        "Files: 11\nImages written: 17\nFailures: 6\n",
+        "  lib/bad/quote.mod: Unexpected symbol", "Not drawn:\n  pad "})
+    EXPECT_TRUE(has(tool.out + tool.err, failure)) << failure << "\n"
+                                                   << tool.out;
   EXPECT_FALSE(has(tool.err, "\r")) << "progress on a pipe";
-  EXPECT_TRUE(has(tool.out, "Files: 8\nImages written: 12\nFailures: 6\n"))
-      << tool.out;
-  EXPECT_TRUE(has(tool.out, "  lib/bad/quote.mod: Unexpected symbol"));
-  // Legacy pads are not drawn, and the summary says so.
-  EXPECT_TRUE(has(tool.out, "Not drawn:\n  pad ")) << tool.out;
-
   const QDir out(root.filePath("out"));
   EXPECT_EQ(QImage(out.filePath("good/Battery_CR1225.png")).size(),
             QSize(800, 600));
@@ -113,43 +116,12 @@ TEST(RenderCommand, FolderOfGoodMalformedAndOtherFiles) {
   EXPECT_TRUE(modules.contains("trimmer_64w.png"));
   EXPECT_EQ(QDir(out.filePath("good/half")).entryList(QDir::Files),
             QStringList{"fine.png"});
+  EXPECT_EQ(QDir(out.filePath("names/lib")).entryList(QDir::Files),
+            (QStringList{"A_B-2.png", "A_B.png", "module-3.png"}));
+  EXPECT_EQ(QDir(out.filePath("names")).entryList(QDir::Files),
+            (QStringList{"x-2.png", "x.png"}));
   EXPECT_EQ(out.entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
-            QStringList{"good"});
-}
-
-TEST(RenderSummary, TimesPerFootprintWithTheSlowestNamed) {
-  BatchResult result;
-  // 100 footprints of 1 to 100 ms, the slowest a module of a library.
-  for (int ms = 100; ms >= 1; --ms) {
-    FootprintResult entry;
-    entry.file = QStringLiteral("lib/f%1.kicad_mod").arg(ms);
-    entry.ok = ms != 7;
-    entry.milliseconds = ms;
-    result.results.push_back(entry);
-  }
-  result.results.front().file = "lib/big.mod";
-  result.results.front().module = "BGA";
-  result.images = 99;
-  result.failures = 1;
-  std::ostringstream out;
-  write_summary(result, out);
-  EXPECT_TRUE(has(out.str(),
-                  "\nPer footprint: median 50.50 ms, 99th percentile 99.00 "
-                  "ms, slowest 100.00 ms (lib/big.mod, module BGA)\n"))
-      << out.str();
-
-  result.results.resize(1);
-  result.results.front().module.clear();
-  out.str("");
-  write_summary(result, out);
-  EXPECT_TRUE(has(out.str(),
-                  "\nPer footprint: median 100.00 ms, 99th percentile 100.00 "
-                  "ms, slowest 100.00 ms (lib/big.mod)\n"))
-      << out.str();
-
-  out.str("");
-  write_summary(BatchResult(), out);
-  EXPECT_FALSE(has(out.str(), "Per footprint")) << out.str();
+            (QStringList{"good", "names"}));
 }
 
 TEST(RenderCommand, UsageErrorsExitWithTwo) {
@@ -160,55 +132,22 @@ TEST(RenderCommand, UsageErrorsExitWithTwo) {
   EXPECT_TRUE(has(tool.err, "Usage: padscope-render [options] INPUT..."));
   EXPECT_EQ(tool.out, "");
   EXPECT_FALSE(QDir(temp.path()).exists("out"));
-  for (const QStringList& arguments :
-       {QStringList{}, QStringList{"--frobnicate", kLocal}}) {
-    const Outcome here = run_here(arguments);
-    EXPECT_EQ(here.status, 2);
-    EXPECT_TRUE(has(here.err, "Usage: padscope-render")) << here.err;
-  }
+  EXPECT_EQ(run_here({"--frobnicate", kLocal}).status, 2);
 }
 
-TEST(RenderCommand, ProgressOnATerminal) {
+TEST(RenderCommand, ReportCountsWhatTheFilesHoldWithProgressOnATerminal) {
+  PADSCOPE_REQUIRE_SHARED_TESTDATA();
   QTemporaryDir temp;
+  const QString report = temp.filePath("report.json");
   const Outcome here =
-      run_here({kLocal + "/Battery_CR1225.kicad_mod",
-                kLocal + "/w_pth_resistors.mod", "-o", temp.path()},
+      run_here({kShared + "/kicad6/MountingHole_3mm_Pad.kicad_mod",
+                kLocal + "/w_pth_resistors.mod", "-o", temp.path(), "--report",
+                report, "-s", "200x150"},
                true);
   EXPECT_EQ(here.status, 0);
   EXPECT_TRUE(has(here.err, "\r\033[K[1/2] ") && has(here.err, "[2/2] "));
   // The line is cleared for what follows.
   EXPECT_EQ(here.err.substr(here.err.size() - 4), "\r\033[K");
-}
-
-// Module names are cleaned into file names; no two footprints share one.
-TEST(RenderCommand, OutputNamesStayApart) {
-  QTemporaryDir temp;
-  const QDir root(temp.path());
-  const QByteArray body = "DS 0 0 1000 500 50 21\n";
-  write(root.filePath("in/lib.mod"), "$MODULE A/B\n" + body + "$EndMODULE\n" +
-                                         "$MODULE A/B\n" + body +
-                                         "$EndMODULE\n$MODULE ..\n" + body);
-  write(root.filePath("in/x.kicad_mod"),
-        read(kLocal + "/Battery_CR1225.kicad_mod"));
-  write(root.filePath("in/x.mod"), "$MODULE X\n" + body);
-  EXPECT_EQ(run_here({root.filePath("in"), "-o", root.filePath("out")}).status,
-            0);
-  EXPECT_EQ(QDir(root.filePath("out/lib")).entryList(QDir::Files),
-            (QStringList{"A_B-2.png", "A_B.png", "module-3.png"}));
-  EXPECT_EQ(QDir(root.filePath("out")).entryList(QDir::Files),
-            (QStringList{"x-2.png", "x.png"}));
-}
-
-TEST(RenderCommand, ReportCountsWhatTheFilesHold) {
-  PADSCOPE_REQUIRE_SHARED_TESTDATA();
-  QTemporaryDir temp;
-  const QString report = temp.filePath("report.json");
-  const QString hole = QString::fromStdString(
-      test::shared_testdata_dir() + "/kicad6/MountingHole_3mm_Pad.kicad_mod");
-  EXPECT_EQ(run_here({hole, kLocal + "/w_pth_resistors.mod", "-o", temp.path(),
-                      "--report", report, "-s", "200x150"})
-                .status,
-            0);
   const QJsonObject json = QJsonDocument::fromJson(read(report)).object();
   EXPECT_EQ(json["files"].toInt(), 2);
   EXPECT_EQ(json["images"].toInt(), 11);
@@ -217,15 +156,14 @@ TEST(RenderCommand, ReportCountsWhatTheFilesHold) {
   for (const QJsonValue& value : json["results"].toArray())
     results[value["module"].toString()] = value.toObject();
   ASSERT_EQ(results.size(), 11u);
-
   // Counted by hand: the hole has two fp_circle, one pad and three
   // fp_text; the trimmer five DS lines, a DC circle, T0 and T1 and three
   // $PAD, which the legacy loader does not draw.
-  const QJsonObject& hole_result = results["MountingHole_3mm_Pad"];
-  EXPECT_EQ(hole_result["items"].toObject(),
+  QJsonObject& hole = results["MountingHole_3mm_Pad"];
+  EXPECT_EQ(hole["items"].toObject(),
             (QJsonObject{{"circle", 2}, {"pad", 1}, {"text", 3}}));
-  EXPECT_EQ(hole_result["not_drawn"].toObject(), QJsonObject{});
-  const QJsonObject& trimmer = results["trimmer_64w"];
+  EXPECT_EQ(hole["not_drawn"].toObject(), QJsonObject{});
+  QJsonObject& trimmer = results["trimmer_64w"];
   EXPECT_EQ(trimmer["items"].toObject(),
             (QJsonObject{{"line", 5}, {"circle", 1}, {"text", 2}}));
   EXPECT_EQ(trimmer["not_drawn"].toObject(), (QJsonObject{{"pad", 3}}));
@@ -236,35 +174,90 @@ TEST(RenderCommand, ReportCountsWhatTheFilesHold) {
 TEST(RenderCommand, SvgIsValidXmlWithTheDrawing) {
   PADSCOPE_REQUIRE_SHARED_TESTDATA();
   QTemporaryDir temp;
-  ASSERT_EQ(run_here({QString::fromStdString(test::shared_testdata_dir() +
-                                             "/kicad5/SOT23-5.kicad_mod"),
-                      "-o", temp.path(), "-f", "svg", "-s", "400x300"})
+  ASSERT_EQ(run_here({kShared + "/kicad5/SOT23-5.kicad_mod", "-o", temp.path(),
+                      "-f", "svg", "-s", "400x300"})
                 .status,
             0);
   QXmlStreamReader xml(read(temp.filePath("SOT23-5.svg")));
-  QStringList texts;
-  QString size;
+  QStringList texts, size;
   int shapes = 0;
   while (!xml.atEnd()) {
     if (xml.readNext() != QXmlStreamReader::StartElement) continue;
     if (xml.name() == QLatin1String("svg")) {
-      const QXmlStreamAttributes svg = xml.attributes();
-      size = svg.value("width") + "x" + svg.value("height") + " " +
-             svg.value("viewBox");
+      for (const char* key : {"width", "height", "viewBox"})
+        size << xml.attributes().value(key).toString();
     } else if (xml.name() == QLatin1String("text")) {
-      texts.append(xml.readElementText().trimmed());
+      texts << xml.readElementText().trimmed();
     } else {
       shapes += xml.name() == QLatin1String("path") ||
                 xml.name() == QLatin1String("polyline");
     }
   }
   ASSERT_FALSE(xml.hasError()) << xml.errorString().toStdString();
-  EXPECT_EQ(size, "400x300 0 0 400 300");
+  EXPECT_EQ(size, (QStringList{"400", "300", "0 0 400 300"}));
   // The pad numbers, and shapes for five pads, four lines and the strokes
   // of two texts.
   texts.sort();
   EXPECT_EQ(texts, (QStringList{"1", "2", "3", "4", "5"}));
   EXPECT_GT(shapes, 5 + 4 + 2);
+}
+
+TEST(RenderSummary, TimesPerFootprintWithTheSlowestNamed) {
+  // 100 footprints of 1 to 100 ms, the slowest a module of a library.
+  BatchResult result;
+  for (int ms = 100; ms >= 1; --ms) {
+    result.results.emplace_back();
+    result.results.back().file = QString("lib/f%1.kicad_mod").arg(ms);
+    result.results.back().milliseconds = ms;
+  }
+  result.results.front().file = "lib/big.mod";
+  result.results.front().module = "BGA";
+  const auto summary = [&] {
+    std::ostringstream out;
+    write_summary(result, out);
+    return out.str();
+  };
+  EXPECT_TRUE(
+      has(summary(),
+          "\nPer footprint: median 50.50 ms, 99th percentile 99.00 ms, slowest "
+          "100.00 ms (lib/big.mod, module BGA)\n"))
+      << summary();
+  result.results.clear();
+  EXPECT_FALSE(has(summary(), "Per footprint")) << summary();
+}
+
+// The run tests cover the output folder, the format, the size and the
+// report; here the rest, and the usage errors.
+TEST(ParseArguments, EveryOptionAndTheUsageErrors) {
+  const auto parse = [](const QStringList& arguments) {
+    return parse_arguments(QStringList{"padscope-render"} + arguments);
+  };
+  const ParsedArguments parsed = parse(
+      {"a.mod", "--format=svg", "-b", "transparent", "b", "--grid", "-m", "9"});
+  ASSERT_EQ(parsed.error, "");
+  EXPECT_EQ(parsed.options.inputs, (QStringList{"a.mod", "b"}));
+  EXPECT_EQ(parsed.options.format, ImageFormat::svg);
+  EXPECT_EQ(parsed.options.style.background, Background::transparent);
+  EXPECT_TRUE(parsed.options.style.grid);
+  EXPECT_EQ(parsed.options.style.margin, 9);
+  EXPECT_TRUE(parse({"--help"}).help);
+  const std::pair<QStringList, const char*> errors[] = {
+      {{"--grid"}, "No INPUT"},
+      {{"--frobnicate", "a"}, "frobnicate"},
+      {{"a", "--output"}, "output"},
+      {{"--format", "PNG", "a"}, "Unknown format 'PNG'"},
+      {{"--size", "800", "a"}, "Bad size '800'"},
+      {{"--size", "0x600", "a"}, "Bad size"},
+      {{"--size", "99999999999x600", "a"}, "Bad size"},
+      {{"--background", "grey", "a"}, "Unknown background 'grey'"},
+      {{"--margin", "-1", "a"}, "Bad margin '-1'"},
+      // Half the height would leave no pixel for the footprint.
+      {{"--size", "100x40", "--margin", "20", "a"}, "Bad margin '20'"},
+  };
+  for (const auto& [arguments, error] : errors) {
+    const QString message = parse(arguments).error;
+    EXPECT_TRUE(message.contains(error)) << message.toStdString();
+  }
 }
 
 }  // namespace

@@ -4,68 +4,149 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
+#include <QFontInfo>
+
+#include <algorithm>
+#include <cstdlib>
+
 namespace padscope::render {
 namespace {
 
-// A coin cell: a circle of radius 6.25 with its texts inside and no pads,
-// so that pure white or mid grey can only be grid points.
-QImage battery(const RenderStyle& style) {
-  const QString path = QString::fromStdString(test::local_testdata_dir() +
-                                              "/Battery_CR1225.kicad_mod");
+// Pad numbers are drawn in a system font: the tests see DejaVu Sans only, so
+// that the golden images do not depend on the machine's fonts. Set before
+// main, as fontconfig reads it at the first font; the tool run by the tests
+// inherits it.
+[[maybe_unused]] const bool fonts_pinned =
+    setenv("FONTCONFIG_FILE", PADSCOPE_RENDER_FONTS_CONF, 1) == 0;
+
+QImage render(const std::string& path, const RenderStyle& style,
+              const QString& module = "") {
+  const QString file = QString::fromStdString(path);
   FootprintRenderer renderer(style);
-  renderer.load(path, parser_for(path));
+  renderer.load(file, parser_for(file));
+  for (int i = 1; !module.isEmpty() && renderer.footprint_name() != module; ++i)
+    renderer.show_module(i);
   return renderer.image().convertToFormat(QImage::Format_ARGB32);
 }
 
-TEST(FootprintRenderer, BackgroundsAndGrid) {
-  const QRgb white = qRgb(255, 255, 255);
+// A coin cell, a circle of radius 6.25 with its texts inside and no pads, on
+// each background, fitted as "Fit to full page" fits it: the circle spans
+// the height inside the margin, centred (Qt's fit keeps two pixels free; half
+// the pen pokes out). Pure white or mid grey can only be grid points.
+TEST(FootprintRenderer, BackgroundsGridAndMargin) {
+  const QRgb black = qRgb(0, 0, 0), white = qRgb(255, 255, 255);
   const QRgb grey = qRgb(128, 128, 128);
   const struct {
-    Background background;
-    QRgb corner;
-    QRgb point;
-  } cases[] = {{Background::black, qRgb(0, 0, 0), white},
-               {Background::white, white, grey},
-               {Background::transparent, qRgba(0, 0, 0, 0), grey}};
-  for (const auto& c : cases)
-    for (const bool grid : {false, true}) {
-      SCOPED_TRACE(testing::Message()
-                   << static_cast<int>(c.background) << (grid ? " grid" : ""));
-      RenderStyle style;
-      style.size = QSize(300, 200);
-      style.background = c.background;
-      style.grid = grid;
-      const QImage image = battery(style);
-      EXPECT_EQ(image.pixel(0, 0), c.corner);
-      EXPECT_EQ(image.pixel(299, 199), c.corner);
-      int points = 0;
-      for (int y = 0; y < 200; ++y)
-        for (int x = 0; x < 300; ++x) points += image.pixel(x, y) == c.point;
-      // 1.27 mm apart over a view some 14 mm high: dozens of points.
-      EXPECT_EQ(points > 50, grid) << points;
-    }
-}
-
-// As "Fit to full page" fits it: the circle spans the height of the area
-// inside the margin, centred.
-TEST(FootprintRenderer, FitsInsideTheMargin) {
-  for (const int margin : {0, 10, 50}) {
-    SCOPED_TRACE(margin);
     RenderStyle style;
-    style.size = QSize(400, 300);
-    style.margin = margin;
-    const QImage image = battery(style);
+    QRgb corner, point;
+  } cases[] = {{{{400, 300}, Background::black, false, 0}, black, white},
+               {{{400, 300}, Background::black, true, 50}, black, white},
+               {{{400, 300}, Background::white, true, 0}, white, grey},
+               {{{400, 300}, Background::transparent, false, 10}, 0, grey}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << &c - cases);
+    const QImage image = render(
+        test::local_testdata_dir() + "/Battery_CR1225.kicad_mod", c.style);
+    EXPECT_EQ(image.pixel(0, 0), c.corner);
+    EXPECT_EQ(image.pixel(399, 299), c.corner);
+    int points = 0;
     QRect drawn;
     for (int y = 0; y < 300; ++y)
-      for (int x = 0; x < 400; ++x)
-        if (image.pixel(x, y) != qRgb(0, 0, 0)) drawn |= QRect(x, y, 1, 1);
-    // Qt's fit keeps two pixels free; half the pen pokes out.
+      for (int x = 0; x < 400; ++x) {
+        points += image.pixel(x, y) == c.point;
+        if (image.pixel(x, y) != c.corner && image.pixel(x, y) != c.point)
+          drawn |= QRect(x, y, 1, 1);
+      }
+    // 1.27 mm apart over a view some 14 mm high: dozens of points.
+    EXPECT_EQ(points > 50, c.style.grid) << points;
+    const int margin = c.style.margin;
     EXPECT_NEAR(drawn.top(), margin, 4);
     EXPECT_NEAR(drawn.bottom(), 299 - margin, 4);
     EXPECT_NEAR(drawn.center().x(), 200, 2);
     EXPECT_NEAR(drawn.width(), drawn.height(), 3);
   }
 }
+
+struct GoldenCase {
+  const char *file, *module, *golden;
+};
+
+void PrintTo(const GoldenCase& c, std::ostream* out) {
+  *out << c.golden;
+}
+
+class GoldenImage : public testing::TestWithParam<GoldenCase> {};
+
+// The picture matches tests/data/golden/ but for a few pixels of
+// antialiasing. scripts/update-golden renders the references anew
+// (PADSCOPE_UPDATE_GOLDEN=1) when a drawing change is intended.
+TEST_P(GoldenImage, MatchesReference) {
+  PADSCOPE_REQUIRE_SHARED_TESTDATA();
+  ASSERT_EQ(QFontInfo(QFont("Arial", 1)).family(), "DejaVu Sans");
+  const GoldenCase& c = GetParam();
+  const QImage actual = render(test::shared_testdata_dir() + '/' + c.file,
+                               {{400, 300}}, c.module);
+  const QString golden = QString(PADSCOPE_GOLDEN_DIR) + '/' + c.golden;
+  if (qgetenv("PADSCOPE_UPDATE_GOLDEN") == "1") {
+    ASSERT_TRUE(actual.save(golden + ".png"));
+    std::cout << "updated " << golden.toStdString() << ".png\n";
+    return;
+  }
+  const QImage expected =
+      QImage(golden + ".png").convertToFormat(QImage::Format_ARGB32);
+  ASSERT_EQ(actual.size(), expected.size()) << golden.toStdString();
+  // Red where a channel is off by more than 16, the reference dimmed
+  // elsewhere.
+  QImage diff = expected.convertToFormat(QImage::Format_RGB32);
+  int over = 0;
+  for (int y = 0; y < diff.height(); ++y) {
+    for (int x = 0; x < diff.width(); ++x) {
+      const QRgb a = actual.pixel(x, y), e = expected.pixel(x, y);
+      const bool differs = std::max({std::abs(qRed(a) - qRed(e)),
+                                     std::abs(qGreen(a) - qGreen(e)),
+                                     std::abs(qBlue(a) - qBlue(e)),
+                                     std::abs(qAlpha(a) - qAlpha(e))}) > 16;
+      over += differs;
+      diff.setPixel(x, y,
+                    differs ? qRgb(255, 0, 0)
+                            : qRgb(qRed(e) / 4, qGreen(e) / 4, qBlue(e) / 4));
+    }
+  }
+  const QString stem = QString(PADSCOPE_GOLDEN_FAILURE_DIR) + '/' + c.golden;
+  QFile::remove(stem + ".actual.png");
+  QFile::remove(stem + ".diff.png");
+  if (over > 20) {
+    QDir().mkpath(PADSCOPE_GOLDEN_FAILURE_DIR);
+    actual.save(stem + ".actual.png");
+    diff.save(stem + ".diff.png");
+    ADD_FAILURE() << over << " pixels differ from " << golden.toStdString()
+                  << ".png; see " << stem.toStdString()
+                  << ".actual.png and .diff.png, or run scripts/update-golden "
+                     "if the change is intended.";
+  }
+}
+
+// Two files of each flavour: pads of the drawn shapes, lines, circles,
+// arcs, polygons and stroke texts.
+INSTANTIATE_TEST_SUITE_P(
+    SharedFiles, GoldenImage,
+    testing::Values(
+        GoldenCase{"kicad6/DIP-8_W7.62mm.kicad_mod", "", "kicad6_DIP-8"},
+        GoldenCase{"kicad6/D_SMA-SMB_Universal_Handsoldering.kicad_mod", "",
+                   "kicad6_D_SMA-SMB"},
+        GoldenCase{"kicad5/SOT23-5.kicad_mod", "", "kicad5_SOT23-5"},
+        GoldenCase{"kicad5/Relay_SPDT_RAYEX-L90.kicad_mod", "",
+                   "kicad5_Relay_SPDT"},
+        GoldenCase{"legacy/Footprints.mod", "SYNAPSE_THRUHOLE",
+                   "legacy_SYNAPSE_THRUHOLE"},
+        GoldenCase{"legacy/Logo.mod", "Logo_31x31", "legacy_Logo_31x31"}),
+    [](const testing::TestParamInfo<GoldenCase>& info) {
+      std::string name = info.param.golden;
+      std::replace(name.begin(), name.end(), '-', '_');
+      return name;
+    });
 
 }  // namespace
 }  // namespace padscope::render

@@ -5,14 +5,10 @@
 
 #include <gtest/gtest.h>
 
-#include <QGraphicsScene>
-#include <QImage>
-#include <QPaintDevice>
 #include <QPaintEngine>
 #include <QPainter>
-#include <QPainterPath>
-#include <QPen>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -30,14 +26,8 @@ using zwidget::zgraph::GraphicsTextItem;
 
 const QColor kColour(10, 200, 30);
 
-struct Drawn {
-  std::vector<QPointF> points;  // in device coordinates
-  QPen pen;
-  Qt::BrushStyle brush;
-};
-
-// Keeps each path or polyline drawn, mapped by the painter's transform, with
-// the pen and brush of the moment.
+// Keeps the points of each polyline drawn, mapped by the painter's
+// transform, and the pen they were drawn with.
 class RecordingEngine : public QPaintEngine {
 public:
   RecordingEngine() : QPaintEngine(AllFeatures) {}
@@ -46,25 +36,19 @@ public:
   void updateState(const QPaintEngineState& state) override {
     if (state.state() & DirtyTransform) transform = state.transform();
     if (state.state() & DirtyPen) pen = state.pen();
-    if (state.state() & DirtyBrush) brush = state.brush().style();
-  }
-  void drawPath(const QPainterPath& path) override {
-    paths.push_back({{}, pen, brush});
-    for (int i = 0; i < path.elementCount(); ++i)
-      paths.back().points.push_back(transform.map(QPointF(path.elementAt(i))));
   }
   void drawPolygon(const QPointF* points, int count, PolygonDrawMode) override {
-    paths.push_back({{}, pen, brush});
+    strokes.emplace_back();
+    stroke_pen = pen;
     for (int i = 0; i < count; ++i)
-      paths.back().points.push_back(transform.map(points[i]));
+      strokes.back().push_back(transform.map(points[i]));
   }
   void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
   Type type() const override { return User; }
 
-  std::vector<Drawn> paths;
+  std::vector<std::vector<QPointF>> strokes;
   QTransform transform;
-  QPen pen;
-  Qt::BrushStyle brush = Qt::NoBrush;
+  QPen pen, stroke_pen;
 };
 
 class RecordingDevice : public QPaintDevice {
@@ -87,74 +71,83 @@ struct Text {
   double angle = 0;
   bool hide = false;
   QSizeF size{1, 1};
-  double thickness = 0.15;
   bool italic = false;
+
+  std::unique_ptr<GraphicsTextItem> make() const {
+    return std::make_unique<GraphicsTextItem>(
+        "reference", text, position, angle, hide, size, 0.15, italic, kColour);
+  }
+  std::pair<std::vector<std::vector<QPointF>>, QPen> record() const {
+    RecordingDevice device;
+    QPainter painter(&device);
+    make()->paint(&painter, nullptr, nullptr);
+    return {device.engine.strokes, device.engine.stroke_pen};
+  }
 };
-
-std::unique_ptr<GraphicsTextItem> make(const Text& t) {
-  return std::make_unique<GraphicsTextItem>("reference", t.text, t.position,
-                                            t.angle, t.hide, t.size,
-                                            t.thickness, t.italic, kColour);
-}
-
-std::vector<Drawn> record(const Text& t) {
-  RecordingDevice device;
-  QPainter painter(&device);
-  make(t)->paint(&painter, nullptr, nullptr);
-  return device.engine.paths;
-}
-
-void expect_near(const QPointF& expected, const QPointF& actual) {
-  EXPECT_NEAR(expected.x(), actual.x(), 1e-9) << "x of " << actual.x();
-  EXPECT_NEAR(expected.y(), actual.y(), 1e-9) << "y of " << actual.y();
-}
 
 TEST(GraphicsTextItem, R1IsCentredOnItsPosition) {
   EXPECT_EQ(QRectF(-0.625, -0.49875, 1.48, 1.1475),
-            make(Text())->boundingRect());
-  const auto paths = record(Text());
-  ASSERT_EQ(4u, paths.size());  // R: stem, bowl, leg; 1: one polyline
-  ASSERT_EQ(2u, paths[0].points.size());
-  expect_near(QPointF(-0.55, -0.42375), paths[0].points[0]);
-  expect_near(QPointF(-0.55, 0.57375), paths[0].points[1]);
-  const QPen& pen = paths[0].pen;
+            Text().make()->boundingRect());
+  const auto [strokes, pen] = Text().record();
+  ASSERT_EQ(4u, strokes.size());  // R: stem, bowl, leg; 1: one polyline
+  EXPECT_EQ(strokes[0],
+            (std::vector<QPointF>{{-0.55, -0.42375}, {-0.55, 0.57375}}));
   EXPECT_EQ(kColour, pen.color());
   EXPECT_DOUBLE_EQ(0.15, pen.widthF());
   EXPECT_EQ(Qt::RoundCap, pen.capStyle());
   EXPECT_EQ(Qt::RoundJoin, pen.joinStyle());
-  EXPECT_EQ(Qt::NoBrush, paths[0].brush);
 }
 
-TEST(GraphicsTextItem, TurnsCounterClockwiseAboutItsPosition) {
-  Text upright;
-  upright.position = {5, 7};
-  Text turned = upright;
-  turned.angle = 90;
-  EXPECT_EQ(QRectF(4.50125, 6.145, 1.1475, 1.48), make(turned)->boundingRect());
-  const auto a = record(upright);
-  const auto b = record(turned);
-  ASSERT_EQ(a.size(), b.size());
-  for (std::size_t s = 0; s < a.size(); ++s) {
-    ASSERT_EQ(a[s].points.size(), b[s].points.size());
-    for (std::size_t i = 0; i < a[s].points.size(); ++i) {
+// Each point of "R1" as drawn upright, moved as expected, measured from the
+// first point of the text.
+TEST(GraphicsTextItem, TurnsWidensAndSlantsTheStrokes) {
+  const struct {
+    const char* what;
+    Text text;
+    std::function<QPointF(QPointF)> move;
+  } cases[] = {
       // With y pointing down, right turns into up.
-      const QPointF d = a[s].points[i] - upright.position;
-      expect_near(upright.position + QPointF(d.y(), -d.x()), b[s].points[i]);
+      {"turned",
+       {"R1", {5, 7}, 90},
+       [](QPointF p) { return QPointF(5 + p.y(), 7 - p.x()); }},
+      {"wide",
+       {"R1", {}, 0, false, {2, 1}},
+       [](QPointF p) { return QPointF(2 * p.x(), p.y()); }},
+      {"italic",
+       {"R1", {}, 0, false, {1, 1}, true},
+       [](QPointF p) { return p - QPointF(p.y() / 8, 0); }},
+  };
+  const auto upright = Text().record().first;
+  EXPECT_EQ(QRectF(4.50125, 6.145, 1.1475, 1.48),
+            cases[0].text.make()->boundingRect());
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const auto moved = c.text.record().first;
+    ASSERT_EQ(moved.size(), upright.size());
+    for (std::size_t s = 0; s < moved.size(); ++s) {
+      ASSERT_EQ(moved[s].size(), upright[s].size());
+      for (std::size_t i = 0; i < moved[s].size(); ++i) {
+        const QPointF expected = c.move(upright[s][i]) - c.move(upright[0][0]);
+        const QPointF actual = moved[s][i] - moved[0][0];
+        EXPECT_NEAR(actual.x(), expected.x(), 1e-9);
+        EXPECT_NEAR(actual.y(), expected.y(), 1e-9);
+      }
     }
   }
 }
 
-// Every painted point with its round pen around it, whatever the turn.
+// The view culls and repaints by the bounding rectangle: every painted point
+// with its round pen must lie inside it, whatever the turn.
 TEST(GraphicsTextItem, StrokesStayInsideTheBoundingRect) {
   for (const double angle : {0.0, 30.0, 90.0, 180.0, -45.0}) {
     for (const bool italic : {false, true}) {
       SCOPED_TRACE(testing::Message() << angle << (italic ? " italic" : ""));
-      Text t{"REF**", {3, -2}, angle, false, {1, 1}, 0.15, italic};
+      const Text t{"REF**", {3, -2}, angle, false, {1, 1}, italic};
       QRectF reached;
-      for (const Drawn& path : record(t))
-        for (const QPointF& p : path.points)
+      for (const auto& stroke : t.record().first)
+        for (const QPointF& p : stroke)
           reached |= QRectF(p - QPointF(0.075, 0.075), QSizeF(0.15, 0.15));
-      const QRectF bounds = make(t)->boundingRect();
+      const QRectF bounds = t.make()->boundingRect();
       EXPECT_TRUE(bounds.adjusted(-1e-9, -1e-9, 1e-9, 1e-9).contains(reached));
       if (angle == 0) {
         EXPECT_EQ(bounds, reached);
@@ -163,72 +156,25 @@ TEST(GraphicsTextItem, StrokesStayInsideTheBoundingRect) {
   }
 }
 
-TEST(GraphicsTextItem, DoubleWidthDoublesHorizontalDistancesOnly) {
-  Text wide;
-  wide.size = {2, 1};
-  const auto a = record(Text());
-  const auto b = record(wide);
-  ASSERT_EQ(a.size(), b.size());
-  for (std::size_t s = 0; s < a.size(); ++s) {
-    for (std::size_t i = 0; i < a[s].points.size(); ++i) {
-      const QPointF da = a[s].points[i] - a[0].points[0];
-      const QPointF db = b[s].points[i] - b[0].points[0];
-      expect_near(QPointF(2 * da.x(), da.y()), db);
-    }
-  }
-}
-
-TEST(GraphicsTextItem, ItalicLeansByAnEighthOfTheHeight) {
-  Text t;
-  t.italic = true;
-  const auto stem = record(t).at(0).points;  // top, then baseline
-  ASSERT_EQ(2u, stem.size());
-  EXPECT_NEAR(0.9975, stem[1].y() - stem[0].y(), 1e-9);
-  EXPECT_NEAR(0.9975 / 8, stem[0].x() - stem[1].x(), 1e-9);
-}
-
 TEST(GraphicsTextItem, DrawsNothingForBlanksOrWhenHidden) {
-  Text blanks;
-  blanks.text = "   ";
-  EXPECT_TRUE(record(blanks).empty());
-  EXPECT_EQ(QSizeF(0.15, 0.15), make(blanks)->boundingRect().size());
-  Text hidden;
-  hidden.hide = true;
-  EXPECT_TRUE(record(hidden).empty());
-  EXPECT_EQ(make(Text())->boundingRect(), make(hidden)->boundingRect());
-}
-
-// A view redraws only the items whose bounding rectangle meets the exposed
-// region: the end of a turned text must show when only that part is drawn.
-TEST(GraphicsTextItem, ATurnedTextShowsWhereItsStrokesAre) {
-  QGraphicsScene scene;
-  Text t;
-  t.text = "REF**";
-  t.angle = 90;
-  scene.addItem(make(t).release());
-  QImage image(100, 60, QImage::Format_RGB32);
-  image.fill(Qt::black);
-  QPainter painter(&image);
-  scene.render(&painter, QRectF(0, 0, 100, 60), QRectF(-0.5, -1.3, 1, 0.6));
-  painter.end();
-  int inked = 0;
-  for (int y = 0; y < image.height(); ++y)
-    for (int x = 0; x < image.width(); ++x)
-      inked += image.pixel(x, y) == kColour.rgb();
-  EXPECT_GT(inked, 100);
+  const Text blanks{"   "}, hidden{"R1", {}, 0, true};
+  EXPECT_TRUE(blanks.record().first.empty());
+  EXPECT_EQ(QSizeF(0.15, 0.15), blanks.make()->boundingRect().size());
+  EXPECT_TRUE(hidden.record().first.empty());
+  EXPECT_EQ(Text().make()->boundingRect(), hidden.make()->boundingRect());
 }
 
 TEST(GraphicsTextItem, MissingFontResourceFailsTheConstruction) {
-  make(Text());  // the bundle is registered by then
+  Text().make();  // the bundle is registered by then
   drop_font_resources();
   try {
-    make(Text());
+    Text().make();
     ADD_FAILURE() << "constructed without a font";
   } catch (const hersheyfont::HersheyFontException& e) {
     EXPECT_STREQ("Failed to load file:", e.what());
   }
   restore_font_resources();
-  EXPECT_NO_THROW(make(Text()));
+  EXPECT_NO_THROW(Text().make());
 }
 
 }  // namespace

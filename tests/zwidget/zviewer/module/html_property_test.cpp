@@ -1,17 +1,21 @@
 #include "zwidget/zviewer/module/html_property.h"
 
 #include "support/qt_printers.h"
+#include "support/test_data.h"
+#include "zcore/legacy_model.h"
+#include "zcore/models.h"
 #include "zwidget/zviewer/module/legacy_module_property.h"
 #include "zwidget/zviewer/module/no_obj_property.h"
-#include "zwidget/zviewer/module/panel_page.h"
 #include "zwidget/zviewer/module/pretty_module_property.h"
 
 #include <gtest/gtest.h>
 
 #include <QFile>
 #include <QImage>
+#include <QTextBrowser>
 
 #include <memory>
+#include <sstream>
 #include <stdexcept>
 
 // Taking the bundle away under a living panel stands for a template that
@@ -19,7 +23,6 @@
 static void drop_templates() {
   Q_CLEANUP_RESOURCE(padscope_templates);
 }
-
 static void restore_templates() {
   Q_INIT_RESOURCE(padscope_templates);
 }
@@ -27,49 +30,86 @@ static void restore_templates() {
 namespace zwidget::zcvpcb {
 namespace {
 
-using padscope::test::page_browser;
-using padscope::test::pretty_model;
+using Model = std::shared_ptr<zcore::BaseModel>;
+using padscope::test::read_file;
+using padscope::test::shared_testdata_dir;
 
-bool templates_there() {
-  for (const char* page :
-       {":/pretty_module.html", ":/legacy_module.html", ":/no_module.html"})
-    if (!QFile::exists(page)) return false;
-  return true;
+QTextBrowser* browser(const QWidget& panel) {
+  return panel.findChild<QTextBrowser*>("textBrowser");
 }
 
-TEST(HtmlProperty, TemplatesAreThereWhileAPanelIs) {
+// Succeeds when each of `rows` is a whole line of the page as it reads.
+testing::AssertionResult has_rows(const QWidget& panel,
+                                  const QStringList& rows) {
+  const QStringList lines = browser(panel)->toPlainText().split('\n');
+  for (const QString& row : rows)
+    if (!lines.contains(row))
+      return testing::AssertionFailure()
+             << "no row \"" << row.toStdString() << "\" in:\n"
+             << lines.join('\n').toStdString();
+  return testing::AssertionSuccess();
+}
+
+template <class Kind = zcore::S_Model>
+std::shared_ptr<Kind> model(const std::string& text) {
+  auto model = std::make_shared<Kind>("module_parser");
+  std::istringstream in(text);
+  model->load(in);
+  return model;
+}
+
+Model file(const std::string& name) {
+  return model(read_file(shared_testdata_dir() + "/" + name));
+}
+
+// One module of a legacy library, made into a model as the canvas makes it.
+Model module_of(const std::string& file, const std::string& name) {
+  auto library = model<zcore::LegacyStringModel>(
+      read_file(shared_testdata_dir() + "/legacy/" + file));
+  for (const zcore::legacy_module& module : library->modules())
+    if (module.name == name)
+      return std::make_shared<zcore::LegacyStringModel>(
+          name, library->module_records(module));
+  ADD_FAILURE() << "no module " << name;
+  return nullptr;
+}
+
+TEST(HtmlProperty, TemplatesLiveWithThePanels) {
+  const auto there = [] {
+    return QFile::exists(":/pretty_module.html") &&
+           QFile::exists(":/legacy_module.html") &&
+           QFile::exists(":/no_module.html");
+  };
   {
     auto first = std::make_unique<NoObjProperty>();
     LegacyModuleProperty second;
     first.reset();
-    EXPECT_TRUE(templates_there());  // one panel going leaves them to another
+    EXPECT_TRUE(there());
   }
-  EXPECT_FALSE(templates_there());
-  PrettyModuleProperty again;
-  EXPECT_TRUE(templates_there());
-  const QImage image(":/pretty_module.png");
-  EXPECT_EQ(image.size(), QSize(32, 32));
-  EXPECT_TRUE(image.hasAlphaChannel());
-  EXPECT_EQ(QImage(":/legacy_module.png"), image);
-  EXPECT_EQ(QImage(":/no_module.png"), image);
-}
-
-// The message of the runtime_error that `action` throws; empty if none.
-template <class Action>
-std::string failure_of(Action action) {
-  try {
-    action();
-  } catch (const std::runtime_error& error) {
-    return error.what();
-  }
-  return "";
+  EXPECT_FALSE(there());
+  NoObjProperty nothing;
+  EXPECT_TRUE(there());
+  EXPECT_EQ(QImage(":/pretty_module.png").size(), QSize(32, 32));
+  EXPECT_EQ(QImage(":/legacy_module.png"), QImage(":/no_module.png"));
+  const QString fixed = browser(nothing)->toHtml();
+  nothing.update_model(model("(module SOT-23)"));
+  EXPECT_EQ(browser(nothing)->toHtml(), fixed);
+  EXPECT_TRUE(has_rows(nothing, {"No module loaded"}));
 }
 
 TEST(HtmlProperty, MissingTemplateThrowsAndKeepsThePage) {
+  const auto failure_of = [](auto action) -> std::string {
+    try {
+      action();
+    } catch (const std::runtime_error& error) {
+      return error.what();
+    }
+    return "no exception";
+  };
   PrettyModuleProperty pretty;
   LegacyModuleProperty legacy;
-  pretty.update_model(pretty_model("(module SOT-23)"));
-  const QString page = page_browser(pretty)->toHtml();
+  pretty.update_model(model("(module SOT-23)"));
+  const QString page = browser(pretty)->toHtml();
   drop_templates();
   EXPECT_EQ(failure_of([&] { pretty.update_model(nullptr); }),
             "Failed to open resource(:/pretty_module.html)");
@@ -78,45 +118,164 @@ TEST(HtmlProperty, MissingTemplateThrowsAndKeepsThePage) {
   EXPECT_EQ(failure_of([] { NoObjProperty nothing; }),
             "Failed to open resource(:/no_module.html)");
   restore_templates();
-  EXPECT_EQ(page_browser(pretty)->toHtml(), page);
+  EXPECT_EQ(browser(pretty)->toHtml(), page);
 }
 
-// Share of the pixels within 8 of `colour` in each channel.
-double share_of(const QImage& image, QColor colour) {
-  int near = 0;
-  for (int y = 0; y < image.height(); ++y)
-    for (int x = 0; x < image.width(); ++x) {
-      const QColor p = image.pixelColor(x, y);
-      near += std::abs(p.red() - colour.red()) <= 8 &&
-              std::abs(p.green() - colour.green()) <= 8 &&
-              std::abs(p.blue() - colour.blue()) <= 8;
-    }
-  return static_cast<double>(near) / (image.width() * image.height());
-}
-
-TEST(NoObjProperty, ShowsItsFixedPage) {
-  NoObjProperty panel;
-  EXPECT_TRUE(padscope::test::has_rows(panel, {"No module loaded"}));
-  const QString page = page_browser(panel)->toHtml();
-  EXPECT_TRUE(page.contains("<img src=\":/no_module.png\" />"));
-  panel.update_model(pretty_model("(module SOT-23)"));
-  EXPECT_EQ(page_browser(panel)->toHtml(), page);
-}
-
-TEST(HtmlProperty, PagesReadLightOrangeOnBlack) {
-  NoObjProperty nothing;
+// Read by hand from the files' module-level records; pads carry margins,
+// clearances and placements of their own, which the page must not show.
+TEST(HtmlProperty, ShowsTheAttributesOfRealFiles) {
+  PADSCOPE_REQUIRE_SHARED_TESTDATA();
   PrettyModuleProperty pretty;
   LegacyModuleProperty legacy;
-  pretty.update_model(pretty_model("(module SOT-23 (descr transistor))"));
-  legacy.update_model(nullptr);
-  for (const HtmlProperty* panel :
-       {(HtmlProperty*)&nothing, (HtmlProperty*)&pretty,
-        (HtmlProperty*)&legacy}) {
-    // The page itself, without the scroll bar of the longer ones.
-    const QImage picture = page_browser(*panel)->viewport()->grab().toImage();
-    EXPECT_GT(share_of(picture, Qt::black), 0.8);
-    EXPECT_GT(share_of(picture, QColor(0xff, 0xaa, 0x7f)), 0.0005);
-    EXPECT_EQ(share_of(picture, Qt::white), 0.0);
+  const struct {
+    HtmlProperty* panel;
+    Model model;
+    QStringList rows;
+  } cases[] = {
+      {&pretty,
+       file("kicad5/SOT23-5.kicad_mod"),
+       {"Name:SOT23-5", "Locked:false", "Layer:F.Cu", "Last Edit:58F778C6",
+        "Position:0, 0", "Attribute:smd",
+        "Tags:", "Solder mask margin:0.89916 mm", "Clearance:0.89916 mm"}},
+      {&pretty,
+       file("kicad5/SHUNT_THT.kicad_mod"),
+       {"Description:Resitance 3 pas", "Tags:'R'", "Auto place cost 180:10"}},
+      {&pretty,
+       file("kicad6/Xilinx_FFG1926_FFG1927_FFG1928_FFG1930.kicad_mod"),
+       {"Layer:F.Cu", "Solder mask margin:0.05 mm", "Solder paste ratio:0 mm"}},
+      {&pretty,
+       file("kicad6/Fiducial_1mm_Mask2mm.kicad_mod"),
+       {"Tags:'fiducial'", "Solder mask margin:0 mm", "Clearance:0 mm"}},
+      {&legacy,
+       module_of("freetronics_kicad_pcb_lib.mod", "OMRON_XF2L-3025-1A"),
+       {"Locked:false", "Placed:false", "Layer:15 (F.Cu, front copper)",
+        "Last Edit:51255868", "Position:0, 0",
+        "Type:", "Tags:'OMRON''FFC''inline''XF2L'", "Clearance:0.09906 mm"}},
+      {&legacy,
+       module_of("standard.mod", "0201"),
+       {"Last Edit:4C3D74C2", "Position:0, 0", "Type:", "Clearance:0 mm"}},
+      // Latin-1 bytes, as old libraries without an encoding line hold.
+      {&legacy,
+       module_of("WirePads_RevA.mod", "SolderWirePad_3x_2mmDrill"),
+       {"Description:Solder Wire Pad; L\u00f6tanschluss; 3x; 2mm Drill;"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.rows.first().toStdString());
+    c.panel->update_model(c.model);
+    EXPECT_TRUE(has_rows(*c.panel, c.rows));
+  }
+}
+
+// Values longer than 4096 characters end in an ellipsis: a name of 50 MB
+// once stalled the panel for minutes.
+struct LongValues {
+  std::string words, tags;
+  QString shown_words = "w", shown_tags, ellipsis = QChar(0x2026);
+  LongValues() {
+    for (int i = 0; i < 100000; ++i) words += " w";
+    for (int i = 0; i < 3000; ++i) tags += " k";
+    while (shown_words.size() < 4096) shown_words += " w";
+    while (shown_tags.size() <= 4096) shown_tags += "'k'";
+  }
+};
+
+TEST(PrettyModuleProperty, FormatsEscapesAndCutsTheModulesAttributes) {
+  const LongValues long_values;
+  const QStringList defaults{
+      "Name:", "Locked:false",         "Position:0, 0",
+      "Tags:", "Auto place cost 90:0", "Thermal gap:0 mm"};
+  auto empty_list = model("()");
+  ASSERT_EQ(empty_list->root(), nullptr);
+  const std::pair<Model, QStringList> cases[] = {
+      {model(
+           "(module R (tags R res) (solder_mask_margin 0.05) (clearance 0.2))"),
+       {"Tags:'R''res'", "Solder mask margin:0.05 mm", "Clearance:0.2 mm"}},
+      {model("(module R locked placed (zone_connect 2) (thermal_width 1234567) "
+             "(thermal_gap abc))"),
+       {"Locked:true", "Placed:true", "Zone connect:2 mm",
+        "Thermal width:1.23457e+06 mm", "Thermal gap:0 mm"}},
+      // The module's own placement, up to six significant digits.
+      {model("(module R (at 1.5 -2 90))"), {"Position:1.5, -2 @ 90\u00b0"}},
+      {model("(module R (at 0.1234567 3 0))"), {"Position:0.123457, 3"}},
+      {model(
+           "(footprint \"SOT-23\" (layer \"B.Cu\") (tstamp 5A1B) (attr smd))"),
+       {"Name:SOT-23", "Layer:B.Cu", "Time-stamp from the schematic:5A1B",
+        "Attribute:smd"}},
+      {model("(module \"<b>R</b>\" (descr \"Connector <2x5> & <a "
+             "href='x'>y</a>\") "
+             "(tags <i>x</i>))"),
+       {"Name:<b>R</b>", "Tags:'<i>x</i>'",
+        "Description:Connector <2x5> & <a href='x'>y</a>"}},
+      {model("(module " + std::string(100000, 'N') + " (descr \"" +
+             std::string(4096, '&') + "\") (tags" + long_values.tags + "))"),
+       {"Name:" + QString(4096, 'N') + long_values.ellipsis,
+        "Description:" + QString(4096, '&'),
+        "Tags:" + long_values.shown_tags + long_values.ellipsis}},
+      // Models without a module tree, or of the other kind, or none.
+      {empty_list, defaults},
+      {std::make_shared<zcore::LegacyStringModel>(
+           "legacy", std::vector<zcore::record>{{"Po", "1"}}),
+       defaults},
+      {nullptr, defaults},
+  };
+  PrettyModuleProperty panel;
+  for (const auto& [model, rows] : cases) {
+    SCOPED_TRACE(rows.first().left(80).toStdString());
+    panel.update_model(model);
+    EXPECT_TRUE(has_rows(panel, rows));
+  }
+  // The same model twice gives the same page; one no longer shown is let go.
+  auto shown = model("(module SOT-23 locked (layer F.Cu) (tags a b))");
+  panel.update_model(shown);
+  const QString page = browser(panel)->toHtml();
+  panel.update_model(shown);
+  EXPECT_EQ(browser(panel)->toHtml(), page);
+  panel.update_model(nullptr);
+  EXPECT_EQ(shown.use_count(), 1);
+}
+
+TEST(LegacyModuleProperty, ShowsTheFirstModulesOwnRecordsEscapedAndCut) {
+  const LongValues long_values;
+  const QStringList defaults{
+      "Locked:false",         "Layer:",          "Position:", "Description:",
+      "Auto place cost 90:0", "Thermal gap:0 mm"};
+  const std::pair<Model, QStringList> cases[] = {
+      // A one-module library handed on whole, whose index, pad and 3D shape
+      // repeat the module's records, followed by a second module.
+      {model<zcore::LegacyStringModel>(
+           "PCBNEW-LibModule-V1\n$INDEX\nCd\n$EndINDEX\n$MODULE R\n"
+           "Po 150 -250 900 0 4C3D74C2 00000000 FP\n"
+           "Cd  resistor  <b>bold</b> & more\nAt SMD VIRTUAL\nOp 1F a 0\n"
+           ".SolderMask 0.1\n.SolderPaste -0.02\n.SolderPasteRatio -0.5\n"
+           ".ZoneConnection 2\n.ThermalWidth 0.3\n.ThermalGap 0.25\n"
+           "$PAD\nPo 5 5\nAt STD N 00E0FFFF\n.SolderMask 9\nKw pad\n$EndPAD\n"
+           "$SHAPE3D\nKw shape\n$EndSHAPE3D\n$EndMODULE R\n"
+           "$MODULE S\nKw second\n.LocalClearance 7\n$EndMODULE S\n"),
+       {"Locked:true", "Placed:true", "Layer:0 (B.Cu, back copper)",
+        "Position:150, -250", "Type:SMD VIRTUAL",
+        "Tags:", "Description:resistor <b>bold</b> & more",
+        "Auto place cost 90:31", "Auto place cost 180:10",
+        "Solder mask margin:0.1 mm", "Solder paste margin:-0.02 mm",
+        "Solder paste ratio:-0.5 mm", "Clearance:0 mm", "Zone connect:2 mm",
+        "Thermal width:0.3 mm", "Thermal gap:0.25 mm"}},
+      {model<zcore::LegacyStringModel>(
+           "PCBNEW-LibModule-V1\n$MODULE R\nPo 0 0 0 15 0 0 ~~\nCd" +
+           long_values.words + "\nKw" + long_values.tags + "\n$EndMODULE R\n"),
+       {"Description:" + long_values.shown_words.left(4096) +
+            long_values.ellipsis,
+        "Tags:" + long_values.shown_tags + long_values.ellipsis}},
+      // Missing fields, a model of the other kind, none.
+      {std::make_shared<zcore::LegacyStringModel>(
+           "legacy", std::vector<zcore::record>{{"Po", "3"}, {"Op"}}),
+       defaults},
+      {model("(module R (descr x) locked)"), defaults},
+      {nullptr, defaults},
+  };
+  LegacyModuleProperty panel;
+  for (const auto& [model, rows] : cases) {
+    SCOPED_TRACE(rows.first().left(80).toStdString());
+    panel.update_model(model);
+    EXPECT_TRUE(has_rows(panel, rows));
   }
 }
 
