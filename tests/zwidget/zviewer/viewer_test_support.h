@@ -13,10 +13,7 @@
 #include "zwidget/zviewer/pretty_module_scene_loader.h"
 #include "zwidget/zviewer/zscene.h"
 
-#include <QGraphicsItem>
-
 #include <algorithm>
-#include <cctype>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -26,26 +23,12 @@
 
 namespace zwidget::zcvpcb::test {
 
-// A test name from a file path: its base name, letters and digits only.
-inline std::string param_name(const std::string& path) {
-  const std::size_t slash = path.rfind('/') + 1;
-  std::string name;
-  for (char c : path.substr(slash, path.rfind('.') - slash))
-    if (std::isalnum(static_cast<unsigned char>(c))) name += c;
-  return name;
-}
-
 // Collects what is written to std::cout while it lives.
 class CoutCapture {
 public:
   CoutCapture() : saved(std::cout.rdbuf(text.rdbuf())) {}
   ~CoutCapture() { std::cout.rdbuf(saved); }
-  std::vector<std::string> lines() const {
-    std::vector<std::string> result;
-    std::istringstream in(text.str());
-    for (std::string line; std::getline(in, line);) result.push_back(line);
-    return result;
-  }
+  std::string str() const { return text.str(); }
 
 private:
   std::ostringstream text;
@@ -62,6 +45,15 @@ inline std::string kind_of(const QGraphicsItem* item) {
   if (dynamic_cast<const GraphicsPadItem*>(item)) return "pad";
   if (dynamic_cast<const GraphicsTextItem*>(item)) return "text";
   return "other";
+}
+
+// Such as "line pad text": the kinds in the order given.
+template <typename Items>
+std::string kinds(const Items& items) {
+  std::string result;
+  for (const QGraphicsItem* item : items)
+    result += (result.empty() ? "" : " ") + kind_of(item);
+  return result;
 }
 
 // A footprint text read and built into a scene: the items in the order of
@@ -88,7 +80,7 @@ struct Built {
                      [this](QGraphicsItem* item) { added.push_back(item); });
     CoutCapture capture;
     scene->build(model.get(), loader);
-    trace = capture.lines();
+    trace = capture.str();
     scene->disconnect();
   }
 
@@ -97,13 +89,6 @@ struct Built {
     std::vector<Item*> result;
     for (QGraphicsItem* item : added)
       if (auto* wanted = dynamic_cast<Item*>(item)) result.push_back(wanted);
-    return result;
-  }
-  // Such as "line pad text", in the order of creation.
-  std::string kinds() const {
-    std::string result;
-    for (QGraphicsItem* item : added)
-      result += (result.empty() ? "" : " ") + kind_of(item);
     return result;
   }
   std::map<std::string, int> counts() const {
@@ -123,7 +108,7 @@ struct Built {
   std::shared_ptr<zcore::BaseModel> model;
   std::unique_ptr<ZScene> scene = std::make_unique<ZScene>();
   std::vector<QGraphicsItem*> added;
-  std::vector<std::string> trace;
+  std::string trace;
 };
 
 inline Built build(const std::string& text) {
