@@ -24,10 +24,13 @@ namespace {
 using Model = std::shared_ptr<zcore::BaseModel>;
 using Log = std::vector<std::string>;
 
-// Every signal of a canvas in order, as text; a run of item_added signals
-// is one entry with its count.
-struct CanvasEvents {
-  explicit CanvasEvents(ZObjCanvas& canvas) {
+// A canvas of the main window's size, shown (offscreen), with the signals
+// it sends logged in order as text; a run of item_added is one entry.
+struct ShownCanvas {
+  explicit ShownCanvas(const char* parser = "module_parser") {
+    canvas.parser_name = parser;
+    canvas.resize(900, 700);
+    canvas.show();
     QObject::connect(&canvas, &ZObjCanvas::reseted,
                      [this] { log.push_back("reseted"); });
     QObject::connect(&canvas, &ZObjCanvas::item_added, [this](QGraphicsItem*) {
@@ -42,37 +45,22 @@ struct CanvasEvents {
     QObject::connect(&canvas, &ZObjCanvas::rotated, [this](double v) {
       log.push_back("rotated " + QString::number(v).toStdString());
     });
-    QObject::connect(&canvas, &ZObjCanvas::scaled, [this](double v) {
-      log.push_back("scaled " + QString::number(v).toStdString());
-    });
+    QObject::connect(&canvas, &ZObjCanvas::scaled,
+                     [this](double) { log.push_back(scaled()); });
     QObject::connect(
         &canvas, qOverload<Model>(&ZObjCanvas::loaded), [this](Model shown) {
           model = shown;
           log.push_back(shown ? "model " + shown->name() : "no model");
         });
   }
-
-  Log log;
-  Model model;
-  int items = 0;
-};
-
-// A canvas of the main window's size, shown (offscreen).
-struct ShownCanvas {
-  explicit ShownCanvas(const char* parser = "module_parser") {
-    canvas.parser_name = parser;
-    canvas.resize(900, 700);
-    canvas.show();
-  }
   void load_bytes(const QByteArray& bytes) {
     QDataStream stream(bytes);
     test::CoutCapture quiet;
     canvas.load(stream);
   }
-  void load_file(const std::string& relative) {
+  void load_file(const std::string& path) {
     test::CoutCapture quiet;
-    canvas.load(QString::fromStdString(padscope::test::shared_testdata_dir() +
-                                       "/" + relative));
+    canvas.load(QString::fromStdString(path));
   }
   int count(const std::string& kind) const {
     int n = 0;
@@ -88,6 +76,9 @@ struct ShownCanvas {
   }
 
   ZObjCanvas canvas{nullptr};
+  Log log;
+  Model model;
+  int items = 0;
 };
 
 const std::vector<zcore::record>& records(const Model& model) {
@@ -127,17 +118,15 @@ TEST(ZObjCanvas, ControlWheelStepsByPointThreeAndNeverReachesZero) {
 TEST(ZObjCanvas, LoadSignalsInOrderFitsAndThenZoomsAndTurnsOneMatrix) {
   ShownCanvas shown;
   EXPECT_TRUE(shown.is_cover());
-  CanvasEvents events(shown.canvas);
   shown.canvas.rotate(30);
-  events.log.clear();
-  test::CoutCapture quiet;
-  shown.canvas.load(QString::fromStdString(
-      padscope::test::local_testdata_dir() + "/Battery_CR1225.kicad_mod"));
+  shown.log.clear();
+  shown.load_file(padscope::test::local_testdata_dir() +
+                  "/Battery_CR1225.kicad_mod");
   const std::string scaled = shown.scaled();
   // A circle and two texts.
-  EXPECT_EQ(events.log, (Log{"reseted", "item_added x3", "loaded module_parser",
-                             "rotated 0", scaled, "model module_parser"}));
-  EXPECT_NE(dynamic_cast<zcore::S_Model*>(events.model.get()), nullptr);
+  EXPECT_EQ(shown.log, (Log{"reseted", "item_added x3", "loaded module_parser",
+                            "rotated 0", scaled, "model module_parser"}));
+  EXPECT_NE(dynamic_cast<zcore::S_Model*>(shown.model.get()), nullptr);
   EXPECT_EQ(shown.canvas.module_count(), 1);
   // Moves are reported and repainted, clicks not.
   QGraphicsScene* scene = shown.canvas.scene();
@@ -169,25 +158,25 @@ TEST(ZObjCanvas, LoadSignalsInOrderFitsAndThenZoomsAndTurnsOneMatrix) {
             0.98);
 
   // Zoom and angle rebuild one matrix; the angle is never wrapped.
-  events.log.clear();
+  shown.log.clear();
   shown.canvas.scale(2);
   for (int i = 0; i < 4; ++i) shown.canvas.rotate(90);
   shown.canvas.rotate(-45);
-  EXPECT_EQ(events.log, (Log{shown.scaled(), "rotated 90", "rotated 180",
-                             "rotated 270", "rotated 360", "rotated 315"}));
+  EXPECT_EQ(shown.log, (Log{shown.scaled(), "rotated 90", "rotated 180",
+                            "rotated 270", "rotated 360", "rotated 315"}));
   EXPECT_EQ(shown.canvas.transform(),
             QTransform().scale(2 * fitted, 2 * fitted).rotate(315));
   // A later fit starts again from whatever zoom and angle there are.
-  events.log.clear();
+  shown.log.clear();
   shown.canvas.fit();
-  EXPECT_EQ(events.log, (Log{"rotated 0", scaled}));
+  EXPECT_EQ(shown.log, (Log{"rotated 0", scaled}));
   EXPECT_NEAR(shown.canvas.current_scale, fitted, 1e-9 * fitted);
 }
 
 TEST(ZObjCanvas, ALegacyFileFittedBelowOnePixelPerUnitStaysVisibleZoomed) {
   PADSCOPE_REQUIRE_SHARED_TESTDATA();
   ShownCanvas shown("module_legacy_parser");
-  shown.load_file("legacy/40xx.mod");
+  shown.load_file(padscope::test::shared_testdata_dir() + "/legacy/40xx.mod");
   // The first module, 40xx-DIL08, is some 4000 decimils long.
   EXPECT_GT(shown.canvas.current_scale, 0.05);
   EXPECT_LT(shown.canvas.current_scale, 1);
@@ -238,7 +227,6 @@ private:
 
 TEST(ZObjCanvas, FailedLoadsThrowAndLeaveTheCover) {
   ShownCanvas shown("module_legacy_parser");
-  CanvasEvents events(shown.canvas);
   for (const QString& name : {QString("/nonexistent/R1.mod"), QDir::tempPath()})
     EXPECT_THAT(message_of([&] { shown.canvas.load(name); }),
                 testing::HasSubstr(name.toStdString()));
@@ -246,12 +234,12 @@ TEST(ZObjCanvas, FailedLoadsThrowAndLeaveTheCover) {
   FailingDevice device;
   QDataStream stream(&device);
   EXPECT_THROW(shown.canvas.load(stream), std::ios_base::failure);
-  EXPECT_TRUE(events.log.empty());
+  EXPECT_TRUE(shown.log.empty());
 
   shown.canvas.parser_name = "no_parser";
   EXPECT_EQ(message_of([&] { shown.load_bytes("(module A)"); }),
             "Parser:no_parser not found.");
-  EXPECT_EQ(events.log, Log{"no model"});
+  EXPECT_EQ(shown.log, Log{"no model"});
   EXPECT_TRUE(shown.is_cover());
 }
 
@@ -268,50 +256,47 @@ TEST(ZObjCanvas, ALastLineWithoutALineEndIsStillALine) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.bytes);
     ShownCanvas shown("module_legacy_parser");
-    CanvasEvents events(shown.canvas);
     shown.load_bytes(c.bytes);
-    ASSERT_TRUE(events.model);
-    EXPECT_EQ(records(events.model), c.records);
+    ASSERT_TRUE(shown.model);
+    EXPECT_EQ(records(shown.model), c.records);
   }
 }
 
 TEST(ZObjCanvas, ShowsALibraryOneModuleAtATime) {
   PADSCOPE_REQUIRE_SHARED_TESTDATA();
   ShownCanvas shown("module_legacy_parser");
-  CanvasEvents events(shown.canvas);
-  shown.load_file("legacy/freetronics_kicad_pcb_lib.mod");
+  shown.load_file(padscope::test::shared_testdata_dir() +
+                  "/legacy/freetronics_kicad_pcb_lib.mod");
   EXPECT_EQ(shown.canvas.module_count(), 480);
   EXPECT_EQ(shown.canvas.module_index(), 0);
   EXPECT_EQ(shown.canvas.module_name(), "0603");
   // 0603: 8 lines and 2 texts.
-  EXPECT_EQ(events.log.at(1), "item_added x10");
+  EXPECT_EQ(shown.log.at(1), "item_added x10");
   EXPECT_EQ(shown.count("line"), 8);
-  EXPECT_EQ(records(events.model).front(), (zcore::record{"$MODULE", "0603"}));
-  EXPECT_EQ(records(events.model).back(),
-            (zcore::record{"$EndMODULE", "0603"}));
+  EXPECT_EQ(records(shown.model).front(), (zcore::record{"$MODULE", "0603"}));
+  EXPECT_EQ(records(shown.model).back(), (zcore::record{"$EndMODULE", "0603"}));
 
-  events.log.clear();
+  shown.log.clear();
   test::CoutCapture quiet;
   EXPECT_TRUE(shown.canvas.show_module(1));
   // 0603-ARC: 12 lines, 8 arcs and 2 texts.
-  EXPECT_EQ(events.log,
+  EXPECT_EQ(shown.log,
             (Log{"reseted", "item_added x22", "loaded module_legacy_parser",
                  "rotated 0", shown.scaled(), "model module_legacy_parser"}));
   EXPECT_EQ(shown.canvas.module_name(), "0603-ARC");
   EXPECT_EQ(shown.count("arc"), 8);
-  EXPECT_EQ(records(events.model).front(),
+  EXPECT_EQ(records(shown.model).front(),
             (zcore::record{"$MODULE", "0603-ARC"}));
 
-  events.log.clear();
+  shown.log.clear();
   EXPECT_FALSE(shown.canvas.show_module(480));
   EXPECT_FALSE(shown.canvas.show_module(-1));
-  EXPECT_TRUE(events.log.empty());
+  EXPECT_TRUE(shown.log.empty());
   EXPECT_EQ(shown.canvas.module_index(), 1);
 }
 
 TEST(ZObjCanvas, AModuleThatCannotBeDrawnLeavesTheCoverAndNoModel) {
   ShownCanvas shown("module_legacy_parser");
-  CanvasEvents events(shown.canvas);
   EXPECT_THROW(shown.load_bytes("PCBNEW-LibModule-V1\n"
                                 "$MODULE A\nDS 0 0 1 1\n$EndMODULE A\n"
                                 "$MODULE B\nDS 0 0 100 0 10 21\n"
@@ -322,9 +307,9 @@ TEST(ZObjCanvas, AModuleThatCannotBeDrawnLeavesTheCoverAndNoModel) {
   EXPECT_TRUE(shown.canvas.show_module(1));
   EXPECT_EQ(shown.count("line"), 1);
 
-  events.log.clear();
+  shown.log.clear();
   EXPECT_FALSE(shown.canvas.show_module(0));
-  EXPECT_EQ(events.log, (Log{"reseted", "no model"}));
+  EXPECT_EQ(shown.log, (Log{"reseted", "no model"}));
   EXPECT_TRUE(shown.is_cover());
   EXPECT_EQ(shown.canvas.module_index(), 0);
   EXPECT_EQ(shown.canvas.module_name(), "A");

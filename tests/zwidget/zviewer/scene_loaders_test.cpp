@@ -112,9 +112,15 @@ TEST(ZSceneLoaders, MakeOneItemPerElementWithItsGeometryAndLayer) {
       // Radius 2; a layer outside the colour table is drawn in black.
       {"(fp_circle (center 1 1) (end 1 3) (layer In1.Cu) (width 0.1))",
        "circle 1,1 r2 #000000 0.1"},
+      // Layer names are compared without regard to ASCII case.
+      {"(fp_line (end 1 0) (layer f.silks) (width 1))",
+       "line 0,0 1,0 #008484 1"},
       // The pad's colour follows its type, not its layers.
       {"(pad 1 smd rect (at 1 2 90) (size 1 0.5) (layers F.Cu F.Mask))",
        "pad 1/smd/rect 1,2 @90 1x0.5 drill 0x0 #840000"},
+      {"(pad 2 np_thru_hole circle (size 1 1) (drill 1) (layers *.Cu))",
+       "pad 2/np_thru_hole/circle 0,0 @0 1x1 drill 1x1 #c2c200"},
+      {"(pad 3 SMD rect)", "pad 3/SMD/rect 0,0 @0 0x0 drill 0x0 #840000"},
       // Texts come last; an empty one makes nothing.
       {"(fp_text value R1 (at 0 -2)) (fp_text user \"\") (fp_line (end 1 0))",
        "line 0,0 1,0; text"},
@@ -186,7 +192,7 @@ TEST(ZPrettyModuleSceneLoader, AnArcThroughAMiddlePointIsPaintedThroughIt) {
     const Built built =
         build("(footprint X (fp_arc (start 1 0) (mid " +
               std::to_string(mid.x()) + " " + std::to_string(mid.y()) +
-              ") (end 0 1) (layer F.SilkS)" + " (width 0.05)))");
+              ") (end 0 1) (layer F.SilkS) (width 0.05)))");
     ASSERT_EQ(built.all<GraphicsArcItem>().size(), 1u);
     const Alone alone(*built.added[0], QRectF(-1.5, -1.5, 3, 3));
     EXPECT_EQ(alone.at(mid), kSilk);
