@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QBuffer>
 #include <QDataStream>
 #include <QDir>
 #include <QGraphicsSceneMouseEvent>
@@ -195,41 +196,23 @@ TEST(ZObjCanvas, ALegacyFileFittedBelowOnePixelPerUnitStaysVisibleZoomed) {
   EXPECT_LT(step * shown.canvas.current_scale, 8);
 }
 
-// The message of the ZMessageException that `load` throws.
-template <typename Load>
-std::string message_of(Load&& load) {
-  try {
-    load();
-  } catch (const zaux::ZMessageException& e) {
-    return e.what();
-  }
-  return "no exception";
-}
-
 // Serves the start of a legacy file, then fails.
-class FailingDevice : public QIODevice {
-public:
-  FailingDevice() { open(QIODevice::ReadOnly); }
-
-protected:
-  qint64 readData(char* data, qint64 size) override {
-    const QByteArray start("$MODULE A\nDS 0 0 100 0 10 21\n");
-    if (served || size < start.size()) return -1;
-    served = true;
-    std::copy(start.begin(), start.end(), data);
-    return start.size();
+struct FailingDevice : QBuffer {
+  FailingDevice() {
+    setData("$MODULE A\nDS 0 0 100 0 10 21\n");
+    open(QIODevice::ReadOnly);
   }
-  qint64 writeData(const char*, qint64) override { return -1; }
-
-private:
-  bool served = false;
+  qint64 readData(char* data, qint64 size) override {
+    return pos() > 0 ? -1 : QBuffer::readData(data, size);
+  }
 };
 
 TEST(ZObjCanvas, FailedLoadsThrowAndLeaveTheCover) {
   ShownCanvas shown("module_legacy_parser");
   for (const QString& name : {QString("/nonexistent/R1.mod"), QDir::tempPath()})
-    EXPECT_THAT(message_of([&] { shown.canvas.load(name); }),
-                testing::HasSubstr(name.toStdString()));
+    EXPECT_THAT([&] { shown.canvas.load(name); },
+                testing::ThrowsMessage<zaux::ZMessageException>(
+                    testing::HasSubstr(name.toStdString())));
   // A read that fails half-way is no end of file.
   FailingDevice device;
   QDataStream stream(&device);
@@ -237,8 +220,9 @@ TEST(ZObjCanvas, FailedLoadsThrowAndLeaveTheCover) {
   EXPECT_TRUE(shown.log.empty());
 
   shown.canvas.parser_name = "no_parser";
-  EXPECT_EQ(message_of([&] { shown.load_bytes("(module A)"); }),
-            "Parser:no_parser not found.");
+  EXPECT_THAT([&] { shown.load_bytes("(module A)"); },
+              testing::ThrowsMessage<zaux::ZMessageException>(
+                  testing::StrEq("Parser:no_parser not found.")));
   EXPECT_EQ(shown.log, Log{"no model"});
   EXPECT_TRUE(shown.is_cover());
 }
@@ -297,11 +281,17 @@ TEST(ZObjCanvas, ShowsALibraryOneModuleAtATime) {
 
 TEST(ZObjCanvas, AModuleThatCannotBeDrawnLeavesTheCoverAndNoModel) {
   ShownCanvas shown("module_legacy_parser");
-  EXPECT_THROW(shown.load_bytes("PCBNEW-LibModule-V1\n"
-                                "$MODULE A\nDS 0 0 1 1\n$EndMODULE A\n"
-                                "$MODULE B\nDS 0 0 100 0 10 21\n"
-                                "$EndMODULE B\n"),
-               zcore::ModelException);
+  // A short record ends the load after the items before it; no `loaded`.
+  EXPECT_THAT(
+      [&] {
+        shown.load_bytes(
+            "PCBNEW-LibModule-V1\n$MODULE A\nDS 0 0 100 0 10 21\n"
+            "DC 0 0 0 50 10 21\nDS 0 0 1 1\nDS 0 0 5 5 1 21\n$EndMODULE A\n"
+            "$MODULE B\nDS 0 0 100 0 10 21\n$EndMODULE B\n");
+      },
+      testing::ThrowsMessage<zcore::ModelException>(
+          testing::StrEq("Not enough parameters")));
+  EXPECT_EQ(shown.log, (Log{"reseted", "item_added x2"}));
   EXPECT_EQ(shown.canvas.module_count(), 2);
   test::CoutCapture quiet;
   EXPECT_TRUE(shown.canvas.show_module(1));
@@ -309,7 +299,7 @@ TEST(ZObjCanvas, AModuleThatCannotBeDrawnLeavesTheCoverAndNoModel) {
 
   shown.log.clear();
   EXPECT_FALSE(shown.canvas.show_module(0));
-  EXPECT_EQ(shown.log, (Log{"reseted", "no model"}));
+  EXPECT_EQ(shown.log, (Log{"reseted", "item_added x2", "no model"}));
   EXPECT_TRUE(shown.is_cover());
   EXPECT_EQ(shown.canvas.module_index(), 0);
   EXPECT_EQ(shown.canvas.module_name(), "A");

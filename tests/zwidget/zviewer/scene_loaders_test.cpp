@@ -1,6 +1,5 @@
 #include "support/qt_printers.h"
 #include "support/test_data.h"
-#include "zcore/model_exception.h"
 #include "zwidget/zviewer/viewer_test_support.h"
 
 #include <gtest/gtest.h>
@@ -289,23 +288,6 @@ TEST(ZLegacyModuleSceneLoader,
   for (const char* tag : {"$MODULE", "T0", "T2", "T3", "T1", "$EndMODULE"})
     traced += std::string("ZLegacyModuleSceneLoader tag:") + tag + "\n";
   EXPECT_EQ(built.trace, traced);
-}
-
-TEST(ZLegacyModuleSceneLoader, AShortRecordAbortsAfterTheEarlierItems) {
-  Built built;
-  bool announced = false;
-  QObject::connect(built.scene.get(), &ZScene::loaded,
-                   [&] { announced = true; });
-  try {
-    built.load(
-        "DS 0 0 100 0 10 21\nDC 0 0 0 50 10 21\nDS 0 0 1 1\n"
-        "DS 0 0 5 5 1 21\n");
-    FAIL() << "no exception";
-  } catch (const zcore::ModelException& e) {
-    EXPECT_STREQ(e.what(), "Not enough parameters");
-  }
-  EXPECT_EQ(built.scene->items().size(), 2);
-  EXPECT_FALSE(announced);
 }
 
 class RealFiles : public testing::TestWithParam<const char*> {};
