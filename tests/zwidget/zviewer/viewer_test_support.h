@@ -2,16 +2,20 @@
 
 #include "zcore/legacy_model.h"
 #include "zcore/models.h"
+#include "zwidget/zgraph/arc_item.h"
+#include "zwidget/zgraph/circle_item.h"
+#include "zwidget/zgraph/curve_item.h"
+#include "zwidget/zgraph/line_item.h"
+#include "zwidget/zgraph/pad_item.h"
+#include "zwidget/zgraph/polygon_item.h"
 #include "zwidget/zgraph/text_item.h"
 #include "zwidget/zviewer/legacy_module_scene_loader.h"
 #include "zwidget/zviewer/pretty_module_scene_loader.h"
 #include "zwidget/zviewer/zscene.h"
 
-#include <QGraphicsItem>
-
-#include <cctype>
-#include <cstdint>
+#include <algorithm>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -19,45 +23,66 @@
 
 namespace zwidget::zcvpcb::test {
 
-// A test name from a file path: its base name, letters and digits only.
-inline std::string param_name(const std::string& path) {
-  std::string name;
-  for (char c :
-       path.substr(path.rfind('/') + 1, path.rfind('.') - path.rfind('/') - 1))
-    if (std::isalnum(static_cast<unsigned char>(c))) name += c;
-  return name;
-}
-
 // Collects what is written to std::cout while it lives.
 class CoutCapture {
 public:
   CoutCapture() : saved(std::cout.rdbuf(text.rdbuf())) {}
   ~CoutCapture() { std::cout.rdbuf(saved); }
-  CoutCapture(const CoutCapture&) = delete;
-  CoutCapture& operator=(const CoutCapture&) = delete;
-
-  std::vector<std::string> lines() const {
-    std::vector<std::string> result;
-    std::istringstream in(text.str());
-    for (std::string line; std::getline(in, line);) result.push_back(line);
-    return result;
-  }
+  std::string str() const { return text.str(); }
 
 private:
   std::ostringstream text;
   std::streambuf* saved;
 };
 
-// A scene filled by a loader, the trace it wrote and the items it added,
-// in the order of their `item_added` signals.
-struct Built {
-  std::unique_ptr<ZScene> scene = std::make_unique<ZScene>();
-  std::vector<QGraphicsItem*> added;
-  std::vector<std::string> trace;
+inline std::string kind_of(const QGraphicsItem* item) {
+  using namespace zgraph;
+  if (dynamic_cast<const GraphicsLineItem*>(item)) return "line";
+  if (dynamic_cast<const GraphicsArcItem*>(item)) return "arc";
+  if (dynamic_cast<const GraphicsCircleItem*>(item)) return "circle";
+  if (dynamic_cast<const GraphicsPolygonItem*>(item)) return "polygon";
+  if (dynamic_cast<const GraphicsCurveItem*>(item)) return "curve";
+  if (dynamic_cast<const GraphicsPadItem*>(item)) return "pad";
+  if (dynamic_cast<const GraphicsTextItem*>(item)) return "text";
+  return "other";
+}
 
-  // The number of items before the first text item, which must be followed
-  // by texts only.
-  std::size_t first_text() const;
+// Such as "line pad text": the kinds in the order given.
+template <typename Items>
+std::string kinds(const Items& items) {
+  std::string result;
+  for (const QGraphicsItem* item : items)
+    result += (result.empty() ? "" : " ") + kind_of(item);
+  return result;
+}
+
+// A footprint text read and built into a scene: the items in the order of
+// their `item_added` signals, and the trace the loader wrote.
+struct Built {
+  // A text starting with a parenthesis is a `.kicad_mod` file, any other a
+  // legacy one. What was added before a failure stays.
+  void load(const std::string& text) {
+    std::istringstream in(text);
+    ZSceneLoader* loader;
+    if (text.rfind('(', 0) == 0) {
+      auto tree = std::make_shared<zcore::S_Model>("module_parser");
+      tree->load(in);
+      loader = new ZPrettyModuleSceneLoader(scene.get(), tree->root());
+      model = tree;
+    } else {
+      auto legacy =
+          std::make_shared<zcore::LegacyStringModel>("module_legacy_parser");
+      legacy->load(in);
+      loader = new ZLegacyModuleSceneLoader(scene.get(), &legacy->records());
+      model = legacy;
+    }
+    QObject::connect(scene.get(), &ZScene::item_added,
+                     [this](QGraphicsItem* item) { added.push_back(item); });
+    CoutCapture capture;
+    scene->build(model.get(), loader);
+    trace = capture.str();
+    scene->disconnect();
+  }
 
   template <typename Item>
   std::vector<Item*> all() const {
@@ -66,44 +91,29 @@ struct Built {
       if (auto* wanted = dynamic_cast<Item*>(item)) result.push_back(wanted);
     return result;
   }
+  std::map<std::string, int> counts() const {
+    std::map<std::string, int> result;
+    for (QGraphicsItem* item : added) ++result[kind_of(item)];
+    return result;
+  }
+  bool texts_last() const {
+    return std::is_partitioned(added.begin(), added.end(), [](auto* item) {
+      return kind_of(item) != "text";
+    });
+  }
+  const std::map<std::string, int>& not_drawn() const {
+    return scene->scene_loader()->not_drawn();
+  }
+
+  std::shared_ptr<zcore::BaseModel> model;
+  std::unique_ptr<ZScene> scene = std::make_unique<ZScene>();
+  std::vector<QGraphicsItem*> added;
+  std::string trace;
 };
 
-inline std::size_t Built::first_text() const {
-  std::size_t i = 0;
-  while (i < added.size() && !dynamic_cast<zgraph::GraphicsTextItem*>(added[i]))
-    ++i;
-  for (std::size_t j = i; j < added.size(); ++j)
-    if (!dynamic_cast<zgraph::GraphicsTextItem*>(added[j])) return SIZE_MAX;
-  return i;
-}
-
-inline void build(Built& built, zcore::BaseModel& model, ZSceneLoader* loader) {
-  const QMetaObject::Connection recording = QObject::connect(
-      built.scene.get(), &ZScene::item_added,
-      [&built](QGraphicsItem* item) { built.added.push_back(item); });
-  CoutCapture capture;
-  built.scene->build(&model, loader);
-  built.trace = capture.lines();
-  QObject::disconnect(recording);
-}
-
-inline Built build_pretty(const std::string& text) {
-  zcore::S_Model model("module_parser");
-  std::istringstream in(text);
-  model.load(in);
+inline Built build(const std::string& text) {
   Built built;
-  build(built, model,
-        new ZPrettyModuleSceneLoader(built.scene.get(), model.root()));
-  return built;
-}
-
-inline Built build_legacy(const std::string& text) {
-  zcore::LegacyStringModel model("module_legacy_parser");
-  std::istringstream in(text);
-  model.load(in);
-  Built built;
-  build(built, model,
-        new ZLegacyModuleSceneLoader(built.scene.get(), &model.records()));
+  built.load(text);
   return built;
 }
 

@@ -1,0 +1,235 @@
+#include "hersheyfont/hershey_font_exception.h"
+#include "support/hostile_files.h"
+#include "support/test_data.h"
+#include "zcore/model_exception.h"
+#include "zwidget/zviewer/obj_canvas.h"
+#include "zwidget/zviewer/viewer_test_support.h"
+#include "zwidget/zviewer/zmessage_exception.h"
+
+#include <gtest/gtest.h>
+
+#include <QDataStream>
+#include <QFile>
+#include <QImage>
+#include <QPainter>
+#include <QTemporaryDir>
+
+#include <cctype>
+#include <cmath>
+#include <stdexcept>
+
+namespace zwidget::zcvpcb {
+namespace {
+
+using padscope::test::HostileFile;
+
+// A canvas of `size` that reads the file `name` as the main window would.
+struct Window {
+  Window(const std::string& name, const QSize& size) {
+    const bool legacy =
+        name.size() > 4 && name.rfind(".mod") == name.size() - 4;
+    canvas.parser_name = legacy ? "module_legacy_parser" : "module_parser";
+    canvas.resize(size);
+    canvas.show();
+  }
+
+  // Loads; a documented failure leaves the cover scene (any other exception
+  // fails the test), and the view is painted into `image`.
+  template <typename Load>
+  void show(Load&& load) {
+    test::CoutCapture quiet;
+    failure.clear();
+    const auto fail = [&](const char* what) {
+      failure = std::string("failed: ") + what;
+      canvas.reset_cover();
+    };
+    try {
+      load();
+    } catch (const zcore::ModelException& e) {
+      fail(e.what());
+    } catch (const zaux::ZMessageException& e) {
+      fail(e.what());
+    } catch (const hersheyfont::HersheyFontException& e) {
+      fail(e.what());
+    } catch (const std::runtime_error& e) {  // std::ios_base::failure too
+      fail(e.what());
+    }
+    image = QImage(canvas.viewport()->size(), QImage::Format_RGB32);
+    image.fill(Qt::magenta);
+    QPainter painter(&image);
+    canvas.render(&painter);
+  }
+  void show_bytes(const std::string& bytes) {
+    const QByteArray data(bytes.data(), static_cast<int>(bytes.size()));
+    QDataStream stream(data);
+    show([&] { canvas.load(stream); });
+  }
+  bool is_cover() const {
+    return static_cast<ZSceneBase*>(canvas.scene())->is_cover();
+  }
+  // The cover's blue cross in the middle, thinned by the old zoom perhaps.
+  bool shows_cross() const {
+    const QColor middle = image.pixelColor(image.rect().center());
+    return middle.red() == 0 && middle.green() == 0 && middle.blue() > 0;
+  }
+
+  ZObjCanvas canvas{nullptr};
+  std::string failure;  // empty when the file was read and drawn
+  QImage image;
+};
+
+class CrashSweep : public testing::TestWithParam<const char*> {};
+
+// Every prefix and suffix at 64 cut points reads or throws a documented
+// exception, and the window shows the footprint or the cover scene; a
+// library is also stepped to its last module.
+TEST_P(CrashSweep, EveryPrefixAndSuffixReadsOrShowsTheCover) {
+  const std::string name = GetParam();
+  const bool committed = name.rfind("committed/", 0) == 0;
+  if (!committed) PADSCOPE_REQUIRE_SHARED_TESTDATA();
+  const std::string bytes = padscope::test::read_file(
+      committed ? padscope::test::local_testdata_dir() + name.substr(9)
+                : padscope::test::shared_testdata_dir() + "/" + name);
+  Window window(name, {160, 120});
+  for (int i = 0; i <= 64; ++i) {
+    const std::size_t cut = bytes.size() * i / 64;
+    for (const std::string& part : {bytes.substr(0, cut), bytes.substr(cut)}) {
+      SCOPED_TRACE(testing::Message()
+                   << "cut " << cut << ", part of " << part.size() << " bytes");
+      window.show_bytes(part);
+      EXPECT_EQ(window.is_cover(), !window.failure.empty()) << window.failure;
+      if (window.is_cover()) {
+        EXPECT_TRUE(window.shows_cross());
+      } else if (window.canvas.module_count() > 1) {
+        const bool shown =
+            window.canvas.show_module(window.canvas.module_count() - 1);
+        EXPECT_EQ(window.is_cover(), !shown);
+      }
+    }
+  }
+  window.show_bytes(bytes);
+  EXPECT_EQ(window.failure, "");
+  EXPECT_FALSE(window.canvas.scene()->items().isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, CrashSweep,
+    testing::Values(
+        "committed/Battery_CR1225.kicad_mod", "kicad6/DIP-8_W7.62mm.kicad_mod",
+        "kicad6/SolderJumper-2_P1.3mm_Open_RoundedPad1.0x1.5mm.kicad_mod",
+        "kicad6/USB_C_Receptacle_CNCTech_C-ARA1-AK51X.kicad_mod",
+        "kicad6/ESP32-WROOM-32.kicad_mod",
+        "kicad6/LQFP-48_7x7mm_P0.5mm.kicad_mod", "kicad5/SOT23-5.kicad_mod",
+        "kicad5/SHUNT_THT.kicad_mod", "kicad5/SW_Digitast.kicad_mod",
+        "kicad5/BUS_PCIexpress_x1.kicad_mod",
+        "kicad5/Relay_SPDT_RAYEX-L90.kicad_mod",
+        "kicad5/VQFN-16-1EP_3x3mm_P0.5mm_EP1.1x1.1mm_ThermalVias.kicad_mod",
+        "committed/w_pth_resistors.mod", "legacy/standard.mod",
+        "legacy/valves.mod", "legacy/ds_footprints.mod",
+        "legacy/WirePads_RevA.mod", "legacy/divers.mod"),
+    [](const testing::TestParamInfo<const char*>& info) {
+      const std::string path = info.param;
+      std::string name;
+      for (char c : path.substr(0, path.rfind('.')))
+        if (std::isalnum(static_cast<unsigned char>(c))) name += c;
+      return name;
+    });
+
+class HostileFileShown : public testing::TestWithParam<HostileFile> {};
+
+// Each file loads to the cover scene or a correct drawing, and the fitted
+// view paints. (The main window's test measures the memory they take.)
+TEST_P(HostileFileShown, AsTheCoverOrACorrectDrawing) {
+  const HostileFile& hostile = GetParam();
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QString::fromStdString(hostile.file_name));
+  {
+    const std::string bytes = hostile.bytes();
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_EQ(file.write(bytes.data(), static_cast<qint64>(bytes.size())),
+              static_cast<qint64>(bytes.size()));
+  }
+  Window window(hostile.file_name, {900, 700});
+  window.show([&] { window.canvas.load(path); });
+  if (hostile.shown == padscope::test::kShowsCover) {
+    EXPECT_TRUE(window.is_cover());
+    EXPECT_TRUE(window.shows_cross());
+  } else {
+    ASSERT_FALSE(window.is_cover()) << window.failure;
+    // Oldest first: the order the loader added them in.
+    EXPECT_EQ(test::kinds(window.canvas.scene()->items(Qt::AscendingOrder)),
+              hostile.shown);
+    EXPECT_EQ(static_cast<ZScene*>(window.canvas.scene())
+                  ->scene_loader()
+                  ->not_drawn(),
+              hostile.not_drawn);
+    const QTransform& fitted = window.canvas.transform();
+    EXPECT_TRUE(std::isfinite(fitted.m11()) && std::isfinite(fitted.dx()) &&
+                std::isfinite(fitted.dy()));
+    EXPECT_GT(window.canvas.current_scale, 0);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, HostileFileShown,
+                         testing::ValuesIn(padscope::test::hostile_files()),
+                         [](const testing::TestParamInfo<HostileFile>& info) {
+                           return info.param.name;
+                         });
+
+// Element by element, beside the hostile files: a number of 400 digits (INF
+// below) reads as infinity. Its element is left out when that reaches its
+// geometry; angles and ratios are clamped, and paths drop non-finite
+// points, so those draw, finitely. So do numbers that overflow on the way.
+TEST(NonFiniteElements, AreLeftOutOrDrawnFinite) {
+  const struct {
+    std::string element;
+    bool left_out;
+  } cases[] = {
+      {"(fp_line (start 0 0) (end 1 1) (width INF))", true},
+      {"(fp_circle (center 0 0) (end INF 0) (width 0.1))", true},
+      {"(fp_arc (start 0 0) (end 1 0) (angle INF) (width 0.1))", false},
+      {"(fp_arc (start 0 0) (mid INF 1) (end 2 0) (width 0.1))", false},
+      {"(fp_poly (pts (xy 0 0) (xy 1 INF) (xy 1 0)) (width 0.1))", true},
+      {"(fp_curve (pts (xy 0 0) (xy 1 1) (xy INF 1) (xy 3 0)))", true},
+      {"(pad 1 smd rect (at 0 INF) (size 1 1))", true},
+      {"(pad 1 smd roundrect (size 1 1) (roundrect_rratio INF))", false},
+      {"(pad 1 thru_hole circle (at 0 0) (size 1 1) (drill INF))", false},
+      {"(pad 1 thru_hole custom (at 0 0 45) (size 1e300 1e300) (drill 1e300)"
+       " (primitives (gr_poly (pts (xy 0 0) (xy 1e300 1e300)) (width 1e300))"
+       " (gr_arc (start 0 0) (mid 1e300 1e300) (end 1 -1e300) (width 1e300))"
+       " (gr_arc (start 0 0) (end 0 0) (angle 90) (width 0.2))"
+       " (gr_line (start 0 0) (end 1e308 1e308) (width 1e308))))",
+       false},
+      {"(fp_text user T (at INF 0))", true},
+      {"(fp_text user T (at 0 0) (effects (font (size 1 1) (thickness INF))))",
+       true},
+      {"DS 0 0 INF 0 50 21", true},
+      {"DA 0 0 100 0 INF 50 21", false},
+      {"T0 0 0 600 INF 0 120 N V 21 N \"T\"", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.element);
+    std::string element = c.element;
+    if (element.find("INF") != std::string::npos)
+      element.replace(element.find("INF"), 3, std::string(400, '9'));
+    const test::Built built = test::build(
+        element.front() == '(' ? "(footprint X " + element + ")"
+                               : "$MODULE X\n" + element + "\n$EndMODULE X\n");
+    EXPECT_EQ(built.added.size(), c.left_out ? 0u : 1u);
+    EXPECT_EQ(built.not_drawn(),
+              c.left_out
+                  ? (std::map<std::string, int>{{ZSceneLoader::kNonFinite, 1}})
+                  : (std::map<std::string, int>{}));
+    const QRectF bounds = built.scene->itemsBoundingRect();
+    EXPECT_TRUE(std::isfinite(bounds.width()) &&
+                std::isfinite(bounds.height()));
+    QImage image(40, 40, QImage::Format_RGB32);
+    QPainter painter(&image);
+    test::CoutCapture quiet;
+    built.scene->render(&painter, image.rect(), QRectF(-2, -2, 4, 4));
+  }
+}
+
+}  // namespace
+}  // namespace zwidget::zcvpcb
