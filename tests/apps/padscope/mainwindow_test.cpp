@@ -22,14 +22,12 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QSettings>
-#include <QSizeGrip>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTextBrowser>
 #include <QTextEdit>
 #include <QToolBar>
 
-#include <cstdio>
 #include <memory>
 
 namespace {
@@ -92,20 +90,17 @@ protected:
     return texts;
   }
 
-  // Opens a file through the open command and its dialog.
   void open(const QString& path, const QString& filter = kPrettyFilter) {
     answer_modal<QFileDialog>(
         [=](QFileDialog* dialog) { choose_file(dialog, path, filter); });
     trigger("actionOpen");
   }
-  // Writes a file into the test's folder, creating the folders on its way.
   QString put(const QString& name, const std::string& bytes) {
     const QString path = QDir(folder.path()).filePath(name);
     QDir().mkpath(QFileInfo(path).path());
     QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly) &&
-                file.write(bytes.data(), bytes.size()) ==
-                    static_cast<qint64>(bytes.size()));
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    EXPECT_EQ(file.write(bytes.data(), bytes.size()), qint64(bytes.size()));
     return path;
   }
   QString copy(const QString& from, const QString& name) {
@@ -118,53 +113,31 @@ protected:
 };
 
 struct ActionRow {
-  const char* name;
-  const char* text;
-  const char* icon_text;
-  // `tip` is the tool tip; `tips` says how many of the tool tip, the status
-  // tip and What's This carry it, in that order; the others are empty.
-  const char* tip;
-  int tips;
-  const char* shortcut;
+  const char *name, *shortcut;
   bool icon;
   const char* slot;
 };
 
 const ActionRow kActions[] = {
-    {"actionOpen", "Open...", "Open", "Open file", 3, "Ctrl+N", true,
-     SLOT(open())},
-    {"actionPrevious", "Previous", "Previous", "Open previous file", 3,
-     "Ctrl+Left", true, SLOT(prev())},
-    {"actionNext", "Next", "Next", "Open next file", 3, "Ctrl+Right", true,
-     SLOT(next())},
-    {"actionLoose", "Loose...", "Loose",
-     "<html><head/><body><p>Close application</p></body></html>", 1, "Ctrl+E",
-     true, SLOT(close())},
-    {"action_scale_plus", "Zoom in (+10%)", "Zoom in (+10%)",
-     "Zoom in to 10 percents", 3, "Ctrl++", true, SLOT(scale_plus())},
-    {"action_scale_munus", "Zoom out (-10%)", "Zoom out (-10%)",
-     "Zoom out to 10 percents", 3, "Ctrl+-", true, SLOT(scale_minus())},
-    {"action_scale_fill", "Fit to full page", "Fill up entire canvas",
-     "Fill up entire canvas", 2, "Ctrl+F", true, SLOT(scale_fill())},
-    {"action_90", "+90", "+90", "Rotate clockwise to 90 degrees", 3, "Alt++",
-     true, SLOT(rotate_p90())},
-    {"action_91", "-90", "-90", "Rotate anticlockwise to 90 degrees", 3,
-     "Alt+-", true, SLOT(rotate_m90())},
-    {"action_180", "180", "180", "Rotate to 180 degrees", 3, "Alt+*", true,
-     SLOT(rotate_180())},
-    {"actionAny", "Any...", "Any", "Rotate clockwise to any degrees", 3, "",
-     true, SLOT(rotate_any())},
-    {"actionAbout", "About...", "About", "About this product", 3, "", false,
-     SLOT(help_about())},
-    {"actionUp", "Up", "Up", "Up", 1, "Ctrl+Up", true, SLOT(up())},
-    {"actionOriginal", "Original", "Original", "Drop rotation to 0 degrees", 3,
-     "Alt+O", true, SLOT(rotate_original())},
-    {"actionDown", "Down", "Down", "Down", 1, "Ctrl+Down", true, SLOT(down())},
-    {"actionProperty", "Show property", "Show property", "Show property", 1, "",
-     true, SLOT(show_property())},
+    {"actionOpen", "Ctrl+N", true, SLOT(open())},
+    {"actionPrevious", "Ctrl+Left", true, SLOT(prev())},
+    {"actionNext", "Ctrl+Right", true, SLOT(next())},
+    {"actionLoose", "Ctrl+E", true, SLOT(close())},
+    {"action_scale_plus", "Ctrl++", true, SLOT(scale_plus())},
+    {"action_scale_munus", "Ctrl+-", true, SLOT(scale_minus())},
+    {"action_scale_fill", "Ctrl+F", true, SLOT(scale_fill())},
+    {"action_90", "Alt++", true, SLOT(rotate_p90())},
+    {"action_91", "Alt+-", true, SLOT(rotate_m90())},
+    {"action_180", "Alt+*", true, SLOT(rotate_180())},
+    {"actionAny", "", true, SLOT(rotate_any())},
+    {"actionAbout", "", false, SLOT(help_about())},
+    {"actionUp", "Ctrl+Up", true, SLOT(up())},
+    {"actionOriginal", "Alt+O", true, SLOT(rotate_original())},
+    {"actionDown", "Ctrl+Down", true, SLOT(down())},
+    {"actionProperty", "", true, SLOT(show_property())},
 };
 
-TEST_F(MainWindowTest, ActionsMatchTheTable) {
+TEST_F(MainWindowTest, ActionsAreWiredWithTheirShortcuts) {
   EXPECT_EQ(
       window->findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly)
           .size(),
@@ -173,11 +146,6 @@ TEST_F(MainWindowTest, ActionsMatchTheTable) {
     SCOPED_TRACE(row.name);
     QAction* entry = action(row.name);
     ASSERT_NE(entry, nullptr);
-    EXPECT_EQ(entry->text(), row.text);
-    EXPECT_EQ(entry->iconText(), row.icon_text);
-    EXPECT_EQ(entry->toolTip(), row.tip);
-    EXPECT_EQ(entry->statusTip(), row.tips > 1 ? row.tip : "");
-    EXPECT_EQ(entry->whatsThis(), row.tips > 2 ? row.tip : "");
     EXPECT_EQ(entry->shortcut(), QKeySequence(row.shortcut));
     EXPECT_EQ(!entry->icon().pixmap(32, 32).isNull(), row.icon);
     EXPECT_EQ(entry->isCheckable(), QString(row.name) == "actionProperty");
@@ -207,31 +175,8 @@ TEST_F(MainWindowTest, MenusAndToolbarsHoldTheirActionsInOrder) {
   EXPECT_EQ(entries(property_bar), "Show property");
 }
 
-TEST_F(MainWindowTest, StatusBarReadsLeftToRight) {
-  window->show();
-  // Captions; value labels as their minimum and maximum widths; gaps.
-  QMap<int, QString> by_x;
-  for (QWidget* child : window->statusBar()->findChildren<QWidget*>(
-           QString(), Qt::FindDirectChildrenOnly)) {
-    auto* label = qobject_cast<QLabel*>(child);
-    if (!child->isVisible() || qobject_cast<QSizeGrip*>(child)) continue;
-    by_x[child->x()] = !label ? QString("gap %1").arg(child->width())
-                       : label->text().isEmpty()
-                           ? QString("[%1-%2]")
-                                 .arg(label->minimumWidth())
-                                 .arg(label->maximumWidth())
-                           : label->text();
-  }
-  EXPECT_EQ(by_x.values(),
-            QStringList({"Current position:", "[70-70]", "[70-70]", "gap 10",
-                         "Relative position:", "[70-70]", "[70-70]", "gap 10",
-                         "Greed position:"}));
-}
-
 TEST_F(MainWindowTest, StartsWithNothingLoadedAndNextKeepsItSo) {
   EXPECT_EQ(window->windowTitle(), "MainWindow");
-  EXPECT_EQ(qobject_cast<QSplitter*>(window->centralWidget())->orientation(),
-            Qt::Horizontal);
   EXPECT_TRUE(is<NoObjCanvas>(canvas()) && is<NoObjProperty>(panel()));
   EXPECT_TRUE(shows_cover());
 
@@ -244,12 +189,9 @@ TEST_F(MainWindowTest, StartsWithNothingLoadedAndNextKeepsItSo) {
   EXPECT_EQ(window->windowTitle(), "");
   EXPECT_TRUE(shows_cover());
   EXPECT_TRUE(is<NoObjProperty>(panel()));
-  trigger("actionPrevious");
-  EXPECT_TRUE(shows_cover());
 }
 
 TEST_F(MainWindowTest, PanelVisibilityIsStoredAndSurvivesLoads) {
-  // First start: shown, and the choice written.
   EXPECT_TRUE(action("actionProperty")->isChecked());
   EXPECT_FALSE(panel()->isHidden());
   EXPECT_EQ(QSettings().value("mainwindow.splitter.hide"), QVariant(false));
@@ -270,7 +212,6 @@ TEST_F(MainWindowTest, PanelVisibilityIsStoredAndSurvivesLoads) {
 
 TEST_F(MainWindowTest, SplitterKeepsItsProportionAndTheClosedWindowsState) {
   show(1300);
-  // 30:100 with empty settings, scaled to the width at hand.
   EXPECT_NEAR(left_to_right(), 0.3, 0.05);
 
   auto* splitter = qobject_cast<QSplitter*>(window->centralWidget());
@@ -341,25 +282,21 @@ TEST_F(MainWindowTest, NextPreviousUpAndDownStepThroughFilesAndLibraries) {
   trigger("actionNext");
   EXPECT_EQ(window->windowTitle(), c);
   EXPECT_FALSE(shows_cover());
-  trigger("actionNext");
-  EXPECT_EQ(window->windowTitle(), a);
   trigger("actionPrevious");
-  EXPECT_EQ(window->windowTitle(), c);
+  EXPECT_EQ(window->windowTitle(), b);
 
   trigger("actionDown");
   EXPECT_EQ(window->windowTitle(), other);
   EXPECT_FALSE(shows_cover());
-  trigger("actionDown");  // wraps around to the first file of A.pretty
-  EXPECT_EQ(window->windowTitle(), a);
   trigger("actionUp");
-  EXPECT_EQ(window->windowTitle(), other);
+  EXPECT_EQ(window->windowTitle(), a);
 }
 
 TEST_F(MainWindowTest, LegacyLibraryOpensByItsFilterAndStepsByModule) {
   PADSCOPE_REQUIRE_SHARED_TESTDATA();
   const QString library = copy(shared("legacy/standard.mod"), "a.mod");
   const QString after = copy(shared("legacy/valves.mod"), "b.mod");
-  // Read as a `.kicad_mod` file, as the filter chosen says, it fails.
+  // The filter chosen, not the suffix, picks the reader.
   open(library);
   EXPECT_TRUE(is<PrettyModuleCanvas>(canvas()));
   EXPECT_TRUE(shows_cover());
@@ -373,7 +310,6 @@ TEST_F(MainWindowTest, LegacyLibraryOpensByItsFilterAndStepsByModule) {
   EXPECT_EQ(window->windowTitle(),
             library + QString::fromUtf8(" \u2014 ") + first_module + " (1/12)");
   trigger("actionNext");
-  EXPECT_EQ(canvas()->module_index(), 1);
   EXPECT_TRUE(window->windowTitle().endsWith("(2/12)"));
   trigger("actionPrevious");
   EXPECT_EQ(canvas()->module_name(), first_module);
@@ -390,19 +326,15 @@ TEST_F(MainWindowTest, ZoomAndRotationReachTheCanvas) {
   ZObjCanvas* view = canvas();
   trigger("action_scale_plus");
   EXPECT_DOUBLE_EQ(view->current_scale, 1.1);
-  trigger("action_scale_plus");
-  EXPECT_DOUBLE_EQ(view->current_scale, 1.1 * 1.1);
-  trigger("action_scale_munus");
   trigger("action_scale_munus");
   EXPECT_NEAR(view->current_scale, 1.0, 1e-12);
+  trigger("action_scale_plus");
 
-  for (int i = 0; i < 3; ++i) trigger("action_90");
+  trigger("action_90");
+  trigger("action_180");
   EXPECT_DOUBLE_EQ(view->angle, 270);
   trigger("action_91");
   EXPECT_DOUBLE_EQ(view->angle, 180);
-  trigger("action_180");
-  EXPECT_DOUBLE_EQ(view->angle, 360);
-  trigger("action_scale_plus");
   trigger("actionOriginal");
   EXPECT_DOUBLE_EQ(view->angle, 0);
   EXPECT_DOUBLE_EQ(view->current_scale, 1.1);
@@ -413,9 +345,7 @@ TEST_F(MainWindowTest, RotateDialogRotatesByTheAngleEntered) {
     double value;
     QLocale locale;
     double expected;
-  } entries[] = {{45, QLocale::c(), 45},
-                 {-30, QLocale::c(), -30},
-                 {12.25, QLocale::c(), 12.25},
+  } entries[] = {{-12.25, QLocale::c(), -12.25},
                  {12.5, QLocale(QLocale::German), 12},  // "12,50" ends at ,
                  {500, QLocale::c(), 360}};             // at most a turn
   double angle = 0;
@@ -438,7 +368,7 @@ TEST_F(MainWindowTest, RotateDialogRotatesByTheAngleEntered) {
   EXPECT_DOUBLE_EQ(canvas()->angle, angle);
 }
 
-TEST_F(MainWindowTest, AboutNamesTheProgramAndTheFonts) {
+TEST_F(MainWindowTest, AboutNamesTheProgram) {
   QString text;
   answer_modal<AboutDlg>([&text](AboutDlg* dialog) {
     text = dialog->findChild<QTextEdit*>("textEdit")->toPlainText();
@@ -446,8 +376,6 @@ TEST_F(MainWindowTest, AboutNamesTheProgramAndTheFonts) {
   });
   trigger("actionAbout");
   EXPECT_TRUE(text.contains("Padscope 1.0")) << text.toStdString();
-  EXPECT_TRUE(text.contains("Dr. A. V. Hershey"));
-  EXPECT_TRUE(text.contains("James Hurt"));
 }
 
 long peak_rss_kb() {
@@ -460,8 +388,7 @@ class HostileFileInTheWindow : public MainWindowTest,
                                public testing::WithParamInterface<HostileFile> {
 };
 
-// Steps from a good footprint to the hostile file with Next, as a user
-// leafing through a folder would; the window, panel included, then paints.
+// Reached with Next from a good footprint; the whole window then paints.
 TEST_P(HostileFileInTheWindow, ShowsTheCoverOrTheFootprint) {
   const HostileFile& hostile = GetParam();
   const long before = peak_rss_kb();
@@ -475,11 +402,7 @@ TEST_P(HostileFileInTheWindow, ShowsTheCoverOrTheFootprint) {
   EXPECT_EQ(window->windowTitle(), path);
   EXPECT_EQ(shows_cover(), hostile.shown == kShowsCover);
   EXPECT_EQ(window->grab().size(), window->size());
-
-  const long after = peak_rss_kb();
-  std::printf("%s: peak memory %ld MB (grew by %ld MB)\n", hostile.name.c_str(),
-              after / 1024, (after - before) / 1024);
-  EXPECT_LT(after - before, 1024L * 1024);
+  EXPECT_LT(peak_rss_kb() - before, 1024L * 1024) << "KB";
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, HostileFileInTheWindow,
