@@ -202,7 +202,7 @@ TEST(NonFiniteElements, AreLeftOutOrDrawnFinite) {
     std::string element = c.element;
     if (element.find("INF") != std::string::npos)
       element.replace(element.find("INF"), 3, std::string(400, '9'));
-    const test::Built built = test::build(
+    const test::Built built = test::Built(
         element.front() == '(' ? "(footprint X " + element + ")"
                                : "$MODULE X\n" + element + "\n$EndMODULE X\n");
     EXPECT_EQ(built.added.size(), c.left_out ? 0u : 1u);

@@ -15,7 +15,6 @@ namespace zwidget::zcvpcb {
 namespace {
 
 using namespace zwidget::zgraph;
-using test::build;
 using test::Built;
 
 // One item painted alone on black, not antialiased.
@@ -161,7 +160,7 @@ TEST(ZSceneLoaders, MakeOneItemPerElementWithItsGeometryAndLayer) {
     SCOPED_TRACE(c.elements);
     const std::string elements = c.elements;
     const Built built =
-        build(elements.front() == '('
+        Built(elements.front() == '('
                   ? "(footprint X " + elements + ")"
                   : "$MODULE X\n" + elements + "\n$EndMODULE X\n");
     std::string items;
@@ -169,11 +168,11 @@ TEST(ZSceneLoaders, MakeOneItemPerElementWithItsGeometryAndLayer) {
       items += (items.empty() ? "" : "; ") + describe(item);
     EXPECT_EQ(items, c.items);
   }
-  EXPECT_TRUE(build("()").added.empty());
+  EXPECT_TRUE(Built("()").added.empty());
 }
 
 TEST(ZPrettyModuleSceneLoader, PadsReadTheirRoundingChamfersAndPrimitives) {
-  const Built built = build(
+  const Built built = Built(
       "(footprint X (pad 1 smd roundrect (size 2 1))"
       " (pad 2 smd roundrect (roundrect_rratio 0) (chamfer_ratio 0.3)"
       "  (chamfer bottom_right top_left))"
@@ -211,7 +210,7 @@ TEST(ZPrettyModuleSceneLoader, PadsReadTheirRoundingChamfersAndPrimitives) {
 
 TEST(ZPrettyModuleSceneLoader, ACustomPadOfARealFilePaintsItsPrimitivesTurned) {
   PADSCOPE_REQUIRE_SHARED_TESTDATA();
-  const Built built = build(
+  const Built built = Built(
       padscope::test::read_file(padscope::test::shared_testdata_dir() +
                                 "/kicad6/Texas_QFN-41_10x16mm.kicad_mod"));
   // A paste opening 0.27 x 1.6 at 270 degrees whose primitives are three
@@ -241,7 +240,7 @@ TEST(ZPrettyModuleSceneLoader, ACustomPadOfARealFilePaintsItsPrimitivesTurned) {
 
 TEST(ZLegacyModuleSceneLoader,
      DrawsEveryTextKindTurnedByTenthsAndTracesTheRest) {
-  const Built built = build(
+  const Built built = Built(
       "$MODULE R1\n"
       "T0 0 -600 600 500 0 120 N V 21 N \"R1\"\n"
       "T2 0 0 600 600 0 120 N V 21 N \"WIDE\"\n"
@@ -292,14 +291,19 @@ TEST_P(RealFiles, DrawEveryElementWithTheTextsOnTop) {
         ++n;
       return n;
     };
-    const Built built = build(text);
-    std::map<std::string, int> expected;
+    const Built built = Built(text);
+    std::map<std::string, int> expected, counts;
     for (auto match = element.globalMatch(lines); match.hasNext();) {
       const QRegularExpressionMatch m = match.next();
       ++expected[kind.at(m.captured(1) + (legacy ? m.captured(2) : ""))];
     }
-    EXPECT_EQ(built.counts(), expected);
-    EXPECT_TRUE(built.texts_last());
+    std::string order;  // texts last
+    for (QGraphicsItem* item : built.added) {
+      ++counts[test::kind_of(item)];
+      order += test::kind_of(item) == "text" ? "t" : "i";
+    }
+    EXPECT_EQ(counts, expected);
+    EXPECT_EQ(order.find("ti"), std::string::npos);
     if (legacy) {
       // Every record but the outlines is traced; comments are no records.
       EXPECT_EQ(std::count(built.trace.begin(), built.trace.end(), '\n'),
