@@ -33,8 +33,7 @@ struct Window {
     canvas.show();
   }
 
-  // Loads; a documented failure leaves the cover scene (any other exception
-  // fails the test), and the view is painted into `image`.
+  // Loads, showing the cover on a documented failure, and paints the view.
   template <typename Load>
   void show(Load&& load) {
     test::CoutCapture quiet;
@@ -80,9 +79,8 @@ struct Window {
 
 class CrashSweep : public testing::TestWithParam<const char*> {};
 
-// Every prefix and suffix at 64 cut points reads or throws a documented
-// exception, and the window shows the footprint or the cover scene; a
-// library is also stepped to its last module.
+// Every prefix and suffix at 64 cut points shows the footprint or the cover;
+// a library is also stepped to its last module.
 TEST_P(CrashSweep, EveryPrefixAndSuffixReadsOrShowsTheCover) {
   const std::string name = GetParam();
   const bool committed = name.rfind("committed/", 0) == 0;
@@ -115,18 +113,13 @@ TEST_P(CrashSweep, EveryPrefixAndSuffixReadsOrShowsTheCover) {
 INSTANTIATE_TEST_SUITE_P(
     Files, CrashSweep,
     testing::Values(
-        "committed/Battery_CR1225.kicad_mod", "kicad6/DIP-8_W7.62mm.kicad_mod",
+        "committed/Battery_CR1225.kicad_mod",
         "kicad6/SolderJumper-2_P1.3mm_Open_RoundedPad1.0x1.5mm.kicad_mod",
         "kicad6/USB_C_Receptacle_CNCTech_C-ARA1-AK51X.kicad_mod",
-        "kicad6/ESP32-WROOM-32.kicad_mod",
-        "kicad6/LQFP-48_7x7mm_P0.5mm.kicad_mod", "kicad5/SOT23-5.kicad_mod",
-        "kicad5/SHUNT_THT.kicad_mod", "kicad5/SW_Digitast.kicad_mod",
-        "kicad5/BUS_PCIexpress_x1.kicad_mod",
-        "kicad5/Relay_SPDT_RAYEX-L90.kicad_mod",
+        "kicad5/SOT23-5.kicad_mod",
         "kicad5/VQFN-16-1EP_3x3mm_P0.5mm_EP1.1x1.1mm_ThermalVias.kicad_mod",
         "committed/w_pth_resistors.mod", "legacy/standard.mod",
-        "legacy/valves.mod", "legacy/ds_footprints.mod",
-        "legacy/WirePads_RevA.mod", "legacy/divers.mod"),
+        "legacy/divers.mod"),
     [](const testing::TestParamInfo<const char*>& info) {
       const std::string path = info.param;
       std::string name;
@@ -137,8 +130,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 class HostileFileShown : public testing::TestWithParam<HostileFile> {};
 
-// Each file loads to the cover scene or a correct drawing, and the fitted
-// view paints. (The main window's test measures the memory they take.)
+// Each file loads to the cover scene or a correct drawing, fitted finitely.
 TEST_P(HostileFileShown, AsTheCoverOrACorrectDrawing) {
   const HostileFile& hostile = GetParam();
   QTemporaryDir dir;
@@ -164,9 +156,8 @@ TEST_P(HostileFileShown, AsTheCoverOrACorrectDrawing) {
                   ->scene_loader()
                   ->not_drawn(),
               hostile.not_drawn);
-    const QTransform& fitted = window.canvas.transform();
-    EXPECT_TRUE(std::isfinite(fitted.m11()) && std::isfinite(fitted.dx()) &&
-                std::isfinite(fitted.dy()));
+    const QTransform& fit = window.canvas.transform();
+    EXPECT_TRUE(std::isfinite(fit.m11() + fit.dx() + fit.dy()));
     EXPECT_GT(window.canvas.current_scale, 0);
   }
 }
@@ -177,10 +168,8 @@ INSTANTIATE_TEST_SUITE_P(Files, HostileFileShown,
                            return info.param.name;
                          });
 
-// Element by element, beside the hostile files: a number of 400 digits (INF
-// below) reads as infinity. Its element is left out when that reaches its
-// geometry; angles and ratios are clamped, and paths drop non-finite
-// points, so those draw, finitely. So do numbers that overflow on the way.
+// INF, a number of 400 digits, reads as infinity: an element whose geometry
+// it reaches is left out; clamped angles and ratios draw finitely.
 TEST(NonFiniteElements, AreLeftOutOrDrawnFinite) {
   const struct {
     std::string element;
@@ -213,7 +202,7 @@ TEST(NonFiniteElements, AreLeftOutOrDrawnFinite) {
     std::string element = c.element;
     if (element.find("INF") != std::string::npos)
       element.replace(element.find("INF"), 3, std::string(400, '9'));
-    const test::Built built = test::build(
+    const test::Built built = test::Built(
         element.front() == '(' ? "(footprint X " + element + ")"
                                : "$MODULE X\n" + element + "\n$EndMODULE X\n");
     EXPECT_EQ(built.added.size(), c.left_out ? 0u : 1u);

@@ -13,7 +13,6 @@
 #include "zwidget/zviewer/pretty_module_scene_loader.h"
 #include "zwidget/zviewer/zscene.h"
 
-#include <algorithm>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -56,12 +55,10 @@ std::string kinds(const Items& items) {
   return result;
 }
 
-// A footprint text read and built into a scene: the items in the order of
-// their `item_added` signals, and the trace the loader wrote.
+// A footprint text built into a scene: the items in the order added, and the
+// loader's trace. One starting with a parenthesis is a `.kicad_mod` file.
 struct Built {
-  // A text starting with a parenthesis is a `.kicad_mod` file, any other a
-  // legacy one. What was added before a failure stays.
-  void load(const std::string& text) {
+  explicit Built(const std::string& text) {
     std::istringstream in(text);
     ZSceneLoader* loader;
     if (text.rfind('(', 0) == 0) {
@@ -91,16 +88,6 @@ struct Built {
       if (auto* wanted = dynamic_cast<Item*>(item)) result.push_back(wanted);
     return result;
   }
-  std::map<std::string, int> counts() const {
-    std::map<std::string, int> result;
-    for (QGraphicsItem* item : added) ++result[kind_of(item)];
-    return result;
-  }
-  bool texts_last() const {
-    return std::is_partitioned(added.begin(), added.end(), [](auto* item) {
-      return kind_of(item) != "text";
-    });
-  }
   const std::map<std::string, int>& not_drawn() const {
     return scene->scene_loader()->not_drawn();
   }
@@ -110,11 +97,5 @@ struct Built {
   std::vector<QGraphicsItem*> added;
   std::string trace;
 };
-
-inline Built build(const std::string& text) {
-  Built built;
-  built.load(text);
-  return built;
-}
 
 }  // namespace zwidget::zcvpcb::test
