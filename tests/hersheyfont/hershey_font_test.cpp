@@ -20,8 +20,7 @@ using hersheyfont::HersheyFont;
 const std::string kDiag = "hershey_jhf_load_glyph: ";
 const std::string kStems = "  717  6JZNFNM RVFVM";
 
-// What parsing `line` gives: result, errno, width, stroke count, the
-// strokes' vertices, then what went to stderr.
+// Result, errno, width, stroke count, vertices and stderr of parsing `line`.
 std::string parse(const std::string& line) {
   std::vector<char> buffer(line.begin(), line.end());
   buffer.push_back('\0');
@@ -70,8 +69,7 @@ std::vector<std::string> rowmans_lines() {
   return lines;
 }
 
-// Each cut of a real line fails cleanly unless it is the whole line; the
-// sanitizer build catches reads past the end.
+// Every cut of a real line fails cleanly (sanitizers catch overreads).
 TEST(JhfLine, EveryPrefixOfRowmansParsesOnlyWhenComplete) {
   const auto lines = rowmans_lines();
   ASSERT_EQ(lines.size(), 96u);

@@ -22,9 +22,8 @@ const QPen kPen(QBrush(kInk), 0.1, Qt::SolidLine, Qt::RoundCap, Qt::BevelJoin);
 const QSizeF k0(0, 0);
 using Points = std::vector<QPointF>;
 
-// The item on black, 50 pixels per unit around the origin, without
-// antialiasing so that colours stay exact. Painting must leave the painter
-// as it found it.
+// The item on black, 50 px a unit, aliased for exact colours; painting
+// leaves the painter as it found it.
 class SceneImage {
 public:
   explicit SceneImage(QGraphicsItem& item) {
@@ -151,8 +150,7 @@ Pad with(Pad pad, double rounding, double chamfer = 0, PadCorners cut = {}) {
   return pad;
 }
 
-// A filled bar overlapping the anchor to the right, a ring below it and a
-// thick line above it, in pad coordinates.
+// A filled bar right of the anchor, a ring below it, a thick line above.
 Pad custom(Pad pad, const QString& anchor = "rect") {
   QPainterPath bar, ring, line;
   bar.addRect(QRectF(0, -0.1, 0.9, 0.2));

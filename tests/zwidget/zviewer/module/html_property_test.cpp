@@ -17,8 +17,7 @@
 #include <sstream>
 #include <stdexcept>
 
-// Taking the bundle away under a living panel stands for a template that
-// cannot be opened. The macros must be used outside any namespace.
+// Dropping the bundle stands for a template that cannot be opened.
 static void drop_templates() {
   Q_CLEANUP_RESOURCE(padscope_templates);
 }
@@ -231,8 +230,7 @@ TEST(LegacyModuleProperty, ShowsTheFirstModulesOwnRecordsEscapedAndCut) {
       "Locked:false",         "Layer:",          "Position:", "Description:",
       "Auto place cost 90:0", "Thermal gap:0 mm"};
   const std::pair<Model, QStringList> cases[] = {
-      // A one-module library handed on whole, whose index, pad and 3D shape
-      // repeat the module's records, followed by a second module.
+      // Index, pad and 3D shape repeat the module's records; a second follows.
       {model<zcore::LegacyStringModel>(
            "PCBNEW-LibModule-V1\n$INDEX\nCd\n$EndINDEX\n$MODULE R\n"
            "Po 150 -250 900 0 4C3D74C2 00000000 FP\n"
