@@ -94,7 +94,6 @@ TEST(Nodeview, AnswersEachAccessorFamily) {
        "1, smd, rect, (1.5, -2) 90, (1.2, 0.8), (0, 0.3)"},
       {"(pad 1 smd)", ASK(v.third_text(), v.at()), ", (0, 0) 0"},
       {"(pad 1 (at 3 4))", ASK(v.at()), "(3, 4) 0"},
-      {kPad, drill, "0, false, (0, 0), (0, 0)"},
       {"(pad (drill 1.0 (offset 0.2 0)))", drill, "1, false, (1, 1), (0.2, 0)"},
       {"(pad (drill oval 1.2 0.8))", drill, "0, true, (1.2, 0.8), (0, 0)"},
       {"(pad (drill oval 1.2))", drill, "0, true, (1.2, 0), (0, 0)"},
@@ -127,7 +126,6 @@ TEST(Nodeview, AnswersEachAccessorFamily) {
        "[(0, 0), (1, 0), (1, 1)], 0.15, (1, 2), (3, 0), (5, 6), -90, , false"},
       {"(fp_arc (start 0 0) (mid 1 -2) (end 3 4))", ASK(v.has_mid(), v.mid()),
        "true, (1, -2)"},
-      {"(fp_line (width abc))", ASK(v.width()), "0"},
       {"(fp_poly (fill solid))", ASK(v.fill()), "solid"},
       {kNewPad, pad_shape,
        "0.1, 0.33, [top_left, bottom_right], circle, [gr_line, gr_circle]"},
@@ -152,22 +150,11 @@ TEST(Nodeview, AnswersEachAccessorFamily) {
   }
 }
 
-TEST(RealFiles, EveryKicadModReadsAndAccessorsMatchTheFile) {
+TEST(RealFiles, AccessorsMatchTheFile) {
   PADSCOPE_REQUIRE_SHARED_TESTDATA();
-  using padscope::test::read_file;
-  const std::string dir = padscope::test::shared_testdata_dir();
-  std::size_t count = 0;
-  for (const char* folder : {"/kicad5", "/kicad6"}) {
-    for (const auto& path :
-         padscope::test::files_with_suffix(dir + folder, ".kicad_mod")) {
-      SCOPED_TRACE(path);
-      EXPECT_NE(answer(read_file(path), "", ASK(v.layer())), "");
-      ++count;
-    }
-  }
-  EXPECT_EQ(count, 48u);
-  const std::string usb = read_file(
-      dir + "/kicad6/USB_C_Receptacle_CNCTech_C-ARA1-AK51X.kicad_mod");
+  const std::string usb = padscope::test::read_file(
+      padscope::test::shared_testdata_dir() +
+      "/kicad6/USB_C_Receptacle_CNCTech_C-ARA1-AK51X.kicad_mod");
   const struct {
     const char* child;  // the last of that name, or the root
     Ask ask;

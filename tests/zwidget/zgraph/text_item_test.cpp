@@ -26,8 +26,7 @@ using zwidget::zgraph::GraphicsTextItem;
 
 const QColor kColour(10, 200, 30);
 
-// Keeps the points of each polyline drawn, mapped by the painter's
-// transform, and the pen they were drawn with.
+// Keeps each polyline drawn, transformed, and the pen it was drawn with.
 class RecordingEngine : public QPaintEngine {
 public:
   RecordingEngine() : QPaintEngine(AllFeatures) {}
@@ -98,8 +97,7 @@ TEST(GraphicsTextItem, R1IsCentredOnItsPosition) {
   EXPECT_EQ(Qt::RoundJoin, pen.joinStyle());
 }
 
-// Each point of "R1" as drawn upright, moved as expected, measured from the
-// first point of the text.
+// Each point of "R1" moved as expected, measured from the first one.
 TEST(GraphicsTextItem, TurnsWidensAndSlantsTheStrokes) {
   const struct {
     const char* what;
@@ -136,8 +134,7 @@ TEST(GraphicsTextItem, TurnsWidensAndSlantsTheStrokes) {
   }
 }
 
-// The view culls and repaints by the bounding rectangle: every painted point
-// with its round pen must lie inside it, whatever the turn.
+// The view culls by the bounding rectangle: every stroke must lie inside.
 TEST(GraphicsTextItem, StrokesStayInsideTheBoundingRect) {
   for (const double angle : {0.0, 30.0, 90.0, 180.0, -45.0}) {
     for (const bool italic : {false, true}) {

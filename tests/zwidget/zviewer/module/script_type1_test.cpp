@@ -25,7 +25,6 @@ TEST(ScriptType1, ReplacesTokensInOnePass) {
     const char *script, *result;
     QStringList keys;
   } cases[] = {
-      {"a{Name}b", "aSOT-23b", {"{Name}"}},
       {"<b>{Name}</b>{Name}", "<b>SOT-23</b>SOT-23", {"{Name}", "{Name}"}},
       {"{Colour}", "{Colour}", {"{Colour}"}},
       {"x}y", "x}y", {"}"}},                   // a lone closing brace
