@@ -1,41 +1,14 @@
 #pragma once
 
 #include "support/test_data.h"
-#include "zcore/stream_model_adapter.h"
+#include "zcore/memory_adapter.h"
 
 #include <string>
 #include <vector>
 
 namespace padscope::bench {
 
-// Bytes and lines from memory, as the viewer's adapter gives them from a
-// file.
-class MemoryAdapter : public zcore::StreamModelAdapterBase {
-public:
-  explicit MemoryAdapter(const std::string& bytes)
-      : next(bytes.data()), end(bytes.data() + bytes.size()) {}
-
-  int get() override {
-    if (next != end) return static_cast<unsigned char>(*next++);
-    at_end = true;
-    return -1;
-  }
-  bool good() override { return !at_end; }
-  bool getline(std::string& line) override {
-    if (at_end) return false;
-    const char* stop = next;
-    while (stop != end && *stop != '\n') ++stop;
-    line.assign(next, stop);
-    at_end = stop == end;
-    next = at_end ? end : stop + 1;
-    return true;
-  }
-
-private:
-  const char* next;
-  const char* end;
-  bool at_end = false;
-};
+using zcore::MemoryAdapter;
 
 // A file's path and its bytes.
 struct LoadedFile {

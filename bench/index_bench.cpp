@@ -1,0 +1,137 @@
+#include "memory_input.h"
+#include "support/test_data.h"
+#include "zcore/footprint_index.h"
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+using clock_type = std::chrono::steady_clock;
+
+double seconds(clock_type::duration d) {
+  return std::chrono::duration<double>(d).count();
+}
+
+bool skip_without_library(benchmark::State& state, const std::string& root) {
+  if (!root.empty()) return false;
+  state.SkipWithError(padscope::bench::library_missing());
+  return true;
+}
+
+// The floor of any index: every footprint file's bytes read into memory.
+std::size_t read_all_files(const std::string& root) {
+  std::size_t bytes = 0;
+  for (const char* suffix : {".kicad_mod", ".mod"}) {
+    for (const std::string& path :
+         padscope::test::files_with_suffix(root, suffix))
+      bytes += padscope::test::read_file(path).size();
+  }
+  return bytes;
+}
+
+// Indexing the whole library from nothing, timed; `ratio` is its time over
+// reading the same files' bytes, measured in turn in each iteration.
+void BM_LibraryIndexBuild(benchmark::State& state) {
+  const std::string root = padscope::test::kicad_library_dir();
+  if (skip_without_library(state, root)) return;
+  clock_type::duration build{}, bytes{};
+  std::size_t entries = 0;
+  for (auto _ : state) {
+    const auto start = clock_type::now();
+    benchmark::DoNotOptimize(read_all_files(root));
+    const auto read = clock_type::now();
+    zcore::footprint_index index(root);
+    index.refresh();
+    const auto stop = clock_type::now();
+    entries = index.size();
+    bytes += read - start;
+    build += stop - read;
+    state.SetIterationTime(seconds(stop - read));
+  }
+  state.counters["entries"] = entries;
+  state.counters["seconds"] = seconds(build) / state.iterations();
+  state.counters["ratio"] = seconds(build) / seconds(bytes);
+}
+BENCHMARK(BM_LibraryIndexBuild)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(3);
+
+// A start with a cache of an unchanged library: load it and scan.
+void BM_LibraryIndexFromCache(benchmark::State& state) {
+  const std::string root = padscope::test::kicad_library_dir();
+  if (skip_without_library(state, root)) return;
+  const std::string cache =
+      (std::filesystem::temp_directory_path() /
+       ("padscope-index-bench-" + std::to_string(getpid()) + ".txt"))
+          .string();
+  {
+    zcore::footprint_index index(root);
+    index.refresh();
+    index.save(cache);
+  }
+  std::size_t waiting = 0;
+  for (auto _ : state) {
+    zcore::footprint_index index(root);
+    index.load(cache);
+    waiting = index.scan();
+  }
+  std::remove(cache.c_str());
+  state.counters["files_to_read"] = waiting;
+}
+BENCHMARK(BM_LibraryIndexFromCache)->Unit(benchmark::kMillisecond);
+
+const zcore::footprint_index* library_index() {
+  static const std::unique_ptr<zcore::footprint_index> index = [] {
+    const std::string root = padscope::test::kicad_library_dir();
+    if (root.empty()) return std::unique_ptr<zcore::footprint_index>();
+    auto built = std::make_unique<zcore::footprint_index>(root);
+    built->refresh();
+    return built;
+  }();
+  return index.get();
+}
+
+// One search per keystroke while typing each pattern; the time is per
+// keystroke.
+void BM_LibrarySearchPerKeystroke(benchmark::State& state,
+                                  const std::string& typed) {
+  const zcore::footprint_index* index = library_index();
+  if (!index) {
+    state.SkipWithError(padscope::bench::library_missing());
+    return;
+  }
+  std::size_t found = 0;
+  clock_type::duration spent{};
+  for (auto _ : state) {
+    const auto start = clock_type::now();
+    for (std::size_t length = 1; length <= typed.size(); ++length) {
+      found = index->search(typed.substr(0, length)).size();
+      benchmark::DoNotOptimize(found);
+    }
+    spent += clock_type::now() - start;
+  }
+  state.counters["ms_per_key"] =
+      1e3 * seconds(spent) / (state.iterations() * typed.size());
+  state.counters["found"] = found;
+  state.counters["entries"] = index->size();
+}
+BENCHMARK_CAPTURE(BM_LibrarySearchPerKeystroke, name,
+                  std::string("LQFP-48_7x7"))
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_LibrarySearchPerKeystroke, wildcards,
+                  std::string("*qfp*48*p0.5?m"))
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_LibrarySearchPerKeystroke, tag, std::string("bga"))
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

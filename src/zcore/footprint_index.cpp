@@ -1,0 +1,382 @@
+#include "zcore/footprint_index.h"
+
+#include "zcore/legacy_model.h"
+#include "zcore/memory_adapter.h"
+#include "zcore/model_exception.h"
+#include "zcore/name_pattern.h"
+#include "zcore/nodeview.h"
+#include "zcore/sexpr_reader.h"
+
+#include <algorithm>
+#include <exception>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <limits>
+#include <memory>
+#include <set>
+#include <sstream>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace zcore {
+
+namespace {
+
+constexpr std::int64_t kNoStamp = std::numeric_limits<std::int64_t>::min();
+constexpr const char* kCacheHeader = "padscope-footprint-index\t1";
+
+bool ends_with(const std::string& text, const std::string& suffix) {
+  return text.size() >= suffix.size() &&
+         text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+// The readers' rules: the suffix decides, its letter case counts.
+bool is_footprint_file(const std::string& name) {
+  return ends_with(name, ".kicad_mod") || ends_with(name, ".mod");
+}
+
+bool is_hidden(const fs::path& path) {
+  const std::string name = path.filename().string();
+  return !name.empty() && name[0] == '.';
+}
+
+std::int64_t time_stamp(const fs::path& path) {
+  std::error_code error;
+  const auto time = fs::last_write_time(path, error);
+  return error ? kNoStamp
+               : static_cast<std::int64_t>(time.time_since_epoch().count());
+}
+
+std::string join(const std::vector<std::string>& words, std::size_t from) {
+  std::string result;
+  for (std::size_t i = from; i < words.size(); ++i) {
+    if (!result.empty()) result += ' ';
+    result += words[i];
+  }
+  return result;
+}
+
+index_entry unread_entry(const fs::path& file, const std::string& library) {
+  index_entry entry;
+  entry.path = file.string();
+  entry.library = library;
+  entry.name = file.stem().string();
+  return entry;
+}
+
+void read_pretty(const std::string& bytes, index_entry& entry) {
+  MemoryAdapter in(bytes);
+  const std::unique_ptr<basenode> root(read_sexpr(in, 0));
+  if (!root || (root->name != "footprint" && root->name != "module"))
+    throw ModelException(
+        "Not a footprint: no (footprint ...) or (module ...) list");
+  const nodeview view(root.get());
+  if (!view.first_text().empty()) entry.name = view.first_text();
+  entry.description = view.descr();
+  entry.tags = join(view.tags(), 0);
+}
+
+std::vector<index_entry> read_legacy(const std::string& bytes,
+                                     const index_entry& file) {
+  LegacyStringModel model("module_legacy_parser");
+  MemoryAdapter in(bytes);
+  model.load(in);
+  const std::vector<record>& records = model.records();
+  std::vector<index_entry> result;
+  for (const legacy_module& module : model.modules()) {
+    if (records[module.first][0] != "$MODULE") continue;
+    index_entry entry = file;
+    entry.module = result.size();
+    if (!module.name.empty()) entry.name = module.name;
+    for (std::size_t i = module.first; i <= module.last; ++i) {
+      if (records[i][0] == "Cd") entry.description = join(records[i], 1);
+      if (records[i][0] == "Kw") entry.tags = join(records[i], 1);
+    }
+    entry.indexed = true;
+    result.push_back(std::move(entry));
+  }
+  if (result.empty())
+    throw ModelException("Not a footprint library: no $MODULE in the file");
+  return result;
+}
+
+// Cache fields are tab separated; these escapes keep tabs and line ends of
+// the values from breaking the lines.
+std::string escape(const std::string& value) {
+  std::string result;
+  result.reserve(value.size());
+  for (char c : value) {
+    switch (c) {
+      case '\\':
+        result += "\\\\";
+        break;
+      case '\t':
+        result += "\\t";
+        break;
+      case '\n':
+        result += "\\n";
+        break;
+      case '\r':
+        result += "\\r";
+        break;
+      default:
+        result += c;
+    }
+  }
+  return result;
+}
+
+// The fields of one cache line; false for a stray backslash.
+bool split_fields(const std::string& line, std::vector<std::string>& fields) {
+  fields.assign(1, std::string());
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    const char c = line[i];
+    if (c == '\t') {
+      fields.emplace_back();
+    } else if (c != '\\') {
+      fields.back() += c;
+    } else if (++i == line.size()) {
+      return false;
+    } else {
+      const char e = line[i];
+      if (e == 't')
+        fields.back() += '\t';
+      else if (e == 'n')
+        fields.back() += '\n';
+      else if (e == 'r')
+        fields.back() += '\r';
+      else if (e == '\\')
+        fields.back() += '\\';
+      else
+        return false;
+    }
+  }
+  return true;
+}
+
+bool to_int64(const std::string& text, std::int64_t& value) {
+  std::istringstream in(text);
+  in >> value;
+  return !in.fail() && in.eof();
+}
+
+}  // namespace
+
+std::string library_name(const index_entry& entry) {
+  return fs::path(entry.library).stem().string();
+}
+
+std::vector<index_entry> read_footprint_file(const std::string& path,
+                                             const std::string& library) {
+  index_entry entry = unread_entry(path, library);
+  entry.indexed = true;
+  try {
+    std::ifstream file(path, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(file)),
+                      std::istreambuf_iterator<char>());
+    if (file.bad() || !file.is_open())
+      throw ModelException("Cannot read the file");
+    if (ends_with(path, ".kicad_mod")) {
+      read_pretty(bytes, entry);
+    } else {
+      return read_legacy(bytes, entry);
+    }
+  } catch (const std::exception& error) {
+    entry.error = error.what();
+    if (entry.error.empty()) entry.error = "Unknown error";
+  }
+  return {std::move(entry)};
+}
+
+footprint_index::footprint_index(std::string root) : root_(std::move(root)) {
+}
+
+void footprint_index::fold(folder& f) {
+  f.folded.clear();
+  f.folded.reserve(3 * f.entries.size());
+  for (const index_entry& entry : f.entries) {
+    f.folded.push_back(name_pattern::fold(entry.name));
+    f.folded.push_back(name_pattern::fold(entry.description));
+    f.folded.push_back(name_pattern::fold(entry.tags));
+  }
+}
+
+std::size_t footprint_index::scan() {
+  std::set<std::string> seen;
+  std::vector<fs::path> todo{fs::path(root_)};
+  std::error_code error;
+  if (!fs::is_directory(todo.back(), error)) todo.clear();
+  while (!todo.empty()) {
+    const fs::path dir = std::move(todo.back());
+    todo.pop_back();
+    const std::string key = dir.string();
+    seen.insert(key);
+    const std::int64_t stamp = time_stamp(dir);
+    auto known = folders.find(key);
+    const bool unchanged = known != folders.end() && stamp != kNoStamp &&
+                           known->second.stamp == stamp;
+    std::vector<fs::path> files;
+    for (fs::directory_iterator it(dir, error), end; !error && it != end;
+         it.increment(error)) {
+      const fs::path& path = it->path();
+      if (is_hidden(path)) continue;
+      std::error_code type_error;
+      if (it->is_directory(type_error) && !it->is_symlink(type_error)) {
+        todo.push_back(path);
+      } else if (!unchanged && is_footprint_file(path.filename().string()) &&
+                 it->is_regular_file(type_error)) {
+        files.push_back(path);
+      }
+    }
+    error.clear();
+    if (unchanged) continue;
+    std::sort(files.begin(), files.end());
+    folder fresh;
+    fresh.stamp = stamp;
+    for (const fs::path& file : files) {
+      const bool legacy = ends_with(file.filename().string(), ".mod");
+      fresh.entries.push_back(unread_entry(file, legacy ? file.string() : key));
+    }
+    fold(fresh);
+    folders[key] = std::move(fresh);
+  }
+  for (auto it = folders.begin(); it != folders.end();) {
+    it = seen.count(it->first) ? std::next(it) : folders.erase(it);
+  }
+  return pending();
+}
+
+void footprint_index::read_pending(const progress_fn& progress) {
+  const std::size_t total = pending();
+  std::size_t done = 0;
+  bool go_on = true;
+  for (auto& [key, f] : folders) {
+    if (std::all_of(f.entries.begin(), f.entries.end(),
+                    [](const index_entry& entry) { return entry.indexed; }))
+      continue;
+    std::vector<index_entry> entries;
+    entries.reserve(f.entries.size());
+    for (index_entry& entry : f.entries) {
+      if (entry.indexed || !go_on) {
+        entries.push_back(std::move(entry));
+        continue;
+      }
+      std::vector<index_entry> read =
+          read_footprint_file(entry.path, entry.library);
+      std::move(read.begin(), read.end(), std::back_inserter(entries));
+      ++done;
+      if (progress && !progress(done, total, entry.path)) go_on = false;
+    }
+    f.entries = std::move(entries);
+    fold(f);
+    if (!go_on) break;
+  }
+}
+
+std::size_t footprint_index::size() const {
+  std::size_t count = 0;
+  for (const auto& [key, f] : folders) count += f.entries.size();
+  return count;
+}
+
+std::size_t footprint_index::pending() const {
+  std::size_t count = 0;
+  for (const auto& [key, f] : folders) {
+    count +=
+        std::count_if(f.entries.begin(), f.entries.end(),
+                      [](const index_entry& entry) { return !entry.indexed; });
+  }
+  return count;
+}
+
+std::vector<const index_entry*> footprint_index::entries() const {
+  std::vector<const index_entry*> result;
+  result.reserve(size());
+  for (const auto& [key, f] : folders) {
+    for (const index_entry& entry : f.entries) result.push_back(&entry);
+  }
+  return result;
+}
+
+std::vector<const index_entry*> footprint_index::search(
+    const std::string& pattern) const {
+  const name_pattern wanted(pattern);
+  std::vector<const index_entry*> result;
+  for (const auto& [key, f] : folders) {
+    for (std::size_t i = 0; i < f.entries.size(); ++i) {
+      if (wanted.matches_folded(f.folded[3 * i]) ||
+          wanted.matches_folded(f.folded[3 * i + 1]) ||
+          wanted.matches_folded(f.folded[3 * i + 2]))
+        result.push_back(&f.entries[i]);
+    }
+  }
+  return result;
+}
+
+bool footprint_index::save(const std::string& cache_file) const {
+  const fs::path target(cache_file);
+  std::error_code error;
+  if (target.has_parent_path())
+    fs::create_directories(target.parent_path(), error);
+  const fs::path part = target.string() + ".part";
+  {
+    std::ofstream out(part, std::ios::binary | std::ios::trunc);
+    out << kCacheHeader << '\n' << "root\t" << escape(root_) << '\n';
+    for (const auto& [key, f] : folders) {
+      out << "F\t" << escape(key) << '\t' << f.stamp << '\t' << f.entries.size()
+          << '\n';
+      for (const index_entry& e : f.entries) {
+        out << "E\t" << escape(e.path) << '\t' << escape(e.library) << '\t'
+            << e.module << '\t' << escape(e.name) << '\t'
+            << escape(e.description) << '\t' << escape(e.tags) << '\t'
+            << escape(e.error) << '\t' << (e.indexed ? 1 : 0) << '\n';
+      }
+    }
+    out.flush();
+    if (!out) {
+      fs::remove(part, error);
+      return false;
+    }
+  }
+  fs::rename(part, target, error);
+  if (error) fs::remove(part, error);
+  return !error;
+}
+
+bool footprint_index::load(const std::string& cache_file) {
+  std::ifstream in(cache_file, std::ios::binary);
+  std::string line;
+  std::vector<std::string> fields;
+  if (!std::getline(in, line) || line != kCacheHeader) return false;
+  if (!std::getline(in, line) || !split_fields(line, fields) ||
+      fields.size() != 2 || fields[0] != "root" || fields[1] != root_)
+    return false;
+  std::map<std::string, folder> read;
+  while (std::getline(in, line)) {
+    std::int64_t stamp = 0;
+    std::int64_t count = 0;
+    if (!split_fields(line, fields) || fields.size() != 4 || fields[0] != "F" ||
+        !to_int64(fields[2], stamp) || !to_int64(fields[3], count) || count < 0)
+      return false;
+    folder& f = read[fields[1]];
+    f.stamp = stamp;
+    for (std::int64_t i = 0; i < count; ++i) {
+      std::int64_t module = 0;
+      if (!std::getline(in, line) || !split_fields(line, fields) ||
+          fields.size() != 9 || fields[0] != "E" ||
+          !to_int64(fields[3], module) || module < 0)
+        return false;
+      f.entries.push_back({fields[1], fields[2],
+                           static_cast<std::size_t>(module), fields[4],
+                           fields[5], fields[6], fields[7], fields[8] == "1"});
+    }
+    fold(f);
+  }
+  if (in.bad()) return false;
+  folders = std::move(read);
+  return true;
+}
+
+}  // namespace zcore

@@ -1,0 +1,196 @@
+#include "zcore/footprint_index.h"
+
+#include "support/test_data.h"
+#include "zcore/name_pattern.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <string>
+
+namespace fs = std::filesystem;
+using zcore::footprint_index;
+using zcore::index_entry;
+
+namespace {
+
+TEST(NamePatternTest, SubstringsAndWildcardsIgnoringCase) {
+  struct Row {
+    const char* pattern;
+    const char* text;
+    bool matches;
+  };
+  const Row rows[] = {
+      {"", "anything", true},
+      {"qfp", "LQFP-48_7x7mm", true},
+      {"LQFP-48*7X7", "LQFP-48_7x7mm_P0.5mm", true},
+      {"48*7x7", "LQFP-7x7mm-48", false},
+      {"R_0?05", "R_0805_2012Metric", true},
+      {"R_0?05", "R_005", false},
+      {"x?y", "x\xc3\xa9y", true},
+      {"**", "", true},
+      {"?", "", false},
+      {"a*b*c", "xaybzc", true},
+      {"a*b*c", "acb", false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.pattern) + " in " + row.text);
+    EXPECT_EQ(zcore::name_pattern(row.pattern).matches(row.text), row.matches);
+  }
+}
+
+void write(const fs::path& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+std::string pretty(int n) {
+  return "(footprint \"R_" + std::to_string(n) +
+         "\" (layer \"F.Cu\") (descr \"Resistor number " + std::to_string(n) +
+         "\") (tags \"resistor" + (n % 2 ? " odd" : "") + "\"))";
+}
+
+std::set<std::string> names(const std::vector<const index_entry*>& found) {
+  std::set<std::string> result;
+  for (const index_entry* entry : found) result.insert(entry->name);
+  return result;
+}
+
+// 30 libraries of 100 small footprints, a legacy library of three modules
+// and two files that do not read.
+class GeneratedTreeTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    root =
+        fs::temp_directory_path() /
+        ("padscope-index-" +
+         std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+         "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(root);
+    for (int lib = 0; lib < 30; ++lib) {
+      const fs::path dir = root / ("Lib" + std::to_string(lib) + ".pretty");
+      fs::create_directories(dir);
+      for (int i = 0; i < 100; ++i) {
+        const int n = lib * 100 + i;
+        write(dir / ("R_" + std::to_string(n) + ".kicad_mod"), pretty(n));
+      }
+    }
+    fs::create_directories(root / "old" / ".hidden");
+    write(root / "old" / ".hidden" / "skipped.kicad_mod", pretty(9999));
+    write(root / "old" / "parts.mod",
+          "PCBNEW-LibModule-V1 date\n$MODULE DIP8\nLi DIP8\nCd Dual inline\n"
+          "Kw DIL THT\n$EndMODULE DIP8\n$MODULE SO8\nCd Small outline\n"
+          "$EndMODULE SO8\n$MODULE TO92\n$EndMODULE TO92\n$EndLIBRARY\n");
+    write(root / "old" / "broken.kicad_mod", "(footprint \"cut\" (layer");
+    write(root / "old" / "board.kicad_mod", "(kicad_pcb (version 1))");
+    write(root / "old" / "notes.txt", "not a footprint");
+  }
+  void TearDown() override { fs::remove_all(root); }
+
+  fs::path root;
+};
+
+TEST_F(GeneratedTreeTest, FindsByNameTagAndDescriptionAndListsFailures) {
+  footprint_index index(root.string());
+  EXPECT_EQ(index.scan(), 3003u);
+  // Before reading, the entries are known by file name alone.
+  EXPECT_EQ(names(index.search("R_1234")), std::set<std::string>{"R_1234"});
+  EXPECT_TRUE(index.search("resistor").empty());
+  std::size_t calls = 0;
+  index.read_pending(
+      [&](std::size_t done, std::size_t total, const std::string&) {
+        EXPECT_EQ(total, 3003u);
+        EXPECT_EQ(done, ++calls);
+        return true;
+      });
+  EXPECT_EQ(calls, 3003u);
+  EXPECT_EQ(index.pending(), 0u);
+  EXPECT_EQ(index.size(), 3005u);
+
+  EXPECT_EQ(names(index.search("r_12?4")).size(), 10u);
+  EXPECT_EQ(index.search("RESISTOR NUMBER").size(), 3000u);
+  EXPECT_EQ(index.search("odd").size(), 1500u);
+  EXPECT_EQ(names(index.search("dil")), std::set<std::string>{"DIP8"});
+  EXPECT_EQ(names(index.search("small*line")), std::set<std::string>{"SO8"});
+
+  const auto to92 = index.search("TO92");
+  ASSERT_EQ(to92.size(), 1u);
+  EXPECT_EQ(to92[0]->module, 2u);
+  EXPECT_EQ(zcore::library_name(*to92[0]), "parts");
+  EXPECT_EQ(zcore::library_name(*index.search("R_5")[0]), "Lib0");
+
+  std::set<std::string> failed;
+  for (const index_entry* entry : index.entries()) {
+    if (!entry->error.empty())
+      failed.insert(fs::path(entry->path).filename().string() + ": " +
+                    entry->error);
+  }
+  EXPECT_EQ(failed, (std::set<std::string>{
+                        "board.kicad_mod: Not a footprint: no (footprint ...) "
+                        "or (module ...) list",
+                        "broken.kicad_mod: Unexpected EOF: iostream error"}));
+}
+
+TEST_F(GeneratedTreeTest, CacheAndRefreshReadOnlyChangedFolders) {
+  const std::string cache = (root / "cache" / "index.txt").string();
+  {
+    footprint_index index(root.string());
+    index.refresh();
+    ASSERT_TRUE(index.save(cache));
+  }
+  footprint_index other("/elsewhere");
+  EXPECT_FALSE(other.load(cache));
+
+  footprint_index index(root.string());
+  ASSERT_TRUE(index.load(cache));
+  EXPECT_EQ(index.size(), 3005u);
+  EXPECT_EQ(names(index.search("dual inline")), std::set<std::string>{"DIP8"});
+  EXPECT_EQ(index.scan(), 0u);
+
+  write(root / "Lib7.pretty" / "C_new.kicad_mod",
+        "(footprint \"C_new\" (tags \"capacitor\"))");
+  fs::remove_all(root / "Lib8.pretty");
+  EXPECT_EQ(index.scan(), 101u);
+  // Stopped after five files, the rest waits for the next run.
+  index.read_pending([](std::size_t done, std::size_t, const std::string&) {
+    return done < 5;
+  });
+  EXPECT_EQ(index.pending(), 96u);
+  index.read_pending();
+  EXPECT_EQ(names(index.search("capacitor")), std::set<std::string>{"C_new"});
+  EXPECT_TRUE(index.search("R_850").empty());
+  EXPECT_EQ(index.size(), 3005u + 1 - 100);
+
+  std::ofstream(cache, std::ios::app) << "E\tdamaged\n";
+  footprint_index damaged(root.string());
+  EXPECT_FALSE(damaged.load(cache));
+  EXPECT_EQ(damaged.size(), 0u);
+}
+
+TEST(FootprintIndexTest, ReadsTheSharedDataWithoutFailures) {
+  PADSCOPE_REQUIRE_SHARED_TESTDATA();
+  const std::string dir = padscope::test::shared_testdata_dir();
+  footprint_index index(dir);
+  index.refresh();
+  const std::size_t pretty =
+      padscope::test::files_with_suffix(dir, ".kicad_mod").size();
+  std::size_t modules = 0;
+  for (const std::string& path :
+       padscope::test::files_with_suffix(dir, ".mod")) {
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);)
+      modules += line.rfind("$MODULE", 0) == 0;
+  }
+  EXPECT_EQ(index.size(), pretty + modules);
+  for (const index_entry* entry : index.entries())
+    EXPECT_EQ(entry->error, "") << entry->path;
+  const auto dip = index.search("DIP-8_W7.62mm");
+  ASSERT_FALSE(dip.empty());
+  EXPECT_EQ(dip[0]->description.substr(0, 21), "8-lead though-hole mo");
+  EXPECT_FALSE(index.search("300mil").empty());
+  EXPECT_EQ(names(index.search("rc05_VERT")),
+            std::set<std::string>{"rc05_vert"});
+}
+
+}  // namespace
