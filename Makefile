@@ -5,6 +5,7 @@ BUILD_DIR ?= build
 SANITIZE_DIR ?= build-sanitize
 SWEEP_DIR ?= build-sweep
 BENCH_DIR ?= build-bench
+DEB_DIR ?= build-deb
 FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 60
 TESTDATA_DIR ?= ../shared/testdata
@@ -14,7 +15,7 @@ CMAKE_FLAGS ?=
 
 
 .PHONY: all deps build run test test-sanitize bench sweep fuzz format format-check \
-	clean
+	deb clean
 
 all: build
 
@@ -47,6 +48,14 @@ bench:
 	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release \
 	  -DPADSCOPE_BUILD_TESTS=OFF -DPADSCOPE_BUILD_BENCHMARKS=ON $(CMAKE_FLAGS)
 	cmake --build $(BENCH_DIR) -j $(JOBS) --target bench
+
+# A Debian package built in release mode; the .deb lands in $(DEB_DIR).
+deb:
+	@scripts/install-deps build deb
+	cmake -S . -B $(DEB_DIR) -DCMAKE_BUILD_TYPE=Release \
+	  -DPADSCOPE_BUILD_TESTS=OFF $(CMAKE_FLAGS)
+	cmake --build $(DEB_DIR) -j $(JOBS)
+	cd $(DEB_DIR) && cpack -G DEB
 
 # Every footprint of Debian's kicad-footprints and of the shared test data
 # through the render tool, built for speed; fails on any failure, crash or
@@ -90,4 +99,5 @@ format-check:
 	scripts/check-format .
 
 clean:
-	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(BENCH_DIR) $(FUZZ_DIR) $(SWEEP_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(BENCH_DIR) $(FUZZ_DIR) $(SWEEP_DIR) \
+	  $(DEB_DIR)

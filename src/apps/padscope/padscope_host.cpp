@@ -1,5 +1,5 @@
 // Starts Padscope: loads lib_padscope next to this executable (or from
-// ../lib for an installed layout) and runs its EPOINT.
+// ../lib/padscope for an installed layout) and runs its EPOINT.
 #include <cstdio>
 #include <dlfcn.h>
 #include <limits.h>
@@ -24,7 +24,7 @@ std::string executable_dir(const char* argv0) {
 int main(int argc, char** argv) {
   const std::string dir = executable_dir(argv[0]);
   const std::string beside = dir + "/" + kModuleName;
-  const std::string installed = dir + "/../lib/" + kModuleName;
+  const std::string installed = dir + "/../lib/padscope/" + kModuleName;
 
   void* module = dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL);
   std::string tried = beside;
