@@ -1,5 +1,6 @@
 #include "apps/padscope-render/footprint_renderer.h"
 #include "support/test_data.h"
+#include "zwidget/zviewer/footprint_formats.h"
 
 #include <benchmark/benchmark.h>
 
@@ -57,7 +58,7 @@ void BM_RenderTestData(benchmark::State& state) {
     for (auto _ : state) {
       for (const std::string& file : files) {
         const QString path = QString::fromStdString(file);
-        renderer.load(path, padscope::render::parser_for(path));
+        renderer.load(path, *zwidget::zcvpcb::format_for_path(path));
         for (int i = 0; i < renderer.module_count(); ++i) {
           if (i > 0) renderer.show_module(i);
           if (svg) {

@@ -1,6 +1,5 @@
 #include "zcore/nodeview.h"
 
-#include "support/test_data.h"
 #include "zcore/models.h"
 
 #include <gtest/gtest.h>
@@ -147,36 +146,6 @@ TEST(Nodeview, AnswersEachAccessorFamily) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.snippet);
     EXPECT_EQ(answer(c.snippet, "", c.ask), c.expected);
-  }
-}
-
-TEST(RealFiles, AccessorsMatchTheFile) {
-  PADSCOPE_REQUIRE_SHARED_TESTDATA();
-  const std::string usb = padscope::test::read_file(
-      padscope::test::shared_testdata_dir() +
-      "/kicad6/USB_C_Receptacle_CNCTech_C-ARA1-AK51X.kicad_mod");
-  const struct {
-    const char* child;  // the last of that name, or the root
-    Ask ask;
-    const char* expected;
-  } cases[] = {
-      {"", ASK(v.first_text(), v.layer(), v.tedit(), v.attr(), v.tags()),
-       "USB_C_Receptacle_CNCTech_C-ARA1-AK51X, F.Cu, 62ED3661, smd, "
-       "[USB C Type-C Receptacle Hybrid CNCTech C-ARA1-AK51X]"},
-      {"", ASK(v.descr()),
-       "USB Type-C 3.0 Receptacle, 24-pin, right angle "
-       "(source: https://www.cnctech.us/pdfs/C-ARA1-AK512.pdf)"},
-      {"pad",
-       ASK(v.first_text(), v.second_text(), v.third_text(), v.at(), v.size()),
-       "S1, thru_hole, oval, (-4.575, 2) 0, (0.95, 2.28)"},
-      {"pad", drill, "0, true, (0.55, 1.6), (0, -0.14)"},
-      {"fp_text",
-       ASK(v.first_text(), v.second_text(), v.at(), v.layer(), v.font()),
-       "user, ${REFERENCE}, (0, 1) 0, F.Fab, (1, 1) 0.15"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.child);
-    EXPECT_EQ(answer(usb, c.child, c.ask), c.expected);
   }
 }
 

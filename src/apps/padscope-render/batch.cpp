@@ -1,5 +1,7 @@
 #include "apps/padscope-render/batch.h"
 
+#include "zwidget/zviewer/footprint_formats.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
@@ -89,15 +91,16 @@ public:
     timer.start();
     FootprintResult first;
     first.file = input.path;
-    const QString parser = parser_for(input.path);
-    if (parser.isEmpty()) {
+    const zwidget::zcvpcb::FootprintFormat* format =
+        zwidget::zcvpcb::format_for_path(input.path);
+    if (!format) {
       fail(first,
            QStringLiteral("Not a footprint file: the name ends in "
                           "neither .kicad_mod nor .mod"),
            timer);
       return;
     }
-    QString problem = attempt([&] { renderer.load(input.path, parser); });
+    QString problem = attempt([&] { renderer.load(input.path, *format); });
     const int modules = renderer.module_count();
     if (modules == 1) {
       if (!problem.isEmpty()) {
@@ -256,7 +259,7 @@ std::vector<InputFile> collect_inputs(const QStringList& inputs,
                         QDirIterator::Subdirectories);
       while (walk.hasNext()) {
         const QString path = walk.next();
-        if (parser_for(path).isEmpty()) continue;
+        if (!zwidget::zcvpcb::format_for_path(path)) continue;
         found.push_back(
             {path, root.relativeFilePath(QFileInfo(path).absolutePath())});
       }

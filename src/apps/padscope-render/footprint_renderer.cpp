@@ -1,19 +1,9 @@
 #include "apps/padscope-render/footprint_renderer.h"
 
 #include "apps/padscope-render/png_writer.h"
-#include "zcore/basenode.h"
-#include "zcore/legacy_model.h"
-#include "zcore/models.h"
-#include "zcore/nodeview.h"
-#include "zwidget/zgraph/arc_item.h"
-#include "zwidget/zgraph/circle_item.h"
-#include "zwidget/zgraph/curve_item.h"
-#include "zwidget/zgraph/line_item.h"
-#include "zwidget/zgraph/pad_item.h"
-#include "zwidget/zgraph/polygon_item.h"
-#include "zwidget/zgraph/text_item.h"
+#include "zwidget/zgraph/item_kind.h"
+#include "zwidget/zviewer/footprint_formats.h"
 #include "zwidget/zviewer/grid_painter.h"
-#include "zwidget/zviewer/mine_enum.h"
 #include "zwidget/zviewer/obj_canvas.h"
 #include "zwidget/zviewer/zscene.h"
 
@@ -33,44 +23,7 @@ namespace {
 // The viewer's grid pitch, in scene units.
 constexpr double kGridStep = 1.27;
 
-std::string item_kind(QGraphicsItem* item) {
-  using namespace zwidget::zgraph;
-  if (dynamic_cast<GraphicsLineItem*>(item)) return "line";
-  if (dynamic_cast<GraphicsArcItem*>(item)) return "arc";
-  if (dynamic_cast<GraphicsCircleItem*>(item)) return "circle";
-  if (dynamic_cast<GraphicsCurveItem*>(item)) return "curve";
-  if (dynamic_cast<GraphicsPolygonItem*>(item)) return "polygon";
-  if (dynamic_cast<GraphicsPadItem*>(item)) return "pad";
-  if (dynamic_cast<GraphicsTextItem*>(item)) return "text";
-  return "other";
-}
-
-// A name fit to be quoted in a message: short, printable ASCII.
-bool is_plain_word(const std::string& name) {
-  return !name.empty() && name.size() <= 40 &&
-         std::all_of(name.begin(), name.end(),
-                     [](char c) { return c > ' ' && c < 127; });
-}
-
-bool is_module_record(const zcore::record& record) {
-  return !record.empty() && record.front() == "$MODULE";
-}
-
-const MineEnum& footprint_types() {
-  static const MineEnum types = [] {
-    MineEnum filled;
-    filled.add(QStringLiteral("*.kicad_mod"), QStringLiteral("module_parser"));
-    filled.add(QStringLiteral("*.mod"), QStringLiteral("module_legacy_parser"));
-    return filled;
-  }();
-  return types;
-}
-
 }  // namespace
-
-QString parser_for(const QString& path) {
-  return footprint_types().parser_for(path);
-}
 
 // The viewer's canvas with the background of the chosen style.
 class FootprintRenderer::Canvas : public zwidget::zcvpcb::ZObjCanvas {
@@ -128,30 +81,19 @@ FootprintRenderer::FootprintRenderer(const RenderStyle& style)
 
 FootprintRenderer::~FootprintRenderer() = default;
 
-void FootprintRenderer::load(const QString& path, const QString& parser_name) {
+void FootprintRenderer::load(const QString& path,
+                             const zwidget::zcvpcb::FootprintFormat& format) {
   shown.reset();
-  canvas->parser_name = parser_name;
+  canvas->parser_name = format.parser;
   canvas->load(path);
   check_footprint();
 }
 
 void FootprintRenderer::check_footprint() const {
-  if (auto* tree = dynamic_cast<const zcore::S_Model*>(shown.get())) {
-    const zcore::basenode* root = tree->root();
-    if (root && (root->name == "footprint" || root->name == "module")) return;
-    if (root && is_plain_word(root->name))
-      throw std::runtime_error("Not a footprint: the file holds (" +
-                               root->name + " ...)");
-    throw std::runtime_error(
-        "Not a footprint: no (footprint ...) or (module ...) list");
-  }
-  if (canvas->module_count() > 1) return;
-  auto* legacy = dynamic_cast<const zcore::LegacyStringModel*>(shown.get());
-  if (!legacy) throw std::runtime_error("Nothing was read");
-  for (const zcore::record& record : legacy->records()) {
-    if (is_module_record(record)) return;
-  }
-  throw std::runtime_error("Not a footprint library: no $MODULE in the file");
+  if (!shown) throw std::runtime_error("Nothing was read");
+  const std::string problem =
+      zwidget::zcvpcb::format_of(*shown)->footprint_problem(*shown);
+  if (!problem.empty()) throw std::runtime_error(problem);
 }
 
 int FootprintRenderer::module_count() const {
@@ -165,27 +107,18 @@ void FootprintRenderer::show_module(int index) {
 }
 
 QString FootprintRenderer::footprint_name() const {
-  if (auto* tree = dynamic_cast<const zcore::S_Model*>(shown.get())) {
-    const zcore::basenode* root = tree->root();
-    return root ? QString::fromStdString(zcore::nodeview(root).first_text())
-                : QString();
-  }
+  // Also for a module of a library that could not be shown.
   if (canvas->module_count() > 1) return canvas->module_name();
-  if (auto* legacy =
-          dynamic_cast<const zcore::LegacyStringModel*>(shown.get())) {
-    for (const zcore::record& record : legacy->records()) {
-      if (is_module_record(record))
-        return record.size() > 1 ? QString::fromStdString(record[1])
-                                 : QString();
-    }
-  }
-  return QString();
+  if (!shown) return QString();
+  return QString::fromStdString(
+      zwidget::zcvpcb::format_of(*shown)->footprint_name(*shown));
 }
 
 KindCounts FootprintRenderer::items() const {
   KindCounts counts;
   if (QGraphicsScene* scene = canvas->scene()) {
-    for (QGraphicsItem* item : scene->items()) ++counts[item_kind(item)];
+    for (QGraphicsItem* item : scene->items())
+      ++counts[zwidget::zgraph::kind_of(item)];
   }
   return counts;
 }

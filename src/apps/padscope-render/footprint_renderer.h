@@ -16,14 +16,14 @@ namespace zcore {
 class BaseModel;
 }
 
+namespace zwidget::zcvpcb {
+struct FootprintFormat;
+}
+
 namespace padscope::render {
 
 // Counts by kind, such as "pad" 4 or "pad shape 'custom'" 1.
 using KindCounts = std::map<std::string, int>;
-
-// Parser names by file name, the viewer's rules: "*.kicad_mod" and "*.mod",
-// letter case counting. Empty for any other name.
-QString parser_for(const QString& path);
 
 // Draws footprints as the viewer shows them after "Fit to full page": a
 // viewer canvas of the image's size (less the margins) reads the file,
@@ -36,11 +36,11 @@ public:
   FootprintRenderer(const FootprintRenderer&) = delete;
   FootprintRenderer& operator=(const FootprintRenderer&) = delete;
 
-  // Reads a file with the parser of that name ("module_parser" or
-  // "module_legacy_parser") and shows its first module. Throws
+  // Reads a file of that format and shows its first module. Throws
   // std::exception with the reader's message for a file that cannot be
   // read, and for one that reads but holds no footprint.
-  void load(const QString& path, const QString& parser_name);
+  void load(const QString& path,
+            const zwidget::zcvpcb::FootprintFormat& format);
 
   // Several only for a legacy library of several modules.
   int module_count() const;

@@ -4,6 +4,7 @@
 #include "apps/padscope/open_file_dialog.h"
 #include "apps/padscope/zintent.h"
 #include "ui_resource.h"
+#include "zwidget/zviewer/footprint_formats.h"
 #include "zwidget/zviewer/module/html_property.h"
 #include "zwidget/zviewer/obj_canvas.h"
 #include "zwidget/zviewer/obj_factory.h"
@@ -28,8 +29,16 @@ const char* const kSplitterKey = "mainwindow.splitter";
 const char* const kSplitterLeftKey = "mainwindow.splitter.0";
 const char* const kSplitterRightKey = "mainwindow.splitter.1";
 const char* const kHideKey = "mainwindow.splitter.hide";
-const char* const kPrettyFilter = "Modules Files (*.kicad_mod)";
-const char* const kLegacyFilter = "Legacy modules Files (*.mod)";
+
+using zwidget::zcvpcb::footprint_formats;
+using zwidget::zcvpcb::FootprintFormat;
+
+// The open dialog's filter of one format, such as "Modules Files
+// (*.kicad_mod)".
+QString filter_of(const FootprintFormat& format) {
+  return QStringLiteral("%1 (%2)").arg(MainWindow::tr(format.title),
+                                       QString::fromUtf8(format.pattern));
+}
 
 QString documents_dir() {
   const QStringList dirs =
@@ -44,7 +53,8 @@ MainWindow::MainWindow()
       zoom_factor(1.1),
       ui(new Ui::MainWindow),
       factory(new zwidget::zcvpcb::ZObjFactory) {
-  navigator.filters = QStringList({tr("*.kicad_mod"), tr("*.mod")});
+  for (const FootprintFormat& format : footprint_formats())
+    navigator.filters << tr(format.pattern);
   init_icon_resources();
   ui->setupUi(this);
   register_file_types();
@@ -96,11 +106,11 @@ void MainWindow::showEvent(QShowEvent* event) {
 }
 
 void MainWindow::register_file_types() {
-  types.add(tr("*.kicad_mod"), tr("module_parser"));
-  types.add(tr("*.mod"), tr("module_legacy_parser"));
+  for (const FootprintFormat& format : footprint_formats())
+    types.add(tr(format.pattern), tr(format.parser));
   factory->set_default(new NoFacItem);
-  factory->add(tr("module_parser"), new PrettyFacItem);
-  factory->add(tr("module_legacy_parser"), new LegacyFacItem);
+  for (const FootprintFormat& format : footprint_formats())
+    factory->add(tr(format.parser), format.factory_item());
 }
 
 void MainWindow::create_initial_pair() {
@@ -186,23 +196,27 @@ void MainWindow::update_title() {
   }
 }
 
+void MainWindow::show_path(const QString& path, const QString& parser) {
+  fileName = path;
+  navigator.path = path;
+  load_file(path, parser.isEmpty() ? types.parser_for(path) : parser);
+}
+
 void MainWindow::open() {
+  QStringList filters;
+  for (const FootprintFormat& format : footprint_formats())
+    filters << filter_of(format);
   QString selected_filter;
-  fileName = get_open_file_name(
-      this, tr("Open module footprint"), documents_dir(),
-      tr("Modules Files (*.kicad_mod);;Legacy modules Files (*.mod)"),
+  const QString path = get_open_file_name(
+      this, tr("Open module footprint"), documents_dir(), filters.join(";;"),
       tr("dialog/load/config"), &selected_filter);
-  if (fileName.isEmpty()) return;
-  navigator.path = fileName;
+  fileName = path;
+  if (path.isEmpty()) return;
+  // The filter chosen picks the reader, whatever the file's name says.
   QString parser;
-  if (selected_filter == QLatin1String(kPrettyFilter)) {
-    parser = tr("module_parser");
-  } else if (selected_filter == QLatin1String(kLegacyFilter)) {
-    parser = tr("module_legacy_parser");
-  } else {
-    parser = types.parser_for(fileName);
-  }
-  load_file(fileName, parser);
+  for (const FootprintFormat& format : footprint_formats())
+    if (selected_filter == filter_of(format)) parser = tr(format.parser);
+  show_path(path, parser);
 }
 
 void MainWindow::prev() {
@@ -213,8 +227,7 @@ void MainWindow::prev() {
     update_title();
     return;
   }
-  fileName = navigator.prev();
-  load_file(fileName, types.parser_for(fileName));
+  show_path(navigator.prev());
   if (canvas->module_count() > 1) {
     canvas->show_module(canvas->module_count() - 1);
     update_title();
@@ -228,22 +241,17 @@ void MainWindow::next() {
     update_title();
     return;
   }
-  fileName = navigator.next();
-  load_file(fileName, types.parser_for(fileName));
+  show_path(navigator.next());
 }
 
 void MainWindow::up() {
   const QString library = navigator.prev_library();
-  if (library.isEmpty()) return;
-  fileName = library;
-  load_file(fileName, types.parser_for(fileName));
+  if (!library.isEmpty()) show_path(library);
 }
 
 void MainWindow::down() {
   const QString library = navigator.next_library();
-  if (library.isEmpty()) return;
-  fileName = library;
-  load_file(fileName, types.parser_for(fileName));
+  if (!library.isEmpty()) show_path(library);
 }
 
 void MainWindow::scale_plus() {

@@ -52,6 +52,10 @@ private:
   void create_initial_pair();
   void restore_property_visibility();
   void build_status_bar();
+  // Every command that opens a path goes here: it becomes the current file
+  // and is read with `parser`, or with its file name's parser when that is
+  // empty.
+  void show_path(const QString& path, const QString& parser = QString());
   // Replaces the canvas and panel by a new pair for the parser and loads
   // the file into it; a failed load shows the cover scene.
   void load_file(const QString& path, const QString& parser);

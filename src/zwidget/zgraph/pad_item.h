@@ -1,15 +1,13 @@
 #pragma once
 
 #include "zwidget/zgraph/graph_base.h"
+#include "zwidget/zgraph/pad_geometry.h"
 
 #include <QAbstractGraphicsShapeItem>
 #include <QBrush>
 #include <QFont>
 #include <QPainterPath>
 #include <QPen>
-#include <QPointF>
-#include <QSizeF>
-#include <QString>
 #include <QTransform>
 
 #include <memory>
@@ -21,43 +19,13 @@ class QTextLayout;
 
 namespace zwidget::zgraph {
 
-// One drawing of a custom pad, in pad coordinates: relative to the pad
-// centre and unturned.
-struct PadPrimitive {
-  QPainterPath path;
-  // Stroked along the path with round ends and joins; 0 adds no stroke.
-  double width = 0;
-  // The inside of the path is part of the pad too.
-  bool filled = false;
-};
-
-// Corners of the unturned pad, y pointing down.
-struct PadCorners {
-  bool top_left = false;
-  bool top_right = false;
-  bool bottom_left = false;
-  bool bottom_right = false;
-};
-
-// What the newer pad shapes add to a pad's attributes.
-struct PadShapeOptions {
-  // "roundrect": the corner radius as a fraction of the shorter side.
-  double roundrect_ratio = 0.25;
-  // "roundrect" and "rect": the `chamfered` corners are cut by this
-  // fraction of the shorter side.
-  double chamfer_ratio = 0;
-  PadCorners chamfered;
-  // "custom": the shape under the primitives, "rect" or "circle".
-  QString anchor = QStringLiteral("rect");
-  std::vector<PadPrimitive> primitives;
-};
-
 // One pad: its outline filled in the pad colour, the drill hole cut out of
 // it and the pad number written across it, all turned about the pad centre.
-// Shapes other than "circle", "rect", "oval", "trapezoid", "roundrect" and
-// "custom" (exact case) paint nothing.
+// A shape of PadShape::other paints nothing.
 class GraphicsPadItem : public QAbstractGraphicsShapeItem, public GraphBase {
 public:
+  GraphicsPadItem(const PadSpec& spec, const QColor& colour);
+  // The same from the files' keywords, letter case counting.
   GraphicsPadItem(const QString& number, const QString& type,
                   const QString& shape, const QSizeF& size,
                   const QPointF& position, const double& angle,
@@ -80,40 +48,14 @@ public:
   void paint(QPainter* painter, const QStyleOptionGraphicsItem* option,
              QWidget* widget) override;
 
-  const QString& number() const { return number_; }
-  // The type and shape keywords as given; type() and shape() are Qt's.
-  const QString& pad_type() const { return type_; }
-  const QString& pad_shape() const { return shape_; }
-  QSizeF size() const { return size_; }
-  QPointF position() const { return position_; }
-  double angle() const { return angle_; }
-  QSizeF rect_delta() const { return rect_delta_; }
-  bool oval_drill() const { return oval_drill_; }
-  QPointF drill_offset() const { return drill_offset_; }
-  QSizeF drill_size() const { return drill_size_; }
-  const PadShapeOptions& shape_options() const { return options_; }
+  const PadSpec& spec() const { return spec_; }
   // What the pad is painted with; the shape item's pen() and brush() are
   // unused.
   const QPen& pad_pen() const { return pen_; }
   const QBrush& pad_brush() const { return brush_; }
 
-  // `size` centred on `position`, unturned.
-  QRectF pad_rect() const;
-  // `drill_size` centred on position minus `drill_offset`, unturned.
-  QRectF drill_rect() const;
-
 private:
-  QString number_;
-  QString type_;
-  QString shape_;
-  QSizeF size_;
-  QPointF position_;
-  double angle_;
-  QSizeF rect_delta_;
-  bool oval_drill_;
-  QPointF drill_offset_;
-  QSizeF drill_size_;
-  PadShapeOptions options_;
+  PadSpec spec_;
   QPen pen_;
   QBrush brush_;
 

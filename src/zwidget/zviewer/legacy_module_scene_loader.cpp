@@ -2,6 +2,7 @@
 
 #include "zcore/legacy_elements.h"
 #include "zcore/legacy_model.h"
+#include "zwidget/zgraph/arc_geometry.h"
 #include "zwidget/zgraph/arc_item.h"
 #include "zwidget/zgraph/circle_item.h"
 #include "zwidget/zgraph/line_item.h"
@@ -14,12 +15,6 @@
 #include <iostream>
 
 namespace zwidget::zcvpcb {
-
-namespace {
-
-constexpr double kPi = 3.141592653589793;
-
-}  // namespace
 
 ZLegacyModuleSceneLoader::ZLegacyModuleSceneLoader(
     ZScene* scene, const std::vector<std::vector<std::string>>* records)
@@ -51,14 +46,11 @@ void ZLegacyModuleSceneLoader::load() {
                                  pen(circle.layer, circle.width)));
     } else if (zcore::is_arc_tag(tag)) {
       const zcore::l_arc arc(record);
-      const double dx = arc.x2 - arc.x1;
-      double a = std::atan((arc.y2 - arc.y1) / dx) * 180 / kPi;
-      if (dx < 0) a += 180;
-      const double radius = std::sqrt((arc.x1 - arc.x2) * (arc.x1 - arc.x2) +
-                                      (arc.y1 - arc.y2) * (arc.y1 - arc.y2));
       // The format writes the sweep in tenths of a degree.
-      add(new GraphicsArcItem(QPointF(arc.x1, arc.y1), radius, -a,
-                              -arc.angle / 10, pen(arc.layer, arc.width)));
+      const ArcShape shape = arc_around(
+          QPointF(arc.x1, arc.y1), QPointF(arc.x2, arc.y2), arc.angle / 10);
+      add(new GraphicsArcItem(shape.centre, shape.radius, shape.start,
+                              shape.span, pen(arc.layer, arc.width)));
     } else if (zcore::is_poly_tag(tag)) {
       const zcore::l_poly poly = zcore::l_poly::with_corners(*records, i);
       QPolygonF polygon;

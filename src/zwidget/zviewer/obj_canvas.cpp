@@ -1,10 +1,7 @@
 #include "zwidget/zviewer/obj_canvas.h"
 
-#include "zcore/legacy_model.h"
 #include "zcore/models.h"
 #include "zcore/stream_model_adapter.h"
-#include "zwidget/zviewer/legacy_module_scene_loader.h"
-#include "zwidget/zviewer/pretty_module_scene_loader.h"
 #include "zwidget/zviewer/zmessage_exception.h"
 #include "zwidget/zviewer/zscene.h"
 
@@ -79,9 +76,6 @@ private:
   bool exhausted = false;
 };
 
-const char* const kPrettyParser = "module_parser";
-const char* const kLegacyParser = "module_legacy_parser";
-
 }  // namespace
 
 void read_model(zcore::BaseModel& model, QDataStream& stream) {
@@ -90,7 +84,7 @@ void read_model(zcore::BaseModel& model, QDataStream& stream) {
 }
 
 ZObjCanvas::ZObjCanvas(QWidget* parent)
-    : QGraphicsView(parent), parser_name(QObject::tr(kPrettyParser)) {
+    : QGraphicsView(parent), parser_name(QObject::tr(pretty_format().parser)) {
   qRegisterMetaType<std::shared_ptr<zcore::BaseModel>>(
       "std::shared_ptr<zcore::BaseModel>");
   setAttribute(Qt::WA_MouseTracking);
@@ -185,53 +179,34 @@ void ZObjCanvas::load(const QString& fileName) {
 }
 
 void ZObjCanvas::load(QDataStream& stream) {
-  if (parser_name == QLatin1String(kPrettyParser)) {
-    auto tree = std::make_shared<zcore::S_Model>(kPrettyParser);
-    model = tree;
-    library.reset();
-    modules.clear();
-    current_module = 0;
-    read_model(*tree, stream);
-    present(model);
-  } else if (parser_name == QLatin1String(kLegacyParser)) {
-    auto legacy = std::make_shared<zcore::LegacyStringModel>(kLegacyParser);
-    model = legacy;
-    library.reset();
-    modules.clear();
-    current_module = 0;
-    read_model(*legacy, stream);
-    std::vector<zcore::legacy_module> found = legacy->modules();
-    if (found.size() > 1) {
-      library = legacy;
-      modules = std::move(found);
-      model = module_model(0);
-    }
-    present(model);
-  } else {
+  const FootprintFormat* format = format_named(parser_name);
+  if (!format) {
     emit loaded(std::shared_ptr<zcore::BaseModel>());
     throw zaux::ZMessageException(
         tr("Parser:%1 not found.").arg(parser_name, 0, QChar(' ')));
   }
+  model = format->make_model();
+  library.reset();
+  current_module = 0;
+  read_model(*model, stream);
+  library = format->library_of(model);
+  if (library) model = library->model(0);
+  present(model);
 }
 
 int ZObjCanvas::module_count() const {
-  return library ? static_cast<int>(modules.size()) : 1;
+  return library ? static_cast<int>(library->names.size()) : 1;
 }
 
 QString ZObjCanvas::module_name() const {
   if (!library) return QString();
-  return QString::fromStdString(modules[current_module].name);
-}
-
-std::shared_ptr<zcore::BaseModel> ZObjCanvas::module_model(int index) const {
-  return std::make_shared<zcore::LegacyStringModel>(
-      library->name(), library->module_records(modules[index]));
+  return QString::fromStdString(library->names[current_module]);
 }
 
 bool ZObjCanvas::show_module(int index) {
   if (!library || index < 0 || index >= module_count()) return false;
   current_module = index;
-  model = module_model(index);
+  model = library->model(index);
   try {
     present(model);
   } catch (...) {
@@ -243,16 +218,11 @@ bool ZObjCanvas::show_module(int index) {
 }
 
 void ZObjCanvas::present(std::shared_ptr<zcore::BaseModel> shown) {
+  const FootprintFormat* format = format_of(*shown);
+  if (!format) throw zaux::ZMessageException(tr("No format reads the model."));
   reset_scene();
   ZScene* target = footprint_scene();
-  ZSceneLoader* loader = nullptr;
-  if (auto* tree = dynamic_cast<zcore::S_Model*>(shown.get())) {
-    loader = new ZPrettyModuleSceneLoader(target, tree->root());
-  } else {
-    auto* legacy = static_cast<zcore::LegacyStringModel*>(shown.get());
-    loader = new ZLegacyModuleSceneLoader(target, &legacy->records());
-  }
-  target->build(shown.get(), loader);
+  target->build(shown.get(), format->scene_loader(target, *shown).release());
   fit();
   emit loaded(shown);
 }

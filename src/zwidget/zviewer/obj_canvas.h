@@ -1,12 +1,12 @@
 #pragma once
 
-#include "zcore/legacy_model.h"
+#include "zwidget/zviewer/footprint_formats.h"
 
 #include <QGraphicsView>
 #include <QPointF>
 
 #include <memory>
-#include <vector>
+#include <optional>
 
 class QDataStream;
 
@@ -85,12 +85,8 @@ private:
   void present(std::shared_ptr<zcore::BaseModel> shown);
 
   std::shared_ptr<zcore::BaseModel> model;
-  // A model of the records of one module of `library`.
-  std::shared_ptr<zcore::BaseModel> module_model(int index) const;
-
-  // The whole file, when it is a legacy library of several modules.
-  std::shared_ptr<zcore::LegacyStringModel> library;
-  std::vector<zcore::legacy_module> modules;
+  // The file's footprints, when it holds several.
+  std::optional<FootprintLibrary> library;
   int current_module = 0;
   bool keep_fitted = false;
 };

@@ -2,6 +2,7 @@
 
 #include "zcore/basenode.h"
 #include "zcore/nodeview.h"
+#include "zwidget/zgraph/arc_geometry.h"
 #include "zwidget/zgraph/arc_item.h"
 #include "zwidget/zgraph/circle_item.h"
 #include "zwidget/zgraph/curve_item.h"
@@ -16,34 +17,22 @@
 #include <cmath>
 #include <iostream>
 #include <optional>
-#include <string_view>
 #include <utility>
-#include <vector>
 
 namespace zwidget::zcvpcb {
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
-// KiCad's resolution in millimetres: a middle point this close to the
-// chord's line lies on it.
-constexpr double kNanometre = 1e-6;
 // Every glyph of a text is stroked on every repaint, and the scene repaints
 // on every mouse move: a text of 50 MB took minutes. Twice the longest text
 // a legacy field can hold (65534 bytes) is far beyond any real footprint.
 constexpr std::size_t kLongestText = 1 << 17;
 
-// Pad shapes the pad item paints.
-bool is_drawn_pad_shape(const std::string& shape) {
-  return shape == "circle" || shape == "rect" || shape == "oval" ||
-         shape == "trapezoid" || shape == "roundrect" || shape == "custom";
-}
-
 // Kinds of footprint element that draw something in KiCad, for the account
 // of what this loader leaves out.
 bool is_drawing_kind(const std::string& name) {
   return name.rfind("fp_", 0) == 0 || name == "zone" || name == "dimension" ||
-         name == "image";
+         name == "image" || name == "property";
 }
 
 // Newer files write "solid" on footprint graphics and "yes" in pads.
@@ -59,83 +48,15 @@ QString to_qt(const std::string& text) {
   return QString::fromStdString(text);
 }
 
-// An arc as the items take it, centre, radius and Qt's angles in degrees;
-// or, for points on one line, the straight line from start to end.
-struct ArcShape {
-  bool straight = false;
-  QLineF chord;
-  QPointF centre;
-  double radius = 0;
-  double start = 0;
-  double span = 0;
-};
-
-// The direction from `centre` to `p` in Qt's angles: counter-clockwise on
-// screen, so against the scene's y, which points down.
-double qt_angle(const QPointF& centre, const QPointF& p) {
-  return std::atan2(centre.y() - p.y(), p.x() - centre.x()) * 180 / kPi;
-}
-
-double counter_clockwise(double degrees) {
-  const double turned = std::fmod(degrees, 360);
-  return turned < 0 ? turned + 360 : turned;
-}
-
-// The arc from `start` through `mid` to `end`.
-ArcShape arc_through(const QPointF& start, const QPointF& mid,
-                     const QPointF& end) {
-  ArcShape arc;
-  arc.chord = QLineF(start, end);
-  const QPointF b = mid - start;
-  const QPointF c = end - start;
-  const double cross = b.x() * c.y() - b.y() * c.x();
-  // |cross| / |c| is the distance of `mid` from the chord's line.
-  if (!(std::abs(cross) > kNanometre * std::hypot(c.x(), c.y()))) {
-    arc.straight = true;
-    return arc;
-  }
-  const double bb = QPointF::dotProduct(b, b);
-  const double cc = QPointF::dotProduct(c, c);
-  arc.centre = start + QPointF((c.y() * bb - b.y() * cc) / (2 * cross),
-                               (b.x() * cc - c.x() * bb) / (2 * cross));
-  const QPointF radial = start - arc.centre;
-  arc.radius = std::hypot(radial.x(), radial.y());
-  // Numbers near the double's range overflow on the way.
-  if (!std::isfinite(arc.radius)) {
-    arc.straight = true;
-    return arc;
-  }
-  arc.start = qt_angle(arc.centre, start);
-  const double to_end =
-      counter_clockwise(qt_angle(arc.centre, end) - arc.start);
-  const double to_mid =
-      counter_clockwise(qt_angle(arc.centre, mid) - arc.start);
-  arc.span = to_mid < to_end ? to_end : to_end - 360;
-  // The arc item turns in whole sixteenths of a degree and would paint
-  // nothing of a flatter arc, which the chord matches to within its width.
-  if (std::abs(arc.span) * 16 < 1) arc.straight = true;
-  return arc;
-}
-
 // Both forms of `fp_arc` and `gr_arc`: three points on the arc when there is
 // a `mid`; otherwise `start` is the centre, `end` where the arc begins and
 // `angle` the sweep.
-ArcShape arc_of(const zcore::nodeview& view) {
+zgraph::ArcShape arc_of(const zcore::nodeview& view) {
   if (view.has_mid())
-    return arc_through(to_qt(view.start()), to_qt(view.mid()),
-                       to_qt(view.end()));
-  ArcShape arc;
-  const zcore::point centre = view.start();
-  const zcore::point begin = view.end();
-  const double dx = begin.x - centre.x;
-  double a = std::atan((begin.y - centre.y) / dx) * 180 / kPi;
-  if (dx < 0) a += 180;
-  arc.centre = to_qt(centre);
-  arc.radius = std::sqrt((centre.x - begin.x) * (centre.x - begin.x) +
-                         (centre.y - begin.y) * (centre.y - begin.y));
-  arc.start = -a;
-  arc.span = -view.angle();
-  return arc;
+    return zgraph::arc_through(to_qt(view.start()), to_qt(view.mid()),
+                               to_qt(view.end()));
+  return zgraph::arc_around(to_qt(view.start()), to_qt(view.end()),
+                            view.angle());
 }
 
 // A custom pad's primitive in pad coordinates; none for a kind not drawn.
@@ -167,7 +88,7 @@ std::optional<zgraph::PadPrimitive> primitive_of(const zcore::basenode* node) {
     primitive.filled =
         is_solid(view.fill()) || (view.fill().empty() && primitive.width == 0);
   } else if (name == "gr_arc") {
-    const ArcShape arc = arc_of(view);
+    const zgraph::ArcShape arc = arc_of(view);
     if (arc.straight) {
       path.moveTo(arc.chord.p1());
       path.lineTo(arc.chord.p2());
@@ -184,13 +105,6 @@ std::optional<zgraph::PadPrimitive> primitive_of(const zcore::basenode* node) {
   return primitive;
 }
 
-template <typename Visit>
-void walk_preorder(const zcore::basenode* node, Visit&& visit) {
-  visit(node);
-  for (const zcore::basenode* child : node->children)
-    walk_preorder(child, visit);
-}
-
 }  // namespace
 
 ZPrettyModuleSceneLoader::ZPrettyModuleSceneLoader(ZScene* scene,
@@ -198,69 +112,110 @@ ZPrettyModuleSceneLoader::ZPrettyModuleSceneLoader(ZScene* scene,
     : ZSceneLoader(scene), root(root) {
 }
 
-void ZPrettyModuleSceneLoader::load() {
-  if (!root) return;
-  walk_preorder(root,
-                [this](const zcore::basenode* node) { add_element(node); });
-  walk_preorder(root, [this](const zcore::basenode* node) { add_text(node); });
+ZPrettyModuleSceneLoader::Handler ZPrettyModuleSceneLoader::handler_for(
+    std::string_view name) {
+  static const std::pair<std::string_view, Handler> kHandlers[] = {
+      {"fp_line", &ZPrettyModuleSceneLoader::add_line},
+      {"pad", &ZPrettyModuleSceneLoader::add_pad},
+      {"fp_text", &ZPrettyModuleSceneLoader::keep_text},
+      {"fp_circle", &ZPrettyModuleSceneLoader::add_circle},
+      {"fp_arc", &ZPrettyModuleSceneLoader::add_arc},
+      {"fp_poly", &ZPrettyModuleSceneLoader::add_poly},
+      {"fp_rect", &ZPrettyModuleSceneLoader::add_rect},
+      {"fp_curve", &ZPrettyModuleSceneLoader::add_curve},
+  };
+  for (const auto& [element, handler] : kHandlers)
+    if (name == element) return handler;
+  return nullptr;
 }
 
-void ZPrettyModuleSceneLoader::add_element(const zcore::basenode* node) {
-  // Compared as views: the lengths differ for most nodes, atoms above all,
-  // and a view sees that without a call into the library.
-  const std::string_view name = node->name;
-  const zcore::nodeview view(node);
-  using namespace zwidget::zgraph;
-  if (name == "module") {
-    std::cout << node->name << "->" << std::endl;
-  } else if (name == "fp_line") {
-    const zcore::segment line = view.line();
-    add(new GraphicsLineItem(QLineF(to_qt(line.start), to_qt(line.end)),
-                             tools.pen(node)));
-  } else if (name == "fp_curve") {
-    std::vector<QPointF> points;
-    for (const zcore::point& p : view.pts()) points.push_back(to_qt(p));
-    add(new GraphicsCurveItem(points, tools.pen(node)));
-  } else if (name == "fp_circle") {
-    const zcore::point centre = view.center();
-    const zcore::point end = view.end();
-    const double radius = std::hypot(end.x - centre.x, end.y - centre.y);
-    add(new GraphicsCircleItem(to_qt(centre), radius, tools.pen(node),
-                               fill_of(view)));
-  } else if (name == "fp_arc") {
-    const ArcShape arc = arc_of(view);
-    if (arc.straight)
-      add(new GraphicsLineItem(arc.chord, tools.pen(node)));
-    else
-      add(new GraphicsArcItem(arc.centre, arc.radius, arc.start, arc.span,
-                              tools.pen(node)));
-  } else if (name == "fp_poly") {
-    QPolygonF polygon;
-    for (const zcore::point& p : view.pts()) polygon.append(to_qt(p));
-    add(new GraphicsPolygonItem(polygon, tools.pen(node), fill_of(view)));
-  } else if (name == "fp_rect") {
-    const QPointF a = to_qt(view.start());
-    const QPointF b = to_qt(view.end());
-    QPolygonF corners;
-    corners << a << QPointF(b.x(), a.y()) << b << QPointF(a.x(), b.y());
-    add(new GraphicsPolygonItem(corners, tools.pen(node), fill_of(view)));
-  } else if (name == "pad") {
-    const std::string shape = view.third_text();
-    if (!is_drawn_pad_shape(shape)) skip("pad shape '" + shape + "'");
-    const zcore::placement at = view.at();
-    const zcore::point size = view.size();
-    const zcore::point delta = view.rect_delta();
-    const zcore::point drill = view.drill_size();
-    add(new GraphicsPadItem(
-        to_qt(view.first_text()), to_qt(view.second_text()), to_qt(shape),
-        QSizeF(size.x, size.y), to_qt(at.pos), at.angle,
-        QSizeF(delta.x, delta.y), view.is_oval_drill(),
-        to_qt(view.drill_offset()), QSizeF(drill.x, drill.y),
-        tools.colour("system.pad.", view.second_text()), pad_options(view)));
-  } else if (node->parent == root && !node->children.empty() &&
-             name != "fp_text" && is_drawing_kind(node->name)) {
-    skip(node->name);
+// The footprint's own elements only: the lists inside an element, such as a
+// pad's primitives and properties, are that element's.
+void ZPrettyModuleSceneLoader::load() {
+  if (!root) return;
+  if (root->name == "module") std::cout << root->name << "->" << std::endl;
+  texts.clear();
+  for (const zcore::basenode* node : root->children) {
+    if (const Handler handler = handler_for(node->name))
+      (this->*handler)(node);
+    else if (!node->children.empty() && is_drawing_kind(node->name))
+      skip(node->name);
   }
+  for (const zcore::basenode* text : texts) add_text(text);
+}
+
+void ZPrettyModuleSceneLoader::add_line(const zcore::basenode* node) {
+  const zcore::segment line = zcore::nodeview(node).line();
+  add(new zgraph::GraphicsLineItem(QLineF(to_qt(line.start), to_qt(line.end)),
+                                   tools.pen(node)));
+}
+
+void ZPrettyModuleSceneLoader::add_curve(const zcore::basenode* node) {
+  std::vector<QPointF> points;
+  for (const zcore::point& p : zcore::nodeview(node).pts())
+    points.push_back(to_qt(p));
+  add(new zgraph::GraphicsCurveItem(points, tools.pen(node)));
+}
+
+void ZPrettyModuleSceneLoader::add_circle(const zcore::basenode* node) {
+  const zcore::nodeview view(node);
+  const zcore::point centre = view.center();
+  const zcore::point end = view.end();
+  const double radius = std::hypot(end.x - centre.x, end.y - centre.y);
+  add(new zgraph::GraphicsCircleItem(to_qt(centre), radius, tools.pen(node),
+                                     fill_of(view)));
+}
+
+void ZPrettyModuleSceneLoader::add_arc(const zcore::basenode* node) {
+  const zgraph::ArcShape arc = arc_of(zcore::nodeview(node));
+  if (arc.straight)
+    add(new zgraph::GraphicsLineItem(arc.chord, tools.pen(node)));
+  else
+    add(new zgraph::GraphicsArcItem(arc.centre, arc.radius, arc.start, arc.span,
+                                    tools.pen(node)));
+}
+
+void ZPrettyModuleSceneLoader::add_poly(const zcore::basenode* node) {
+  const zcore::nodeview view(node);
+  QPolygonF polygon;
+  for (const zcore::point& p : view.pts()) polygon.append(to_qt(p));
+  add(new zgraph::GraphicsPolygonItem(polygon, tools.pen(node), fill_of(view)));
+}
+
+void ZPrettyModuleSceneLoader::add_rect(const zcore::basenode* node) {
+  const zcore::nodeview view(node);
+  const QPointF a = to_qt(view.start());
+  const QPointF b = to_qt(view.end());
+  QPolygonF corners;
+  corners << a << QPointF(b.x(), a.y()) << b << QPointF(a.x(), b.y());
+  add(new zgraph::GraphicsPolygonItem(corners, tools.pen(node), fill_of(view)));
+}
+
+void ZPrettyModuleSceneLoader::add_pad(const zcore::basenode* node) {
+  const zcore::nodeview view(node);
+  zgraph::PadSpec pad;
+  pad.number = to_qt(view.first_text());
+  pad.type = zgraph::pad_type_of(to_qt(view.second_text()));
+  const std::string shape = view.third_text();
+  pad.shape = zgraph::pad_shape_of(to_qt(shape));
+  if (pad.shape == zgraph::PadShape::other) skip("pad shape '" + shape + "'");
+  const zcore::point size = view.size();
+  pad.size = QSizeF(size.x, size.y);
+  const zcore::placement at = view.at();
+  pad.position = to_qt(at.pos);
+  pad.turn = at.angle;
+  const zcore::point delta = view.rect_delta();
+  pad.deltas = QSizeF(delta.x, delta.y);
+  const zcore::point drill = view.drill_size();
+  pad.drill = {QSizeF(drill.x, drill.y), view.is_oval_drill()};
+  pad.offset = to_qt(view.drill_offset());
+  pad.options = pad_options(view, pad.shape);
+  add(new zgraph::GraphicsPadItem(
+      pad, tools.colour("system.pad.", view.second_text())));
+}
+
+void ZPrettyModuleSceneLoader::keep_text(const zcore::basenode* node) {
+  texts.push_back(node);
 }
 
 QBrush ZPrettyModuleSceneLoader::fill_of(const zcore::nodeview& view) const {
@@ -269,7 +224,7 @@ QBrush ZPrettyModuleSceneLoader::fill_of(const zcore::nodeview& view) const {
 }
 
 zgraph::PadShapeOptions ZPrettyModuleSceneLoader::pad_options(
-    const zcore::nodeview& view) {
+    const zcore::nodeview& view, zgraph::PadShape shape) {
   zgraph::PadShapeOptions options;
   options.roundrect_ratio = view.roundrect_rratio();
   options.chamfer_ratio = view.chamfer_ratio();
@@ -280,7 +235,7 @@ zgraph::PadShapeOptions ZPrettyModuleSceneLoader::pad_options(
     cut.bottom_left |= corner == "bottom_left";
     cut.bottom_right |= corner == "bottom_right";
   }
-  if (view.third_text() != "custom") return options;
+  if (shape != zgraph::PadShape::custom) return options;
   options.anchor = to_qt(view.anchor());
   for (const zcore::basenode* node : view.primitives()) {
     if (std::optional<zgraph::PadPrimitive> primitive = primitive_of(node))
@@ -292,7 +247,6 @@ zgraph::PadShapeOptions ZPrettyModuleSceneLoader::pad_options(
 }
 
 void ZPrettyModuleSceneLoader::add_text(const zcore::basenode* node) {
-  if (std::string_view(node->name) != "fp_text") return;
   const zcore::nodeview view(node);
   const std::string text = view.second_text();
   if (text.empty()) return;

@@ -1,9 +1,12 @@
 #pragma once
 
-#include "zwidget/zgraph/pad_item.h"
+#include "zwidget/zgraph/pad_geometry.h"
 #include "zwidget/zviewer/zscene.h"
 
 #include <QBrush>
+
+#include <string_view>
+#include <vector>
 
 namespace zcore {
 class basenode;
@@ -12,22 +15,36 @@ class nodeview;
 
 namespace zwidget::zcvpcb {
 
-// Creates the items of a `.kicad_mod` tree: outlines and pads first, texts
-// last, so that texts stack on top.
+// Creates the items of a `.kicad_mod` tree from the footprint's own
+// elements: outlines and pads first, texts last, so that texts stack on top.
 class ZPrettyModuleSceneLoader : public ZSceneLoader {
 public:
   ZPrettyModuleSceneLoader(ZScene* scene, const zcore::basenode* root);
   void load() override;
 
 private:
-  void add_element(const zcore::basenode* node);
+  using Handler = void (ZPrettyModuleSceneLoader::*)(const zcore::basenode*);
+  // The handler of a footprint element's name; null for one not drawn.
+  static Handler handler_for(std::string_view name);
+
+  void add_line(const zcore::basenode* node);
+  void add_curve(const zcore::basenode* node);
+  void add_circle(const zcore::basenode* node);
+  void add_arc(const zcore::basenode* node);
+  void add_poly(const zcore::basenode* node);
+  void add_rect(const zcore::basenode* node);
+  void add_pad(const zcore::basenode* node);
+  void keep_text(const zcore::basenode* node);
   void add_text(const zcore::basenode* node);
   // The layer colour for a solid fill, no brush otherwise.
   QBrush fill_of(const zcore::nodeview& view) const;
   // Counts the primitives it cannot draw.
-  zgraph::PadShapeOptions pad_options(const zcore::nodeview& view);
+  zgraph::PadShapeOptions pad_options(const zcore::nodeview& view,
+                                      zgraph::PadShape shape);
 
   const zcore::basenode* root;
+  // The texts met, added after everything else.
+  std::vector<const zcore::basenode*> texts;
 };
 
 }  // namespace zwidget::zcvpcb

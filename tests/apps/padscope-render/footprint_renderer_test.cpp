@@ -1,6 +1,7 @@
 #include "apps/padscope-render/footprint_renderer.h"
 
 #include "support/test_data.h"
+#include "zwidget/zviewer/footprint_formats.h"
 
 #include <gtest/gtest.h>
 
@@ -23,7 +24,7 @@ QImage render(const std::string& path, const RenderStyle& style,
               const QString& module = "") {
   const QString file = QString::fromStdString(path);
   FootprintRenderer renderer(style);
-  renderer.load(file, parser_for(file));
+  renderer.load(file, *zwidget::zcvpcb::format_for_path(file));
   for (int i = 1; !module.isEmpty() && renderer.footprint_name() != module; ++i)
     renderer.show_module(i);
   return renderer.image().convertToFormat(QImage::Format_ARGB32);

@@ -1,7 +1,6 @@
 #include "apps/padscope/mainwindow.h"
 
 #include "apps/padscope/dialogs.h"
-#include "support/hostile_files.h"
 #include "support/modal.h"
 #include "support/qt_printers.h"
 #include "support/temp_settings.h"
@@ -13,20 +12,17 @@
 #include "zwidget/zviewer/zscene.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 #include <QAction>
 #include <QApplication>
 #include <QDoubleSpinBox>
 #include <QGraphicsSceneMouseEvent>
 #include <QLabel>
-#include <QMenuBar>
 #include <QSettings>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTextBrowser>
 #include <QTextEdit>
-#include <QToolBar>
 
 #include <memory>
 
@@ -50,14 +46,6 @@ QString battery() {
 template <typename T>
 bool is(const QObject* object) {
   return dynamic_cast<const T*>(object) != nullptr;
-}
-
-// Text of each entry of a menu or toolbar, "-" for a separator.
-QString entries(const QWidget* holder) {
-  QStringList list;
-  for (const QAction* entry : holder->actions())
-    list << (entry->isSeparator() ? QString("-") : entry->text());
-  return list.join(", ");
 }
 
 class MainWindowTest : public testing::Test {
@@ -111,69 +99,6 @@ protected:
   QTemporaryDir folder;
   std::unique_ptr<MainWindow> window;
 };
-
-struct ActionRow {
-  const char *name, *shortcut;
-  bool icon;
-  const char* slot;
-};
-
-const ActionRow kActions[] = {
-    {"actionOpen", "Ctrl+N", true, SLOT(open())},
-    {"actionPrevious", "Ctrl+Left", true, SLOT(prev())},
-    {"actionNext", "Ctrl+Right", true, SLOT(next())},
-    {"actionLoose", "Ctrl+E", true, SLOT(close())},
-    {"action_scale_plus", "Ctrl++", true, SLOT(scale_plus())},
-    {"action_scale_munus", "Ctrl+-", true, SLOT(scale_minus())},
-    {"action_scale_fill", "Ctrl+F", true, SLOT(scale_fill())},
-    {"action_90", "Alt++", true, SLOT(rotate_p90())},
-    {"action_91", "Alt+-", true, SLOT(rotate_m90())},
-    {"action_180", "Alt+*", true, SLOT(rotate_180())},
-    {"actionAny", "", true, SLOT(rotate_any())},
-    {"actionAbout", "", false, SLOT(help_about())},
-    {"actionUp", "Ctrl+Up", true, SLOT(up())},
-    {"actionOriginal", "Alt+O", true, SLOT(rotate_original())},
-    {"actionDown", "Ctrl+Down", true, SLOT(down())},
-    {"actionProperty", "", true, SLOT(show_property())},
-};
-
-TEST_F(MainWindowTest, ActionsAreWiredWithTheirShortcuts) {
-  EXPECT_EQ(
-      window->findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly)
-          .size(),
-      static_cast<int>(std::size(kActions)));
-  for (const ActionRow& row : kActions) {
-    SCOPED_TRACE(row.name);
-    QAction* entry = action(row.name);
-    ASSERT_NE(entry, nullptr);
-    EXPECT_EQ(entry->shortcut(), QKeySequence(row.shortcut));
-    EXPECT_EQ(!entry->icon().pixmap(32, 32).isNull(), row.icon);
-    EXPECT_EQ(entry->isCheckable(), QString(row.name) == "actionProperty");
-    // Disconnecting succeeds only where the form made that very connection.
-    EXPECT_TRUE(QObject::disconnect(entry, SIGNAL(triggered()), window.get(),
-                                    row.slot));
-  }
-}
-
-TEST_F(MainWindowTest, MenusAndToolbarsHoldTheirActionsInOrder) {
-  QStringList menus;
-  for (const QAction* menu : window->menuBar()->actions())
-    menus << menu->text() + ": " + entries(menu->menu());
-  EXPECT_EQ(menus, QStringList({"File: Open..., -, Up, Previous, Next, Down, "
-                                "-, Show property, -, Loose...",
-                                "Scale: Zoom in (+10%), Zoom out (-10%), Fit "
-                                "to full page",
-                                "Rotate: Original, -, +90, -90, -, 180, -, "
-                                "Any...",
-                                "Help: About..."}));
-  auto* main_bar = window->findChild<QToolBar*>("toolBar");
-  auto* property_bar = window->findChild<QToolBar*>("toolBar_2");
-  ASSERT_TRUE(main_bar && property_bar);
-  EXPECT_EQ(entries(main_bar),
-            "Open..., -, Previous, Next, -, Zoom out (-10%), Zoom in (+10%), "
-            "Fit to full page, -, Original, -90, +90, 180, Any...");
-  EXPECT_EQ(entries(property_bar), "Show property");
-}
 
 TEST_F(MainWindowTest, StartsWithNothingLoadedAndNextKeepsItSo) {
   EXPECT_EQ(window->windowTitle(), "MainWindow");
@@ -377,38 +302,5 @@ TEST_F(MainWindowTest, AboutNamesTheProgram) {
   trigger("actionAbout");
   EXPECT_TRUE(text.contains("Padscope 1.0")) << text.toStdString();
 }
-
-long peak_rss_kb() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss;
-}
-
-class HostileFileInTheWindow : public MainWindowTest,
-                               public testing::WithParamInterface<HostileFile> {
-};
-
-// Reached with Next from a good footprint; the whole window then paints.
-TEST_P(HostileFileInTheWindow, ShowsTheCoverOrTheFootprint) {
-  const HostileFile& hostile = GetParam();
-  const long before = peak_rss_kb();
-  const QString good = copy(battery(), "a.kicad_mod");
-  const QString path =
-      put(QString::fromStdString("b_" + hostile.file_name), hostile.bytes());
-  show(900);
-  open(good);
-  ASSERT_EQ(window->windowTitle(), good);
-  trigger("actionNext");
-  EXPECT_EQ(window->windowTitle(), path);
-  EXPECT_EQ(shows_cover(), hostile.shown == kShowsCover);
-  EXPECT_EQ(window->grab().size(), window->size());
-  EXPECT_LT(peak_rss_kb() - before, 1024L * 1024) << "KB";
-}
-
-INSTANTIATE_TEST_SUITE_P(Files, HostileFileInTheWindow,
-                         testing::ValuesIn(hostile_files()),
-                         [](const testing::TestParamInfo<HostileFile>& info) {
-                           return info.param.name;
-                         });
 
 }  // namespace

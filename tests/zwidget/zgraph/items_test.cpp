@@ -1,3 +1,4 @@
+#include "support/item_image.h"
 #include "support/qt_printers.h"
 #include "zwidget/zgraph/arc_item.h"
 #include "zwidget/zgraph/curve_item.h"
@@ -22,29 +23,11 @@ const QPen kPen(QBrush(kInk), 0.1, Qt::SolidLine, Qt::RoundCap, Qt::BevelJoin);
 const QSizeF k0(0, 0);
 using Points = std::vector<QPointF>;
 
-// The item on black, 50 px a unit, aliased for exact colours; painting
-// leaves the painter as it found it.
-class SceneImage {
+// The item on black, 50 px a unit, over (-2, -2) to (2, 2).
+class SceneImage : public padscope::test::ItemImage {
 public:
-  explicit SceneImage(QGraphicsItem& item) {
-    image.fill(Qt::black);
-    QPainter painter(&image);
-    painter.setTransform(to_pixels);
-    painter.setBrush(Qt::magenta);
-    const QPen pen = painter.pen();
-    const QFont font = painter.font();
-    QStyleOptionGraphicsItem option;
-    item.paint(&painter, &option, nullptr);
-    EXPECT_EQ(painter.transform(), to_pixels);
-    EXPECT_EQ(painter.brush(), QBrush(Qt::magenta));
-    EXPECT_EQ(painter.pen(), pen);
-    EXPECT_EQ(painter.font(), font);
-  }
-
-  QColor at(const QPointF& scene) const {
-    const QPointF p = to_pixels.map(scene);
-    return image.pixelColor(std::floor(p.x()), std::floor(p.y()));
-  }
+  explicit SceneImage(QGraphicsItem& item)
+      : ItemImage(item, QRectF(-2, -2, 4, 4), 50) {}
 
   void expect(const Points& inked, const Points& black) const {
     for (const QPointF& p : inked)
@@ -52,24 +35,6 @@ public:
     for (const QPointF& p : black)
       EXPECT_EQ(at(p), Qt::black) << testing::PrintToString(p);
   }
-
-  // The scene-unit bounds of the pixels passing `test`; empty if none does.
-  template <typename Test>
-  QRectF extent(Test test) const {
-    QRect pixels;
-    for (int y = 0; y < image.height(); ++y)
-      for (int x = 0; x < image.width(); ++x)
-        if (test(image.pixelColor(x, y))) pixels |= QRect(x, y, 1, 1);
-    return to_pixels.inverted().mapRect(QRectF(pixels));
-  }
-
-  QRectF painted() const {
-    return extent([](const QColor& c) { return c != Qt::black; });
-  }
-
-private:
-  QImage image{200, 200, QImage::Format_ARGB32};
-  QTransform to_pixels{50, 0, 0, 50, 100, 100};
 };
 
 TEST(ArcItem, KeepsSixteenthsTruncatedTowardZeroAndPaintsOnlyTheArc) {
@@ -311,7 +276,7 @@ TEST(PadItem, LabelLooksExactlyAsDrawTextDrawsIt) {
         painter.setTransform(QTransform::fromScale(0.3, 0.3) * view);
         painter.setPen(QColor(Qt::white));
         painter.setFont(QFont(QStringLiteral("Arial"), 1));
-        const QRectF rect = pad.pad_rect();
+        const QRectF rect = pad_rect(pad.spec());
         painter.drawText(QRectF(rect.topLeft() / 0.3, rect.bottomRight() / 0.3),
                          Qt::AlignHCenter | Qt::AlignVCenter, c.number);
       }

@@ -2,6 +2,7 @@
 
 #include "support/qt_printers.h"
 #include "support/test_data.h"
+#include "zcore/legacy_model.h"
 #include "zcore/model_exception.h"
 #include "zwidget/zviewer/viewer_test_support.h"
 #include "zwidget/zviewer/zmessage_exception.h"
@@ -65,7 +66,7 @@ struct ShownCanvas {
   int count(const std::string& kind) const {
     const auto items = canvas.scene()->items();
     return std::count_if(items.begin(), items.end(), [&](auto* item) {
-      return test::kind_of(item) == kind;
+      return zgraph::kind_of(item) == kind;
     });
   }
   std::string scaled() const {

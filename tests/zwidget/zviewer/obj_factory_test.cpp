@@ -2,6 +2,7 @@
 
 #include "support/qt_printers.h"
 #include "zwidget/zviewer/canvas_variants.h"
+#include "zwidget/zviewer/footprint_formats.h"
 #include "zwidget/zviewer/mine_enum.h"
 #include "zwidget/zviewer/module/no_obj_property.h"
 
@@ -17,8 +18,8 @@ using Pair = std::pair<ZObjCanvas*, HtmlProperty*>;
 
 TEST(MineEnum, ChoosesTheFirstRowMatchingTheWholeFileName) {
   MineEnum mime;  // as the main window fills it, and two rows more
-  mime.add("*.kicad_mod", "module_parser");
-  mime.add("*.mod", "module_legacy_parser");
+  for (const FootprintFormat& format : footprint_formats())
+    mime.add(format.pattern, format.parser);
   mime.add("[CL]?.txt", "passive");
   mime.add("*.kicad_mod", "never");
   const struct {

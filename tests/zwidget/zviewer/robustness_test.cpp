@@ -26,9 +26,7 @@ using padscope::test::HostileFile;
 // A canvas of `size` that reads the file `name` as the main window would.
 struct Window {
   Window(const std::string& name, const QSize& size) {
-    const bool legacy =
-        name.size() > 4 && name.rfind(".mod") == name.size() - 4;
-    canvas.parser_name = legacy ? "module_legacy_parser" : "module_parser";
+    canvas.parser_name = format_for_path(QString::fromStdString(name))->parser;
     canvas.resize(size);
     canvas.show();
   }

@@ -1,13 +1,17 @@
+#include "support/item_image.h"
 #include "support/qt_printers.h"
 #include "support/test_data.h"
+#include "zwidget/zgraph/arc_item.h"
+#include "zwidget/zgraph/circle_item.h"
+#include "zwidget/zgraph/line_item.h"
+#include "zwidget/zgraph/pad_item.h"
+#include "zwidget/zgraph/polygon_item.h"
+#include "zwidget/zgraph/text_item.h"
 #include "zwidget/zviewer/viewer_test_support.h"
 
 #include <gtest/gtest.h>
 
-#include <QImage>
-#include <QPainter>
 #include <QRegularExpression>
-#include <QStyleOptionGraphicsItem>
 
 #include <cmath>
 
@@ -16,35 +20,6 @@ namespace {
 
 using namespace zwidget::zgraph;
 using test::Built;
-
-// One item painted alone on black, not antialiased.
-struct Alone {
-  Alone(QGraphicsItem& item, const QRectF& area, double scale = 100)
-      : area(area), scale(scale) {
-    image.fill(Qt::black);
-    QPainter painter(&image);
-    painter.scale(scale, scale);
-    painter.translate(-area.topLeft());
-    QStyleOptionGraphicsItem option;
-    item.paint(&painter, &option, nullptr);
-  }
-  QColor at(const QPointF& p) const {
-    return image.pixelColor(std::floor((p.x() - area.left()) * scale),
-                            std::floor((p.y() - area.top()) * scale));
-  }
-  int count(const QColor& colour) const {
-    int n = 0;
-    for (int y = 0; y < image.height(); ++y)
-      for (int x = 0; x < image.width(); ++x)
-        n += image.pixelColor(x, y) == colour;
-    return n;
-  }
-
-  QRectF area;
-  double scale;
-  QImage image{int(std::ceil(area.width() * scale)),
-               int(std::ceil(area.height() * scale)), QImage::Format_ARGB32};
-};
 
 // An item as text: kind, geometry, pen and fill, to 1e-4; arc angles in
 // degrees.
@@ -84,15 +59,20 @@ std::string describe(const QGraphicsItem* item) {
     for (const QPointF& corner : polygon->polygon()) text += " " + at(corner);
     return text + pen(polygon->pen()) + fill(polygon);
   }
-  if (auto* pad = dynamic_cast<const GraphicsPadItem*>(item))
-    return "pad " + pad->number().toStdString() + "/" +
-           pad->pad_type().toStdString() + "/" +
-           pad->pad_shape().toStdString() + " " + at(pad->position()) + " @" +
-           n(pad->angle()) + " " + n(pad->size().width()) + "x" +
-           n(pad->size().height()) + " drill " + n(pad->drill_size().width()) +
-           "x" + n(pad->drill_size().height()) + " " +
+  if (auto* pad = dynamic_cast<const GraphicsPadItem*>(item)) {
+    const PadSpec& spec = pad->spec();
+    static const char* const kTypes[] = {"thru_hole", "np_thru_hole", "smd",
+                                         "connect", "other"};
+    static const char* const kShapes[] = {
+        "circle", "rect", "oval", "trapezoid", "roundrect", "custom", "other"};
+    return "pad " + spec.number.toStdString() + "/" + kTypes[int(spec.type)] +
+           "/" + kShapes[int(spec.shape)] + " " + at(spec.position) + " @" +
+           n(spec.turn) + " " + n(spec.size.width()) + "x" +
+           n(spec.size.height()) + " drill " + n(spec.drill.size.width()) +
+           "x" + n(spec.drill.size.height()) + " " +
            pad->pad_brush().color().name().toStdString();
-  return test::kind_of(item);
+  }
+  return kind_of(item);
 }
 
 TEST(ZSceneLoaders, MakeOneItemPerElementWithItsGeometryAndLayer) {
@@ -113,13 +93,12 @@ TEST(ZSceneLoaders, MakeOneItemPerElementWithItsGeometryAndLayer) {
        "pad 1/smd/rect 1,2 @90 1x0.5 drill 0x0 #840000"},
       {"(pad 2 np_thru_hole circle (size 1 1) (drill 1) (layers *.Cu))",
        "pad 2/np_thru_hole/circle 0,0 @0 1x1 drill 1x1 #c2c200"},
-      {"(pad 3 SMD rect)", "pad 3/SMD/rect 0,0 @0 0x0 drill 0x0 #840000"},
+      {"(pad 3 SMD rect)", "pad 3/other/rect 0,0 @0 0x0 drill 0x0 #840000"},
       // Texts come last; an empty one makes nothing.
       {"(fp_text value R1 (at 0 -2)) (fp_text user \"\") (fp_line (end 1 0))",
        "line 0,0 1,0; text"},
-      // The text's atom `pad` is a node named pad: a pad with no attributes.
-      {"(fp_text user pad (at 1 1))",
-       "pad // 0,0 @0 0x0 drill 0x0 #000000; text"},
+      // Only the footprint's own elements count: not the text's atom `pad`.
+      {"(fp_text user pad (at 1 1))", "text"},
       // Without `mid`: start is the centre, end where the arc begins, and
       // both angles are negated. dx = 0 gives an arc tangent of +-90.
       {"(fp_arc (start 0 0) (end -1 0) (angle 90))", "arc 0,0 r1 -180 -90"},
@@ -171,9 +150,10 @@ TEST(ZSceneLoaders, MakeOneItemPerElementWithItsGeometryAndLayer) {
   EXPECT_TRUE(Built("()").added.empty());
 }
 
-TEST(ZPrettyModuleSceneLoader, PadsReadTheirRoundingChamfersAndPrimitives) {
+TEST(ZPrettyModuleSceneLoader, PadsReadTheirShapesAndWhatIsNotDrawnIsCounted) {
   const Built built = Built(
-      "(footprint X (pad 1 smd roundrect (size 2 1))"
+      "(footprint X (property Reference R1 (at 0 0))"
+      " (pad 1 smd roundrect (size 2 1) (property pad_prop_heatsink))"
       " (pad 2 smd roundrect (roundrect_rratio 0) (chamfer_ratio 0.3)"
       "  (chamfer bottom_right top_left))"
       " (pad 3 smd custom (size 1 1) (options (anchor circle)) (primitives"
@@ -189,12 +169,12 @@ TEST(ZPrettyModuleSceneLoader, PadsReadTheirRoundingChamfersAndPrimitives) {
       " (pad 4 smd octagon (size 1 1)))");
   const auto pads = built.all<GraphicsPadItem>();
   ASSERT_EQ(pads.size(), 4u);
-  EXPECT_EQ(pads[0]->shape_options().roundrect_ratio, 0.25);
-  const PadShapeOptions& cut = pads[1]->shape_options();
+  EXPECT_EQ(pads[0]->spec().options.roundrect_ratio, 0.25);
+  const PadShapeOptions& cut = pads[1]->spec().options;
   EXPECT_EQ(cut.roundrect_ratio + cut.chamfer_ratio, 0.3);
   EXPECT_TRUE(cut.chamfered.top_left && cut.chamfered.bottom_right);
   EXPECT_FALSE(cut.chamfered.top_right || cut.chamfered.bottom_left);
-  const PadShapeOptions& custom = pads[2]->shape_options();
+  const PadShapeOptions& custom = pads[2]->spec().options;
   EXPECT_EQ(custom.anchor, "circle");
   // Widths and fills, in file order; a circle of width 0 is a disc.
   std::string drawn;
@@ -205,37 +185,8 @@ TEST(ZPrettyModuleSceneLoader, PadsReadTheirRoundingChamfersAndPrimitives) {
   EXPECT_NEAR(custom.primitives[6].path.boundingRect().bottom(), 1, 1e-6);
   EXPECT_EQ(built.not_drawn(),
             (std::map<std::string, int>{{"pad primitive 'gr_curve'", 1},
-                                        {"pad shape 'octagon'", 1}}));
-}
-
-TEST(ZPrettyModuleSceneLoader, ACustomPadOfARealFilePaintsItsPrimitivesTurned) {
-  PADSCOPE_REQUIRE_SHARED_TESTDATA();
-  const Built built = Built(
-      padscope::test::read_file(padscope::test::shared_testdata_dir() +
-                                "/kicad6/Texas_QFN-41_10x16mm.kicad_mod"));
-  // A paste opening 0.27 x 1.6 at 270 degrees whose primitives are three
-  // teeth reaching 0.565 to its left in pad coordinates.
-  const QPointF centre(0, -7.635);
-  GraphicsPadItem* comb = nullptr;
-  for (GraphicsPadItem* pad : built.all<GraphicsPadItem>())
-    if (pad->position() == centre && pad->angle() == 270) comb = pad;
-  ASSERT_NE(comb, nullptr);
-  const Alone alone(*comb, QRectF(-1.2, -8.5, 2.4, 1.8));
-  const struct {
-    QPointF in_pad;
-    bool inked;
-  } probes[] = {{{-0.4, 0.8}, true},
-                {{-0.4, -0.8}, true},
-                {{-0.4, 0.45}, false},
-                {{0.3, 0}, false}};
-  for (const auto& probe : probes) {
-    SCOPED_TRACE(testing::PrintToString(probe.in_pad));
-    const QPointF turned(-probe.in_pad.y(), probe.in_pad.x());
-    EXPECT_EQ(alone.at(centre + turned) != Qt::black, probe.inked);
-    if (std::abs(probe.in_pad.y()) > 0.5) {
-      EXPECT_EQ(alone.at(centre + probe.in_pad), Qt::black);
-    }
-  }
+                                        {"pad shape 'octagon'", 1},
+                                        {"property", 1}}));
 }
 
 TEST(ZLegacyModuleSceneLoader,
@@ -299,15 +250,12 @@ TEST_P(RealFiles, DrawEveryElementWithTheTextsOnTop) {
     }
     std::string order;  // texts last
     for (QGraphicsItem* item : built.added) {
-      ++counts[test::kind_of(item)];
-      order += test::kind_of(item) == "text" ? "t" : "i";
+      ++counts[kind_of(item)];
+      order += kind_of(item) == "text" ? "t" : "i";
     }
     EXPECT_EQ(counts, expected);
     EXPECT_EQ(order.find("ti"), std::string::npos);
     if (legacy) {
-      // Every record but the outlines is traced; comments are no records.
-      EXPECT_EQ(std::count(built.trace.begin(), built.trace.end(), '\n'),
-                count(R"(^[ \t]*[^#\s])") - count(R"(^D[SCAP]\s)"));
       int corners = 0;
       for (const GraphicsPolygonItem* polygon :
            built.all<GraphicsPolygonItem>())
@@ -320,9 +268,12 @@ TEST_P(RealFiles, DrawEveryElementWithTheTextsOnTop) {
       EXPECT_EQ(what, "zone") << n;
     for (GraphicsPadItem* pad : built.all<GraphicsPadItem>()) {
       const QRectF area = pad->boundingRect();
-      const Alone alone(*pad, area, 64 / std::max(area.width(), area.height()));
-      EXPECT_GT(alone.count(pad->pad_brush().color()), 0)
-          << pad->pad_shape().toStdString();
+      const padscope::test::ItemImage alone(
+          *pad, area, 64 / std::max(area.width(), area.height()));
+      const QColor colour = pad->pad_brush().color();
+      EXPECT_FALSE(
+          alone.extent([&](const QColor& c) { return c == colour; }).isEmpty())
+          << pad->spec().number.toStdString();
     }
   }
 }

@@ -1,17 +1,11 @@
 #pragma once
 
-#include "zcore/legacy_model.h"
 #include "zcore/models.h"
-#include "zwidget/zgraph/arc_item.h"
-#include "zwidget/zgraph/circle_item.h"
-#include "zwidget/zgraph/curve_item.h"
-#include "zwidget/zgraph/line_item.h"
-#include "zwidget/zgraph/pad_item.h"
-#include "zwidget/zgraph/polygon_item.h"
-#include "zwidget/zgraph/text_item.h"
-#include "zwidget/zviewer/legacy_module_scene_loader.h"
-#include "zwidget/zviewer/pretty_module_scene_loader.h"
+#include "zwidget/zgraph/item_kind.h"
+#include "zwidget/zviewer/footprint_formats.h"
 #include "zwidget/zviewer/zscene.h"
+
+#include <QGraphicsItem>
 
 #include <iostream>
 #include <map>
@@ -34,24 +28,12 @@ private:
   std::streambuf* saved;
 };
 
-inline std::string kind_of(const QGraphicsItem* item) {
-  using namespace zgraph;
-  if (dynamic_cast<const GraphicsLineItem*>(item)) return "line";
-  if (dynamic_cast<const GraphicsArcItem*>(item)) return "arc";
-  if (dynamic_cast<const GraphicsCircleItem*>(item)) return "circle";
-  if (dynamic_cast<const GraphicsPolygonItem*>(item)) return "polygon";
-  if (dynamic_cast<const GraphicsCurveItem*>(item)) return "curve";
-  if (dynamic_cast<const GraphicsPadItem*>(item)) return "pad";
-  if (dynamic_cast<const GraphicsTextItem*>(item)) return "text";
-  return "other";
-}
-
 // Such as "line pad text": the kinds in the order given.
 template <typename Items>
 std::string kinds(const Items& items) {
   std::string result;
   for (const QGraphicsItem* item : items)
-    result += (result.empty() ? "" : " ") + kind_of(item);
+    result += (result.empty() ? "" : " ") + zgraph::kind_of(item);
   return result;
 }
 
@@ -59,24 +41,16 @@ std::string kinds(const Items& items) {
 // loader's trace. One starting with a parenthesis is a `.kicad_mod` file.
 struct Built {
   explicit Built(const std::string& text) {
+    const FootprintFormat& format =
+        text.rfind('(', 0) == 0 ? pretty_format() : legacy_format();
+    model = format.make_model();
     std::istringstream in(text);
-    ZSceneLoader* loader;
-    if (text.rfind('(', 0) == 0) {
-      auto tree = std::make_shared<zcore::S_Model>("module_parser");
-      tree->load(in);
-      loader = new ZPrettyModuleSceneLoader(scene.get(), tree->root());
-      model = tree;
-    } else {
-      auto legacy =
-          std::make_shared<zcore::LegacyStringModel>("module_legacy_parser");
-      legacy->load(in);
-      loader = new ZLegacyModuleSceneLoader(scene.get(), &legacy->records());
-      model = legacy;
-    }
+    model->load(in);
     QObject::connect(scene.get(), &ZScene::item_added,
                      [this](QGraphicsItem* item) { added.push_back(item); });
     CoutCapture capture;
-    scene->build(model.get(), loader);
+    scene->build(model.get(),
+                 format.scene_loader(scene.get(), *model).release());
     trace = capture.str();
     scene->disconnect();
   }

@@ -1,0 +1,24 @@
+#include "zwidget/zgraph/item_kind.h"
+
+#include "zwidget/zgraph/arc_item.h"
+#include "zwidget/zgraph/circle_item.h"
+#include "zwidget/zgraph/curve_item.h"
+#include "zwidget/zgraph/line_item.h"
+#include "zwidget/zgraph/pad_item.h"
+#include "zwidget/zgraph/polygon_item.h"
+#include "zwidget/zgraph/text_item.h"
+
+namespace zwidget::zgraph {
+
+std::string kind_of(const QGraphicsItem* item) {
+  if (dynamic_cast<const GraphicsLineItem*>(item)) return "line";
+  if (dynamic_cast<const GraphicsArcItem*>(item)) return "arc";
+  if (dynamic_cast<const GraphicsCircleItem*>(item)) return "circle";
+  if (dynamic_cast<const GraphicsCurveItem*>(item)) return "curve";
+  if (dynamic_cast<const GraphicsPolygonItem*>(item)) return "polygon";
+  if (dynamic_cast<const GraphicsPadItem*>(item)) return "pad";
+  if (dynamic_cast<const GraphicsTextItem*>(item)) return "text";
+  return "other";
+}
+
+}  // namespace zwidget::zgraph

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <string>
+
+class QGraphicsItem;
+
+namespace zwidget::zgraph {
+
+// The kind of one of this program's items: "line", "arc", "circle",
+// "curve", "polygon", "pad" or "text"; "other" for any other item.
+std::string kind_of(const QGraphicsItem* item);
+
+}  // namespace zwidget::zgraph

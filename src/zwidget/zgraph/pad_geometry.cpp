@@ -1,0 +1,224 @@
+#include "zwidget/zgraph/pad_geometry.h"
+
+#include <QPainterPathStroker>
+
+#include <algorithm>
+#include <utility>
+
+namespace zwidget::zgraph {
+namespace {
+
+// Half-circle ends across the shorter side: Qt clamps each radius to half
+// the side it rounds, which also makes a square a circle.
+void add_obround(QPainterPath& path, const QRectF& rect) {
+  path.addRoundedRect(rect, rect.height() / 2, rect.width() / 2,
+                      Qt::AbsoluteSize);
+}
+
+// A positive dh shortens the top edge by dh, a negative one the bottom edge;
+// a positive dw shortens the right edge, a negative one the left edge.
+void add_trapezoid(QPainterPath& path, const QRectF& pad,
+                   const QSizeF& rect_delta) {
+  const double dw = rect_delta.width();
+  const double dh = rect_delta.height();
+  double top = 0, bottom = 0, left = 0, right = 0;
+  if (dh > 0)
+    top = dh / 2;
+  else
+    bottom = -dh / 2;
+  if (dw > 0)
+    right = dw / 2;
+  else
+    left = -dw / 2;
+  path.moveTo(pad.left() + top, pad.top() + left);
+  path.lineTo(pad.left() + bottom, pad.bottom() - left);
+  path.lineTo(pad.right() - bottom, pad.bottom() - right);
+  path.lineTo(pad.right() - top, pad.top() + right);
+}
+
+// A fraction of the shorter side, as KiCad bounds it: 0 to a half; anything
+// else, NaN included, is no rounding or cut at all.
+double fraction_of(double ratio, const QRectF& pad) {
+  if (!(ratio > 0)) return 0;
+  return std::min(ratio, 0.5) * std::min(pad.width(), pad.height());
+}
+
+// The corner at `tip`, rounded along the quarter of the ellipse in `arc`
+// from `start_degrees` clockwise on screen; sharp when `arc` is empty, in
+// which Qt would draw nothing and skip the corner.
+void add_corner(QPainterPath& path, const QPointF& tip, const QRectF& arc,
+                double start_degrees) {
+  if (arc.isEmpty())
+    path.lineTo(tip);
+  else
+    path.arcTo(arc, start_degrees, -90);
+}
+
+// The pad rectangle with corners of `radius`, those in `cut` cut straight
+// by `chamfer` instead; clockwise on screen from the top-left corner.
+void add_cornered(QPainterPath& path, const QRectF& pad, double radius,
+                  double chamfer, const PadCorners& cut) {
+  const bool any_cut = chamfer > 0 && (cut.top_left || cut.top_right ||
+                                       cut.bottom_left || cut.bottom_right);
+  if (!any_cut) {
+    if (radius > 0)
+      path.addRoundedRect(pad, radius, radius, Qt::AbsoluteSize);
+    else
+      path.addRect(pad);
+    return;
+  }
+  const double l = pad.left(), t = pad.top(), r = pad.right(), b = pad.bottom(),
+               d = 2 * radius;
+  path.moveTo(l + (cut.top_left ? chamfer : radius), t);
+  if (cut.top_right) {
+    path.lineTo(r - chamfer, t);
+    path.lineTo(r, t + chamfer);
+  } else {
+    add_corner(path, QPointF(r, t), QRectF(r - d, t, d, d), 90);
+  }
+  if (cut.bottom_right) {
+    path.lineTo(r, b - chamfer);
+    path.lineTo(r - chamfer, b);
+  } else {
+    add_corner(path, QPointF(r, b), QRectF(r - d, b - d, d, d), 0);
+  }
+  if (cut.bottom_left) {
+    path.lineTo(l + chamfer, b);
+    path.lineTo(l, b - chamfer);
+  } else {
+    add_corner(path, QPointF(l, b), QRectF(l, b - d, d, d), 270);
+  }
+  if (cut.top_left) {
+    path.lineTo(l, t + chamfer);
+    path.lineTo(l + chamfer, t);
+  } else {
+    add_corner(path, QPointF(l, t), QRectF(l, t, d, d), 180);
+  }
+  path.closeSubpath();
+}
+
+// The anchor, then every primitive's inside and stroke, each a path of its
+// own: together under one fill rule, overlapping pieces would cancel out.
+// `scale` maps pad units to outline units.
+std::vector<QPainterPath> custom_outline(const QRectF& pad,
+                                         const PadShapeOptions& options,
+                                         double scale) {
+  std::vector<QPainterPath> pieces(1);
+  if (options.anchor == QLatin1String("circle"))
+    pieces[0].addEllipse(pad);
+  else
+    pieces[0].addRect(pad);
+  const QTransform to_outline(scale, 0, 0, scale, pad.center().x(),
+                              pad.center().y());
+  QPainterPathStroker stroker;
+  stroker.setCapStyle(Qt::RoundCap);
+  stroker.setJoinStyle(Qt::RoundJoin);
+  for (const PadPrimitive& primitive : options.primitives) {
+    const QPainterPath path = to_outline.map(primitive.path);
+    if (primitive.filled && !path.isEmpty()) pieces.push_back(path);
+    if (primitive.width > 0 && !path.isEmpty()) {
+      stroker.setWidth(primitive.width * scale);
+      pieces.push_back(stroker.createStroke(path));
+    }
+  }
+  return pieces;
+}
+
+}  // namespace
+
+PadShape pad_shape_of(const QString& keyword) {
+  static const std::pair<const char*, PadShape> kShapes[] = {
+      {"circle", PadShape::circle},       {"rect", PadShape::rect},
+      {"oval", PadShape::oval},           {"trapezoid", PadShape::trapezoid},
+      {"roundrect", PadShape::roundrect}, {"custom", PadShape::custom}};
+  for (const auto& [name, shape] : kShapes)
+    if (keyword == QLatin1String(name)) return shape;
+  return PadShape::other;
+}
+
+PadType pad_type_of(const QString& keyword) {
+  static const std::pair<const char*, PadType> kTypes[] = {
+      {"thru_hole", PadType::thru_hole},
+      {"np_thru_hole", PadType::np_thru_hole},
+      {"smd", PadType::smd},
+      {"connect", PadType::connect}};
+  for (const auto& [name, type] : kTypes)
+    if (keyword == QLatin1String(name)) return type;
+  return PadType::other;
+}
+
+QRectF pad_rect(const PadSpec& pad) {
+  return QRectF(pad.position.x() - pad.size.width() / 2,
+                pad.position.y() - pad.size.height() / 2, pad.size.width(),
+                pad.size.height());
+}
+
+QRectF drill_rect(const PadSpec& pad) {
+  const QPointF centre = pad.position - pad.offset;
+  const QSizeF& size = pad.drill.size;
+  return QRectF(centre.x() - size.width() / 2, centre.y() - size.height() / 2,
+                size.width(), size.height());
+}
+
+QTransform pad_turn(const PadSpec& pad) {
+  QTransform turn;
+  if (pad.turn != 0) {
+    turn.translate(pad.position.x(), pad.position.y());
+    turn.rotate(-pad.turn);
+    turn.translate(-pad.position.x(), -pad.position.y());
+  }
+  return turn;
+}
+
+bool has_hole(const PadSpec& pad) {
+  return pad.type != PadType::smd && pad.type != PadType::connect;
+}
+
+bool has_label(const PadSpec& pad) {
+  return pad.type != PadType::connect;
+}
+
+// Every pad shape is built here.
+std::vector<QPainterPath> pad_outline(const PadSpec& pad, double scale) {
+  const QRectF rect =
+      QTransform::fromScale(scale, scale).mapRect(pad_rect(pad));
+  const PadShapeOptions& options = pad.options;
+  if (pad.shape == PadShape::custom)
+    return custom_outline(rect, options, scale);
+  const double chamfer = fraction_of(options.chamfer_ratio, rect);
+  QPainterPath path;
+  switch (pad.shape) {
+    case PadShape::circle:
+      path.addEllipse(rect);
+      break;
+    case PadShape::rect:
+      add_cornered(path, rect, 0, chamfer, options.chamfered);
+      break;
+    case PadShape::oval:
+      add_obround(path, rect);
+      break;
+    case PadShape::trapezoid:
+      add_trapezoid(path, rect, pad.deltas * scale);
+      break;
+    case PadShape::roundrect:
+      add_cornered(path, rect, fraction_of(options.roundrect_ratio, rect),
+                   chamfer, options.chamfered);
+      break;
+    default:
+      return {};
+  }
+  return {path};
+}
+
+QPainterPath pad_hole(const PadSpec& pad, double scale) {
+  const QRectF drill =
+      QTransform::fromScale(scale, scale).mapRect(drill_rect(pad));
+  QPainterPath hole;
+  if (pad.drill.oval)
+    add_obround(hole, drill);
+  else
+    hole.addEllipse(drill);
+  return hole;
+}
+
+}  // namespace zwidget::zgraph
