@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QImage>
 #include <QPaintEngine>
 #include <QPainter>
 
@@ -23,6 +24,8 @@ static void restore_font_resources() {
 namespace {
 
 using zwidget::zgraph::GraphicsTextItem;
+using zwidget::zgraph::TextStyle;
+using Align = TextStyle::Align;
 
 const QColor kColour(10, 200, 30);
 
@@ -71,10 +74,23 @@ struct Text {
   bool hide = false;
   QSizeF size{1, 1};
   bool italic = false;
+  TextStyle style = {};
+  double thickness = 0.15;
 
   std::unique_ptr<GraphicsTextItem> make() const {
-    return std::make_unique<GraphicsTextItem>(
-        "reference", text, position, angle, hide, size, 0.15, italic, kColour);
+    return std::make_unique<GraphicsTextItem>("reference", text, position,
+                                              angle, hide, size, thickness,
+                                              italic, kColour, style);
+  }
+  // Painted on black at 100 pixels a unit, (0, 0) in the middle of 400 x 400.
+  QImage image() const {
+    QImage image(400, 400, QImage::Format_ARGB32);
+    image.fill(Qt::black);
+    QPainter painter(&image);
+    painter.translate(200, 200);
+    painter.scale(100, 100);
+    make()->paint(&painter, nullptr, nullptr);
+    return image;
   }
   std::pair<std::vector<std::vector<QPointF>>, QPen> record() const {
     RecordingDevice device;
@@ -159,6 +175,110 @@ TEST(GraphicsTextItem, DrawsNothingForBlanksOrWhenHidden) {
   EXPECT_EQ(QSizeF(0.15, 0.15), blanks.make()->boundingRect().size());
   EXPECT_TRUE(hidden.record().first.empty());
   EXPECT_EQ(Text().make()->boundingRect(), hidden.make()->boundingRect());
+}
+
+// The inked pixels' bounds, in pixels from (0, 0).
+QRect ink_of(const QImage& image) {
+  QRect ink;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x)
+      if (image.pixelColor(x, y) != Qt::black)
+        ink |= QRect(x - 200, y - 200, 1, 1);
+  return ink;
+}
+
+// An L: its stem at the left, its foot running right along the baseline.
+TEST(GraphicsTextItem, JustifyMovesTheInkToTheAnchorAndMirrorFlipsIt) {
+  const struct {
+    Align horizontal, vertical;
+    bool mirrored;
+    int left, top, right, bottom;  // the ink's edge at the anchor, or -1
+  } cases[] = {
+      {Align::start, Align::centre, false, 0, -1, -1, -1},
+      {Align::end, Align::centre, false, -1, -1, 0, -1},
+      {Align::centre, Align::start, false, -1, 0, -1, -1},
+      {Align::centre, Align::end, false, -1, -1, -1, 0},
+      // Mirrored about the anchor: the ink lies left of it.
+      {Align::start, Align::end, true, -1, -1, 0, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message()
+                 << int(c.horizontal) << int(c.vertical) << c.mirrored);
+    Text t{"L", {}, 0, false, {1.5, 1.5}};
+    t.style.horizontal = c.horizontal;
+    t.style.vertical = c.vertical;
+    t.style.mirrored = c.mirrored;
+    const QImage image = t.image();
+    const QRect ink = ink_of(image);
+    for (const auto& [edge, at] : {std::pair{c.left, ink.left()},
+                                   {c.top, ink.top()},
+                                   {c.right, ink.right()},
+                                   {c.bottom, ink.bottom()}})
+      if (edge == 0) {
+        EXPECT_NEAR(at, 0, 1);
+      }
+    // The stem stands on the side the foot starts from.
+    const int stem = c.mirrored ? ink.right() - 5 : ink.left() + 5;
+    EXPECT_NE(image.pixelColor(stem + 200, ink.top() + 205), Qt::black);
+    const int away = c.mirrored ? ink.left() + 5 : ink.right() - 5;
+    EXPECT_EQ(image.pixelColor(away + 200, ink.top() + 205), Qt::black);
+  }
+}
+
+TEST(GraphicsTextItem, KeepUprightTurnsHalfWayAndSwapsTheAlignment) {
+  const struct {
+    double angle, drawn;
+    bool swapped;
+  } cases[] = {{0, 0, false},    {90, 90, false},  {180, 0, true},
+               {270, 90, true},  {-90, 90, true},  {200, 20, true},
+               {-135, 45, true}, {450, 450, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.angle);
+    double angle = c.angle;
+    TextStyle style;
+    style.horizontal = Align::start;
+    style.vertical = Align::end;
+    zwidget::zgraph::keep_upright(angle, style);
+    EXPECT_DOUBLE_EQ(angle, c.drawn);
+    EXPECT_EQ(style.horizontal, c.swapped ? Align::end : Align::start);
+    EXPECT_EQ(style.vertical, c.swapped ? Align::start : Align::end);
+  }
+}
+
+TEST(GraphicsTextItem, LinesBreakAtNewlinesOrWrapAndStackByTheirPitch) {
+  const double one = Text{"I"}.make()->boundingRect().height();
+  Text spaced{"I\nI\nI"};
+  spaced.style.line_spacing = 2;
+  Text wrapped{"II II II"};
+  wrapped.style.wrap_width = 1;
+  // The font's rows are 32 units of 0.0475 heights apart.
+  EXPECT_NEAR(Text{"I\nI"}.make()->boundingRect().height(), one + 1.52, 1e-9);
+  EXPECT_NEAR(spaced.make()->boundingRect().height(), one + 4 * 1.52, 1e-9);
+  EXPECT_NEAR(wrapped.make()->boundingRect().height(), one + 2 * 1.52, 1e-9);
+}
+
+// A hairline I is a pixel wide; a face's I is filled, its knockout a hole.
+TEST(GraphicsTextItem, FacesFillTheirGlyphsAndKnockoutsCutThemOut) {
+  Text stroked{"I", {}, 0, false, {2, 2}};
+  stroked.thickness = 0;
+  Text face = stroked, knocked = stroked;
+  face.style.face = "DejaVu Sans";
+  knocked.thickness = 0.3;
+  knocked.style.knockout = true;
+  const auto row_ink = [](const QImage& image) {
+    int n = 0;
+    for (int x = 0; x < image.width(); ++x)
+      n += image.pixelColor(x, image.height() / 2 + 20) != Qt::black;
+    return n;
+  };
+  EXPECT_LE(row_ink(stroked.image()), 2);
+  EXPECT_GE(row_ink(face.image()), 15);
+  const QImage hole = knocked.image();
+  const QRect box = ink_of(hole);
+  EXPECT_EQ(hole.pixelColor(box.center().x() + 200, box.center().y() + 200),
+            Qt::black);
+  EXPECT_EQ(hole.pixelColor(box.left() + 202, box.center().y() + 200), kColour);
+  EXPECT_GT(box.width(), 40);
 }
 
 TEST(GraphicsTextItem, MissingFontResourceFailsTheConstruction) {
