@@ -12,7 +12,24 @@ double number_at(const basenode* node, std::size_t i) {
                                            : 0.0;
 }
 
+// The flag `name` among the children after the leading atoms, which hold
+// the element's own words: a text reading "hide" hides nothing.
+bool has_flag(const basenode* node, const std::string& name) {
+  if (!node) return false;
+  const basenode* found = nullptr;
+  bool past_atoms = false;
+  for (const basenode* child : node->children) {
+    past_atoms = past_atoms || !child->children.empty();
+    if (past_atoms && child->name == name) found = child;
+  }
+  return is_set(found);
+}
+
 }  // namespace
+
+bool is_set(const basenode* flag) {
+  return flag && (flag->children.empty() || flag->children[0]->name == "yes");
+}
 
 double first_number(const basenode* node) {
   return number_at(node, 0);
@@ -91,6 +108,48 @@ font_info nodeview::font() const {
   if (!font) return {};
   return {to_point(font->find("size")), first_number(font->find("thickness")),
           font->has("italic")};
+}
+
+text_effects nodeview::effects() const {
+  text_effects result;
+  const basenode* effects = child("effects");
+  const basenode* font = effects ? effects->find("font") : nullptr;
+  if (font) {
+    const point size = to_point(font->find("size"));
+    // The file writes the height first.
+    result.size = {size.y, size.x};
+    const basenode* thickness = font->find("thickness");
+    result.has_thickness = thickness && !thickness->children.empty();
+    result.thickness = first_number(thickness);
+    result.bold = is_set(font->find("bold"));
+    result.italic = is_set(font->find("italic"));
+    if (const basenode* spacing = font->find("line_spacing");
+        spacing && !spacing->children.empty())
+      result.line_spacing = first_number(spacing);
+    result.face = zcore::first_text(font->find("face"));
+  }
+  if (const basenode* justify = effects ? effects->find("justify") : nullptr) {
+    for (const basenode* word : justify->children) {
+      const std::string& w = word->name;
+      if (w == "left") result.horizontal = -1;
+      if (w == "right") result.horizontal = 1;
+      if (w == "top") result.vertical = -1;
+      if (w == "bottom") result.vertical = 1;
+      if (w == "mirror") result.mirror = true;
+    }
+  }
+  const basenode* layer = child("layer");
+  result.knockout = has_flag(node_, "knockout") ||
+                    (effects && is_set(effects->find("knockout"))) ||
+                    (layer && layer->find("knockout"));
+  result.hidden =
+      has_flag(node_, "hide") || (effects && is_set(effects->find("hide")));
+  return result;
+}
+
+bool nodeview::unlocked() const {
+  const basenode* at = child("at");
+  return has_flag(node_, "unlocked") || (at && at->find("unlocked"));
 }
 
 double nodeview::roundrect_rratio() const {

@@ -24,6 +24,27 @@ struct font_info {
   bool italic = false;
 };
 
+// A text's look as KiCad reads it from every generation's spelling.
+struct text_effects {
+  point size;  // width, height
+  double thickness = 0;
+  bool has_thickness = false;
+  bool bold = false;
+  bool italic = false;
+  double line_spacing = 1;
+  // A TrueType family; empty for the stroke font.
+  std::string face;
+  int horizontal = 0;  // -1 left, 0 centre, 1 right
+  int vertical = 0;    // -1 top, 0 centre, 1 bottom
+  bool mirror = false;
+  bool knockout = false;
+  // Bare `hide` or `(hide yes)`, on the element or in `effects`.
+  bool hidden = false;
+};
+
+// A flag as the format writes it: a bare atom, or a list `(NAME yes)`.
+bool is_set(const basenode* flag);
+
 // The building blocks of the accessors; each takes a null node too.
 // to_double of the first child's name; 0 without children.
 double first_number(const basenode* node);
@@ -89,6 +110,10 @@ public:
   point drill_offset() const;
 
   font_info font() const;
+  text_effects effects() const;
+  // Whether a text may stand upside down: (unlocked yes), or the older
+  // `unlocked` inside `at`.
+  bool unlocked() const;
 
   // The fill keyword of a graphic (solid, yes or none); empty when missing.
   std::string fill() const { return child_text("fill"); }

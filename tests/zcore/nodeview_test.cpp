@@ -19,6 +19,17 @@ std::ostream& operator<<(std::ostream& out, const placement& p) {
 std::ostream& operator<<(std::ostream& out, const font_info& f) {
   return out << f.size << ' ' << f.thickness << (f.italic ? " italic" : "");
 }
+std::ostream& operator<<(std::ostream& out, const text_effects& e) {
+  out << e.size << ' ' << e.thickness << (e.has_thickness ? "" : "?") << ' '
+      << e.line_spacing << ' ' << e.horizontal << e.vertical;
+  for (const auto& [set, word] : {std::pair{e.bold, " bold"},
+                                  {e.italic, " italic"},
+                                  {e.mirror, " mirror"},
+                                  {e.knockout, " knockout"},
+                                  {e.hidden, " hidden"}})
+    if (set) out << word;
+  return out << (e.face.empty() ? "" : " " + e.face);
+}
 std::ostream& operator<<(std::ostream& out, const basenode* node) {
   return out << node->name;
 }
@@ -105,6 +116,18 @@ TEST(Nodeview, AnswersEachAccessorFamily) {
       // The hide inside effects is not the node's own.
       {"(fp_text (effects (font) hide))", ASK(v.hide(), v.font()),
        "false, (0, 0) 0"},
+      // Effects in every generation's spelling; the size is height first.
+      {kText, ASK(v.effects()), "(1, 1.5) 0.15 1 00 italic hidden"},
+      {"(fp_text user hide (at 0 0 unlocked) (effects (font (size 1 2) bold"
+       " (line_spacing 1.5)) (justify right top mirror)))",
+       ASK(v.effects(), v.unlocked()), "(2, 1) 0? 1.5 1-1 bold mirror, true"},
+      {"(property \"K\" \"V\" (unlocked yes) (layer \"F.Cu\" knockout)"
+       " (hide no) (effects (font (face \"Arial\") (bold yes) (italic no))"
+       " (justify bottom)))",
+       ASK(v.effects(), v.unlocked()),
+       "(0, 0) 0? 1 01 bold knockout Arial, true"},
+      {"(property \"K\" \"V\" (hide yes) (knockout yes))",
+       ASK(v.effects(), v.unlocked()), "(0, 0) 0? 1 00 knockout hidden, false"},
       {kModule,
        ASK(v.first_text(), v.locked(), v.placed(), v.layer(), v.descr(),
            v.attr(), v.tedit(), v.tstamp(), v.tags()),
