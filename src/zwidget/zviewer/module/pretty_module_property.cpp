@@ -1,12 +1,16 @@
 #include "zwidget/zviewer/module/pretty_module_property.h"
 
+#include "zcore/basenode.h"
 #include "zcore/models.h"
 #include "zcore/nodeview.h"
 
 #include <QDebug>
 #include <QFile>
 
+#include <algorithm>
 #include <stdexcept>
+#include <utility>
+#include <vector>
 
 namespace zwidget::zcvpcb {
 
@@ -40,6 +44,43 @@ QString position(const zcore::placement& at) {
       QString("%1, %2").arg(at.pos.x, 0, 'g', 6).arg(at.pos.y, 0, 'g', 6);
   if (at.angle != 0) shown += QString(" @ %1\u00b0").arg(at.angle, 0, 'g', 6);
   return shown;
+}
+
+// The properties of a newer file, one list item each: Reference, Value,
+// Datasheet and Description first, then the user fields in file order.
+// Older files, without a Reference property, have none.
+QString fields(const zcore::basenode* root) {
+  if (!root) return QString();
+  static const std::vector<std::string> kStandard{"Reference", "Value",
+                                                  "Datasheet", "Description"};
+  std::vector<std::pair<std::string, std::string>> found;
+  for (const zcore::basenode* child : root->children) {
+    const zcore::nodeview property(child);
+    // Footprint names the footprint itself, not a field of the part.
+    if (child->name == "property" && property.first_text() != "Footprint")
+      found.emplace_back(property.first_text(), property.second_text());
+  }
+  const auto rank = [](const std::string& key) {
+    return std::find(kStandard.begin(), kStandard.end(), key) -
+           kStandard.begin();
+  };
+  if (std::none_of(found.begin(), found.end(), [](const auto& field) {
+        return field.first == "Reference";
+      }))
+    return QString();
+  std::stable_sort(found.begin(), found.end(),
+                   [&rank](const auto& a, const auto& b) {
+                     return rank(a.first) < rank(b.first);
+                   });
+  QString items;
+  for (const auto& [key, value] : found)
+    items += QString(
+                 "<li style=\" color:#ffaa7f;\" style=\" margin-top:12px; "
+                 "margin-bottom:12px; margin-left:0px; margin-right:0px; "
+                 "-qt-block-indent:0; text-indent:0px;\"><span style=\" "
+                 "font-weight:600;\">%1:</span>%2</li>\n")
+                 .arg(text(key), text(value));
+  return items;
 }
 
 class Resolver : public zaux::ScriptType1::Resolver {
@@ -76,6 +117,7 @@ public:
       return number(mod.thermal_width());
     if (key == QObject::tr("{ThermalGap}")) return number(mod.thermal_gap());
     if (key == QObject::tr("{Tags}")) return tag_list(mod.tags());
+    if (key == QObject::tr("{Fields}")) return fields(mod.node());
     return key;
   }
 

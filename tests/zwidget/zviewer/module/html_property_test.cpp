@@ -218,6 +218,24 @@ TEST(PrettyModuleProperty, FormatsEscapesAndCutsTheModulesAttributes) {
   EXPECT_EQ(shown.use_count(), 1);
 }
 
+// Newer files list their fields, the four standard ones first; older files,
+// without a Reference property, do not.
+TEST(PrettyModuleProperty, ListsTheFieldsOfNewerFiles) {
+  PrettyModuleProperty panel;
+  panel.update_model(model(
+      "(footprint X (property \"MPN\" \"<b>A</b>\") (property \"Description\""
+      " \"D\") (property \"Value\" \"10k\") (property \"Reference\" \"R1\")"
+      " (property \"Footprint\" \"Lib:X\") (property \"Datasheet\" \"\"))"));
+  const QString page = browser(panel)->toPlainText();
+  EXPECT_TRUE(page.contains(
+      "Description:\nReference:R1\nValue:10k\nDatasheet:\nDescription:D\n"
+      "MPN:<b>A</b>\nTags:"))
+      << page.toStdString();
+  EXPECT_FALSE(page.contains("Footprint:"));
+  panel.update_model(model("(module R (property K V) (descr d))"));
+  EXPECT_TRUE(browser(panel)->toPlainText().contains("Description:d\nTags:"));
+}
+
 TEST(LegacyModuleProperty, ShowsTheFirstModulesOwnRecordsEscapedAndCut) {
   const LongValues long_values;
   const QStringList defaults{
