@@ -2,6 +2,7 @@
 
 #include "zcore/legacy_elements.h"
 #include "zcore/legacy_model.h"
+#include "zcore/text_variables.h"
 #include "zwidget/zgraph/arc_geometry.h"
 #include "zwidget/zgraph/arc_item.h"
 #include "zwidget/zgraph/circle_item.h"
@@ -66,16 +67,32 @@ void ZLegacyModuleSceneLoader::load() {
       std::cout << "ZLegacyModuleSceneLoader tag:" << tag << '\n';
     }
   }
+  // %R and %V stand for the reference (T0) and the value (T1).
+  zcore::text_variables variables;
+  variables.expand_percent_forms(true);
+  for (const std::vector<std::string>& record : *records) {
+    if (record.size() > 1 && record.front() == "$MODULE")
+      variables.set("FOOTPRINT_NAME", record[1]);
+    if (record.empty() || !zcore::is_text_tag(record.front())) continue;
+    const zcore::l_text text(record);
+    if (text.tag == "T0") variables.set("REFERENCE", text.text);
+    if (text.tag == "T1") variables.set("VALUE", text.text);
+  }
   for (const std::vector<std::string>& record : *records) {
     if (record.empty() || !zcore::is_text_tag(record.front())) continue;
     const zcore::l_text text(record);
     if (text.text.empty()) continue;
+    TextStyle style;
+    style.mirrored = text.mirrored;
     // Orientations are in tenths of a degree too.
+    double angle = text.orientation / 10;
+    keep_upright(angle, style);
     add(new GraphicsTextItem(
-        QString::fromStdString(text.kind), QString::fromStdString(text.text),
-        QPointF(text.x, text.y), text.orientation / 10, text.hidden,
+        QString::fromStdString(text.kind),
+        QString::fromStdString(variables.resolve(text.text)),
+        QPointF(text.x, text.y), angle, text.hidden,
         QSizeF(text.size_x, text.size_y), text.pen_width, text.italic,
-        tools.colour(text.layer)));
+        tools.colour(text.layer), style));
   }
 }
 

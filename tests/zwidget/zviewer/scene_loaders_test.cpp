@@ -197,16 +197,22 @@ TEST(ZLegacyModuleSceneLoader,
       "T2 0 0 600 600 0 120 N V 21 N \"WIDE\"\n"
       "T3 0 0 600 600 900 120 N V 20 N \"WIDE\"\n"  // turned by 90 degrees
       "T1 0 600 600 600 0 120 N I 21 I \"10k\"\n"   // hidden and italic
+      "T2 0 0 600 600 2700 120 M V 21 N \"%R=%V\"\n"
       "$EndMODULE R1\n");
   const auto texts = built.all<GraphicsTextItem>();
-  ASSERT_EQ(texts.size(), 4u);
+  ASSERT_EQ(texts.size(), 5u);
+  // Mirrored, and turned by 270 degrees it is kept readable at 90.
+  EXPECT_EQ(texts[4]->content(), "R1=10k");
+  EXPECT_TRUE(texts[4]->text_style().mirrored);
+  EXPECT_EQ(texts[4]->text_angle(), 90);
   EXPECT_TRUE(texts[0]->boundingRect().contains(QPointF(0, -600)));
   const QRectF level = texts[1]->boundingRect();
   const QRectF turned = texts[2]->boundingRect();
   EXPECT_GT(level.width(), 2 * level.height());
   EXPECT_NEAR(turned.height(), level.width(), 1e-6 * level.width());
   std::string traced;
-  for (const char* tag : {"$MODULE", "T0", "T2", "T3", "T1", "$EndMODULE"})
+  for (const char* tag :
+       {"$MODULE", "T0", "T2", "T3", "T1", "T2", "$EndMODULE"})
     traced += std::string("ZLegacyModuleSceneLoader tag:") + tag + "\n";
   EXPECT_EQ(built.trace, traced);
 }
