@@ -110,6 +110,12 @@ font_info nodeview::font() const {
           font->has("italic")};
 }
 
+double nodeview::width() const {
+  if (const basenode* width = child("width")) return first_number(width);
+  const basenode* stroke = child("stroke");
+  return first_number(stroke ? stroke->find("width") : nullptr);
+}
+
 text_effects nodeview::effects() const {
   text_effects result;
   const basenode* effects = child("effects");

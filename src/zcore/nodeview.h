@@ -88,7 +88,8 @@ public:
   double thermal_width() const { return number("thermal_width"); }
   double thermal_gap() const { return number("thermal_gap"); }
   double zone_connect() const { return number("zone_connect"); }
-  double width() const { return number("width"); }
+  // `(width W)`, or `(stroke (width W) ...)` as KiCad 7 and later write it.
+  double width() const;
   double angle() const { return number("angle"); }
 
   point start() const { return to_point(child("start")); }

@@ -20,15 +20,10 @@ std::ostream& operator<<(std::ostream& out, const font_info& f) {
   return out << f.size << ' ' << f.thickness << (f.italic ? " italic" : "");
 }
 std::ostream& operator<<(std::ostream& out, const text_effects& e) {
-  out << e.size << ' ' << e.thickness << (e.has_thickness ? "" : "?") << ' '
-      << e.line_spacing << ' ' << e.horizontal << e.vertical;
-  for (const auto& [set, word] : {std::pair{e.bold, " bold"},
-                                  {e.italic, " italic"},
-                                  {e.mirror, " mirror"},
-                                  {e.knockout, " knockout"},
-                                  {e.hidden, " hidden"}})
-    if (set) out << word;
-  return out << (e.face.empty() ? "" : " " + e.face);
+  return out << e.size << ' ' << e.thickness << int(e.has_thickness) << ' '
+             << e.line_spacing << ' ' << e.horizontal << e.vertical
+             << int(e.bold) << int(e.italic) << int(e.mirror) << int(e.knockout)
+             << int(e.hidden) << e.face;
 }
 std::ostream& operator<<(std::ostream& out, const basenode* node) {
   return out << node->name;
@@ -117,17 +112,12 @@ TEST(Nodeview, AnswersEachAccessorFamily) {
       {"(fp_text (effects (font) hide))", ASK(v.hide(), v.font()),
        "false, (0, 0) 0"},
       // Effects in every generation's spelling; the size is height first.
-      {kText, ASK(v.effects()), "(1, 1.5) 0.15 1 00 italic hidden"},
       {"(fp_text user hide (at 0 0 unlocked) (effects (font (size 1 2) bold"
        " (line_spacing 1.5)) (justify right top mirror)))",
-       ASK(v.effects(), v.unlocked()), "(2, 1) 0? 1.5 1-1 bold mirror, true"},
-      {"(property \"K\" \"V\" (unlocked yes) (layer \"F.Cu\" knockout)"
-       " (hide no) (effects (font (face \"Arial\") (bold yes) (italic no))"
-       " (justify bottom)))",
-       ASK(v.effects(), v.unlocked()),
-       "(0, 0) 0? 1 01 bold knockout Arial, true"},
-      {"(property \"K\" \"V\" (hide yes) (knockout yes))",
-       ASK(v.effects(), v.unlocked()), "(0, 0) 0? 1 00 knockout hidden, false"},
+       ASK(v.effects(), v.unlocked()), "(2, 1) 00 1.5 1-110100, true"},
+      {"(property K V (unlocked yes) (layer F.Cu knockout) (hide no) (effects"
+       " (font (face Arial) (italic no) (thickness 0.1)) (justify bottom)))",
+       ASK(v.effects(), v.unlocked()), "(0, 0) 0.11 1 0100010Arial, true"},
       {kModule,
        ASK(v.first_text(), v.locked(), v.placed(), v.layer(), v.descr(),
            v.attr(), v.tedit(), v.tstamp(), v.tags()),
@@ -149,6 +139,7 @@ TEST(Nodeview, AnswersEachAccessorFamily) {
       {"(fp_arc (start 0 0) (mid 1 -2) (end 3 4))", ASK(v.has_mid(), v.mid()),
        "true, (1, -2)"},
       {"(fp_poly (fill solid))", ASK(v.fill()), "solid"},
+      {"(fp_line (stroke (width 0.12) (type dot)))", ASK(v.width()), "0.12"},
       {kNewPad, pad_shape,
        "0.1, 0.33, [top_left, bottom_right], circle, [gr_line, gr_circle]"},
       {kPad, pad_shape, "0.25, 0, [], rect, []"},
