@@ -243,9 +243,11 @@ GraphicsTextItem::GraphicsTextItem(const QString& type, const QString& text,
       baseline = position.y() - lines.front().metrics.top();
       break;
     case TextStyle::Align::centre:
-      // One line: the baseline half the height below the position.
+      // One line: the baseline half the height below the position; of a
+      // face, half its capitals' height, whatever descends.
       baseline =
-          position.y() + lines.front().metrics.height() / 2 - rows * pitch / 2;
+          position.y() - rows * pitch / 2 +
+          (outlined ? size.height() : lines.front().metrics.height()) / 2;
       break;
     case TextStyle::Align::end:
       baseline = position.y() - lines.back().metrics.bottom() - rows * pitch;

@@ -2,6 +2,7 @@
 
 #include "zcore/basenode.h"
 #include "zcore/nodeview.h"
+#include "zcore/to_double.h"
 #include "zwidget/zgraph/arc_geometry.h"
 #include "zwidget/zgraph/arc_item.h"
 #include "zwidget/zgraph/circle_item.h"
@@ -13,7 +14,9 @@
 
 #include <QPainterPath>
 #include <QPolygonF>
+#include <QTransform>
 
+#include <algorithm>
 #include <cmath>
 #include <iostream>
 #include <optional>
@@ -32,7 +35,7 @@ constexpr std::size_t kLongestText = 1 << 17;
 // of what this loader leaves out.
 bool is_drawing_kind(const std::string& name) {
   return name.rfind("fp_", 0) == 0 || name == "zone" || name == "dimension" ||
-         name == "image" || name == "property";
+         name == "image";
 }
 
 // Newer files write "solid" on footprint graphics and "yes" in pads.
@@ -46,6 +49,99 @@ QPointF to_qt(const zcore::point& p) {
 
 QString to_qt(const std::string& text) {
   return QString::fromStdString(text);
+}
+
+// Stroke widths of a text without a thickness, and the least of a bold one,
+// in text heights.
+constexpr double kNormalStroke = 1.0 / 8;
+constexpr double kBoldStroke = 1.0 / 5;
+// A text box without margins keeps its text this many text heights inside.
+constexpr double kBoxMargin = 1.0 / 4;
+
+// The atoms before an element's first list: its own words. Never empty.
+std::vector<std::string> leading_atoms(const zcore::basenode* node) {
+  std::vector<std::string> atoms{std::string()};
+  for (const zcore::basenode* child : node->children) {
+    if (!child->children.empty()) break;
+    atoms.push_back(child->name);
+  }
+  return atoms;
+}
+
+zgraph::TextStyle::Align align(int side) {
+  using Align = zgraph::TextStyle::Align;
+  return side < 0 ? Align::start : side > 0 ? Align::end : Align::centre;
+}
+
+zgraph::TextStyle style_of(const zcore::text_effects& effects) {
+  zgraph::TextStyle style;
+  style.horizontal = align(effects.horizontal);
+  style.vertical = align(effects.vertical);
+  style.mirrored = effects.mirror;
+  style.knockout = effects.knockout;
+  style.line_spacing = effects.line_spacing;
+  // KiCad's own name for its stroke font.
+  if (effects.face != "KiCad Font") style.face = to_qt(effects.face);
+  style.bold = effects.bold;
+  return style;
+}
+
+// An `fp_text_box`: its corners in scene coordinates, and the point its
+// text is anchored at inside the margins as its justification says.
+struct TextBox {
+  QPolygonF corners;
+  double angle = 0;
+  QPointF anchor;
+  // The text's justification; left and top unless the file says.
+  int horizontal = -1, vertical = -1;
+  double width = 0;  // between the side margins
+  std::string layer;
+  bool border = false;
+  double border_width = 0;
+};
+
+TextBox text_box_of(const zcore::nodeview& view) {
+  TextBox box;
+  box.layer = view.layer();
+  box.angle = view.angle();
+  if (view.node()->has("pts")) {
+    for (const zcore::point& p : view.pts()) box.corners << to_qt(p);
+  } else {
+    const QPointF a = to_qt(view.start()), b = to_qt(view.end());
+    box.corners << a << QPointF(b.x(), a.y()) << b << QPointF(a.x(), b.y());
+  }
+  const zcore::text_effects effects = view.effects();
+  const zcore::basenode* border = view.node()->find("border");
+  box.border_width = view.width();
+  box.border = border ? zcore::is_set(border) : box.border_width > 0;
+  // The box as the text sees it: turned back to upright about its centre.
+  const QPointF centre = box.corners.boundingRect().center();
+  QTransform upright;
+  upright.translate(centre.x(), centre.y());
+  upright.rotate(box.angle);
+  upright.translate(-centre.x(), -centre.y());
+  QRectF inner = upright.map(box.corners).boundingRect();
+  // (margins LEFT TOP RIGHT BOTTOM)
+  const zcore::basenode* margins = view.node()->find("margins");
+  double sides[4];
+  for (std::size_t i = 0; i < 4; ++i)
+    sides[i] = !margins ? effects.size.y * kBoxMargin
+               : i < margins->children.size()
+                   ? zcore::to_double(margins->children[i]->name)
+                   : 0;
+  inner.adjust(sides[0], sides[1], -sides[2], -sides[3]);
+  box.width = std::max(inner.width(), 0.0);
+  if (view.node()->find(std::vector<std::string>{"effects", "justify"})) {
+    box.horizontal = effects.horizontal;
+    box.vertical = effects.vertical;
+  }
+  const auto along = [](int side, double low, double high) {
+    return side < 0 ? low : side > 0 ? high : (low + high) / 2;
+  };
+  const QPointF anchor(along(box.horizontal, inner.left(), inner.right()),
+                       along(box.vertical, inner.top(), inner.bottom()));
+  box.anchor = upright.inverted().map(anchor);
+  return box;
 }
 
 // Both forms of `fp_arc` and `gr_arc`: three points on the arc when there is
@@ -118,6 +214,8 @@ ZPrettyModuleSceneLoader::Handler ZPrettyModuleSceneLoader::handler_for(
       {"fp_line", &ZPrettyModuleSceneLoader::add_line},
       {"pad", &ZPrettyModuleSceneLoader::add_pad},
       {"fp_text", &ZPrettyModuleSceneLoader::keep_text},
+      {"property", &ZPrettyModuleSceneLoader::keep_text},
+      {"fp_text_box", &ZPrettyModuleSceneLoader::add_text_box},
       {"fp_circle", &ZPrettyModuleSceneLoader::add_circle},
       {"fp_arc", &ZPrettyModuleSceneLoader::add_arc},
       {"fp_poly", &ZPrettyModuleSceneLoader::add_poly},
@@ -135,6 +233,7 @@ void ZPrettyModuleSceneLoader::load() {
   if (!root) return;
   if (root->name == "module") std::cout << root->name << "->" << std::endl;
   texts.clear();
+  variables = zcore::footprint_variables(root);
   for (const zcore::basenode* node : root->children) {
     if (const Handler handler = handler_for(node->name))
       (this->*handler)(node);
@@ -246,20 +345,51 @@ zgraph::PadShapeOptions ZPrettyModuleSceneLoader::pad_options(
   return options;
 }
 
+void ZPrettyModuleSceneLoader::add_text_box(const zcore::basenode* node) {
+  const TextBox box = text_box_of(zcore::nodeview(node));
+  if (box.border)
+    add(new zgraph::GraphicsPolygonItem(
+        box.corners, tools.pen(box.layer, box.border_width), QBrush()));
+  texts.push_back(node);
+}
+
 void ZPrettyModuleSceneLoader::add_text(const zcore::basenode* node) {
   const zcore::nodeview view(node);
-  const std::string text = view.second_text();
+  const bool box = node->name == "fp_text_box";
+  const bool property = node->name == "property";
+  std::string text = box ? leading_atoms(node).back() : view.second_text();
   if (text.empty()) return;
   if (text.size() > kLongestText) {
     skip("text too long");
     return;
   }
+  const zcore::text_effects effects = view.effects();
+  // Properties are fields first: one without a layer is no text, and a
+  // hidden one takes no room.
+  if (property && (view.layer().empty() || effects.hidden)) return;
+  text = variables.resolve(text);
+  zgraph::TextStyle style = style_of(effects);
+  const double height = effects.size.y;
+  double thickness =
+      effects.has_thickness ? effects.thickness : height * kNormalStroke;
+  if (effects.bold) thickness = std::max(thickness, height * kBoldStroke);
   const zcore::placement at = view.at();
-  const zcore::font_info font = view.font();
+  QPointF position = to_qt(at.pos);
+  double angle = at.angle;
+  if (box) {
+    const TextBox frame = text_box_of(view);
+    position = frame.anchor;
+    angle = frame.angle;
+    style.wrap_width = frame.width;
+    style.horizontal = align(frame.horizontal);
+    style.vertical = align(frame.vertical);
+  } else if (!view.unlocked()) {
+    zgraph::keep_upright(angle, style);
+  }
   add(new zgraph::GraphicsTextItem(
-      to_qt(view.first_text()), to_qt(text), to_qt(at.pos), at.angle,
-      view.hide(), QSizeF(font.size.x, font.size.y), font.thickness,
-      font.italic, tools.colour(view.layer())));
+      to_qt(view.first_text()), to_qt(text), position, angle, effects.hidden,
+      QSizeF(effects.size.x, height), thickness, effects.italic,
+      tools.colour(view.layer()), style));
 }
 
 }  // namespace zwidget::zcvpcb

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "zcore/text_variables.h"
 #include "zwidget/zgraph/pad_geometry.h"
 #include "zwidget/zviewer/zscene.h"
 
@@ -35,6 +36,8 @@ private:
   void add_rect(const zcore::basenode* node);
   void add_pad(const zcore::basenode* node);
   void keep_text(const zcore::basenode* node);
+  // Draws the border now and keeps the text for later.
+  void add_text_box(const zcore::basenode* node);
   void add_text(const zcore::basenode* node);
   // The layer colour for a solid fill, no brush otherwise.
   QBrush fill_of(const zcore::nodeview& view) const;
@@ -43,6 +46,7 @@ private:
                                       zgraph::PadShape shape);
 
   const zcore::basenode* root;
+  zcore::text_variables variables;
   // The texts met, added after everything else.
   std::vector<const zcore::basenode*> texts;
 };
