@@ -29,6 +29,12 @@ QString DirNavigator::prev_library() {
   return step_library(-1);
 }
 
+QString DirNavigator::first_in(const QString& folder) const {
+  const QDir dir(folder);
+  const QStringList files = footprint_files(dir, filters);
+  return files.isEmpty() ? QString() : dir.filePath(files.first());
+}
+
 QString DirNavigator::step(int direction) {
   const QFileInfo current(path);
   const QDir dir = current.dir();
@@ -54,11 +60,10 @@ QString DirNavigator::step_library(int direction) {
   if (index < 0) return QString();
   const int count = siblings.size();
   for (int offset = 1; offset < count; ++offset) {
-    const QDir candidate(parent.filePath(
+    const QString first = first_in(parent.filePath(
         siblings[(index + direction * offset + count) % count]));
-    const QStringList files = footprint_files(candidate, filters);
-    if (!files.isEmpty()) {
-      path = candidate.filePath(files.first());
+    if (!first.isEmpty()) {
+      path = first;
       return path;
     }
   }

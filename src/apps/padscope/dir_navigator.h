@@ -19,6 +19,9 @@ struct DirNavigator {
   // qualifies; otherwise the result becomes the current path.
   QString next_library();
   QString prev_library();
+  // The first footprint file of `folder`, in the order steps take; empty
+  // when it holds none. Leaves the current path alone.
+  QString first_in(const QString& folder) const;
 
   QString path;
   QStringList filters;

@@ -1,7 +1,9 @@
 #include "apps/padscope/mainwindow.h"
 
 #include "apps/padscope/dialogs.h"
+#include "apps/padscope/library_panel.h"
 #include "apps/padscope/open_file_dialog.h"
+#include "apps/padscope/recent_files.h"
 #include "apps/padscope/zintent.h"
 #include "ui_resource.h"
 #include "zwidget/zviewer/footprint_formats.h"
@@ -9,14 +11,20 @@
 #include "zwidget/zviewer/obj_canvas.h"
 #include "zwidget/zviewer/obj_factory.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLayout>
+#include <QMenu>
+#include <QMimeData>
 #include <QSettings>
 #include <QSplitter>
 #include <QStandardPaths>
 #include <QStatusBar>
 
 #include <algorithm>
+#include <exception>
 
 // The icons live in a static library; naming the bundle here links it in.
 static void init_icon_resources() {
@@ -29,6 +37,7 @@ const char* const kSplitterKey = "mainwindow.splitter";
 const char* const kSplitterLeftKey = "mainwindow.splitter.0";
 const char* const kSplitterRightKey = "mainwindow.splitter.1";
 const char* const kHideKey = "mainwindow.splitter.hide";
+const char* const kLibraryShownKey = "library/shown";
 
 using zwidget::zcvpcb::footprint_formats;
 using zwidget::zcvpcb::FootprintFormat;
@@ -74,6 +83,8 @@ MainWindow::MainWindow()
   setCentralWidget(splitter);
   restore_property_visibility();
   build_status_bar();
+  build_library_panel();
+  setAcceptDrops(true);
 }
 
 MainWindow::~MainWindow() {
@@ -149,10 +160,41 @@ void MainWindow::build_status_bar() {
   relative_y = value_label();
   bar->addWidget(relative_y, 0);
   bar->addWidget(new zwidget::zaux::ZIntent(10), 0);
-  bar->addWidget(new QLabel(tr("Greed position:"), this), 0);
+  bar->addWidget(new QLabel(tr("Grid position:"), this), 0);
+  load_message = new QLabel(this);
+  load_message->setObjectName("loadMessage");
+  bar->addPermanentWidget(load_message);
+  index_message = new QLabel(this);
+  index_message->setObjectName("indexMessage");
+  bar->addPermanentWidget(index_message);
 }
 
-void MainWindow::load_file(const QString& path, const QString& parser) {
+void MainWindow::build_library_panel() {
+  recent = new RecentFiles(new QMenu(tr("Recent files"), this));
+  ui->menuFile->insertMenu(ui->menuFile->actions().value(1),
+                           qobject_cast<QMenu*>(recent->parent()));
+  connect(recent, &RecentFiles::open_requested, this, &MainWindow::open_path);
+
+  library = new LibraryPanel(navigator.filters, this);
+  addDockWidget(Qt::RightDockWidgetArea, library);
+  QAction* toggle = library->toggleViewAction();
+  toggle->setObjectName("actionLibrary");
+  toggle->setText(tr("Library"));
+  toggle->setShortcut(QKeySequence(tr("Ctrl+L")));
+  toggle->setToolTip(tr("Show or hide the footprints of the library"));
+  ui->menuFile->insertAction(ui->actionProperty, toggle);
+  library->setVisible(QSettings().value(kLibraryShownKey, false).toBool());
+  // The user's choice, not the window's own hiding at close, is stored.
+  connect(toggle, &QAction::triggered, this, [this](bool shown) {
+    QSettings().setValue(kLibraryShownKey, shown);
+    if (shown) footprint_shown();
+  });
+  connect(library, &LibraryPanel::open_requested, this,
+          &MainWindow::open_footprint);
+  connect(library, &LibraryPanel::status, index_message, &QLabel::setText);
+}
+
+bool MainWindow::load_file(const QString& path, const QString& parser) {
   disconnect(canvas, SIGNAL(loaded(std::shared_ptr<zcore::BaseModel>)),
              property, SLOT(update_model(std::shared_ptr<zcore::BaseModel>)));
   disconnect(canvas, SIGNAL(position_changed(const QPointF&, const QPointF&)),
@@ -172,17 +214,29 @@ void MainWindow::load_file(const QString& path, const QString& parser) {
           this, SLOT(position_changed(const QPointF&, const QPointF&)));
   connect(canvas, SIGNAL(loaded(std::shared_ptr<zcore::BaseModel>)), property,
           SLOT(update_model(std::shared_ptr<zcore::BaseModel>)));
+  QString failure;
   try {
     canvas->load(path);
+  } catch (const std::exception& error) {
+    failure = QString::fromLocal8Bit(error.what());
   } catch (...) {
-    canvas->reset_cover();
+    failure = tr("unknown error");
+  }
+  if (!failure.isEmpty()) canvas->reset_cover();
+  // Nothing to show is no failure to report.
+  if (!path.isEmpty() && !failure.isEmpty()) {
+    load_message->setText(
+        tr("%1: %2").arg(QFileInfo(path).fileName(), failure));
+  } else {
+    load_message->clear();
   }
   splitter->insertWidget(0, property);
   splitter->insertWidget(1, canvas);
   if (sizes.size() == 2 && sizes[1] > 0) splitter->setSizes(sizes);
   property->setVisible(ui->actionProperty->isChecked());
   canvas->setVisible(true);
-  update_title();
+  footprint_shown();
+  return failure.isEmpty();
 }
 
 void MainWindow::update_title() {
@@ -196,10 +250,58 @@ void MainWindow::update_title() {
   }
 }
 
-void MainWindow::show_path(const QString& path, const QString& parser) {
+bool MainWindow::show_path(const QString& path, const QString& parser) {
   fileName = path;
   navigator.path = path;
-  load_file(path, parser.isEmpty() ? types.parser_for(path) : parser);
+  return load_file(path, parser.isEmpty() ? types.parser_for(path) : parser);
+}
+
+void MainWindow::footprint_shown() {
+  update_title();
+  if (!library->isVisible() || fileName.isEmpty()) return;
+  QStringList modules;
+  if (canvas->module_count() > 1) modules = canvas->module_names();
+  library->set_current(fileName, modules, canvas->module_index());
+}
+
+bool MainWindow::open_path(const QString& path) {
+  const QFileInfo info(path);
+  QString file = path;
+  if (info.isDir()) {
+    file = navigator.first_in(path);
+    if (file.isEmpty()) {
+      load_message->setText(
+          tr("%1: no footprint file in the folder").arg(info.fileName()));
+      return false;
+    }
+  } else if (!info.exists()) {
+    load_message->setText(
+        tr("%1: no such file or folder").arg(info.fileName()));
+    return false;
+  }
+  if (!show_path(file)) return false;
+  recent->add(file);
+  return true;
+}
+
+void MainWindow::open_footprint(const QString& path, int module) {
+  if (path != fileName || canvas->module_count() <= 1) show_path(path);
+  if (module >= 0 && canvas->module_index() != module &&
+      canvas->show_module(module))
+    footprint_shown();
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  if (!urls.isEmpty() && urls.first().isLocalFile())
+    event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  if (urls.isEmpty() || !urls.first().isLocalFile()) return;
+  event->acceptProposedAction();
+  open_path(urls.first().toLocalFile());
 }
 
 void MainWindow::open() {
@@ -216,7 +318,7 @@ void MainWindow::open() {
   QString parser;
   for (const FootprintFormat& format : footprint_formats())
     if (selected_filter == filter_of(format)) parser = tr(format.parser);
-  show_path(path, parser);
+  if (show_path(path, parser)) recent->add(path);
 }
 
 void MainWindow::prev() {
@@ -224,13 +326,13 @@ void MainWindow::prev() {
   // of the previous file.
   if (canvas->module_count() > 1 && canvas->module_index() > 0) {
     canvas->show_module(canvas->module_index() - 1);
-    update_title();
+    footprint_shown();
     return;
   }
   show_path(navigator.prev());
   if (canvas->module_count() > 1) {
     canvas->show_module(canvas->module_count() - 1);
-    update_title();
+    footprint_shown();
   }
 }
 
@@ -238,7 +340,7 @@ void MainWindow::next() {
   if (canvas->module_count() > 1 &&
       canvas->module_index() + 1 < canvas->module_count()) {
     canvas->show_module(canvas->module_index() + 1);
-    update_title();
+    footprint_shown();
     return;
   }
   show_path(navigator.next());

@@ -6,8 +6,10 @@
 #include <QMainWindow>
 #include <QPointF>
 
+class LibraryPanel;
 class QLabel;
 class QSplitter;
+class RecentFiles;
 
 namespace Ui {
 class MainWindow;
@@ -26,8 +28,16 @@ public:
   MainWindow();
   ~MainWindow() override;
 
+  // Opens a footprint file as Open does, by its file name's parser, or the
+  // first footprint file of a folder as Up and Down do; the command line,
+  // a drop and the recent files come here. False, with the reason in the
+  // status bar, when nothing could be shown.
+  bool open_path(const QString& path);
+
 protected:
   void showEvent(QShowEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
 private slots:
   void open();
@@ -55,12 +65,18 @@ private:
   // Every command that opens a path goes here: it becomes the current file
   // and is read with `parser`, or with its file name's parser when that is
   // empty.
-  void show_path(const QString& path, const QString& parser = QString());
+  // False when the load failed.
+  bool show_path(const QString& path, const QString& parser = QString());
   // Replaces the canvas and panel by a new pair for the parser and loads
-  // the file into it; a failed load shows the cover scene.
-  void load_file(const QString& path, const QString& parser);
+  // the file into it; a failed load shows the cover scene and its reason.
+  bool load_file(const QString& path, const QString& parser);
   // The file path, and for a library of several modules the shown one.
   void update_title();
+  // The title and the library panel follow the footprint shown.
+  void footprint_shown();
+  void build_library_panel();
+  // Shows module `module` of a legacy library, or a file for -1.
+  void open_footprint(const QString& path, int module);
 
   double zoom_factor;
   Ui::MainWindow* ui;
@@ -74,7 +90,12 @@ private:
   QLabel* relative_x = nullptr;
   QLabel* relative_y = nullptr;
   QSplitter* splitter = nullptr;
+  // Why the last load failed; empty after one that succeeded.
+  QLabel* load_message = nullptr;
+  QLabel* index_message = nullptr;
   zwidget::zcvpcb::ZObjFactory* factory;
+  RecentFiles* recent = nullptr;
+  LibraryPanel* library = nullptr;
   // The pane layout read at construction, applied again once the window is
   // laid out: a splitter scales sizes set before that by its stretch, not
   // in their proportion.

@@ -203,6 +203,15 @@ QString ZObjCanvas::module_name() const {
   return QString::fromStdString(library->names[current_module]);
 }
 
+QStringList ZObjCanvas::module_names() const {
+  QStringList names;
+  if (library) {
+    for (const std::string& name : library->names)
+      names << QString::fromStdString(name);
+  }
+  return names;
+}
+
 bool ZObjCanvas::show_module(int index) {
   if (!library || index < 0 || index >= module_count()) return false;
   current_module = index;

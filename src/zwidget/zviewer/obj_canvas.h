@@ -4,6 +4,7 @@
 
 #include <QGraphicsView>
 #include <QPointF>
+#include <QStringList>
 
 #include <memory>
 #include <optional>
@@ -47,6 +48,8 @@ public:
   int module_count() const;
   int module_index() const { return current_module; }
   QString module_name() const;
+  // The names of a library's modules; none for a file of one footprint.
+  QStringList module_names() const;
   // Shows another module of the library: rebuilds, fits, and signals as a
   // load does. Never throws, since the window steps through modules from
   // its commands: a module that cannot be drawn leaves the cover scene and
