@@ -57,11 +57,13 @@ LibraryPanel::LibraryPanel(const QStringList& filters, QWidget* parent)
   names = new QListWidget(body);
   names->setObjectName("libraryList");
   names->setUniformItemSizes(true);
+  names->setTextElideMode(Qt::ElideMiddle);
   results = new QTreeWidget(body);
   results->setObjectName("searchResults");
   results->setHeaderLabels({tr("Name"), tr("Library")});
   results->setRootIsDecorated(false);
   results->setUniformRowHeights(true);
+  results->setTextElideMode(Qt::ElideMiddle);
   results->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
   results->hide();
 

@@ -37,7 +37,7 @@ public:
   // library.
   QString search_root() const;
   void set_search_root(const QString& root);
-  const BackgroundIndex& index() const { return index_; }
+  BackgroundIndex& index() { return index_; }
 
   QLineEdit* filter_field() const { return filter; }
   QListWidget* library_list() const { return names; }

@@ -1,6 +1,7 @@
 #include "apps/padscope/mainwindow.h"
 
 #include "apps/padscope/dialogs.h"
+#include "apps/padscope/library_panel.h"
 #include "support/modal.h"
 #include "support/qt_printers.h"
 #include "support/temp_settings.h"
@@ -16,13 +17,22 @@
 #include <QAction>
 #include <QApplication>
 #include <QDoubleSpinBox>
+#include <QDropEvent>
 #include <QGraphicsSceneMouseEvent>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMimeData>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QSplitter>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTextBrowser>
 #include <QTextEdit>
+#include <QTreeWidget>
 
 #include <memory>
 
@@ -93,6 +103,25 @@ protected:
   }
   QString copy(const QString& from, const QString& name) {
     return put(name, read_file(from.toStdString()));
+  }
+  QString load_message() const {
+    return window->findChild<QLabel*>("loadMessage")->text();
+  }
+  LibraryPanel* library() const { return window->findChild<LibraryPanel*>(); }
+  // The names the library list shows, with the current one in brackets.
+  QStringList listed() const {
+    QStringList names;
+    QListWidget* list = library()->library_list();
+    for (int i = 0; i < list->count(); ++i) {
+      if (list->item(i)->isHidden()) continue;
+      const QString name = list->item(i)->text();
+      names << (list->item(i) == list->currentItem() ? "[" + name + "]" : name);
+    }
+    return names;
+  }
+  void type(QWidget* target, int key) const {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(target, &press);
   }
 
   TempSettings settings;
@@ -301,6 +330,161 @@ TEST_F(MainWindowTest, AboutNamesTheProgram) {
   });
   trigger("actionAbout");
   EXPECT_TRUE(text.contains("Padscope 1.0")) << text.toStdString();
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(MainWindowTest, OpensAFileOrAFolderAndSaysWhyALoadFailed) {
+  const QString a = copy(battery(), "lib/a.kicad_mod");
+  copy(battery(), "lib/b.kicad_mod");
+  put("broken.kicad_mod", "(footprint \"x\" (fp_line");
+  EXPECT_TRUE(window->open_path(folder.filePath("lib")));
+  EXPECT_EQ(window->windowTitle(), a);
+  EXPECT_EQ(load_message(), "");
+
+  const struct {
+    QString path;
+    QString message;
+  } failures[] = {
+      {folder.filePath("gone.kicad_mod"),
+       "gone.kicad_mod: no such file or folder"},
+      {folder.filePath("broken.kicad_mod"),
+       "broken.kicad_mod: Unexpected EOF: iostream error"},
+      {put("empty/notes.txt", "x").section('/', 0, -2),
+       "empty: no footprint file in the folder"},
+  };
+  for (const auto& f : failures) {
+    SCOPED_TRACE(f.path.toStdString());
+    EXPECT_FALSE(window->open_path(f.path));
+    EXPECT_EQ(load_message(), f.message);
+  }
+  EXPECT_TRUE(shows_cover());
+  trigger("actionNext");  // a step onto the broken file says so too
+  EXPECT_EQ(load_message(), failures[1].message);
+
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(a)});
+  QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton,
+                        Qt::NoModifier);
+  QApplication::sendEvent(window.get(), &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton,
+                  Qt::NoModifier);
+  QApplication::sendEvent(window.get(), &drop);
+  EXPECT_EQ(window->windowTitle(), a);
+  EXPECT_EQ(load_message(), "");
+}
+
+// The recent files as a window's menu lists them.
+QStringList recent_menu(MainWindow& window) {
+  QStringList shown;
+  for (QMenu* menu : window.findChildren<QMenu*>()) {
+    if (menu->title() != "Recent files") continue;
+    emit menu->aboutToShow();
+    for (QAction* action : menu->actions())
+      shown << action->data().toString() + (action->isEnabled() ? "" : " grey");
+  }
+  return shown;
+}
+
+TEST_F(MainWindowTest, RecentFilesKeepTheLastTenAndGreyMissingOnes) {
+  QStringList paths;
+  for (int i = 0; i < 12; ++i) {
+    paths.prepend(copy(battery(), QString("f%1.kicad_mod").arg(i)));
+    ASSERT_TRUE(window->open_path(paths.first()));
+  }
+  window->open_path(paths[3]);  // again: to the front, not twice
+  QFile::remove(paths[1]);
+  const QStringList expected{paths[3], paths[0], paths[1] + " grey", paths[2],
+                             paths[4], paths[5], paths[6],           paths[7],
+                             paths[8], paths[9]};
+  EXPECT_EQ(recent_menu(*window), expected);
+  MainWindow next;  // kept in the settings for the next start
+  EXPECT_EQ(recent_menu(next), expected);
+}
+
+TEST_F(MainWindowTest, LibraryPanelListsFiltersOpensAndFollowsTheSteps) {
+  PADSCOPE_REQUIRE_SHARED_TESTDATA();
+  show(900);
+  EXPECT_FALSE(library()->isVisible());  // hidden until asked for
+  trigger("actionLibrary");
+  ASSERT_TRUE(library()->isVisible());
+  const QString dir = shared("kicad6/");
+  window->open_path(dir + "DIP-8_W7.62mm.kicad_mod");
+  EXPECT_EQ(listed().size(), 32);
+  EXPECT_TRUE(listed().contains("[DIP-8_W7.62mm]"));
+
+  QLineEdit* field = library()->filter_field();
+  const struct {
+    const char* pattern;
+    QStringList names;
+  } filters[] = {
+      {"dip-8", {"[DIP-8_W7.62mm]"}},
+      {"L*2?2", {"LED_WS2812B-2020_PLCC4_2.0x2.0mm"}},
+  };
+  for (const auto& f : filters) {
+    field->setText(f.pattern);
+    EXPECT_EQ(listed(), f.names) << f.pattern;
+  }
+  emit field->returnPressed();
+  EXPECT_EQ(window->windowTitle(),
+            dir + "LED_WS2812B-2020_PLCC4_2.0x2.0mm.kicad_mod");
+  EXPECT_EQ(listed(), QStringList{"[LED_WS2812B-2020_PLCC4_2.0x2.0mm]"});
+
+  field->clear();
+  trigger("actionNext");
+  EXPECT_TRUE(listed().contains(
+      "[" + QFileInfo(window->windowTitle()).completeBaseName() + "]"));
+  type(field, Qt::Key_Up);  // the arrows move and show
+  EXPECT_EQ(window->windowTitle(),
+            dir + "LED_WS2812B-2020_PLCC4_2.0x2.0mm.kicad_mod");
+}
+
+TEST_F(MainWindowTest, LibraryPanelStepsThroughALegacyLibrary) {
+  PADSCOPE_REQUIRE_SHARED_TESTDATA();
+  show(900);
+  trigger("actionLibrary");
+  window->open_path(shared("legacy/w_pth_resistors.mod"));
+  QStringList modules = canvas()->module_names();
+  ASSERT_EQ(modules.size(), 10);
+  modules[0] = "[" + modules[0] + "]";
+  EXPECT_EQ(listed(), modules);
+  trigger("actionNext");
+  EXPECT_EQ(listed()[1], "[" + canvas()->module_name() + "]");
+  library()->library_list()->setCurrentRow(5);
+  EXPECT_EQ(canvas()->module_index(), 5);
+}
+
+TEST_F(MainWindowTest, SearchFindsFootprintsOfEveryLibraryByTag) {
+  PADSCOPE_REQUIRE_SHARED_TESTDATA();
+  QStandardPaths::setTestModeEnabled(true);
+  show(900);
+  trigger("actionLibrary");
+  window->open_path(shared("kicad6/Battery_CR1225.kicad_mod"));
+  EXPECT_EQ(library()->search_root(),
+            QString::fromStdString(shared_testdata_dir()));
+  QSignalSpy finished(&library()->index(), &BackgroundIndex::finished);
+  library()->set_searching(true);
+  ASSERT_TRUE(finished.wait(30000));
+  EXPECT_TRUE(window->findChild<QLabel*>("indexMessage")
+                  ->text()
+                  .contains("footprints indexed below"));
+  library()->filter_field()->setText("300MIL");
+  QTreeWidget* results = library()->search_results();
+  QStringList found;
+  for (int i = 0; i < results->topLevelItemCount(); ++i)
+    found << results->topLevelItem(i)->text(1) + "/" +
+                 results->topLevelItem(i)->text(0);
+  EXPECT_EQ(found, (QStringList{"kicad6/DIP-8_W7.62mm", "kicad9/SMDIP-4"}));
+  results->setCurrentItem(results->topLevelItem(1));
+  EXPECT_EQ(window->windowTitle(), shared("kicad9/SMDIP-4.kicad_mod"));
+
+  library()->filter_field()->setText("rc05_vert");  // a module of a library
+  ASSERT_EQ(results->topLevelItemCount(), 1);
+  emit library()->filter_field()->returnPressed();
+  EXPECT_EQ(canvas()->module_name(), "rc05_vert");
 }
 
 }  // namespace

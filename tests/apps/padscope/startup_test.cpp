@@ -23,4 +23,29 @@ TEST(CentredGeometry, CentresTheStartWindowOnTheScreen) {
   }
 }
 
+TEST(CommandLine, TakesOnePathHelpAndVersion) {
+  using Action = padscope::CommandLine::Action;
+  const struct {
+    QStringList arguments;
+    Action action;
+    QString path;
+  } cases[] = {
+      {{}, Action::run, ""},
+      {{"R.kicad_mod"}, Action::run, "R.kicad_mod"},
+      {{"lib.pretty", "--help"}, Action::help, ""},
+      {{"-platform", "xcb", "--version"}, Action::version, ""},
+      {{"-x"}, Action::error, ""},
+      {{"a.mod", "b.mod"}, Action::error, ""},
+      {{"--", "-odd.mod"}, Action::run, "-odd.mod"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.arguments.join(' ').toStdString());
+    const padscope::CommandLine parsed =
+        padscope::parse_command_line(c.arguments);
+    EXPECT_EQ(parsed.action, c.action);
+    EXPECT_EQ(parsed.path, c.path);
+    EXPECT_EQ(parsed.error.isEmpty(), c.action != Action::error);
+  }
+}
+
 }  // namespace
