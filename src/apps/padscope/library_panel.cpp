@@ -64,7 +64,10 @@ LibraryPanel::LibraryPanel(const QStringList& filters, QWidget* parent)
   results->setRootIsDecorated(false);
   results->setUniformRowHeights(true);
   results->setTextElideMode(Qt::ElideMiddle);
-  results->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  results->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  results->header()->setStretchLastSection(false);
+  results->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+  results->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
   results->hide();
 
   auto* row = new QHBoxLayout;
@@ -130,9 +133,7 @@ LibraryPanel::LibraryPanel(const QStringList& filters, QWidget* parent)
   });
   connect(&index_, &BackgroundIndex::finished, this, [this] {
     const std::size_t size = index_.snapshot() ? index_.snapshot()->size() : 0;
-    emit status(tr("%1 footprints indexed below %2")
-                    .arg(size)
-                    .arg(QDir::toNativeSeparators(index_.root())));
+    emit status(tr("%1 footprints indexed").arg(size));
   });
 }
 
@@ -238,7 +239,7 @@ void LibraryPanel::apply_filter() {
     item->setHidden(!match);
     shown += match;
   }
-  show_count(shown, names->count());
+  if (!searching()) show_count(shown, names->count());
 }
 
 void LibraryPanel::run_search() {
