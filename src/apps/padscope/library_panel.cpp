@@ -44,7 +44,6 @@ LibraryPanel::LibraryPanel(const QStringList& filters, QWidget* parent)
   auto* body = new QWidget(this);
   filter = new QLineEdit(body);
   filter->setObjectName("libraryFilter");
-  filter->setClearButtonEnabled(true);
   mode = new QToolButton(body);
   mode->setObjectName("searchMode");
   mode->setText(tr("All"));
