@@ -25,6 +25,7 @@ void build(const std::vector<zcore::record>& records, std::size_t i) {
     if (zcore::is_circle_tag(tag)) zcore::l_circle circle(records[i]);
     if (zcore::is_arc_tag(tag)) zcore::l_arc arc(records[i]);
     if (zcore::is_text_tag(tag)) zcore::l_text text(records[i]);
+    if (zcore::is_pad_tag(tag)) zcore::l_pad pad(records, i);
     if (zcore::is_poly_tag(tag)) {
       const zcore::l_poly poly = zcore::l_poly::with_corners(records, i);
       check(static_cast<std::int64_t>(poly.corners.size()) <= poly.count ||

@@ -3,6 +3,8 @@
 #include "zcore/model_exception.h"
 #include "zcore/to_double.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 
 namespace zcore {
@@ -29,6 +31,43 @@ void read_two_points(Element& e, const record& r) {
 
 // The front silkscreen, where older files without a layer field put texts.
 const char* const kFrontSilkscreen = "21";
+
+// The records a pad block must hold.
+const char* const kPadRecords[] = {"Sh", "Dr", "At", "Po"};
+
+// Reads the fields of one record of a pad: a field the record lacks keeps
+// its default, and the first one missing adds a message.
+class pad_fields {
+public:
+  pad_fields(const record& r, std::vector<std::string>& faults)
+      : r(r), faults(faults) {}
+
+  bool has(std::size_t i) {
+    if (i < r.size()) return true;
+    if (!short_record) fault("Not enough parameters");
+    short_record = true;
+    return false;
+  }
+  void number(std::size_t i, double& value) {
+    if (has(i)) value = to_double(r[i]);
+  }
+  void fault(const std::string& message) {
+    faults.push_back(r[0] + ": " + message);
+  }
+
+private:
+  const record& r;
+  std::vector<std::string>& faults;
+  bool short_record = false;
+};
+
+bool is_hex_mask(const std::string& text) {
+  if (text.empty() || text.size() > 8) return false;
+  for (char c : text) {
+    if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -98,6 +137,93 @@ l_text::l_text(const record& r) {
     // layer either (10).
     text = r.size() >= 11 ? r[10] : field(r, 9);
     layer = r.size() >= 11 ? r[9] : kFrontSilkscreen;
+  }
+}
+
+l_pad::l_pad(const std::vector<record>& records, std::size_t first) {
+  if (first >= records.size()) throw ModelException("Not enough parameters");
+  if (!is_pad_tag(field(records[first], 0)))
+    throw ModelException("Unknown tag. Must be $PAD");
+  std::vector<std::string> seen;
+  bool ended = false;
+  for (std::size_t i = first + 1; i < records.size(); ++i) {
+    // The reader makes no empty record, but a model can be built from any.
+    if (records[i].empty()) continue;
+    const std::string& tag = records[i].front();
+    ended = tag == "$EndPAD";
+    // A block cut short ends where the next one begins.
+    if (ended || tag.rfind('$', 0) == 0) break;
+    seen.push_back(tag);
+    read(records[i]);
+  }
+  for (const char* tag : kPadRecords) {
+    if (std::find(seen.begin(), seen.end(), tag) == seen.end())
+      faults.push_back(std::string("Missing ") + tag);
+  }
+  if (!ended) faults.push_back("Missing $EndPAD");
+}
+
+void l_pad::read(const record& r) {
+  pad_fields f(r, faults);
+  const std::string& tag = r.front();
+  if (tag == "Sh") {
+    if (f.has(1)) number = r[1];
+    if (f.has(2)) {
+      if (r[2] == "C" || r[2] == "R" || r[2] == "O" || r[2] == "T")
+        shape = r[2];
+      else
+        f.fault("Unknown shape. Must be C, R, O or T");
+    }
+    f.number(3, size_x);
+    f.number(4, size_y);
+    f.number(5, delta_x);
+    f.number(6, delta_y);
+    f.number(7, orientation);
+  } else if (tag == "Dr") {
+    f.number(1, drill_x);
+    drill_y = drill_x;
+    f.number(2, drill_offset_x);
+    f.number(3, drill_offset_y);
+    // The oblong form is the round one with `O DX DY` after it.
+    if (r.size() <= 4) return;
+    if (r[4] != "O") {
+      f.fault("Unknown drill shape. Must be O");
+      return;
+    }
+    oblong_drill = true;
+    f.number(5, drill_x);
+    f.number(6, drill_y);
+  } else if (tag == "At") {
+    if (f.has(1)) {
+      if (r[1] == "STD" || r[1] == "SMD" || r[1] == "CONN" || r[1] == "HOLE")
+        type = r[1];
+      else
+        f.fault("Unknown type. Must be STD, SMD, CONN or HOLE");
+    }
+    if (f.has(3)) {
+      if (is_hex_mask(r[3]))
+        layer_mask =
+            static_cast<std::uint32_t>(std::strtoul(r[3].c_str(), nullptr, 16));
+      else
+        f.fault("Bad layer mask");
+    }
+  } else if (tag == "Po") {
+    f.number(1, x);
+    f.number(2, y);
+  } else if (tag == ".SolderMask") {
+    f.number(1, solder_mask_margin);
+  } else if (tag == ".SolderPaste") {
+    f.number(1, solder_paste_margin);
+  } else if (tag == ".SolderPasteRatio") {
+    f.number(1, solder_paste_ratio);
+  } else if (tag == ".LocalClearance") {
+    f.number(1, clearance);
+  } else if (tag == ".ThermalWidth") {
+    f.number(1, thermal_width);
+  } else if (tag == ".ThermalGap") {
+    f.number(1, thermal_gap);
+  } else if (tag == ".ZoneConnection") {
+    if (f.has(1)) zone_connection = std::strtoll(r[1].c_str(), nullptr, 10);
   }
 }
 

@@ -81,4 +81,45 @@ public:
   std::string tag;
 };
 
+// $PAD ... $EndPAD: one pad, from the records of its block, in the file's
+// units. `Sh "NUM" SHAPE SX SY DX DY ORIENT` gives the number, the shape
+// (C, R, O or T), the size, the trapezoid's deltas and the orientation in
+// tenths of a degree; `Dr D OX OY [O DX DY]` the drill, round or oblong,
+// and its offset; `At TYPE N MASK` the type (STD, SMD, CONN or HOLE) and
+// the hexadecimal layer mask; `Po X Y` the position; the dot records the
+// pad's own margins. A record missing from the block, too short or with an
+// unknown value leaves its fields at their defaults and adds a message to
+// `faults`; the pad is built all the same.
+class l_pad {
+public:
+  // The pad whose `$PAD` is records[first], up to its `$EndPAD`. Throws
+  // "Unknown tag. Must be $PAD" for another record, and "Not enough
+  // parameters" past the records.
+  l_pad(const std::vector<record>& records, std::size_t first);
+
+  // Bit 15 of the layer mask, the front copper; bit 0, the back copper.
+  bool front() const { return (layer_mask >> 15) & 1; }
+  bool back() const { return layer_mask & 1; }
+
+  std::string number;
+  std::string shape = "C";
+  double size_x = 0, size_y = 0, delta_x = 0, delta_y = 0, orientation = 0;
+  // The hole's size: the diameter twice for a round drill; 0 for none.
+  double drill_x = 0, drill_y = 0, drill_offset_x = 0, drill_offset_y = 0;
+  bool oblong_drill = false;
+  std::string type = "STD";
+  // All copper layers and both masks, as most through-hole pads carry.
+  std::uint32_t layer_mask = 0x00C0FFFF;
+  double x = 0, y = 0;
+  double solder_mask_margin = 0, solder_paste_margin = 0,
+         solder_paste_ratio = 0, clearance = 0, thermal_width = 0,
+         thermal_gap = 0;
+  std::int64_t zone_connection = 0;
+  // What the block lacked or held unreadable, one message per record.
+  std::vector<std::string> faults;
+
+private:
+  void read(const record& r);
+};
+
 }  // namespace zcore

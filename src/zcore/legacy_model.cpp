@@ -150,6 +150,10 @@ bool is_corner_tag(const std::string& tag) {
   return tag == "Dl";
 }
 
+bool is_pad_tag(const std::string& tag) {
+  return tag == "$PAD";
+}
+
 bool is_text_tag(const std::string& tag) {
   if (tag.size() < 2 || tag[0] != 'T') return false;
   for (std::size_t i = 1; i < tag.size(); ++i) {

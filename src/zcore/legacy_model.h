@@ -60,6 +60,8 @@ bool is_circle_tag(const std::string& tag);
 bool is_arc_tag(const std::string& tag);
 bool is_poly_tag(const std::string& tag);
 bool is_corner_tag(const std::string& tag);
+// `$PAD`, where a pad's block begins.
+bool is_pad_tag(const std::string& tag);
 // T0 (reference), T1 (value) and the user texts T2, T3, ...
 bool is_text_tag(const std::string& tag);
 
