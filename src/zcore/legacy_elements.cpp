@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <utility>
 
 namespace zcore {
 
@@ -210,20 +211,18 @@ void l_pad::read(const record& r) {
   } else if (tag == "Po") {
     f.number(1, x);
     f.number(2, y);
-  } else if (tag == ".SolderMask") {
-    f.number(1, solder_mask_margin);
-  } else if (tag == ".SolderPaste") {
-    f.number(1, solder_paste_margin);
-  } else if (tag == ".SolderPasteRatio") {
-    f.number(1, solder_paste_ratio);
-  } else if (tag == ".LocalClearance") {
-    f.number(1, clearance);
-  } else if (tag == ".ThermalWidth") {
-    f.number(1, thermal_width);
-  } else if (tag == ".ThermalGap") {
-    f.number(1, thermal_gap);
   } else if (tag == ".ZoneConnection") {
     if (f.has(1)) zone_connection = std::strtoll(r[1].c_str(), nullptr, 10);
+  } else {
+    static const std::pair<const char*, double l_pad::*> kMargins[] = {
+        {".SolderMask", &l_pad::solder_mask_margin},
+        {".SolderPaste", &l_pad::solder_paste_margin},
+        {".SolderPasteRatio", &l_pad::solder_paste_ratio},
+        {".LocalClearance", &l_pad::clearance},
+        {".ThermalWidth", &l_pad::thermal_width},
+        {".ThermalGap", &l_pad::thermal_gap}};
+    for (const auto& [name, margin] : kMargins)
+      if (tag == name) f.number(1, this->*margin);
   }
 }
 

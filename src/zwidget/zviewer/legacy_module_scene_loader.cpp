@@ -7,6 +7,7 @@
 #include "zwidget/zgraph/arc_item.h"
 #include "zwidget/zgraph/circle_item.h"
 #include "zwidget/zgraph/line_item.h"
+#include "zwidget/zgraph/pad_item.h"
 #include "zwidget/zgraph/polygon_item.h"
 #include "zwidget/zgraph/text_item.h"
 
@@ -16,6 +17,49 @@
 #include <iostream>
 
 namespace zwidget::zcvpcb {
+
+namespace {
+
+// The legacy shape letters and pad types in the other format's keywords.
+const std::pair<const char*, const char*> kShapes[] = {
+    {"C", "circle"}, {"R", "rect"}, {"O", "oval"}, {"T", "trapezoid"}};
+const std::pair<const char*, const char*> kTypes[] = {{"STD", "thru_hole"},
+                                                      {"SMD", "smd"},
+                                                      {"CONN", "connect"},
+                                                      {"HOLE", "np_thru_hole"}};
+
+template <std::size_t N>
+std::string keyword(const std::pair<const char*, const char*> (&table)[N],
+                    const std::string& legacy) {
+  for (const auto& [from, to] : table)
+    if (legacy == from) return to;
+  return legacy;
+}
+
+// KiCad reduces a sweep beyond a whole turn by whole turns; a multiple of a
+// turn stays a full circle.
+double reduced_sweep(double degrees) {
+  const double turned = std::fmod(degrees, 360);
+  return turned == 0 && degrees != 0 ? std::copysign(360.0, degrees) : turned;
+}
+
+zgraph::PadSpec spec_of(const zcore::l_pad& pad, const std::string& type) {
+  zgraph::PadSpec spec;
+  spec.number = QString::fromStdString(pad.number);
+  spec.type = zgraph::pad_type_of(QString::fromStdString(type));
+  spec.shape =
+      zgraph::pad_shape_of(QString::fromStdString(keyword(kShapes, pad.shape)));
+  spec.size = QSizeF(pad.size_x, pad.size_y);
+  spec.position = QPointF(pad.x, pad.y);
+  // Tenths of a degree, counter-clockwise as in the other format.
+  spec.turn = pad.orientation / 10;
+  spec.deltas = QSizeF(pad.delta_x, pad.delta_y);
+  spec.drill = {QSizeF(pad.drill_x, pad.drill_y), pad.oblong_drill};
+  spec.offset = QPointF(pad.drill_offset_x, pad.drill_offset_y);
+  return spec;
+}
+
+}  // namespace
 
 ZLegacyModuleSceneLoader::ZLegacyModuleSceneLoader(
     ZScene* scene, const std::vector<std::vector<std::string>>* records)
@@ -48,8 +92,9 @@ void ZLegacyModuleSceneLoader::load() {
     } else if (zcore::is_arc_tag(tag)) {
       const zcore::l_arc arc(record);
       // The format writes the sweep in tenths of a degree.
-      const ArcShape shape = arc_around(
-          QPointF(arc.x1, arc.y1), QPointF(arc.x2, arc.y2), arc.angle / 10);
+      const ArcShape shape =
+          arc_around(QPointF(arc.x1, arc.y1), QPointF(arc.x2, arc.y2),
+                     reduced_sweep(arc.angle / 10));
       add(new GraphicsArcItem(shape.centre, shape.radius, shape.start,
                               shape.span, pen(arc.layer, arc.width)));
     } else if (zcore::is_poly_tag(tag)) {
@@ -60,8 +105,7 @@ void ZLegacyModuleSceneLoader::load() {
       add(new GraphicsPolygonItem(polygon, pen(poly.layer, poly.width),
                                   QBrush()));
     } else {
-      // Pads of the legacy format are not drawn.
-      if (tag == "$PAD") skip("pad");
+      if (zcore::is_pad_tag(tag)) add_pad(zcore::l_pad(*records, i));
       // A line per record: flushing each one cost a write to the terminal
       // for every line of a library.
       std::cout << "ZLegacyModuleSceneLoader tag:" << tag << '\n';
@@ -94,6 +138,19 @@ void ZLegacyModuleSceneLoader::load() {
         QSizeF(text.size_x, text.size_y), text.pen_width, text.italic,
         tools.colour(text.layer), style));
   }
+}
+
+void ZLegacyModuleSceneLoader::add_pad(const zcore::l_pad& pad) {
+  for (const std::string& fault : pad.faults)
+    std::cout << "ZLegacyModuleSceneLoader pad \"" << pad.number
+              << "\": " << fault << '\n';
+  const std::string type = keyword(kTypes, pad.type);
+  // Surface pads on the back copper alone take its colour, as in KiCad.
+  const bool back_surface =
+      pad.back() && !pad.front() && (type == "smd" || type == "connect");
+  add(new zgraph::GraphicsPadItem(
+      spec_of(pad, type),
+      back_surface ? tools.colour("B.Cu") : tools.colour("system.pad.", type)));
 }
 
 }  // namespace zwidget::zcvpcb

@@ -5,11 +5,15 @@
 #include <string>
 #include <vector>
 
+namespace zcore {
+class l_pad;
+}
+
 namespace zwidget::zcvpcb {
 
-// Creates the items of a legacy module's records: outlines first, texts
-// last. Pads of the legacy format are not drawn; every record that is not
-// an outline is traced on the standard output.
+// Creates the items of a legacy module's records: outlines and pads first,
+// texts last. Every record that is not an outline is traced on the standard
+// output, and so is what a pad's block lacks.
 class ZLegacyModuleSceneLoader : public ZSceneLoader {
 public:
   ZLegacyModuleSceneLoader(
@@ -18,6 +22,7 @@ public:
 
 private:
   QPen pen(const std::string& layer, double width) const;
+  void add_pad(const zcore::l_pad& pad);
 
   const std::vector<std::vector<std::string>>* records;
 };

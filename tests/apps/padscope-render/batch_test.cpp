@@ -96,9 +96,9 @@ TEST(RenderCommand, FolderOfGoodMalformedAndOtherFiles) {
         "failed: lib/bad/quote.mod: Unexpected symbol. Closing quota",
         "failed: lib/README.txt: Not a footprint file",
         "failed: lib/good/half.mod (module broken): Not enough parameters",
-        // The summary, which says that legacy pads are not drawn.
+        // The summary: legacy pads are drawn too.
         "Files: 8\nImages written: 15\nFailures: 5\n",
-        "  lib/bad/quote.mod: Unexpected symbol", "Not drawn:\n  pad "})
+        "  lib/bad/quote.mod: Unexpected symbol", "Not drawn: nothing\n"})
     EXPECT_TRUE(has(tool.out + tool.err, failure)) << failure << "\n"
                                                    << tool.out;
   EXPECT_FALSE(has(tool.err, "\r")) << "progress on a pipe";
@@ -147,15 +147,15 @@ TEST(RenderCommand, ReportCountsWhatTheFilesHoldWithProgressOnATerminal) {
   for (const QJsonValue& value : json["results"].toArray())
     results[value["module"].toString()] = value.toObject();
   ASSERT_EQ(results.size(), 11u);
-  // Counted by hand; the legacy loader does not draw $PAD.
+  // Counted by hand.
   QJsonObject& hole = results["MountingHole_3mm_Pad"];
   EXPECT_EQ(hole["items"].toObject(),
             (QJsonObject{{"circle", 2}, {"pad", 1}, {"text", 3}}));
   EXPECT_EQ(hole["not_drawn"].toObject(), QJsonObject{});
   QJsonObject& trimmer = results["trimmer_64w"];
   EXPECT_EQ(trimmer["items"].toObject(),
-            (QJsonObject{{"line", 5}, {"circle", 1}, {"text", 2}}));
-  EXPECT_EQ(trimmer["not_drawn"].toObject(), (QJsonObject{{"pad", 3}}));
+            (QJsonObject{{"line", 5}, {"circle", 1}, {"pad", 3}, {"text", 2}}));
+  EXPECT_EQ(trimmer["not_drawn"].toObject(), QJsonObject{});
   EXPECT_EQ(trimmer["status"].toString(), "ok");
   EXPECT_EQ(QImage(trimmer["output"].toString()).size(), QSize(200, 150));
 }

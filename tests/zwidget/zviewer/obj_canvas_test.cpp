@@ -252,9 +252,10 @@ TEST(ZObjCanvas, ShowsALibraryOneModuleAtATime) {
   shown.log.clear();
   test::CoutCapture quiet;
   EXPECT_TRUE(shown.canvas.show_module(1));
-  // 0603-ARC: 12 lines, 8 arcs and 2 texts; records of its own only.
+  // 0603-ARC: 12 lines, 8 arcs, 8 pads and 2 texts; records of its own
+  // only.
   EXPECT_EQ(shown.log,
-            (Log{"reseted", "item_added x22", "loaded module_legacy_parser",
+            (Log{"reseted", "item_added x30", "loaded module_legacy_parser",
                  "rotated 0", shown.scaled(), "model module_legacy_parser"}));
   EXPECT_EQ(shown.canvas.module_name(), "0603-ARC");
   EXPECT_EQ(records(shown.model).front(),
