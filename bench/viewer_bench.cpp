@@ -10,6 +10,7 @@
 #include <QDataStream>
 #include <QFile>
 #include <QImage>
+#include <QLoggingCategory>
 #include <QPainter>
 
 #include <algorithm>
@@ -99,8 +100,10 @@ void background(benchmark::State& state, const std::string& path,
     // The grid's own line tells the pitch it chose and the points it drew.
     std::ostringstream trace;
     std::streambuf* saved = std::cout.rdbuf(trace.rdbuf());
+    QLoggingCategory::setFilterRules("padscope.grid.debug=true");
     QPainter painter(&image);
     empty.render(&painter, QRectF(pixels), visible, Qt::IgnoreAspectRatio);
+    QLoggingCategory::setFilterRules(QString());
     std::cout.rdbuf(saved);
     const std::string line = trace.str();
     state.counters["pitch"] = std::stod(line.substr(line.find("step=") + 5));

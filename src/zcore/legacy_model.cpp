@@ -90,6 +90,15 @@ std::vector<record> LegacyStringModel::module_records(
   return {records_.begin() + module.first, records_.begin() + module.last + 1};
 }
 
+double LegacyStringModel::millimetres_per_unit() const {
+  for (const record& fields : records_) {
+    if (fields[0] == "$MODULE") break;
+    if (fields[0] == "Units" && fields.size() > 1 && fields[1] == "mm")
+      return 1.0;
+  }
+  return 0.00254;
+}
+
 void tokenize_line(const char* line, std::vector<std::string>& values) {
   const char* p = line;
   for (;;) {

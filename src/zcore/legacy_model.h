@@ -42,6 +42,9 @@ public:
   std::vector<legacy_module> modules() const;
   // A copy of the records of `module`.
   std::vector<record> module_records(const legacy_module& module) const;
+  // Millimetres per length unit: a `Units mm` line before the first module
+  // makes lengths millimetres; without it they are tenths of a mil.
+  double millimetres_per_unit() const;
 
 private:
   std::vector<record> records_;

@@ -59,11 +59,11 @@ std::string nodeview::child_text(const std::string& key,
   return found ? zcore::first_text(found) : fallback;
 }
 
-std::vector<std::string> nodeview::tags() const {
+std::vector<std::string> nodeview::atoms_of(const std::string& key) const {
   std::vector<std::string> result;
-  if (const basenode* tags = child("tags")) {
-    result.reserve(tags->children.size());
-    for (const basenode* tag : tags->children) result.push_back(tag->name);
+  if (const basenode* list = child(key)) {
+    result.reserve(list->children.size());
+    for (const basenode* atom : list->children) result.push_back(atom->name);
   }
   return result;
 }

@@ -73,11 +73,12 @@ public:
   std::string second_text() const { return atom(1); }
   std::string third_text() const { return atom(2); }
   std::string layer() const { return child_text("layer"); }
-  std::string attr() const { return child_text("attr"); }
+  // The footprint's type and flags, such as smd and exclude_from_bom.
+  std::vector<std::string> attr() const { return atoms_of("attr"); }
   std::string descr() const { return child_text("descr"); }
   std::string tedit() const { return child_text("tedit"); }
   std::string tstamp() const { return child_text("tstamp"); }
-  std::vector<std::string> tags() const;
+  std::vector<std::string> tags() const { return atoms_of("tags"); }
 
   double autoplace_cost90() const { return number("autoplace_cost90"); }
   double autoplace_cost180() const { return number("autoplace_cost180"); }
@@ -137,6 +138,8 @@ private:
     return first_number(child(key));
   }
   std::string atom(std::size_t i) const;
+  // The names of the children of child `key`, in file order.
+  std::vector<std::string> atoms_of(const std::string& key) const;
 
   const basenode* node_;
 };

@@ -109,7 +109,7 @@ std::vector<HostileFile> hostile_files() {
          }
          return bytes;
        },
-       ""},
+       kShowsCover},
   };
 }
 

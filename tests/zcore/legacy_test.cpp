@@ -102,6 +102,14 @@ TEST(LegacyStringModel, ReadsRecordsAndModulesKeepingThemOnFailure) {
   EXPECT_EQ(fields(b[0]) + " " + fields(b[1]), "$MODULE|B DC|0|0|1|1|2|21");
   EXPECT_EQ(modules_of(LegacyStringModel("m", {{"DS"}, {"DC"}})), " 0 1;");
   EXPECT_EQ(modules_of(LegacyStringModel("m")), "");
+  // Lengths are tenths of a mil unless the header says millimetres.
+  EXPECT_EQ(model.millimetres_per_unit(), 0.00254);
+  EXPECT_EQ(LegacyStringModel("m", {{"Units", "mm"}, {"$MODULE"}})
+                .millimetres_per_unit(),
+            1.0);
+  EXPECT_EQ(LegacyStringModel("m", {{"$MODULE"}, {"Units", "mm"}})
+                .millimetres_per_unit(),
+            0.00254);
 
   // A failed load keeps the records read before the bad line.
   std::istringstream bad("DS 1\n\"open\nDC 2\n");

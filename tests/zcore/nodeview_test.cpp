@@ -72,7 +72,8 @@ const char* const kText =
     "(fp_text reference R1 (at 0 2) (layer F.SilkS) hide"
     " (effects (font (size 1.5 1) (thickness 0.15) italic) hide))";
 const char* const kModule =
-    "(module X locked (layer F.Cu) (descr \"A b\") (tags a b) (attr smd)"
+    "(module X locked (layer F.Cu) (descr \"A b\") (tags a b)"
+    " (attr smd exclude_from_bom)"
     " (tedit 5A1B) (tstamp 0F) (autoplace_cost90 3) (autoplace_cost180 4)"
     " (clearance 0.1) (solder_mask_margin 0.2) (solder_paste_margin -0.3)"
     " (solder_paste_ratio -0.4) (thermal_width 0.5) (thermal_gap 0.6)"
@@ -121,7 +122,7 @@ TEST(Nodeview, AnswersEachAccessorFamily) {
       {kModule,
        ASK(v.first_text(), v.locked(), v.placed(), v.layer(), v.descr(),
            v.attr(), v.tedit(), v.tstamp(), v.tags()),
-       "X, true, false, B.Cu, A b, smd, 5A1B, 0F, [a, b]"},
+       "X, true, false, B.Cu, A b, [smd, exclude_from_bom], 5A1B, 0F, [a, b]"},
       {kModule,
        ASK(v.autoplace_cost90(), v.autoplace_cost180(), v.clearance(),
            v.solder_mask_margin(), v.solder_paste_margin(),

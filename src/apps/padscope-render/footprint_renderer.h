@@ -64,8 +64,6 @@ public:
   class Canvas;
 
 private:
-  void check_footprint() const;
-
   RenderStyle style;
   std::unique_ptr<Canvas> canvas;
   // The model the canvas announced last: the shown module.

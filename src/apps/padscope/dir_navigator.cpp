@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace {
 
 // Footprint files of a folder in the order of a folder obtained from a file
@@ -37,16 +39,26 @@ QString DirNavigator::first_in(const QString& folder) const {
 
 QString DirNavigator::step(int direction) {
   const QFileInfo current(path);
+  if (current.fileName().isEmpty()) {
+    path.clear();
+    return QString();
+  }
   const QDir dir = current.dir();
   const QStringList files = footprint_files(dir, filters);
-  const int index = files.indexOf(current.fileName());
-  QString result;
-  if (index >= 0 && !current.fileName().isEmpty()) {
-    const int count = files.size();
-    result = dir.filePath(files[(index + direction + count) % count]);
+  // The path stays when the folder holds nothing: its files may come back.
+  if (files.isEmpty()) return QString();
+  const int count = files.size();
+  int index = files.indexOf(current.fileName());
+  if (index < 0) {
+    // The current file is gone: go on from where its name stood.
+    const int before = static_cast<int>(
+        std::count_if(files.begin(), files.end(), [&](const QString& file) {
+          return file.compare(current.fileName(), Qt::CaseInsensitive) < 0;
+        }));
+    index = direction > 0 ? before - 1 : before;
   }
-  path = result;
-  return result;
+  path = dir.filePath(files[(index + direction + count) % count]);
+  return path;
 }
 
 QString DirNavigator::step_library(int direction) {

@@ -7,8 +7,10 @@
 // through the sibling folders (libraries) of that folder. The folder is
 // listed afresh at every step.
 struct DirNavigator {
-  // The file after the current one, wrapping around; empty when the current
-  // file is not listed. Becomes the current path.
+  // The file after the current one, wrapping around; after a current file
+  // that is gone, the one after its name. Becomes the current path. Empty,
+  // with the path kept, when the folder holds no footprint file; empty when
+  // nothing is open.
   QString next();
   // The same for the file before the current one.
   QString prev();

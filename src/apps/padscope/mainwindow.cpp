@@ -59,7 +59,7 @@ QString documents_dir() {
 
 MainWindow::MainWindow()
     : QMainWindow(nullptr),
-      zoom_factor(1.1),
+      zoom_factor(zwidget::zcvpcb::kZoomStep),
       ui(new Ui::MainWindow),
       factory(new zwidget::zcvpcb::ZObjFactory) {
   for (const FootprintFormat& format : footprint_formats())
@@ -117,8 +117,6 @@ void MainWindow::showEvent(QShowEvent* event) {
 }
 
 void MainWindow::register_file_types() {
-  for (const FootprintFormat& format : footprint_formats())
-    types.add(tr(format.pattern), tr(format.parser));
   factory->set_default(new NoFacItem);
   for (const FootprintFormat& format : footprint_formats())
     factory->add(tr(format.parser), format.factory_item());
@@ -142,22 +140,25 @@ void MainWindow::restore_property_visibility() {
 }
 
 void MainWindow::build_status_bar() {
-  auto value_label = [this]() {
+  auto value_label = [this](const char* name) {
     auto* label = new QLabel(this);
-    label->setFixedWidth(70);
+    label->setObjectName(name);
+    // Room for a footprint of hundreds of millimetres; more widens it.
+    label->setMinimumWidth(
+        label->fontMetrics().horizontalAdvance("X=-000.0000 mm") + 4);
     return label;
   };
   QStatusBar* bar = ui->statusbar;
   bar->addWidget(new QLabel(tr("Current position:"), this), 0);
-  current_x = value_label();
+  current_x = value_label("currentX");
   bar->addWidget(current_x, 0);
-  current_y = value_label();
+  current_y = value_label("currentY");
   bar->addWidget(current_y, 0);
   bar->addWidget(new zwidget::zaux::ZIntent(10), 0);
   bar->addWidget(new QLabel(tr("Relative position:"), this), 0);
-  relative_x = value_label();
+  relative_x = value_label("relativeX");
   bar->addWidget(relative_x, 0);
-  relative_y = value_label();
+  relative_y = value_label("relativeY");
   bar->addWidget(relative_y, 0);
   bar->addWidget(new zwidget::zaux::ZIntent(10), 0);
   bar->addWidget(new QLabel(tr("Grid position:"), this), 0);
@@ -200,8 +201,9 @@ bool MainWindow::load_file(const QString& path, const QString& parser) {
   disconnect(canvas, SIGNAL(position_changed(const QPointF&, const QPointF&)),
              this, SLOT(position_changed(const QPointF&, const QPointF&)));
   setWindowTitle(path);
-  // The pane widths the user chose survive the exchange of the pair.
-  const QList<int> sizes = splitter->sizes();
+  // The pane widths the user chose survive the exchange of the pair; the
+  // state holds a hidden panel's width too, which it gets when shown.
+  const QByteArray panes = splitter->saveState();
   delete property;
   property = nullptr;
   delete canvas;
@@ -232,7 +234,7 @@ bool MainWindow::load_file(const QString& path, const QString& parser) {
   }
   splitter->insertWidget(0, property);
   splitter->insertWidget(1, canvas);
-  if (sizes.size() == 2 && sizes[1] > 0) splitter->setSizes(sizes);
+  splitter->restoreState(panes);
   property->setVisible(ui->actionProperty->isChecked());
   canvas->setVisible(true);
   footprint_shown();
@@ -250,10 +252,12 @@ void MainWindow::update_title() {
   }
 }
 
-bool MainWindow::show_path(const QString& path, const QString& parser) {
+bool MainWindow::show_path(const QString& path) {
   fileName = path;
-  navigator.path = path;
-  return load_file(path, parser.isEmpty() ? types.parser_for(path) : parser);
+  // Nothing to show keeps the folder: Previous and Next go on from there.
+  if (!path.isEmpty()) navigator.path = path;
+  const FootprintFormat* format = zwidget::zcvpcb::format_for_file(path);
+  return load_file(path, format ? tr(format->parser) : QString());
 }
 
 void MainWindow::footprint_shown() {
@@ -305,20 +309,19 @@ void MainWindow::dropEvent(QDropEvent* event) {
 }
 
 void MainWindow::open() {
-  QStringList filters;
-  for (const FootprintFormat& format : footprint_formats())
+  QStringList patterns, filters;
+  for (const FootprintFormat& format : footprint_formats()) {
+    patterns << QString::fromUtf8(format.pattern);
     filters << filter_of(format);
+  }
+  // Only what the dialog lists: the file itself tells its reader.
+  filters.prepend(tr("All footprints (%1)").arg(patterns.join(' ')));
   QString selected_filter;
   const QString path = get_open_file_name(
       this, tr("Open module footprint"), documents_dir(), filters.join(";;"),
       tr("dialog/load/config"), &selected_filter);
   fileName = path;
-  if (path.isEmpty()) return;
-  // The filter chosen picks the reader, whatever the file's name says.
-  QString parser;
-  for (const FootprintFormat& format : footprint_formats())
-    if (selected_filter == filter_of(format)) parser = tr(format.parser);
-  if (show_path(path, parser)) recent->add(path);
+  if (!path.isEmpty() && show_path(path)) recent->add(path);
 }
 
 void MainWindow::prev() {
@@ -402,9 +405,15 @@ void MainWindow::show_property() {
 }
 
 void MainWindow::position_changed(const QPointF& pos, const QPointF& rel_pos) {
-  auto format = [](double value) { return QString::number(value, 'f', 5); };
-  current_x->setText(QString("X=%1").arg(format(pos.x()), 0, QChar(' ')));
-  current_y->setText(QString("Y=%1").arg(format(pos.y()), 0, QChar(' ')));
-  relative_x->setText(QString("X=%1").arg(format(rel_pos.x()), 0, QChar(' ')));
-  relative_y->setText(QString("Y=%1").arg(format(rel_pos.y()), 0, QChar(' ')));
+  const double mm = canvas->millimetres_per_unit();
+  auto show = [mm](QLabel* label, const char* axis, double value) {
+    label->setText(
+        QString("%1=%2 mm")
+            .arg(axis)
+            .arg(QString::number(value * mm, 'f', 4), 0, QChar(' ')));
+  };
+  show(current_x, "X", pos.x());
+  show(current_y, "Y", pos.y());
+  show(relative_x, "X", rel_pos.x());
+  show(relative_y, "Y", rel_pos.y());
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "apps/padscope/dir_navigator.h"
-#include "zwidget/zviewer/mine_enum.h"
 
 #include <QMainWindow>
 #include <QPointF>
@@ -63,10 +62,9 @@ private:
   void restore_property_visibility();
   void build_status_bar();
   // Every command that opens a path goes here: it becomes the current file
-  // and is read with `parser`, or with its file name's parser when that is
-  // empty.
+  // and is read by the reader its name, else its first bytes, choose.
   // False when the load failed.
-  bool show_path(const QString& path, const QString& parser = QString());
+  bool show_path(const QString& path);
   // Replaces the canvas and panel by a new pair for the parser and loads
   // the file into it; a failed load shows the cover scene and its reason.
   bool load_file(const QString& path, const QString& parser);
@@ -83,7 +81,6 @@ private:
   zwidget::zcvpcb::ZObjCanvas* canvas = nullptr;
   zwidget::zcvpcb::HtmlProperty* property = nullptr;
   DirNavigator navigator;
-  MineEnum types;
   QString fileName;
   QLabel* current_x = nullptr;
   QLabel* current_y = nullptr;

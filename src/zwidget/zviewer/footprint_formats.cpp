@@ -8,7 +8,11 @@
 #include "zwidget/zviewer/mine_enum.h"
 #include "zwidget/zviewer/pretty_module_scene_loader.h"
 
+#include <QFile>
+
 #include <algorithm>
+#include <cctype>
+#include <cstring>
 
 namespace zwidget::zcvpcb {
 namespace {
@@ -32,6 +36,22 @@ const zcore::record* first_module(const zcore::BaseModel& model) {
   for (const zcore::record& record : records_of(model))
     if (!record.empty() && record.front() == "$MODULE") return &record;
   return nullptr;
+}
+
+// Whether `head` starts with the list `(word` followed by a separator.
+bool opens_list(const QByteArray& head, const char* word) {
+  if (!head.startsWith('(')) return false;
+  const QByteArray rest = head.mid(1).trimmed();
+  const int length = static_cast<int>(std::strlen(word));
+  if (!rest.startsWith(word)) return false;
+  if (rest.size() == length) return true;
+  const char after = rest[length];
+  return std::isspace(static_cast<unsigned char>(after)) || after == '(' ||
+         after == ')' || after == '"';
+}
+
+double in_millimetres(const zcore::BaseModel&) {
+  return 1.0;
 }
 
 std::optional<FootprintLibrary> single(
@@ -83,6 +103,10 @@ const std::vector<FootprintFormat>& footprint_formats() {
            return "Not a footprint: the file holds (" + root->name + " ...)";
          return "Not a footprint: no (footprint ...) or (module ...) list";
        },
+       [](const QByteArray& head) {
+         return opens_list(head, "footprint") || opens_list(head, "module");
+       },
+       in_millimetres,
        []() -> ZObjFactory::Item* { return new PrettyFacItem; }},
       {"Legacy modules Files", "*.mod", "module_legacy_parser",
        []() -> std::shared_ptr<zcore::BaseModel> {
@@ -106,6 +130,13 @@ const std::vector<FootprintFormat>& footprint_formats() {
        [](const zcore::BaseModel& model) -> std::string {
          if (first_module(model)) return "";
          return "Not a footprint library: no $MODULE in the file";
+       },
+       [](const QByteArray& head) {
+         return head.startsWith("PCBNEW-LibModule");
+       },
+       [](const zcore::BaseModel& model) {
+         return static_cast<const zcore::LegacyStringModel&>(model)
+             .millimetres_per_unit();
        },
        []() -> ZObjFactory::Item* { return new LegacyFacItem; }},
   };
@@ -135,6 +166,18 @@ const FootprintFormat* format_for_path(const QString& path) {
     return filled;
   }();
   return format_named(types.parser_for(path));
+}
+
+const FootprintFormat* format_for_file(const QString& path) {
+  if (const FootprintFormat* named = format_for_path(path)) return named;
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return nullptr;
+  QByteArray head = file.read(256);
+  if (head.startsWith("\xEF\xBB\xBF")) head.remove(0, 3);
+  head = head.trimmed();
+  for (const FootprintFormat& format : footprint_formats())
+    if (format.opens(head)) return &format;
+  return nullptr;
 }
 
 const FootprintFormat* format_of(const zcore::BaseModel& model) {

@@ -48,6 +48,11 @@ struct FootprintFormat {
   std::string (*footprint_name)(const zcore::BaseModel& model);
   // Why the model holds no footprint; empty when it holds one.
   std::string (*footprint_problem)(const zcore::BaseModel& model);
+  // Whether a file's first bytes, from its first visible character on,
+  // open a file of the format.
+  bool (*opens)(const QByteArray& head);
+  // Millimetres per length unit of a model read from a whole file.
+  double (*millimetres_per_unit)(const zcore::BaseModel& model);
   // The factory item of the canvas and panel that show the format.
   ZObjFactory::Item* (*factory_item)();
 };
@@ -63,6 +68,9 @@ const FootprintFormat* format_named(const QString& parser);
 // The format whose pattern matches the whole file name of `path` first;
 // null for none.
 const FootprintFormat* format_for_path(const QString& path);
+// The format of the file at `path`: by its name, else by its first bytes;
+// null when neither tells one.
+const FootprintFormat* format_for_file(const QString& path);
 // The format that made `model`; null for a model of none.
 const FootprintFormat* format_of(const zcore::BaseModel& model);
 

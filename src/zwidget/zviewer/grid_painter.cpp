@@ -1,5 +1,7 @@
 #include "zwidget/zviewer/grid_painter.h"
 
+#include "zwidget/zviewer/debug_log.h"
+
 #include <QLineF>
 #include <QPainter>
 #include <QVector>
@@ -70,8 +72,6 @@ void GridPainter::paint() {
   for (double pixels = device_pitch(painter, step);
        pixels > 0 && pixels < kMinimumPitchPixels; pixels *= 2)
     pitch *= 2;
-  std::cout << rect.x() << ' ' << rect.y() << ' ' << rect.height() << ' '
-            << rect.width() << "  step=" << pitch;
 
   const QVector<double> rows = positions(rect.top(), rect.bottom(), pitch);
   const QVector<double> columns = positions(rect.left(), rect.right(), pitch);
@@ -86,7 +86,10 @@ void GridPainter::paint() {
     painter->setPen(point_pen);
     painter->drawPoints(points.constData(), points.size());
   }
-  std::cout << " counter=" << points.size() << std::endl;
+  if (grid_log().isDebugEnabled())
+    std::cout << rect.x() << ' ' << rect.y() << ' ' << rect.height() << ' '
+              << rect.width() << "  step=" << pitch
+              << " counter=" << points.size() << std::endl;
 }
 
 }  // namespace zwidget::zcvpcb

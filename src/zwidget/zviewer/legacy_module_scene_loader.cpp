@@ -10,6 +10,7 @@
 #include "zwidget/zgraph/pad_item.h"
 #include "zwidget/zgraph/polygon_item.h"
 #include "zwidget/zgraph/text_item.h"
+#include "zwidget/zviewer/debug_log.h"
 
 #include <QPolygonF>
 
@@ -108,7 +109,8 @@ void ZLegacyModuleSceneLoader::load() {
       if (zcore::is_pad_tag(tag)) add_pad(zcore::l_pad(*records, i));
       // A line per record: flushing each one cost a write to the terminal
       // for every line of a library.
-      std::cout << "ZLegacyModuleSceneLoader tag:" << tag << '\n';
+      if (loader_log().isDebugEnabled())
+        std::cout << "ZLegacyModuleSceneLoader tag:" << tag << '\n';
     }
   }
   // %R and %V stand for the reference (T0) and the value (T1).

@@ -8,6 +8,8 @@
 #include <QDataStream>
 #include <QFile>
 #include <QIODevice>
+#include <QMouseEvent>
+#include <QScrollBar>
 #include <QWheelEvent>
 
 #include <cmath>
@@ -90,8 +92,10 @@ ZObjCanvas::ZObjCanvas(QWidget* parent)
   setAttribute(Qt::WA_MouseTracking);
   setCacheMode(QGraphicsView::CacheBackground);
   setViewportUpdateMode(QGraphicsView::SmartViewportUpdate);
-  setTransformationAnchor(QGraphicsView::AnchorUnderMouse);
-  setDragMode(QGraphicsView::ScrollHandDrag);
+  // The canvas keeps its anchors itself (see `place`): Qt's anchors move
+  // the view only as far as the scene rectangle lets them.
+  setTransformationAnchor(QGraphicsView::NoAnchor);
+  setDragMode(QGraphicsView::NoDrag);
   setRenderHint(QPainter::Antialiasing, true);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -113,48 +117,107 @@ void ZObjCanvas::apply_matrix() {
   setTransform(matrix, false);
 }
 
-void ZObjCanvas::rotate(const double& delta) {
+QPointF ZObjCanvas::middle() const {
+  return QPointF(viewport()->width() / 2.0, viewport()->height() / 2.0);
+}
+
+QPointF ZObjCanvas::to_scene(const QPointF& at) const {
+  return viewportTransform().inverted().map(at);
+}
+
+void ZObjCanvas::place(const QPointF& held, const QPointF& at) {
+  if (!transform().isInvertible()) return;
+  const QTransform inverse = transform().inverted();
+  const QPointF centre =
+      held + inverse.map(middle() - at) - inverse.map(QPointF());
+  // Room for the view around its centre: the view moves only within the
+  // scene rectangle, and the footprint's own would hold it in place.
+  const QRectF seen = inverse.mapRect(QRectF(QPointF(), viewport()->size()));
+  QRectF room(QPointF(), seen.size() * 3);
+  room.moveCenter(centre);
+  setSceneRect(room);
+  // Rounded, where centring would cut off up to a pixel.
+  const QPointF scroll = transform().map(held) - at;
+  horizontalScrollBar()->setValue(qRound(scroll.x()));
+  verticalScrollBar()->setValue(qRound(scroll.y()));
+  placed_centre = centre;
+}
+
+void ZObjCanvas::transform_about(const QPointF& at) {
   keep_fitted = false;
-  angle += delta;
+  const QPointF under = to_scene(at);
+  // The point of the last zoom while it is still under the cursor: the
+  // rounding to whole pixels does not add up over many notches.
+  if (!anchor || QLineF(viewportTransform().map(*anchor), at).length() >= 1.0)
+    anchor = under;
   apply_matrix();
+  place(*anchor, at);
+}
+
+void ZObjCanvas::rotate(const double& delta) {
+  angle += delta;
+  transform_about(middle());
   emit rotated(angle);
 }
 
 void ZObjCanvas::scale(const double& factor) {
-  keep_fitted = false;
   current_scale *= factor;
-  apply_matrix();
+  transform_about(middle());
   emit scaled(current_scale);
 }
 
 void ZObjCanvas::wheelEvent(QWheelEvent* event) {
-  if (!(event->modifiers() & Qt::ControlModifier)) {
+  // With or without Control: there is nothing to scroll, the view pans by
+  // dragging.
+  const int delta = event->angleDelta().y();
+  if (delta == 0) {
     QGraphicsView::wheelEvent(event);
     return;
   }
-  keep_fitted = false;
-  if (event->angleDelta().y() > 0) {
-    current_scale += wheel_step;
-  } else if (current_scale - wheel_step > 0) {
-    current_scale -= wheel_step;
-  } else {
-    // The additive step would invert or empty the view.
-    current_scale /= 1 + wheel_step;
-  }
+  current_scale *= std::pow(wheel_step, delta / 120.0);
+  transform_about(event->position());
   event->accept();
-  apply_matrix();
+  emit scaled(current_scale);
+}
+
+void ZObjCanvas::mousePressEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton ||
+      event->button() == Qt::MiddleButton) {
+    grab = to_scene(event->localPos());
+    viewport()->setCursor(Qt::ClosedHandCursor);
+  }
+  QGraphicsView::mousePressEvent(event);
+}
+
+void ZObjCanvas::mouseMoveEvent(QMouseEvent* event) {
+  if (grab) {
+    keep_fitted = false;
+    place(*grab, event->localPos());
+  }
+  QGraphicsView::mouseMoveEvent(event);
+}
+
+void ZObjCanvas::mouseReleaseEvent(QMouseEvent* event) {
+  if (grab && !(event->buttons() & (Qt::LeftButton | Qt::MiddleButton))) {
+    grab.reset();
+    viewport()->unsetCursor();
+  }
+  QGraphicsView::mouseReleaseEvent(event);
 }
 
 void ZObjCanvas::fit() {
   angle = 0;
   apply_matrix();
   fit_view();
-  keep_fitted = true;
   emit rotated(0.0);
   emit scaled(current_scale);
 }
 
 void ZObjCanvas::fit_view() {
+  // The scene's own rectangle again: the footprint, centred.
+  setSceneRect(QRectF());
+  placed_centre.reset();
+  keep_fitted = true;
   fitInView(sceneRect(), Qt::KeepAspectRatio);
   // The exact scale of the fitted view: whole pixels would make a view of
   // less than one pixel per unit a scale of 0.
@@ -164,9 +227,12 @@ void ZObjCanvas::fit_view() {
 
 void ZObjCanvas::resizeEvent(QResizeEvent* event) {
   QGraphicsView::resizeEvent(event);
-  if (!keep_fitted) return;
-  fit_view();
-  emit scaled(current_scale);
+  if (keep_fitted) {
+    fit_view();
+    emit scaled(current_scale);
+  } else if (placed_centre) {
+    place(*placed_centre, middle());
+  }
 }
 
 void ZObjCanvas::load(const QString& fileName) {
@@ -174,24 +240,34 @@ void ZObjCanvas::load(const QString& fileName) {
   if (!file.open(QIODevice::ReadOnly))
     throw zaux::ZMessageException(
         tr("Cannot open %1: %2").arg(fileName, file.errorString()));
+  if (!format_named(parser_name))
+    fail_unknown(
+        tr("Not a footprint: neither the file's name nor its first "
+           "bytes are of a footprint format"));
   QDataStream stream(&file);
   load(stream);
 }
 
 void ZObjCanvas::load(QDataStream& stream) {
   const FootprintFormat* format = format_named(parser_name);
-  if (!format) {
-    emit loaded(std::shared_ptr<zcore::BaseModel>());
-    throw zaux::ZMessageException(
-        tr("Parser:%1 not found.").arg(parser_name, 0, QChar(' ')));
-  }
+  if (!format)
+    fail_unknown(tr("Parser:%1 not found.").arg(parser_name, 0, QChar(' ')));
   model = format->make_model();
   library.reset();
   current_module = 0;
   read_model(*model, stream);
+  const std::string problem = format->footprint_problem(*model);
+  if (!problem.empty())
+    throw zaux::ZMessageException(QString::fromStdString(problem));
+  unit_mm = format->millimetres_per_unit(*model);
   library = format->library_of(model);
   if (library) model = library->model(0);
   present(model);
+}
+
+void ZObjCanvas::fail_unknown(const QString& message) {
+  emit loaded(std::shared_ptr<zcore::BaseModel>());
+  throw zaux::ZMessageException(message);
 }
 
 int ZObjCanvas::module_count() const {
@@ -242,6 +318,8 @@ ZScene* ZObjCanvas::footprint_scene() const {
 
 void ZObjCanvas::replace_scene(QGraphicsScene* next) {
   QGraphicsScene* previous = scene();
+  setSceneRect(QRectF());
+  placed_centre.reset();
   setScene(next);
   delete previous;
 }

@@ -15,6 +15,9 @@ namespace zwidget::zcvpcb {
 
 class ZScene;
 
+// The factor of one zoom step: a zoom command or a wheel notch.
+inline constexpr double kZoomStep = 1.1;
+
 // Fills `model` from `stream` through the canvas's input adapter, as `load`
 // does before it builds the scene.
 void read_model(zcore::BaseModel& model, QDataStream& stream);
@@ -57,9 +60,13 @@ public:
   // index outside the library.
   bool show_module(int index);
 
+  // Millimetres per scene unit: scenes are in the file's own units.
+  double millimetres_per_unit() const { return unit_mm; }
+
   double current_scale = 1.0;
   double angle = 0.0;
-  double wheel_step = 0.3;
+  // The zoom factor of one wheel notch, that of a zoom command.
+  double wheel_step = kZoomStep;
   QString parser_name;
 
 signals:
@@ -73,13 +80,26 @@ signals:
   void loaded(std::shared_ptr<zcore::BaseModel> model);
 
 protected:
+  // A notch zooms about the point under the cursor, which stays there.
   void wheelEvent(QWheelEvent* event) override;
+  // Dragging with the left or middle button pans.
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
   // A fitted view stays fitted when the viewport changes size (the canvas
   // is laid out after it loaded), until the user zooms or rotates.
   void resizeEvent(QResizeEvent* event) override;
 
 private:
   void apply_matrix();
+  // The viewport's centre, and a viewport point in scene coordinates.
+  QPointF middle() const;
+  QPointF to_scene(const QPointF& at) const;
+  // Moves the view so that scene point `held` lies at viewport point `at`.
+  void place(const QPointF& held, const QPointF& at);
+  // Applies the changed scale or angle, keeping the scene point at `at`.
+  void transform_about(const QPointF& at);
+  [[noreturn]] void fail_unknown(const QString& message);
   // Fits the scene rectangle into the viewport and measures the scale.
   void fit_view();
   void replace_scene(QGraphicsScene* next);
@@ -92,6 +112,13 @@ private:
   std::optional<FootprintLibrary> library;
   int current_module = 0;
   bool keep_fitted = false;
+  double unit_mm = 1.0;
+  // The scene point at the viewport's centre once the user moved the view.
+  std::optional<QPointF> placed_centre;
+  // The scene point the last zoom or turn kept in place.
+  std::optional<QPointF> anchor;
+  // The scene point held under the cursor while a drag pans.
+  std::optional<QPointF> grab;
 };
 
 }  // namespace zwidget::zcvpcb

@@ -11,6 +11,7 @@
 #include "zwidget/zgraph/pad_item.h"
 #include "zwidget/zgraph/polygon_item.h"
 #include "zwidget/zgraph/text_item.h"
+#include "zwidget/zviewer/debug_log.h"
 
 #include <QPainterPath>
 #include <QPolygonF>
@@ -231,7 +232,8 @@ ZPrettyModuleSceneLoader::Handler ZPrettyModuleSceneLoader::handler_for(
 // pad's primitives and properties, are that element's.
 void ZPrettyModuleSceneLoader::load() {
   if (!root) return;
-  if (root->name == "module") std::cout << root->name << "->" << std::endl;
+  if (root->name == "module" && loader_log().isDebugEnabled())
+    std::cout << root->name << "->" << std::endl;
   texts.clear();
   variables = zcore::footprint_variables(root);
   for (const zcore::basenode* node : root->children) {

@@ -56,18 +56,27 @@ TEST_F(DirNavigatorTest, LoneFileAndLibraryStepToThemselvesOrNowhere) {
   EXPECT_EQ(navigator.path, only);
 }
 
-TEST_F(DirNavigatorTest, NothingOpenOrAVanishedFileGivesEmptyResultsThatStick) {
+TEST_F(DirNavigatorTest, AVanishedFileStepsOnFromItsNameEvenInAnEmptyFolder) {
   EXPECT_EQ(navigator.next(), QString());
   EXPECT_EQ(navigator.next_library(), QString());
   EXPECT_EQ(navigator.prev_library(), QString());
 
   touch("a.kicad_mod");
-  navigator.path = touch("b.kicad_mod");
-  QFile::remove(navigator.path);
+  touch("C.kicad_mod");
+  const QString gone = touch("b.kicad_mod");
+  for (const auto& [step, expected] :
+       {std::pair{&DirNavigator::next, "C.kicad_mod"},
+        std::pair{&DirNavigator::prev, "a.kicad_mod"}}) {
+    navigator.path = gone;
+    QFile::remove(gone);
+    EXPECT_EQ((navigator.*step)(), at(expected));
+  }
+  QFile::remove(at("a.kicad_mod"));
+  QFile::remove(at("C.kicad_mod"));
   EXPECT_EQ(navigator.next(), QString());
-  EXPECT_EQ(navigator.path, QString());
-  EXPECT_EQ(navigator.prev(), QString());
-  EXPECT_EQ(navigator.next(), QString());
+  EXPECT_EQ(navigator.path, at("a.kicad_mod"));
+  touch("C.kicad_mod");
+  EXPECT_EQ(navigator.prev(), at("C.kicad_mod"));
 }
 
 TEST_F(DirNavigatorTest, LibrariesStepToTheFirstFileOfSiblingFolders) {

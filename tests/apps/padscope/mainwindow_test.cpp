@@ -80,11 +80,21 @@ protected:
         qobject_cast<QSplitter*>(window->centralWidget())->sizes();
     return sizes.size() == 2 ? static_cast<double>(sizes[0]) / sizes[1] : -1;
   }
-  // The four value labels of the status bar, left to right.
-  QStringList positions() const {
+  // The four value labels of the status bar, left to right, after the
+  // cursor moved to `at` in scene units; each must show its whole text.
+  QStringList positions(const QPointF& at) const {
+    QGraphicsSceneMouseEvent move(QEvent::GraphicsSceneMouseMove);
+    move.setScenePos(at);
+    QApplication::sendEvent(canvas()->scene(), &move);
     QStringList texts;
-    for (QLabel* label : window->statusBar()->findChildren<QLabel*>())
-      if (label->maximumWidth() == 70) texts << label->text();
+    for (const char* name :
+         {"currentX", "currentY", "relativeX", "relativeY"}) {
+      auto* label = window->statusBar()->findChild<QLabel*>(name);
+      texts << label->text();
+      EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()),
+                label->contentsRect().width())
+          << name;
+    }
     return texts;
   }
 
@@ -207,11 +217,9 @@ TEST_F(MainWindowTest, OpensARealFootprintReportsTheCursorAndFits) {
       panel()->findChild<QTextBrowser*>("textBrowser")->toPlainText();
   EXPECT_TRUE(page.contains("Name:DIP-8_W7.62mm")) << page.toStdString();
 
-  QGraphicsSceneMouseEvent move(QEvent::GraphicsSceneMouseMove);
-  move.setScenePos(QPointF(1.5, -2.25));
-  QApplication::sendEvent(canvas()->scene(), &move);
-  EXPECT_EQ(positions(),
-            QStringList({"X=1.50000", "Y=-2.25000", "X=0.00000", "Y=0.00000"}));
+  EXPECT_EQ(positions({1.5, -2.25}),
+            QStringList(
+                {"X=1.5000 mm", "Y=-2.2500 mm", "X=0.0000 mm", "Y=0.0000 mm"}));
 
   // The load fitted the view to the viewport the canvas has in the window.
   const double fitted = canvas()->current_scale;
@@ -244,21 +252,57 @@ TEST_F(MainWindowTest, NextPreviousUpAndDownStepThroughFilesAndLibraries) {
   EXPECT_FALSE(shows_cover());
   trigger("actionUp");
   EXPECT_EQ(window->windowTitle(), a);
+
+  // After a deletion Next goes on from the name, from an emptied folder too
+  // once a file is back.
+  QFile::remove(a);
+  trigger("actionNext");
+  EXPECT_EQ(window->windowTitle(), b);
+  QFile::remove(b);
+  QFile::remove(c);
+  trigger("actionNext");
+  EXPECT_TRUE(shows_cover());
+  copy(battery(), "A.pretty/c.kicad_mod");
+  trigger("actionPrevious");
+  EXPECT_EQ(window->windowTitle(), c);
+}
+
+TEST_F(MainWindowTest, ShowingThePanelAfterALoadWhileHiddenGivesItsWidthBack) {
+  show(1000);
+  const int width = panel()->width();
+  ASSERT_GT(width, 100);
+  trigger("actionProperty");
+  open(battery());
+  trigger("actionProperty");
+  QApplication::processEvents();
+  EXPECT_NEAR(panel()->width(), width, 2);
+}
+
+TEST_F(MainWindowTest, OpenOffersAllFootprintsFirstAndTheFileTellsItsReader) {
+  QStringList offered;
+  answer_modal<QFileDialog>([&offered](QFileDialog* dialog) {
+    offered = dialog->nameFilters() << dialog->selectedNameFilter();
+    dialog->reject();
+  });
+  trigger("actionOpen");
+  const QString all = "All footprints (*.kicad_mod *.mod)";
+  EXPECT_EQ(offered, QStringList({all, kPrettyFilter, kLegacyFilter, all}));
+  open(put("board.kicad_pcb", "(kicad_pcb (version 4))"), all);
+  EXPECT_TRUE(is<NoObjCanvas>(canvas()) && shows_cover());
 }
 
 TEST_F(MainWindowTest, LegacyLibraryOpensByItsFilterAndStepsByModule) {
   PADSCOPE_REQUIRE_SHARED_TESTDATA();
+  show(900);
   const QString library = copy(shared("legacy/standard.mod"), "a.mod");
   const QString after = copy(shared("legacy/valves.mod"), "b.mod");
-  // The filter chosen, not the suffix, picks the reader.
-  open(library);
-  EXPECT_TRUE(is<PrettyModuleCanvas>(canvas()));
-  EXPECT_TRUE(shows_cover());
-  EXPECT_EQ(window->windowTitle(), library);
-
-  open(library, kLegacyFilter);
+  // The file, not the filter chosen, picks the reader.
+  open(library, kPrettyFilter);
   EXPECT_TRUE(is<LegacyModuleCanvas>(canvas()) &&
               is<LegacyModuleProperty>(panel()));
+  // Tenths of a mil, shown in millimetres.
+  EXPECT_EQ(positions({1000, -25000}).mid(0, 2),
+            QStringList({"X=2.5400 mm", "Y=-63.5000 mm"}));
   ASSERT_EQ(canvas()->module_count(), 12);
   const QString first_module = canvas()->module_name();
   EXPECT_EQ(window->windowTitle(),

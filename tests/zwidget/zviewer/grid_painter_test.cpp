@@ -47,6 +47,7 @@ TEST(GridPainter, AnchorsPointsAtTheOriginAndThinsThemBelowFourPixels) {
     to_pixels.translate(1, 1)
         .scale(c.scale, c.scale)
         .translate(-c.rect.left(), -c.rect.top());
+    const test::DebugOutput on;
     test::CoutCapture trace;
     {
       QPainter painter(&image);

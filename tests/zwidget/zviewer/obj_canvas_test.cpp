@@ -4,6 +4,7 @@
 #include "support/test_data.h"
 #include "zcore/legacy_model.h"
 #include "zcore/model_exception.h"
+#include "zwidget/zviewer/module/pretty_module_property.h"
 #include "zwidget/zviewer/viewer_test_support.h"
 #include "zwidget/zviewer/zmessage_exception.h"
 
@@ -15,10 +16,13 @@
 #include <QDataStream>
 #include <QDir>
 #include <QGraphicsSceneMouseEvent>
+#include <QMouseEvent>
 #include <QSignalSpy>
 #include <QWheelEvent>
 
+#include <cmath>
 #include <ios>
+#include <optional>
 
 namespace zwidget::zcvpcb {
 namespace {
@@ -86,32 +90,60 @@ const std::vector<zcore::record>& records(const Model& model) {
   return dynamic_cast<zcore::LegacyStringModel&>(*model).records();
 }
 
-TEST(ZObjCanvas, ControlWheelStepsByPointThreeAndNeverReachesZero) {
+// How far from viewport point `at` the scene point `held` is shown.
+double drift(const ZObjCanvas& canvas, const QPointF& held, const QPointF& at) {
+  return QLineF(canvas.viewportTransform().map(held), at).length();
+}
+
+TEST(ZObjCanvas, WheelZoomsByTheZoomStepAboutTheCursorAndDraggingPans) {
+  ShownCanvas shown;
+  shown.load_file(padscope::test::local_testdata_dir() +
+                  "/Battery_CR1225.kicad_mod");
+  shown.canvas.rotate(30);
   const struct {
-    double before;
+    QPoint at;
     Qt::KeyboardModifiers modifiers;
     int delta;
-    double after;
-  } cases[] = {
-      {1.0, Qt::ControlModifier, 120, 1.3},
-      {1.0, Qt::ControlModifier, -120, 0.7},
-      {1.0, Qt::ControlModifier, 0, 0.7},
-      {1.0, Qt::NoModifier, 120, 1.0},
-      {0.31, Qt::ControlModifier, -120, 0.01},
-      // A step down would reach zero or below: divided by 1.3 instead.
-      {0.3, Qt::ControlModifier, -120, 0.3 / 1.3},
+    double factor;
+  } notches[] = {
+      {{200, 150}, Qt::ControlModifier, 120, 1.1},
+      {{200, 150}, Qt::NoModifier, 120, 1.1},
+      {{700, 600}, Qt::NoModifier, -240, 1 / 1.21},
+      {{10, 690}, Qt::NoModifier, 120 * 40, std::pow(1.1, 40)},
+      {{450, 350}, Qt::NoModifier, -120 * 80, std::pow(1.1, -80)},
+      {{450, 350}, Qt::NoModifier, 0, 1},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.before);
-    ZObjCanvas canvas(nullptr);
-    canvas.current_scale = c.before;
-    canvas.scale(1);
-    QWheelEvent wheel(QPointF(50, 50), QPointF(50, 50), QPoint(),
-                      QPoint(0, c.delta), Qt::NoButton, c.modifiers,
+  for (const auto& notch : notches) {
+    SCOPED_TRACE(notch.delta);
+    const QPointF held = shown.canvas.mapToScene(notch.at);
+    const double before = shown.canvas.current_scale;
+    QWheelEvent wheel(notch.at, shown.canvas.mapToGlobal(notch.at), QPoint(),
+                      QPoint(0, notch.delta), Qt::NoButton, notch.modifiers,
                       Qt::NoScrollPhase, false);
-    QApplication::sendEvent(canvas.viewport(), &wheel);
-    EXPECT_NEAR(canvas.current_scale, c.after, 1e-12);
-    EXPECT_NEAR(canvas.transform().m11(), c.after, 1e-12);
+    QApplication::sendEvent(shown.canvas.viewport(), &wheel);
+    EXPECT_NEAR(shown.canvas.current_scale / before, notch.factor, 1e-9);
+    EXPECT_LT(drift(shown.canvas, held, notch.at), 1.0);
+  }
+
+  // The left and the middle button drag the point grabbed along; the right
+  // one does not.
+  for (Qt::MouseButton button :
+       {Qt::LeftButton, Qt::MiddleButton, Qt::RightButton}) {
+    SCOPED_TRACE(button);
+    const QPoint from(300, 300), to(-2000, 5000);
+    const QPointF grabbed = shown.canvas.mapToScene(from);
+    auto send = [&](QEvent::Type type, QPoint at, Qt::MouseButtons held) {
+      QMouseEvent event(type, at,
+                        type == QEvent::MouseMove ? Qt::NoButton : button, held,
+                        Qt::NoModifier);
+      QApplication::sendEvent(shown.canvas.viewport(), &event);
+    };
+    send(QEvent::MouseButtonPress, from, button);
+    send(QEvent::MouseMove, (from + to) / 2, button);
+    send(QEvent::MouseMove, to, button);
+    send(QEvent::MouseButtonRelease, to, Qt::NoButton);
+    const double moved = drift(shown.canvas, grabbed, to);
+    EXPECT_EQ(moved < 1.0, button != Qt::RightButton) << moved;
   }
 }
 
@@ -180,6 +212,7 @@ TEST(ZObjCanvas, ALegacyFileFittedBelowOnePixelPerUnitStaysVisibleZoomed) {
   // The first module, 40xx-DIL08, is some 4000 decimils long.
   EXPECT_GT(shown.canvas.current_scale, 0.05);
   EXPECT_LT(shown.canvas.current_scale, 1);
+  EXPECT_EQ(shown.canvas.millimetres_per_unit(), 0.00254);
   shown.canvas.scale(1.1);
   test::CoutCapture quiet;
   const QImage image = shown.canvas.viewport()->grab().toImage();
@@ -188,6 +221,37 @@ TEST(ZObjCanvas, ALegacyFileFittedBelowOnePixelPerUnitStaysVisibleZoomed) {
     for (int x = 0; x < image.width(); ++x)
       silk += image.pixelColor(x, y) == QColor(0, 132, 132);
   EXPECT_GT(silk, 500);
+}
+
+QStringList* debug_messages = nullptr;
+
+TEST(ZObjCanvas, DebugOutputStaysOffUnlessARuleTurnsItOn) {
+  for (const bool on : {false, true}) {
+    SCOPED_TRACE(on);
+    std::optional<test::DebugOutput> rule;
+    if (on) rule.emplace();
+    QStringList messages;
+    debug_messages = &messages;
+    const QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType, const QMessageLogContext&, const QString& message) {
+          debug_messages->append(message);
+        });
+    test::CoutCapture out;
+    for (const auto& [parser, bytes] :
+         {std::pair{"module_parser", "(module R (fp_line (end 1 0)))"},
+          std::pair{"module_legacy_parser", "$MODULE R\nDS 0 0 9 0 1 21\n"}}) {
+      ShownCanvas shown(parser);
+      QDataStream stream{QByteArray(bytes)};
+      shown.canvas.load(stream);
+      shown.canvas.viewport()->grab();
+      PrettyModuleProperty().update_model(shown.model);
+    }
+    qInstallMessageHandler(previous);
+    for (const char* line :
+         {"module->\n", "ZLegacyModuleSceneLoader tag:$MODULE", " counter="})
+      EXPECT_EQ(out.str().find(line) != std::string::npos, on) << line;
+    EXPECT_EQ(messages.join("").contains("<html>"), on);
+  }
 }
 
 // Serves the start of a legacy file, then fails.
@@ -213,11 +277,25 @@ TEST(ZObjCanvas, FailedLoadsThrowAndLeaveTheCover) {
   EXPECT_THROW(shown.canvas.load(stream), std::ios_base::failure);
   EXPECT_TRUE(shown.log.empty());
 
+  // What holds no footprint fails as none.
+  EXPECT_THAT([&] { shown.load_bytes("PCBNEW-BOARD Version 1"); },
+              testing::ThrowsMessage<zaux::ZMessageException>(testing::StrEq(
+                  "Not a footprint library: no $MODULE in the file")));
+  EXPECT_TRUE(shown.log.empty());
+
   shown.canvas.parser_name = "no_parser";
   EXPECT_THAT([&] { shown.load_bytes("(module A)"); },
               testing::ThrowsMessage<zaux::ZMessageException>(
                   testing::StrEq("Parser:no_parser not found.")));
-  EXPECT_EQ(shown.log, Log{"no model"});
+  // A file that no reader takes is no footprint.
+  EXPECT_THAT(
+      [&] {
+        shown.load_file(padscope::test::local_testdata_dir() +
+                        "/ATTRIBUTION.md");
+      },
+      testing::ThrowsMessage<zaux::ZMessageException>(
+          testing::StartsWith("Not a footprint: neither")));
+  EXPECT_EQ(shown.log, (Log{"no model", "no model"}));
   EXPECT_TRUE(shown.is_cover());
 }
 
@@ -226,10 +304,9 @@ TEST(ZObjCanvas, ALastLineWithoutALineEndIsStillALine) {
     const char* bytes;
     std::vector<zcore::record> records;
   } cases[] = {
-      {"ab\r\ncd", {{"ab"}, {"cd"}}},
-      {"ab\rcd\n", {{"ab"}, {"cd"}}},
-      {"x", {{"x"}}},
-      {"", {}},
+      {"$MODULE\r\ncd", {{"$MODULE"}, {"cd"}}},
+      {"$MODULE\rcd\n", {{"$MODULE"}, {"cd"}}},
+      {"$MODULE", {{"$MODULE"}}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.bytes);
@@ -246,6 +323,7 @@ TEST(ZObjCanvas, ShowsALibraryOneModuleAtATime) {
   shown.load_file(padscope::test::shared_testdata_dir() +
                   "/legacy/freetronics_kicad_pcb_lib.mod");
   EXPECT_EQ(shown.canvas.module_count(), 480);
+  EXPECT_EQ(shown.canvas.millimetres_per_unit(), 1.0);  // its `Units mm`
   EXPECT_EQ(shown.canvas.module_name(), "0603");
   EXPECT_EQ(records(shown.model).front(), (zcore::record{"$MODULE", "0603"}));
 

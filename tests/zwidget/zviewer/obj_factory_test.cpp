@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
+#include <QTemporaryDir>
+
 #include <memory>
 #include <typeinfo>
 
@@ -37,6 +40,33 @@ TEST(MineEnum, ChoosesTheFirstRowMatchingTheWholeFileName) {
     SCOPED_TRACE(c.path);
     EXPECT_EQ(mime.parser_for(c.path), c.parser);
   }
+}
+
+TEST(FootprintFormats, AFileIsReadByItsNameElseByItsFirstBytes) {
+  QTemporaryDir dir;
+  const struct {
+    const char *name, *bytes, *parser;
+  } cases[] = {
+      {"a.kicad_mod", "PCBNEW-LibModule-V1", "module_parser"},
+      {"a.mod", "(module R)", "module_legacy_parser"},
+      {"A.MOD", "\xEF\xBB\xBF \r\nPCBNEW-LibModule-V1", "module_legacy_parser"},
+      {"fp", "(footprint \"R\" (layer F.Cu))", "module_parser"},
+      {"fp.txt", "\n( module\tR)", "module_parser"},
+      {"fp.old", "(module", "module_parser"},
+      {"board.kicad_pcb", "(kicad_pcb (version 4))", ""},
+      {"fp.bak", "(modules R)", ""},
+      {"fp.bin", "\x89PNG\r\n", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    QFile file(dir.filePath(c.name));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(c.bytes);
+    file.close();
+    const FootprintFormat* format = format_for_file(file.fileName());
+    EXPECT_EQ(format ? format->parser : "", std::string(c.parser));
+  }
+  EXPECT_EQ(format_for_file(dir.filePath("missing")), nullptr);
 }
 
 // The main window's tests see each parser's pair; here, fresh ones each time.

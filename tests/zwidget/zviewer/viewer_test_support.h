@@ -6,6 +6,7 @@
 #include "zwidget/zviewer/zscene.h"
 
 #include <QGraphicsItem>
+#include <QLoggingCategory>
 
 #include <iostream>
 #include <map>
@@ -28,6 +29,13 @@ private:
   std::streambuf* saved;
 };
 
+// The viewer's debug output on while it lives, as the environment's
+// QT_LOGGING_RULES="padscope.*.debug=true" turns it on.
+struct DebugOutput {
+  DebugOutput() { QLoggingCategory::setFilterRules("padscope.*.debug=true"); }
+  ~DebugOutput() { QLoggingCategory::setFilterRules(QString()); }
+};
+
 // Such as "line pad text": the kinds in the order given.
 template <typename Items>
 std::string kinds(const Items& items) {
@@ -48,6 +56,7 @@ struct Built {
     model->load(in);
     QObject::connect(scene.get(), &ZScene::item_added,
                      [this](QGraphicsItem* item) { added.push_back(item); });
+    const DebugOutput on;
     CoutCapture capture;
     scene->build(model.get(),
                  format.scene_loader(scene.get(), *model).release());

@@ -3,8 +3,8 @@
 #include "zcore/basenode.h"
 #include "zcore/models.h"
 #include "zcore/nodeview.h"
+#include "zwidget/zviewer/debug_log.h"
 
-#include <QDebug>
 #include <QFile>
 
 #include <algorithm>
@@ -36,6 +36,13 @@ QString tag_list(const std::vector<std::string>& tags) {
     list += QString("'%1'").arg(text(tag));
   }
   return list;
+}
+
+// "smd, exclude_from_bom"
+QString flag_list(const std::vector<std::string>& flags) {
+  QStringList shown;
+  for (const std::string& flag : flags) shown << QString::fromStdString(flag);
+  return elided(shown.join(", ")).toHtmlEscaped();
 }
 
 // "x, y" in millimetres, and " @ angle°" when the module is turned.
@@ -99,7 +106,7 @@ public:
     if (key == QObject::tr("{TEdit}")) return text(mod.tedit());
     if (key == QObject::tr("{TStamp}")) return text(mod.tstamp());
     if (key == QObject::tr("{Position}")) return position(mod.at());
-    if (key == QObject::tr("{Attribute}")) return text(mod.attr());
+    if (key == QObject::tr("{Attribute}")) return flag_list(mod.attr());
     if (key == QObject::tr("{Description}")) return text(mod.descr());
     if (key == QObject::tr("{AutoplaceCost90}"))
       return number(mod.autoplace_cost90());
@@ -140,8 +147,8 @@ void PrettyModuleProperty::updated() {
   resolver = std::make_unique<Resolver>(model);
   zaux::ScriptType1 script(QString::fromUtf8(page.readAll()), resolver.get());
   const QString result = script.process();
-  qDebug().noquote() << script.script();
-  qDebug().noquote() << result;
+  qCDebug(panel_log).noquote() << script.script();
+  qCDebug(panel_log).noquote() << result;
   set_html(result);
 }
 

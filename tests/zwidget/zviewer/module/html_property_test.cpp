@@ -174,17 +174,19 @@ TEST(PrettyModuleProperty, FormatsEscapesAndCutsTheModulesAttributes) {
       {model(
            "(module R (tags R res) (solder_mask_margin 0.05) (clearance 0.2))"),
        {"Tags:'R''res'", "Solder mask margin:0.05 mm", "Clearance:0.2 mm"}},
+      // A ratio and a kind of connection are no lengths.
       {model("(module R locked placed (zone_connect 2) (thermal_width 1234567) "
-             "(thermal_gap abc))"),
-       {"Locked:true", "Placed:true", "Zone connect:2 mm",
-        "Thermal width:1.23457e+06 mm", "Thermal gap:0 mm"}},
+             "(thermal_gap abc) (solder_paste_ratio -0.1))"),
+       {"Locked:true", "Placed:true", "Zone connect:2",
+        "Solder paste ratio:-0.1", "Thermal width:1.23457e+06 mm",
+        "Thermal gap:0 mm"}},
       // The module's own placement, up to six significant digits.
       {model("(module R (at 1.5 -2 90))"), {"Position:1.5, -2 @ 90\u00b0"}},
       {model("(module R (at 0.1234567 3 0))"), {"Position:0.123457, 3"}},
-      {model(
-           "(footprint \"SOT-23\" (layer \"B.Cu\") (tstamp 5A1B) (attr smd))"),
+      {model("(footprint \"SOT-23\" (layer \"B.Cu\") (tstamp 5A1B) (attr smd "
+             "exclude_from_bom))"),
        {"Name:SOT-23", "Layer:B.Cu", "Time-stamp from the schematic:5A1B",
-        "Attribute:smd"}},
+        "Attribute:smd, exclude_from_bom"}},
       {model("(module \"<b>R</b>\" (descr \"Connector <2x5> & <a "
              "href='x'>y</a>\") "
              "(tags <i>x</i>))"),
@@ -257,7 +259,7 @@ TEST(LegacyModuleProperty, ShowsTheFirstModulesOwnRecordsEscapedAndCut) {
         "Tags:", "Description:resistor <b>bold</b> & more",
         "Auto place cost 90:31", "Auto place cost 180:10",
         "Solder mask margin:0.1 mm", "Solder paste margin:-0.02 mm",
-        "Solder paste ratio:-0.5 mm", "Clearance:0 mm", "Zone connect:2 mm",
+        "Solder paste ratio:-0.5", "Clearance:0 mm", "Zone connect:2",
         "Thermal width:0.3 mm", "Thermal gap:0.25 mm"}},
       {model<zcore::LegacyStringModel>(
            "PCBNEW-LibModule-V1\n$MODULE R\nPo 0 0 0 15 0 0 ~~\nCd" +
