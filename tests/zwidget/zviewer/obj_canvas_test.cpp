@@ -4,7 +4,6 @@
 #include "support/test_data.h"
 #include "zcore/legacy_model.h"
 #include "zcore/model_exception.h"
-#include "zwidget/zviewer/module/pretty_module_property.h"
 #include "zwidget/zviewer/viewer_test_support.h"
 #include "zwidget/zviewer/zmessage_exception.h"
 
@@ -22,7 +21,6 @@
 
 #include <cmath>
 #include <ios>
-#include <optional>
 
 namespace zwidget::zcvpcb {
 namespace {
@@ -221,37 +219,6 @@ TEST(ZObjCanvas, ALegacyFileFittedBelowOnePixelPerUnitStaysVisibleZoomed) {
     for (int x = 0; x < image.width(); ++x)
       silk += image.pixelColor(x, y) == QColor(0, 132, 132);
   EXPECT_GT(silk, 500);
-}
-
-QStringList* debug_messages = nullptr;
-
-TEST(ZObjCanvas, DebugOutputStaysOffUnlessARuleTurnsItOn) {
-  for (const bool on : {false, true}) {
-    SCOPED_TRACE(on);
-    std::optional<test::DebugOutput> rule;
-    if (on) rule.emplace();
-    QStringList messages;
-    debug_messages = &messages;
-    const QtMessageHandler previous = qInstallMessageHandler(
-        [](QtMsgType, const QMessageLogContext&, const QString& message) {
-          debug_messages->append(message);
-        });
-    test::CoutCapture out;
-    for (const auto& [parser, bytes] :
-         {std::pair{"module_parser", "(module R (fp_line (end 1 0)))"},
-          std::pair{"module_legacy_parser", "$MODULE R\nDS 0 0 9 0 1 21\n"}}) {
-      ShownCanvas shown(parser);
-      QDataStream stream{QByteArray(bytes)};
-      shown.canvas.load(stream);
-      shown.canvas.viewport()->grab();
-      PrettyModuleProperty().update_model(shown.model);
-    }
-    qInstallMessageHandler(previous);
-    for (const char* line :
-         {"module->\n", "ZLegacyModuleSceneLoader tag:$MODULE", " counter="})
-      EXPECT_EQ(out.str().find(line) != std::string::npos, on) << line;
-    EXPECT_EQ(messages.join("").contains("<html>"), on);
-  }
 }
 
 // Serves the start of a legacy file, then fails.
