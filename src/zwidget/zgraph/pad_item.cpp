@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
+#include <memory>
 
 namespace zwidget::zgraph {
 namespace {
@@ -96,46 +98,57 @@ GraphicsPadItem::GraphicsPadItem(const PadSpec& spec, const QColor& colour)
   }
 }
 
-struct GraphicsPadItem::LabelLayout {
-  int dpi_x = 0;
-  int dpi_y = 0;
-  Qt::LayoutDirection direction = Qt::LeftToRight;
+namespace {
+
+// A pad number in one line of the label font, laid out as drawText lays it
+// out for a device and direction.
+struct LaidNumber {
   QTextLayout layout;
-  // Where drawText puts the line, and whether it clips to the rectangle.
-  QPointF position;
-  bool clipped = false;
+  qreal width = 0;
+  qreal height = 0;
 };
 
-GraphicsPadItem::~GraphicsPadItem() = default;
-
-// Lays the number out in a single line centred in the label rectangle, as
-// drawText does for these flags.
-const GraphicsPadItem::LabelLayout* GraphicsPadItem::label_layout(
-    QPainter* painter) const {
-  QPaintDevice* device = painter->device();
-  if (!device || !is_plain_label(spec_.number)) return nullptr;
-  LabelLayout* cached = label_layout_.get();
-  if (cached && cached->dpi_x == device->logicalDpiX() &&
-      cached->dpi_y == device->logicalDpiY() &&
-      cached->direction == painter->layoutDirection())
-    return cached;
-  auto made = std::make_unique<LabelLayout>();
-  made->dpi_x = device->logicalDpiX();
-  made->dpi_y = device->logicalDpiY();
-  made->direction = painter->layoutDirection();
-  const QFont font(label_font_, device);
+// Laid out once for all pads: numbers come back pad after pad and
+// footprint after footprint, and laying one out took most of a BGA's
+// first paint. Null for a number of several lines.
+std::shared_ptr<const LaidNumber> laid_number(const QString& number,
+                                              const QFont& label_font,
+                                              QPaintDevice* device,
+                                              Qt::LayoutDirection direction) {
+  // Kept for one font, device resolution and direction at a time.
+  struct Cache {
+    QFont font;
+    int dpi_x = 0;
+    int dpi_y = 0;
+    Qt::LayoutDirection direction = Qt::LeftToRight;
+    std::map<QString, std::shared_ptr<const LaidNumber>> numbers;
+  };
+  static Cache cache;
+  if (!(cache.font == label_font) || cache.dpi_x != device->logicalDpiX() ||
+      cache.dpi_y != device->logicalDpiY() || cache.direction != direction ||
+      cache.numbers.size() > 20000) {
+    // Bounded too: a library of odd pad names must not grow it without end.
+    cache = Cache{label_font,
+                  device->logicalDpiX(),
+                  device->logicalDpiY(),
+                  direction,
+                  {}};
+  }
+  auto found = cache.numbers.find(number);
+  if (found != cache.numbers.end()) return found->second;
+  auto made = std::make_shared<LaidNumber>();
+  const QFont font(label_font, device);
   QTextLayout& layout = made->layout;
-  layout.setText(spec_.number);
+  layout.setText(number);
   layout.setFont(font);
   QTextOption option;
-  option.setTextDirection(made->direction);
+  option.setTextDirection(direction);
   option.setAlignment(Qt::AlignLeft);
   option.setFlags(QTextOption::IncludeTrailingSpaces);
   layout.setTextOption(option);
   layout.setCacheEnabled(true);
   const qreal leading = QFontMetricsF(font).leading();
   qreal height = -leading;
-  qreal width = 0;
   layout.beginLayout();
   for (QTextLine line = layout.createLine(); line.isValid();
        line = layout.createLine()) {
@@ -144,20 +157,58 @@ const GraphicsPadItem::LabelLayout* GraphicsPadItem::label_layout(
     height = std::ceil(height);
     line.setPosition(QPointF(0, height));
     height += line.height();
-    width = std::max(width, line.naturalTextWidth());
+    made->width = std::max(made->width, line.naturalTextWidth());
   }
   layout.endLayout();
-  if (layout.lineCount() != 1) return nullptr;
-  const QRectF& r = label_rect_;
-  const qreal yoff = (r.height() - height) / 2;
-  const QRectF bounds(r.x() + (r.width() - width) / 2, r.y() + yoff, width,
-                      height);
-  made->clipped = !r.contains(bounds);
-  made->position =
-      QPointF(r.x() + (r.width() - layout.lineAt(0).horizontalAdvance()) / 2,
-              r.y() + yoff);
+  made->height = height;
+  std::shared_ptr<const LaidNumber> result;
+  if (layout.lineCount() == 1) result = std::move(made);
+  cache.numbers.emplace(number, result);
+  return result;
+}
+
+}  // namespace
+
+struct GraphicsPadItem::LabelLayout {
+  int dpi_x = 0;
+  int dpi_y = 0;
+  Qt::LayoutDirection direction = Qt::LeftToRight;
+  std::shared_ptr<const LaidNumber> laid;
+  // Where drawText puts the line, and whether it clips to the rectangle.
+  QPointF position;
+  bool clipped = false;
+};
+
+GraphicsPadItem::~GraphicsPadItem() = default;
+
+// The number in a single line centred in the label rectangle, as drawText
+// puts it for these flags.
+const GraphicsPadItem::LabelLayout* GraphicsPadItem::label_layout(
+    QPainter* painter) const {
+  QPaintDevice* device = painter->device();
+  if (!device || !is_plain_label(spec_.number)) return nullptr;
+  LabelLayout* cached = label_layout_.get();
+  if (cached && cached->dpi_x == device->logicalDpiX() &&
+      cached->dpi_y == device->logicalDpiY() &&
+      cached->direction == painter->layoutDirection())
+    return cached->laid ? cached : nullptr;
+  auto made = std::make_unique<LabelLayout>();
+  made->dpi_x = device->logicalDpiX();
+  made->dpi_y = device->logicalDpiY();
+  made->direction = painter->layoutDirection();
+  made->laid = laid_number(spec_.number, label_font_, device, made->direction);
+  if (const LaidNumber* laid = made->laid.get()) {
+    const QRectF& r = label_rect_;
+    const qreal yoff = (r.height() - laid->height) / 2;
+    const QRectF bounds(r.x() + (r.width() - laid->width) / 2, r.y() + yoff,
+                        laid->width, laid->height);
+    made->clipped = !r.contains(bounds);
+    made->position = QPointF(
+        r.x() + (r.width() - laid->layout.lineAt(0).horizontalAdvance()) / 2,
+        r.y() + yoff);
+  }
   label_layout_ = std::move(made);
-  return label_layout_.get();
+  return label_layout_->laid ? label_layout_.get() : nullptr;
 }
 
 QRectF GraphicsPadItem::boundingRect() const {
@@ -195,7 +246,7 @@ void GraphicsPadItem::paint(QPainter* painter,
         painter->save();
         painter->setClipRect(label_rect_, Qt::IntersectClip);
       }
-      label->layout.lineAt(0).draw(painter, label->position);
+      label->laid->layout.lineAt(0).draw(painter, label->position);
       if (label->clipped) painter->restore();
     } else {
       painter->drawText(label_rect_, Qt::AlignHCenter | Qt::AlignVCenter,
