@@ -168,6 +168,8 @@ private:
       QFile file(path);
       const QByteArray image = options.format == ImageFormat::svg
                                    ? renderer.svg(entry.module)
+                               : options.format == ImageFormat::qt_svg
+                                   ? renderer.qt_svg(entry.module)
                                    : renderer.png();
       if (image.isEmpty()) {
         problem = QStringLiteral("Cannot encode %1").arg(path);

@@ -1,6 +1,7 @@
 #include "apps/padscope-render/footprint_renderer.h"
 
 #include "apps/padscope-render/png_writer.h"
+#include "apps/padscope-render/svg_writer.h"
 #include "zwidget/zgraph/item_kind.h"
 #include "zwidget/zviewer/footprint_formats.h"
 #include "zwidget/zviewer/grid_painter.h"
@@ -22,6 +23,12 @@ namespace {
 
 // The viewer's grid pitch, in scene units.
 constexpr double kGridStep = 1.27;
+
+// Scene units are millimetres or tenths of a mil; six decimals resolve a
+// nanometre in both.
+constexpr int kSvgDecimals = 6;
+
+const QString kSvgDescription = QStringLiteral("Rendered by padscope-render");
 
 }  // namespace
 
@@ -126,6 +133,10 @@ void FootprintRenderer::paint(QPainter& painter) const {
   const int margin = style.margin;
   const QSize& size = style.size;
   painter.setRenderHints(canvas->renderHints());
+  // A scene is painted once or twice: a walk over its items costs less than
+  // the spatial index that Qt would build for the one query.
+  if (QGraphicsScene* scene = canvas->scene())
+    scene->setItemIndexMethod(QGraphicsScene::NoIndex);
   // The viewport shifted out by the margin on every side.
   canvas->render(&painter, QRectF(QPointF(0, 0), size),
                  QRect(-margin, -margin, size.width(), size.height()),
@@ -148,6 +159,21 @@ QByteArray FootprintRenderer::png() const {
 }
 
 QByteArray FootprintRenderer::svg(const QString& title) const {
+  // Where the view puts the scene on the image: the fit, shifted by the
+  // margin as paint() shifts the viewport.
+  const QTransform drawing =
+      canvas->viewportTransform() *
+      QTransform::fromTranslate(style.margin, style.margin);
+  SvgDevice device(style.size, drawing, kSvgDecimals);
+  device.set_title(title);
+  device.set_description(kSvgDescription);
+  QPainter painter(&device);
+  paint(painter);
+  painter.end();
+  return device.svg();
+}
+
+QByteArray FootprintRenderer::qt_svg(const QString& title) const {
   QBuffer buffer;
   buffer.open(QIODevice::WriteOnly);
   QSvgGenerator generator;
@@ -157,7 +183,7 @@ QByteArray FootprintRenderer::svg(const QString& title) const {
   // Fonts sized in points then come out as large as in the PNG.
   generator.setResolution(QImage(1, 1, QImage::Format_RGB32).logicalDpiY());
   generator.setTitle(title);
-  generator.setDescription(QStringLiteral("Rendered by padscope-render"));
+  generator.setDescription(kSvgDescription);
   QPainter painter(&generator);
   paint(painter);
   painter.end();

@@ -59,7 +59,12 @@ public:
   QImage image() const;
   // The image as a PNG file; empty when encoding fails.
   QByteArray png() const;
+  // The picture as SVG through the writer of this tool: compact, with the
+  // pad numbers' glyphs as paths.
   QByteArray svg(const QString& title) const;
+  // The same through Qt's SVG generator: several times larger and slower,
+  // but pad numbers stay text.
+  QByteArray qt_svg(const QString& title) const;
 
   class Canvas;
 

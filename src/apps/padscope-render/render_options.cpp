@@ -40,7 +40,8 @@ QString usage() {
       "  -o, --output DIR        folder for the images, keeping the folders "
       "of\n"
       "                          a folder INPUT (default ./padscope-out)\n"
-      "  -f, --format FORMAT     png or svg (default png)\n"
+      "  -f, --format FORMAT     png, svg, or qt-svg for SVG through Qt's\n"
+      "                          generator, pad numbers as text (default png)\n"
       "  -s, --size WxH          image size in pixels (default 800x600)\n"
       "  -b, --background COLOR  black, white or transparent (default "
       "black)\n"
@@ -56,8 +57,8 @@ QString usage() {
 }
 
 QString suffix(ImageFormat format) {
-  return format == ImageFormat::svg ? QStringLiteral("svg")
-                                    : QStringLiteral("png");
+  return format == ImageFormat::png ? QStringLiteral("png")
+                                    : QStringLiteral("svg");
 }
 
 ParsedArguments parse_arguments(const QStringList& arguments) {
@@ -97,9 +98,12 @@ ParsedArguments parse_arguments(const QStringList& arguments) {
       options.format = ImageFormat::png;
     } else if (value == QLatin1String("svg")) {
       options.format = ImageFormat::svg;
+    } else if (value == QLatin1String("qt-svg")) {
+      options.format = ImageFormat::qt_svg;
     } else {
       parsed.error =
-          QStringLiteral("Unknown format '%1': use png or svg.").arg(value);
+          QStringLiteral("Unknown format '%1': use png, svg or qt-svg.")
+              .arg(value);
       return parsed;
     }
   }

@@ -6,7 +6,9 @@
 
 namespace padscope::render {
 
-enum class ImageFormat { png, svg };
+// qt_svg: SVG through Qt's generator, several times larger and slower, with
+// pad numbers as text.
+enum class ImageFormat { png, svg, qt_svg };
 enum class Background { black, white, transparent };
 
 // How every footprint of a batch is drawn.

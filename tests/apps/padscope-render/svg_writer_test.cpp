@@ -1,0 +1,195 @@
+#include "apps/padscope-render/svg_writer.h"
+
+#include "apps/padscope-render/footprint_renderer.h"
+#include "support/hostile_files.h"
+#include "support/test_data.h"
+#include "zwidget/zviewer/footprint_formats.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QImage>
+#include <QPainter>
+#include <QPainterPath>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QXmlStreamReader>
+
+#include <algorithm>
+#include <cstdlib>
+#include <map>
+
+namespace padscope::render {
+namespace {
+
+// The elements of a document by name, or the parse error.
+struct Parsed {
+  std::map<QString, int> elements;
+  QString error;
+};
+
+Parsed parse(const QByteArray& svg) {
+  Parsed parsed;
+  QXmlStreamReader xml(svg);
+  while (!xml.atEnd()) {
+    if (xml.readNext() == QXmlStreamReader::StartElement)
+      ++parsed.elements[xml.name().toString()];
+  }
+  if (xml.hasError()) parsed.error = xml.errorString();
+  return parsed;
+}
+
+// Painted at 10 pixels per unit with the origin in the middle.
+template <typename Paint>
+QByteArray paint_svg(Paint&& paint) {
+  const QTransform drawing(10, 0, 0, 10, 50, 40);
+  SvgDevice device(QSize(100, 80), drawing, 6);
+  device.set_title("a <title> & more\x01");
+  QPainter painter(&device);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setTransform(drawing);
+  paint(painter);
+  painter.end();
+  return device.svg();
+}
+
+// Shapes that share pen, brush and clip share a group whatever the painter
+// saves and restores; numbers are short and exact to the decimals asked.
+TEST(SvgWriter, OneGroupPerStyleAndCompactNumbers) {
+  const QByteArray svg = paint_svg([](QPainter& painter) {
+    const QPen thin(QColor(255, 0, 0), 0.25);
+    painter.setPen(thin);
+    painter.drawLine(QPointF(0.1234567, -0.5), QPointF(2, 0));
+    painter.save();
+    painter.restore();
+    painter.drawLine(QPointF(-1, -1), QPointF(1, 1));
+    painter.save();
+    painter.setBrush(QColor(0, 0x84, 0x84));
+    painter.drawRect(QRectF(-2, -1, 4, 2));
+    // A clip of the whole picture is left out; a smaller one is written.
+    painter.setClipRect(QRectF(-10, -10, 20, 20));
+    painter.drawEllipse(QPointF(0, 0), 1.5, 1.5);
+    painter.setClipRect(QRectF(-1, -1, 2, 2), Qt::IntersectClip);
+    painter.drawEllipse(QPointF(0, 0), 1.5, 1.5);
+    painter.restore();
+    painter.drawLine(QPointF(3, 3), QPointF(4, 3));
+    // A dashed pen is drawn as the outline Qt strokes.
+    painter.setPen(QPen(Qt::red, 0.25, Qt::DashLine));
+    painter.drawLine(QPointF(-4, 3), QPointF(4, 3));
+  });
+  Parsed parsed = parse(svg);
+  ASSERT_EQ(parsed.error, "") << svg.toStdString();
+  EXPECT_EQ(parsed.elements["g"], 1 + 5) << svg.toStdString();
+  EXPECT_EQ(parsed.elements["clipPath"], 1);
+  for (const char* part :
+       {"<title>a &lt;title&gt; &amp; more</title>", "version=\"1.1\"",
+        "<g transform=\"matrix(10 0 0 10 50 40)\">",
+        "<g fill=\"none\" stroke=\"#f00\" stroke-width=\".25\"",
+        "<path d=\"M.123457-.5 2 0\"/>", "<path d=\"M-1-1 1 1\"/>",
+        "<circle cx=\"0\" cy=\"0\" r=\"1.5\"/>", "clip-path=\"url(#c1)\"",
+        "<rect x=\"-2\" y=\"-1\" width=\"4\" height=\"2\"/>",
+        "<g fill=\"#f00\">\n<path d=\"M"})
+    EXPECT_TRUE(svg.contains(part)) << part << '\n' << svg.toStdString();
+}
+
+// Files made to break the viewer that still draw: the SVG stays valid XML
+// with finite numbers, however absurd the geometry.
+TEST(SvgWriter, HostileFilesGiveValidDocuments) {
+  QTemporaryDir temp;
+  FootprintRenderer renderer(RenderStyle{{200, 150}});
+  int drawn = 0;
+  for (const test::HostileFile& hostile : test::hostile_files()) {
+    if (hostile.shown == test::kShowsCover) continue;
+    SCOPED_TRACE(hostile.name);
+    const QString path =
+        temp.filePath(QString::fromStdString(hostile.file_name));
+    QFile file(path);
+    const std::string bytes = hostile.bytes();
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) &&
+                file.write(bytes.data(), static_cast<qint64>(bytes.size())) ==
+                    static_cast<qint64>(bytes.size()));
+    file.close();
+    try {
+      renderer.load(path, *zwidget::zcvpcb::format_for_path(path));
+    } catch (const std::exception&) {
+      continue;
+    }
+    const QByteArray svg = renderer.svg(renderer.footprint_name());
+    EXPECT_EQ(parse(svg).error, "");
+    EXPECT_FALSE(svg.contains("nan") || svg.contains("inf"));
+    ++drawn;
+  }
+  EXPECT_GT(drawn, 5);
+}
+
+QString rsvg_convert() {
+  return QStandardPaths::findExecutable("rsvg-convert");
+}
+
+struct Footprint {
+  const char *file, *module;
+};
+
+void PrintTo(const Footprint& footprint, std::ostream* out) {
+  *out << footprint.module;
+}
+
+class SvgRaster : public testing::TestWithParam<Footprint> {};
+
+// Drawn by rsvg-convert, the SVG of a real footprint is the PNG of it but
+// for antialiasing and glyph hinting: few pixels differ by more than a
+// quarter of the range. A shape drawn wrongly or left out shows above that.
+TEST_P(SvgRaster, MatchesThePng) {
+  PADSCOPE_REQUIRE_SHARED_TESTDATA();
+  ASSERT_FALSE(rsvg_convert().isEmpty())
+      << "rsvg-convert not found: scripts/install-deps installs "
+         "librsvg2-bin";
+  const QString file = QString::fromStdString(test::shared_testdata_dir() +
+                                              '/' + GetParam().file);
+  FootprintRenderer renderer(RenderStyle{{400, 300}});
+  renderer.load(file, *zwidget::zcvpcb::format_for_path(file));
+  for (int i = 1; renderer.footprint_name() != GetParam().module; ++i)
+    renderer.show_module(i);
+  const QByteArray svg = renderer.svg(renderer.footprint_name());
+  ASSERT_EQ(parse(svg).error, "");
+
+  QTemporaryDir temp;
+  QFile out(temp.filePath("f.svg"));
+  ASSERT_TRUE(out.open(QIODevice::WriteOnly) && out.write(svg) == svg.size());
+  out.close();
+  ASSERT_EQ(QProcess::execute(rsvg_convert(), {"-o", temp.filePath("f.png"),
+                                               temp.filePath("f.svg")}),
+            0);
+  const QImage drawn =
+      QImage(temp.filePath("f.png")).convertToFormat(QImage::Format_ARGB32);
+  const QImage expected =
+      renderer.image().convertToFormat(QImage::Format_ARGB32);
+  ASSERT_EQ(drawn.size(), expected.size());
+  int off = 0;
+  for (int y = 0; y < drawn.height(); ++y)
+    for (int x = 0; x < drawn.width(); ++x) {
+      const QRgb a = drawn.pixel(x, y), e = expected.pixel(x, y);
+      off += std::max({std::abs(qRed(a) - qRed(e)),
+                       std::abs(qGreen(a) - qGreen(e)),
+                       std::abs(qBlue(a) - qBlue(e))}) > 64;
+    }
+  EXPECT_LT(off, drawn.width() * drawn.height() / 100);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SharedFiles, SvgRaster,
+    testing::Values(
+        // Drilled pads and their numbers; numbers clipped to small pads; a
+        // pad with thermal vias clipped around its holes; arcs whose pen is
+        // wider than their bend; a logo of polygons.
+        Footprint{"kicad6/DIP-8_W7.62mm.kicad_mod", "DIP-8_W7.62mm"},
+        Footprint{"kicad5/SOT23-5.kicad_mod", "SOT23-5"},
+        Footprint{"kicad5/"
+                  "VQFN-16-1EP_3x3mm_P0.5mm_EP1.1x1.1mm_ThermalVias.kicad_mod",
+                  "VQFN-16-1EP_3x3mm_P0.5mm_EP1.1x1.1mm_ThermalVias"},
+        Footprint{"legacy/freetronics_kicad_pcb_lib.mod", "SJ_SHORTED"},
+        Footprint{"legacy/Logo.mod", "Logo_31x31"}));
+
+}  // namespace
+}  // namespace padscope::render
