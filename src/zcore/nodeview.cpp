@@ -116,6 +116,11 @@ double nodeview::width() const {
   return first_number(stroke ? stroke->find("width") : nullptr);
 }
 
+std::string nodeview::stroke_type() const {
+  const basenode* stroke = child("stroke");
+  return zcore::first_text(stroke ? stroke->find("type") : nullptr);
+}
+
 text_effects nodeview::effects() const {
   text_effects result;
   const basenode* effects = child("effects");

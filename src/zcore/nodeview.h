@@ -91,6 +91,9 @@ public:
   double zone_connect() const { return number("zone_connect"); }
   // `(width W)`, or `(stroke (width W) ...)` as KiCad 7 and later write it.
   double width() const;
+  // The line style of `(stroke ... (type T))`: solid, dash, dot, dash_dot,
+  // dash_dot_dot or default; empty when missing.
+  std::string stroke_type() const;
   double angle() const { return number("angle"); }
 
   point start() const { return to_point(child("start")); }

@@ -3,10 +3,12 @@
 #include "zwidget/zgraph/arc_item.h"
 #include "zwidget/zgraph/circle_item.h"
 #include "zwidget/zgraph/curve_item.h"
+#include "zwidget/zgraph/dimension_item.h"
 #include "zwidget/zgraph/line_item.h"
 #include "zwidget/zgraph/pad_item.h"
 #include "zwidget/zgraph/polygon_item.h"
 #include "zwidget/zgraph/text_item.h"
+#include "zwidget/zgraph/zone_item.h"
 
 namespace zwidget::zgraph {
 
@@ -18,6 +20,8 @@ std::string kind_of(const QGraphicsItem* item) {
   if (dynamic_cast<const GraphicsPolygonItem*>(item)) return "polygon";
   if (dynamic_cast<const GraphicsPadItem*>(item)) return "pad";
   if (dynamic_cast<const GraphicsTextItem*>(item)) return "text";
+  if (dynamic_cast<const GraphicsZoneItem*>(item)) return "zone";
+  if (dynamic_cast<const GraphicsDimensionItem*>(item)) return "dimension";
   return "other";
 }
 

@@ -83,7 +83,18 @@ QPen ZGraphToolsFactory::pen(const std::string& layer, double width) const {
 
 QPen ZGraphToolsFactory::pen(const zcore::basenode* node) const {
   const zcore::nodeview element(node);
-  return pen(element.layer(), element.width());
+  QPen layer_pen = pen(element.layer(), element.width());
+  // In pen widths, as KiCad measures them: dashes 12 long, gaps 3 and dots
+  // a round cap alone. Round caps lengthen every dash by one width, so the
+  // pattern asks for one less and the gaps for one more.
+  const double dash = 11, dot = 0.01, gap = 4;
+  const std::string style = element.stroke_type();
+  if (style == "dash") layer_pen.setDashPattern({dash, gap});
+  if (style == "dot") layer_pen.setDashPattern({dot, gap});
+  if (style == "dash_dot") layer_pen.setDashPattern({dash, gap, dot, gap});
+  if (style == "dash_dot_dot")
+    layer_pen.setDashPattern({dash, gap, dot, gap, dot, gap});
+  return layer_pen;
 }
 
 }  // namespace zwidget::zcvpcb

@@ -26,8 +26,8 @@ public:
   // The layer pen: the layer's colour, `width` in scene units (0 is Qt's
   // cosmetic one-pixel pen), solid, round caps, bevel joins.
   QPen pen(const std::string& layer, double width) const;
-  // The layer pen of a `.kicad_mod` drawing element, from its `layer` and
-  // `width`.
+  // The layer pen of a `.kicad_mod` drawing element, from its `layer`,
+  // `width` and the line style of its `stroke`.
   QPen pen(const zcore::basenode* node) const;
 
 private:

@@ -7,11 +7,14 @@
 #include "zwidget/zgraph/arc_item.h"
 #include "zwidget/zgraph/circle_item.h"
 #include "zwidget/zgraph/curve_item.h"
+#include "zwidget/zgraph/dimension_item.h"
 #include "zwidget/zgraph/line_item.h"
 #include "zwidget/zgraph/pad_item.h"
 #include "zwidget/zgraph/polygon_item.h"
 #include "zwidget/zgraph/text_item.h"
+#include "zwidget/zgraph/zone_item.h"
 #include "zwidget/zviewer/debug_log.h"
+#include "zwidget/zviewer/dimension_shape.h"
 
 #include <QPainterPath>
 #include <QPolygonF>
@@ -67,6 +70,38 @@ std::vector<std::string> leading_atoms(const zcore::basenode* node) {
     atoms.push_back(child->name);
   }
   return atoms;
+}
+
+// The layers of `(layer L)` or `(layers L ...)`, with the wildcards that
+// name both outer layers (*.Cu, F&B.Cu, *.Mask, ...) spelt out.
+std::vector<std::string> layers_of(const zcore::nodeview& view) {
+  std::vector<std::string> names;
+  const zcore::basenode* node = view.node();
+  for (const char* key : {"layer", "layers"}) {
+    const zcore::basenode* list = node ? node->find(key) : nullptr;
+    for (const zcore::basenode* name :
+         list ? list->children : std::vector<zcore::basenode*>())
+      names.push_back(name->name);
+  }
+  std::vector<std::string> layers;
+  for (const std::string& name : names) {
+    const bool both = name.rfind("*.", 0) == 0 || name.rfind("F&B.", 0) == 0;
+    if (!both) {
+      layers.push_back(name);
+      continue;
+    }
+    const std::string kind = name.substr(name.find('.'));
+    layers.push_back("F" + kind);
+    layers.push_back("B" + kind);
+  }
+  return layers;
+}
+
+// The padstack layer's child `key`, or the pad's own where it has none.
+zcore::nodeview stacked(const zcore::basenode* stack_layer,
+                        const zcore::basenode* pad, const char* key) {
+  return zcore::nodeview(stack_layer && stack_layer->has(key) ? stack_layer
+                                                              : pad);
 }
 
 zgraph::TextStyle::Align align(int side) {
@@ -217,6 +252,8 @@ ZPrettyModuleSceneLoader::Handler ZPrettyModuleSceneLoader::handler_for(
       {"fp_text", &ZPrettyModuleSceneLoader::keep_text},
       {"property", &ZPrettyModuleSceneLoader::keep_text},
       {"fp_text_box", &ZPrettyModuleSceneLoader::add_text_box},
+      {"zone", &ZPrettyModuleSceneLoader::add_zone},
+      {"dimension", &ZPrettyModuleSceneLoader::add_dimension},
       {"fp_circle", &ZPrettyModuleSceneLoader::add_circle},
       {"fp_arc", &ZPrettyModuleSceneLoader::add_arc},
       {"fp_poly", &ZPrettyModuleSceneLoader::add_poly},
@@ -236,13 +273,17 @@ void ZPrettyModuleSceneLoader::load() {
     std::cout << root->name << "->" << std::endl;
   texts.clear();
   variables = zcore::footprint_variables(root);
+  // Zones lie beneath everything else.
+  for (const zcore::basenode* node : root->children)
+    if (node->name == "zone") add_zone(node);
   for (const zcore::basenode* node : root->children) {
+    if (node->name == "zone") continue;
     if (const Handler handler = handler_for(node->name))
       (this->*handler)(node);
     else if (!node->children.empty() && is_drawing_kind(node->name))
       skip(node->name);
   }
-  for (const zcore::basenode* text : texts) add_text(text);
+  for (const auto& [text, shown] : texts) add_text(text, shown);
 }
 
 void ZPrettyModuleSceneLoader::add_line(const zcore::basenode* node) {
@@ -294,29 +335,89 @@ void ZPrettyModuleSceneLoader::add_rect(const zcore::basenode* node) {
 
 void ZPrettyModuleSceneLoader::add_pad(const zcore::basenode* node) {
   const zcore::nodeview view(node);
+  // A padstack's own shape for the front copper layer, or for the back one
+  // of a pad that is only there; the pad's children where it says nothing.
+  const std::vector<std::string> layers = layers_of(view);
+  const auto on = [&layers](const char* layer) {
+    return std::find(layers.begin(), layers.end(), layer) != layers.end();
+  };
+  const char* face = !on("F.Cu") && on("B.Cu") ? "B.Cu" : "F.Cu";
+  const zcore::basenode* stack_layer = nullptr;
+  if (const zcore::basenode* stack = node->find("padstack"))
+    for (const zcore::basenode* child : stack->children)
+      if (child->name == "layer" && zcore::first_text(child) == face)
+        stack_layer = child;
+  const auto from = [&](const char* key) {
+    return stacked(stack_layer, node, key);
+  };
   zgraph::PadSpec pad;
   pad.number = to_qt(view.first_text());
   pad.type = zgraph::pad_type_of(to_qt(view.second_text()));
-  const std::string shape = view.third_text();
+  const std::string shape = stack_layer && stack_layer->has("shape")
+                                ? from("shape").child_text("shape")
+                                : view.third_text();
   pad.shape = zgraph::pad_shape_of(to_qt(shape));
   if (pad.shape == zgraph::PadShape::other) skip("pad shape '" + shape + "'");
-  const zcore::point size = view.size();
+  const zcore::point size = from("size").size();
   pad.size = QSizeF(size.x, size.y);
   const zcore::placement at = view.at();
   pad.position = to_qt(at.pos);
   pad.turn = at.angle;
-  const zcore::point delta = view.rect_delta();
+  const zcore::point delta = from("rect_delta").rect_delta();
   pad.deltas = QSizeF(delta.x, delta.y);
   const zcore::point drill = view.drill_size();
   pad.drill = {QSizeF(drill.x, drill.y), view.is_oval_drill()};
   pad.offset = to_qt(view.drill_offset());
-  pad.options = pad_options(view, pad.shape);
+  pad.options = pad_options(view, stack_layer, pad.shape);
   add(new zgraph::GraphicsPadItem(
       pad, tools.colour("system.pad.", view.second_text())));
 }
 
+void ZPrettyModuleSceneLoader::add_zone(const zcore::basenode* node) {
+  const zcore::nodeview view(node);
+  std::vector<QPolygonF> outlines;
+  std::vector<std::pair<std::string, QPolygonF>> fills;
+  for (const zcore::basenode* child : node->children) {
+    const zcore::nodeview part(child);
+    QPolygonF polygon;
+    for (const zcore::point& p : part.pts()) polygon.append(to_qt(p));
+    if (child->name == "polygon") outlines.push_back(polygon);
+    if (child->name == "filled_polygon")
+      fills.emplace_back(part.layer(), polygon);
+  }
+  const zcore::basenode* hatch = node->find("hatch");
+  const std::string style = zcore::first_text(hatch);
+  const zgraph::ZoneHatch kind = style == "full"   ? zgraph::ZoneHatch::full
+                                 : style == "edge" ? zgraph::ZoneHatch::edge
+                                                   : zgraph::ZoneHatch::none;
+  const double pitch = hatch && hatch->children.size() > 1
+                           ? zcore::to_double(hatch->children[1]->name)
+                           : 0;
+  // A keep-out is a rule area: nothing fills it.
+  const bool keepout = node->has("keepout");
+  const std::vector<std::string> layers = layers_of(view);
+  for (const std::string& layer : layers) {
+    // The view shows no inner copper layer.
+    if (layer.rfind("In", 0) == 0) continue;
+    std::vector<QPolygonF> filled;
+    for (const auto& [on, polygon] : fills)
+      if (!keepout && (on == layer || (on.empty() && layers.size() == 1)))
+        filled.push_back(polygon);
+    add(new zgraph::GraphicsZoneItem(outlines, kind, pitch, filled,
+                                     tools.colour(layer)));
+  }
+}
+
+void ZPrettyModuleSceneLoader::add_dimension(const zcore::basenode* node) {
+  const DimensionShape shape = dimension_shape(node);
+  const std::string layer = zcore::nodeview(node).layer();
+  add(new zgraph::GraphicsDimensionItem(shape.strokes,
+                                        tools.pen(layer, shape.thickness)));
+  if (shape.text) texts.emplace_back(shape.text, shape.shown);
+}
+
 void ZPrettyModuleSceneLoader::keep_text(const zcore::basenode* node) {
-  texts.push_back(node);
+  texts.emplace_back(node, std::string());
 }
 
 QBrush ZPrettyModuleSceneLoader::fill_of(const zcore::nodeview& view) const {
@@ -325,20 +426,24 @@ QBrush ZPrettyModuleSceneLoader::fill_of(const zcore::nodeview& view) const {
 }
 
 zgraph::PadShapeOptions ZPrettyModuleSceneLoader::pad_options(
-    const zcore::nodeview& view, zgraph::PadShape shape) {
+    const zcore::nodeview& pad, const zcore::basenode* stack_layer,
+    zgraph::PadShape shape) {
+  const auto from = [&](const char* key) {
+    return stacked(stack_layer, pad.node(), key);
+  };
   zgraph::PadShapeOptions options;
-  options.roundrect_ratio = view.roundrect_rratio();
-  options.chamfer_ratio = view.chamfer_ratio();
+  options.roundrect_ratio = from("roundrect_rratio").roundrect_rratio();
+  options.chamfer_ratio = from("chamfer_ratio").chamfer_ratio();
   zgraph::PadCorners& cut = options.chamfered;
-  for (const std::string& corner : view.chamfer_corners()) {
+  for (const std::string& corner : from("chamfer").chamfer_corners()) {
     cut.top_left |= corner == "top_left";
     cut.top_right |= corner == "top_right";
     cut.bottom_left |= corner == "bottom_left";
     cut.bottom_right |= corner == "bottom_right";
   }
   if (shape != zgraph::PadShape::custom) return options;
-  options.anchor = to_qt(view.anchor());
-  for (const zcore::basenode* node : view.primitives()) {
+  options.anchor = to_qt(from("options").anchor());
+  for (const zcore::basenode* node : from("primitives").primitives()) {
     if (std::optional<zgraph::PadPrimitive> primitive = primitive_of(node))
       options.primitives.push_back(std::move(*primitive));
     else
@@ -352,14 +457,17 @@ void ZPrettyModuleSceneLoader::add_text_box(const zcore::basenode* node) {
   if (box.border)
     add(new zgraph::GraphicsPolygonItem(
         box.corners, tools.pen(box.layer, box.border_width), QBrush()));
-  texts.push_back(node);
+  texts.emplace_back(node, std::string());
 }
 
-void ZPrettyModuleSceneLoader::add_text(const zcore::basenode* node) {
+void ZPrettyModuleSceneLoader::add_text(const zcore::basenode* node,
+                                        const std::string& shown) {
   const zcore::nodeview view(node);
   const bool box = node->name == "fp_text_box";
   const bool property = node->name == "property";
-  std::string text = box ? leading_atoms(node).back() : view.second_text();
+  std::string text = node->name == "gr_text" ? shown
+                     : box                   ? leading_atoms(node).back()
+                                             : view.second_text();
   if (text.empty()) return;
   if (text.size() > kLongestText) {
     skip("text too long");

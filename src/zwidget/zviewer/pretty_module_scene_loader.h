@@ -6,7 +6,9 @@
 
 #include <QBrush>
 
+#include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace zcore {
@@ -35,20 +37,27 @@ private:
   void add_poly(const zcore::basenode* node);
   void add_rect(const zcore::basenode* node);
   void add_pad(const zcore::basenode* node);
+  // One item per layer, beneath everything else.
+  void add_zone(const zcore::basenode* node);
+  // The lines now, the text with the other texts.
+  void add_dimension(const zcore::basenode* node);
   void keep_text(const zcore::basenode* node);
   // Draws the border now and keeps the text for later.
   void add_text_box(const zcore::basenode* node);
-  void add_text(const zcore::basenode* node);
+  // `shown` is a dimension's text, which its `gr_text` only places.
+  void add_text(const zcore::basenode* node, const std::string& shown);
   // The layer colour for a solid fill, no brush otherwise.
   QBrush fill_of(const zcore::nodeview& view) const;
   // Counts the primitives it cannot draw.
+  // A padstack's layer, when given, overrides the pad's own children.
   zgraph::PadShapeOptions pad_options(const zcore::nodeview& view,
+                                      const zcore::basenode* stack_layer,
                                       zgraph::PadShape shape);
 
   const zcore::basenode* root;
   zcore::text_variables variables;
-  // The texts met, added after everything else.
-  std::vector<const zcore::basenode*> texts;
+  // The texts met, added after everything else, with a dimension's text.
+  std::vector<std::pair<const zcore::basenode*, std::string>> texts;
 };
 
 }  // namespace zwidget::zcvpcb

@@ -4,6 +4,7 @@
 #include "zwidget/zgraph/curve_item.h"
 #include "zwidget/zgraph/line_item.h"
 #include "zwidget/zgraph/pad_item.h"
+#include "zwidget/zgraph/zone_item.h"
 
 #include <gtest/gtest.h>
 
@@ -36,6 +37,44 @@ public:
       EXPECT_EQ(at(p), Qt::black) << testing::PrintToString(p);
   }
 };
+
+// A square zone of side 3 hatched 0.5 apart: inked pixels along y = 0,
+// inside the border, in the middle and outside it.
+TEST(ZoneItem, HatchesAllOverOrAlongTheBorderAndFillsBeneath) {
+  const QPolygonF square(QRectF(-1.5, -1.5, 3, 3));
+  const struct {
+    ZoneHatch hatch;
+    bool filled;
+    int near_border, middle;
+  } cases[] = {{ZoneHatch::full, false, 1, 3},
+               {ZoneHatch::edge, false, 1, 0},
+               {ZoneHatch::none, false, 0, 0},
+               {ZoneHatch::none, true, 35, 90}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(int(c.hatch));
+    GraphicsZoneItem zone(
+        {square}, c.hatch, 0.5,
+        c.filled ? std::vector<QPolygonF>{square} : std::vector<QPolygonF>(),
+        kInk);
+    const SceneImage image(zone);
+    const auto inked = [&image](double from, double to) {
+      int n = 0;
+      for (double x = from; x < to; x += 0.02) n += image.at({x, 0}) == kInk;
+      return n;
+    };
+    EXPECT_EQ(inked(-1.45, -0.75), c.near_border);
+    EXPECT_EQ(inked(-0.9, 0.9), c.middle);
+    EXPECT_EQ(inked(1.55, 2), 0);
+    EXPECT_EQ(image.at({-1.5, 0}), kInk);  // the outline
+  }
+  // The lines run up to the right, 0.5 apart.
+  GraphicsZoneItem full({square}, ZoneHatch::full, 0.5, {}, kInk);
+  const QLineF first = full.hatch_lines().front();
+  EXPECT_NEAR(first.angle(), 45, 1e-9);
+  EXPECT_NEAR(full.hatch_lines()[1].p1().x() + full.hatch_lines()[1].p1().y() -
+                  first.p1().x() - first.p1().y(),
+              0.5 * std::sqrt(2.0), 1e-9);
+}
 
 TEST(ArcItem, KeepsSixteenthsTruncatedTowardZeroAndPaintsOnlyTheArc) {
   constexpr int kMax = std::numeric_limits<int>::max();
