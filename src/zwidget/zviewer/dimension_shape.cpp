@@ -64,7 +64,7 @@ std::string dimension_text(double millimetres, const zcore::basenode* format) {
   if (format && format->has("override_value"))
     return prefix + view.child_text("override_value") + suffix;
   // 0 inches, 1 mils, 2 millimetres, 3 automatic: a footprint's own unit.
-  const int units = int(number_or(format, "units", 3));
+  const double units = number_or(format, "units", 3);
   const char* unit = units == 0 ? "in" : units == 1 ? "mils" : "mm";
   const double value = units == 0   ? millimetres / 25.4
                        : units == 1 ? millimetres / 0.0254
@@ -72,7 +72,9 @@ std::string dimension_text(double millimetres, const zcore::basenode* format) {
   std::ostringstream out;
   out.imbue(std::locale::classic());
   out.setf(std::ios::fixed);
-  out.precision(std::clamp(int(number_or(format, "precision", 4)), 0, 9));
+  // Clamped as a double: a huge or NaN number does not fit an int.
+  const double precision = number_or(format, "precision", 4);
+  out.precision(precision > 0 ? int(std::min(precision, 9.0)) : 0);
   out << value;
   std::string shown = out.str();
   if (format && zcore::is_set(format->find("suppress_zeroes")) &&
@@ -81,7 +83,7 @@ std::string dimension_text(double millimetres, const zcore::basenode* format) {
     if (shown.back() == '.') shown.pop_back();
   }
   // 0 no unit, 1 the bare unit, 2 the unit in parentheses.
-  const int display = int(number_or(format, "units_format", 1));
+  const double display = number_or(format, "units_format", 1);
   if (display == 1) shown += std::string(" ") + unit;
   if (display == 2) shown += std::string(" (") + unit + ")";
   return prefix + shown + suffix;
