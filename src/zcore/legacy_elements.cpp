@@ -226,4 +226,14 @@ void l_pad::read(const record& r) {
   }
 }
 
+std::string legacy_layer_name(int number) {
+  static const char* const kNames[] = {
+      "B.Cu",      "F.Cu",      "B.Adhes",   "F.Adhes",   "B.Paste",
+      "F.Paste",   "B.SilkS",   "F.SilkS",   "B.Mask",    "F.Mask",
+      "Dwgs.User", "Cmts.User", "Eco1.User", "Eco2.User", "Edge.Cuts"};
+  if (number == 0) return kNames[0];
+  if (number < 15 || number > 28) return std::string();
+  return kNames[number - 14];
+}
+
 }  // namespace zcore

@@ -122,4 +122,9 @@ private:
   void read(const record& r);
 };
 
+// The `.kicad_mod` name of the layer a legacy layer number stands for, such
+// as B.SilkS for 20; empty for the inner copper layers (1 to 14) and for
+// numbers outside 0 to 28.
+std::string legacy_layer_name(int number);
+
 }  // namespace zcore

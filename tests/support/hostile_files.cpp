@@ -89,6 +89,20 @@ std::vector<HostileFile> hostile_files() {
        },
        "line",
        {{"non-finite geometry", 1}}},
+      // Every hole of a different size: each is tangled with all others.
+      {"ThreeThousandStackedHoles", "holes.kicad_mod",
+       [] {
+         std::string pads;
+         for (int i = 1; i <= 3000; ++i)
+           pads += "  (pad 1 thru_hole circle (size 2 2) (drill 1." +
+                   std::to_string(i) + ") (layers *.Cu))\n";
+         return pretty(pads);
+       },
+       [] {
+         std::string kinds = "line";
+         for (int i = 0; i < 3000; ++i) kinds += " pad";
+         return kinds;
+       }()},
       {"CircleOfRadius1e12", "circle.kicad_mod",
        [] { return pretty(silk("fp_circle (center 0 0) (end 1e12 0)")); },
        "line circle"},

@@ -21,6 +21,25 @@ double counter_clockwise(double degrees) {
   return turned < 0 ? turned + 360 : turned;
 }
 
+// A flat arc as one cubic curve, which follows it to a tiny fraction of
+// its sagitta: QPainterPath::arcTo missed the end of an arc of radius 6e6
+// by 0.03.
+QPainterPath flat_arc(const ArcShape& arc) {
+  const double a = arc.start * kPi / 180;
+  const double b = (arc.start + arc.span) * kPi / 180;
+  const auto at = [&](double angle) {
+    return arc.centre + arc.radius * QPointF(std::cos(angle), -std::sin(angle));
+  };
+  // The direction the arc takes at `angle`, one radius long.
+  const auto ahead = [&](double angle) {
+    return arc.radius * QPointF(-std::sin(angle), -std::cos(angle));
+  };
+  const double k = 4.0 / 3 * std::tan((b - a) / 4);
+  QPainterPath path(at(a));
+  path.cubicTo(at(a) + k * ahead(a), at(b) - k * ahead(b), at(b));
+  return path;
+}
+
 }  // namespace
 
 ArcShape arc_around(const QPointF& centre, const QPointF& begin, double sweep) {
@@ -43,9 +62,19 @@ ArcShape arc_through(const QPointF& start, const QPointF& mid,
   arc.chord = QLineF(start, end);
   const QPointF b = mid - start;
   const QPointF c = end - start;
+  const double chord = std::hypot(c.x(), c.y());
+  // An arc ending where it begins is KiCad's whole circle, with `mid`
+  // across it.
+  if (!(chord > kNanometre) && std::hypot(b.x(), b.y()) > kNanometre) {
+    arc.centre = start + b / 2;
+    arc.radius = std::hypot(b.x(), b.y()) / 2;
+    arc.start = qt_angle(arc.centre, start);
+    arc.span = 360;
+    return arc;
+  }
   const double cross = b.x() * c.y() - b.y() * c.x();
   // |cross| / |c| is the distance of `mid` from the chord's line.
-  if (!(std::abs(cross) > kNanometre * std::hypot(c.x(), c.y()))) {
+  if (!(std::abs(cross) > kNanometre * chord)) {
     arc.straight = true;
     return arc;
   }
@@ -66,10 +95,24 @@ ArcShape arc_through(const QPointF& start, const QPointF& mid,
   const double to_mid =
       counter_clockwise(qt_angle(arc.centre, mid) - arc.start);
   arc.span = to_mid < to_end ? to_end : to_end - 360;
-  // The arc item turns in whole sixteenths of a degree and would paint
-  // nothing of a flatter arc, which the chord matches to within its width.
-  if (std::abs(arc.span) * 16 < 1) arc.straight = true;
   return arc;
+}
+
+QPainterPath arc_path(const ArcShape& arc) {
+  QPainterPath path;
+  if (arc.straight) {
+    path.moveTo(arc.chord.p1());
+    path.lineTo(arc.chord.p2());
+  } else if (arc.radius > 0 && std::isfinite(arc.radius) &&
+             std::isfinite(arc.start) && std::isfinite(arc.span)) {
+    if (std::abs(arc.span) < kFlatArcDegrees) return flat_arc(arc);
+    const QRectF square(arc.centre.x() - arc.radius,
+                        arc.centre.y() - arc.radius, 2 * arc.radius,
+                        2 * arc.radius);
+    path.arcMoveTo(square, arc.start);
+    path.arcTo(square, arc.start, arc.span);
+  }
+  return path;
 }
 
 }  // namespace zwidget::zgraph

@@ -1,6 +1,9 @@
 #include "zwidget/zgraph/arc_item.h"
 
+#include "zwidget/zgraph/arc_geometry.h"
+
 #include <QPainter>
+#include <QPainterPathStroker>
 
 #include <cmath>
 #include <limits>
@@ -53,6 +56,39 @@ GraphicsArcItem::GraphicsArcItem(const QPointF& centre, const double& radius,
                               2 * radius, 2 * radius),
                        start_degrees, span_degrees) {
   setPen(pen);
+  if (span_degrees != 0 && std::abs(span_degrees) < kFlatArcDegrees) {
+    ArcShape arc;
+    arc.centre = centre;
+    arc.radius = radius;
+    arc.start = start_degrees;
+    arc.span = span_degrees;
+    flat_ = arc_path(arc);
+  }
+}
+
+QRectF GraphicsArcItem::boundingRect() const {
+  if (flat_.isEmpty()) return ZGraphicsArcItem::boundingRect();
+  const double half = pen().widthF() / 2;
+  return flat_.controlPointRect().adjusted(-half, -half, half, half);
+}
+
+QPainterPath GraphicsArcItem::shape() const {
+  if (flat_.isEmpty()) return ZGraphicsArcItem::shape();
+  return QPainterPathStroker(pen()).createStroke(flat_);
+}
+
+void GraphicsArcItem::paint(QPainter* painter,
+                            const QStyleOptionGraphicsItem* option,
+                            QWidget* widget) {
+  if (flat_.isEmpty()) {
+    ZGraphicsArcItem::paint(painter, option, widget);
+    return;
+  }
+  painter->save();
+  painter->setPen(pen());
+  painter->setBrush(Qt::NoBrush);
+  painter->drawPath(flat_);
+  painter->restore();
 }
 
 GraphicsArcItem::~GraphicsArcItem() = default;

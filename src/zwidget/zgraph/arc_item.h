@@ -3,6 +3,7 @@
 #include "zwidget/zgraph/graph_base.h"
 
 #include <QGraphicsEllipseItem>
+#include <QPainterPath>
 
 namespace zwidget::zaux {
 
@@ -23,12 +24,23 @@ public:
 
 namespace zwidget::zgraph {
 
-// An arc of the circle around `centre`.
+// An arc of the circle around `centre`. One under 6.25 degrees, for which
+// a sixteenth of a degree is more than a hundredth of the arc, is painted
+// and bounded as its own exact path: whole sixteenths would shorten it or
+// paint nothing, and the far centre would swell its bounds.
 class GraphicsArcItem : public zaux::ZGraphicsArcItem, public GraphBase {
 public:
   GraphicsArcItem(const QPointF& centre, const double& radius,
                   double start_degrees, double span_degrees, const QPen& pen);
   ~GraphicsArcItem() override;
+
+  QRectF boundingRect() const override;
+  QPainterPath shape() const override;
+  void paint(QPainter* painter, const QStyleOptionGraphicsItem* option,
+             QWidget* widget) override;
+
+private:
+  QPainterPath flat_;
 };
 
 }  // namespace zwidget::zgraph

@@ -15,25 +15,18 @@ void add_obround(QPainterPath& path, const QRectF& rect) {
                       Qt::AbsoluteSize);
 }
 
-// A positive dh shortens the top edge by dh, a negative one the bottom edge;
-// a positive dw shortens the right edge, a negative one the left edge.
+// The sides keep their length at the centre lines: a positive dh makes the
+// top edge dh shorter and the bottom edge dh longer, a positive dw the right
+// edge dw shorter and the left edge dw longer; negative ones the other way.
 void add_trapezoid(QPainterPath& path, const QRectF& pad,
                    const QSizeF& rect_delta) {
-  const double dw = rect_delta.width();
-  const double dh = rect_delta.height();
-  double top = 0, bottom = 0, left = 0, right = 0;
-  if (dh > 0)
-    top = dh / 2;
-  else
-    bottom = -dh / 2;
-  if (dw > 0)
-    right = dw / 2;
-  else
-    left = -dw / 2;
-  path.moveTo(pad.left() + top, pad.top() + left);
-  path.lineTo(pad.left() + bottom, pad.bottom() - left);
-  path.lineTo(pad.right() - bottom, pad.bottom() - right);
-  path.lineTo(pad.right() - top, pad.top() + right);
+  const double dw = rect_delta.width() / 2;
+  const double dh = rect_delta.height() / 2;
+  path.moveTo(pad.left() + dh, pad.top() - dw);
+  path.lineTo(pad.left() - dh, pad.bottom() + dw);
+  path.lineTo(pad.right() + dh, pad.bottom() - dw);
+  path.lineTo(pad.right() - dh, pad.top() + dw);
+  path.closeSubpath();
 }
 
 // A fraction of the shorter side, as KiCad bounds it: 0 to a half; anything
@@ -124,6 +117,15 @@ std::vector<QPainterPath> custom_outline(const QRectF& pad,
   return pieces;
 }
 
+// A non-plated pad draws only its hole when its copper lies inside it, as
+// round and oval copper does in a hole at least as large both ways; the
+// corners of the other shapes would stand out.
+bool is_hole_only(const PadSpec& pad) {
+  return pad.type == PadType::np_thru_hole &&
+         (pad.shape == PadShape::circle || pad.shape == PadShape::oval) &&
+         drill_rect(pad).contains(pad_rect(pad));
+}
+
 }  // namespace
 
 PadShape pad_shape_of(const QString& keyword) {
@@ -148,13 +150,14 @@ PadType pad_type_of(const QString& keyword) {
 }
 
 QRectF pad_rect(const PadSpec& pad) {
-  return QRectF(pad.position.x() - pad.size.width() / 2,
-                pad.position.y() - pad.size.height() / 2, pad.size.width(),
+  const QPointF centre = pad.position + pad.offset;
+  return QRectF(centre.x() - pad.size.width() / 2,
+                centre.y() - pad.size.height() / 2, pad.size.width(),
                 pad.size.height());
 }
 
 QRectF drill_rect(const PadSpec& pad) {
-  const QPointF centre = pad.position - pad.offset;
+  const QPointF& centre = pad.position;
   const QSizeF& size = pad.drill.size;
   return QRectF(centre.x() - size.width() / 2, centre.y() - size.height() / 2,
                 size.width(), size.height());
@@ -183,6 +186,7 @@ std::vector<QPainterPath> pad_outline(const PadSpec& pad, double scale) {
   const QRectF rect =
       QTransform::fromScale(scale, scale).mapRect(pad_rect(pad));
   const PadShapeOptions& options = pad.options;
+  if (is_hole_only(pad)) return {};
   if (pad.shape == PadShape::custom)
     return custom_outline(rect, options, scale);
   const double chamfer = fraction_of(options.chamfer_ratio, rect);

@@ -66,17 +66,19 @@ struct PadSpec {
   QPointF position;
   // Degrees, counter-clockwise on screen, about `position`.
   double turn = 0;
-  // The trapezoid's deformation (the files' rect_delta).
+  // The trapezoid's deformation (the files' rect_delta): how much longer
+  // the left edge is than the right one, and the bottom edge than the top.
   QSizeF deltas;
   PadDrill drill;
-  // The hole is drawn at `position` minus `offset`.
+  // The hole stays at `position`; the copper is moved by `offset`, turned
+  // with the pad.
   QPointF offset;
   PadShapeOptions options;
 };
 
-// `size` centred on `position`, unturned.
+// `size` centred on position plus offset, unturned.
 QRectF pad_rect(const PadSpec& pad);
-// The drill's size centred on position minus offset, unturned.
+// The drill's size centred on `position`, unturned.
 QRectF drill_rect(const PadSpec& pad);
 // From the unturned pad to the turned one; the identity when not turned.
 QTransform pad_turn(const PadSpec& pad);
@@ -85,7 +87,7 @@ bool has_label(const PadSpec& pad);
 
 // The outline, unturned, with every coordinate times `scale`: one path, or
 // for a custom pad several filled each on its own; none for a shape not
-// drawn.
+// drawn, nor for a non-plated pad its hole takes whole.
 std::vector<QPainterPath> pad_outline(const PadSpec& pad, double scale = 1);
 // The drill hole the same way, whatever the type: `has_hole` says whether
 // the pad has one.

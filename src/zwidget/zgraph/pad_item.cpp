@@ -22,6 +22,12 @@ constexpr double kLabelScale = 0.3;
 // fraction of a pixel; a power of two keeps the scaling exact.
 constexpr double kOutlineScale = 1024;
 
+// Footprints stack a few dozen holes on a pad and at most 292 in all in
+// KiCad's library. A hole tangled with others costs milliseconds to cut,
+// so a file made to stall the viewer with thousands is cut this far only.
+constexpr std::size_t kMostHolesOnAPad = 256;
+constexpr std::size_t kMostHolesCut = 1024;
+
 // Texts that QPainter::drawText changes before laying them out (line ends,
 // tabs, mnemonics, length variants) are left to it.
 bool is_plain_label(const QString& text) {
@@ -31,6 +37,42 @@ bool is_plain_label(const QString& text) {
       return false;
   }
   return true;
+}
+
+// Cuts `holes` out of `piece`, whose outline without holes is `plain`;
+// `cut_before` holds the bounds of the holes in it already. Subtracting
+// paths is slow (every thermal via of a connector's pads one by one took
+// its load from 12 to 215 ms), so a hole clear of the others joins the
+// odd-even fill instead, cut to the piece where it sticks out.
+void cut_piece(QPainterPath& piece, const QPainterPath& plain,
+               const std::vector<QPainterPath>& holes,
+               std::vector<QRectF> cut_before) {
+  // Holes all turn one way round, so under the winding rule their paths
+  // together are their union, with no boolean operation per hole.
+  QPainterPath tangled;
+  tangled.setFillRule(Qt::WindingFill);
+  const QRectF reach = plain.controlPointRect();
+  for (const QPainterPath& hole : holes) {
+    // Boxes only: QPainterPath::intersects clips the two paths, as slowly
+    // as a cut.
+    const QRectF box = hole.boundingRect();
+    if (!box.intersects(reach)) continue;
+    const bool clear = std::none_of(
+        cut_before.begin(), cut_before.end(),
+        [&](const QRectF& other) { return other.intersects(box); });
+    cut_before.push_back(box);
+    // A stroke is filled by the winding rule, where a hole added would not
+    // show.
+    if (!clear || piece.fillRule() == Qt::WindingFill)
+      tangled.addPath(hole);
+    else if (plain.contains(box))
+      piece.addPath(hole);
+    else
+      // Clipping a via's hole to a pad took 600 us against the pad with its
+      // own hole in it, 1 us against its plain outline.
+      piece.addPath(hole.intersected(plain));
+  }
+  if (!tangled.isEmpty()) piece = piece.subtracted(tangled);
 }
 
 }  // namespace
@@ -73,28 +115,102 @@ GraphicsPadItem::GraphicsPadItem(const PadSpec& spec, const QColor& colour)
   bounds_ = rotation_.mapRect(pad);
   label_rect_ =
       QRectF(pad.topLeft() / kLabelScale, pad.bottomRight() / kLabelScale);
+  if (spec_.shape == PadShape::other) return;
 
   outline_ = pad_outline(spec_, kOutlineScale);
-  // A custom pad's primitives may reach beyond the pad rectangle.
-  const QTransform shrink =
-      QTransform::fromScale(1 / kOutlineScale, 1 / kOutlineScale);
-  for (std::size_t i = 1; i < outline_.size(); ++i)
-    bounds_ |= rotation_.map(shrink.map(outline_[i])).boundingRect();
-  if (outline_.empty() || !has_hole(spec_)) return;
-  const QPainterPath hole = pad_hole(spec_, kOutlineScale);
-  if (outline_.size() == 1) {
-    // The hole lies inside the outline; the odd-even fill leaves it empty.
-    outline_.front().addPath(hole);
-  } else {
-    // Several pieces: they are painted clipped to all but the hole. The
-    // clip reaches well past them, as the one-pixel pen does at any zoom.
-    QRectF all = hole.boundingRect();
-    for (const QPainterPath& piece : outline_) all |= piece.boundingRect();
-    QPainterPath clip;
-    clip.addRect(
-        all.adjusted(-all.width(), -all.height(), all.width(), all.height()));
-    clip.addPath(hole);
-    hole_clip_ = clip;
+  // A trapezoid's long edges and a custom pad's primitives may reach beyond
+  // the pad rectangle, and a hole beyond the copper moved off it.
+  if (spec_.shape == PadShape::trapezoid || spec_.shape == PadShape::custom) {
+    for (const QPainterPath& piece : outline_)
+      bounds_ |= to_scene(piece).boundingRect();
+  }
+  const QPainterPath hole = scene_hole();
+  if (!hole.isEmpty() && !pad.contains(drill_rect(spec_)))
+    bounds_ |= hole.boundingRect();
+  if (outline_.empty() || hole.isEmpty()) return;
+  const QPainterPath own = pad_hole(spec_, kOutlineScale);
+  // Centred in its one outline, the hole is inside it, and the odd-even fill
+  // leaves it empty.
+  if (outline_.size() == 1 && spec_.offset.isNull() &&
+      outline_.front().boundingRect().contains(own.boundingRect()))
+    outline_.front().addPath(own);
+  else
+    cut({own}, {});
+}
+
+QTransform GraphicsPadItem::outline_to_scene() const {
+  return QTransform::fromScale(1 / kOutlineScale, 1 / kOutlineScale) *
+         rotation_;
+}
+
+QPainterPath GraphicsPadItem::to_scene(const QPainterPath& piece) const {
+  return outline_to_scene().map(piece);
+}
+
+QPainterPath GraphicsPadItem::scene_hole() const {
+  if (spec_.shape == PadShape::other || !has_hole(spec_) ||
+      spec_.drill.size.isEmpty())
+    return QPainterPath();
+  return rotation_.map(pad_hole(spec_));
+}
+
+void GraphicsPadItem::cut_holes(const std::vector<QPainterPath>& holes) {
+  const QTransform to_outline = outline_to_scene().inverted();
+  std::vector<QPainterPath> cuts;
+  for (const QPainterPath& hole : holes) cuts.push_back(to_outline.map(hole));
+  std::vector<QRectF> cut_before;
+  if (!scene_hole().isEmpty())
+    cut_before.push_back(pad_hole(spec_, kOutlineScale).boundingRect());
+  cut(cuts, cut_before);
+  update();
+}
+
+void GraphicsPadItem::cut(const std::vector<QPainterPath>& holes,
+                          const std::vector<QRectF>& cut_before) {
+  const std::vector<QPainterPath> plain = pad_outline(spec_, kOutlineScale);
+  for (std::size_t i = 0; i < outline_.size(); ++i)
+    cut_piece(outline_[i], plain[i], holes, cut_before);
+}
+
+void cut_stacked_holes(const std::vector<GraphicsPadItem*>& pads) {
+  struct Hole {
+    const GraphicsPadItem* pad;
+    QPainterPath path;
+    QRectF bounds;
+  };
+  // By left edge, so that each pad looks only at the holes in its reach.
+  std::vector<Hole> holes;
+  double widest = 0;
+  for (const GraphicsPadItem* pad : pads) {
+    QPainterPath path = pad->scene_hole();
+    if (path.isEmpty()) continue;
+    holes.push_back({pad, path, path.boundingRect()});
+    widest = std::max(widest, holes.back().bounds.width());
+  }
+  std::sort(holes.begin(), holes.end(), [](const Hole& a, const Hole& b) {
+    return a.bounds.left() < b.bounds.left();
+  });
+  std::size_t budget = kMostHolesCut;
+  for (GraphicsPadItem* pad : pads) {
+    if (budget == 0) return;
+    const QRectF bounds = pad->boundingRect();
+    const QPainterPath own = pad->scene_hole();
+    std::vector<QPainterPath> over;
+    auto hole = std::lower_bound(
+        holes.begin(), holes.end(), bounds.left() - widest,
+        [](const Hole& h, double left) { return h.bounds.left() < left; });
+    for (; hole != holes.end() && hole->bounds.left() <= bounds.right();
+         ++hole) {
+      // A pad repeated on the same drill already has that hole.
+      if (hole->pad == pad || !hole->bounds.intersects(bounds) ||
+          hole->path == own ||
+          std::find(over.begin(), over.end(), hole->path) != over.end())
+        continue;
+      over.push_back(hole->path);
+      if (over.size() == std::min(kMostHolesOnAPad, budget)) break;
+    }
+    budget -= over.size();
+    if (!over.empty()) pad->cut_holes(over);
   }
 }
 
@@ -218,24 +334,22 @@ QRectF GraphicsPadItem::boundingRect() const {
 void GraphicsPadItem::paint(QPainter* painter,
                             const QStyleOptionGraphicsItem* /*option*/,
                             QWidget* /*widget*/) {
-  if (outline_.empty()) return;
+  if (spec_.shape == PadShape::other) return;
   painter->save();
   const QTransform turned = rotation_ * painter->transform();
-  painter->setTransform(
-      QTransform::fromScale(1 / kOutlineScale, 1 / kOutlineScale) * turned);
-  painter->setPen(pen_);
-  painter->setBrush(brush_);
-  if (hole_clip_) {
-    painter->save();
-    painter->setClipPath(*hole_clip_, Qt::IntersectClip);
+  if (!outline_.empty()) {
+    painter->setTransform(
+        QTransform::fromScale(1 / kOutlineScale, 1 / kOutlineScale) * turned);
+    painter->setPen(pen_);
+    painter->setBrush(brush_);
+    painter->drawPath(outline_.front());
+    // A custom pad's pieces share one colour, so their fills alone show the
+    // shape; tracing every piece with the pen as well tripled the paint
+    // time.
+    painter->setPen(Qt::NoPen);
+    for (std::size_t i = 1; i < outline_.size(); ++i)
+      painter->drawPath(outline_[i]);
   }
-  painter->drawPath(outline_.front());
-  // A custom pad's pieces share one colour, so their fills alone show the
-  // shape; tracing every piece with the pen as well tripled the paint time.
-  painter->setPen(Qt::NoPen);
-  for (std::size_t i = 1; i < outline_.size(); ++i)
-    painter->drawPath(outline_[i]);
-  if (hole_clip_) painter->restore();
   if (has_label(spec_) && !spec_.number.isEmpty()) {
     painter->setTransform(QTransform::fromScale(kLabelScale, kLabelScale) *
                           turned);

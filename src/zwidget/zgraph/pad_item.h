@@ -11,7 +11,6 @@
 #include <QTransform>
 
 #include <memory>
-#include <optional>
 #include <vector>
 
 class QPaintDevice;
@@ -20,8 +19,8 @@ class QTextLayout;
 namespace zwidget::zgraph {
 
 // One pad: its outline filled in the pad colour, the drill hole cut out of
-// it and the pad number written across it, all turned about the pad centre.
-// A shape of PadShape::other paints nothing.
+// it and the pad number written across it, all turned about the pad's
+// position. A shape of PadShape::other paints nothing.
 class GraphicsPadItem : public QAbstractGraphicsShapeItem, public GraphBase {
 public:
   GraphicsPadItem(const PadSpec& spec, const QColor& colour);
@@ -42,8 +41,8 @@ public:
   ~GraphicsPadItem() override;
 
   // The turned pad rectangle's bounds (the pad rectangle itself when the pad
-  // is not turned), grown to hold a custom pad's primitives; the label is
-  // not included.
+  // is not turned), grown to hold the outline and the hole of a drawn
+  // shape; the label is not included.
   QRectF boundingRect() const override;
   void paint(QPainter* painter, const QStyleOptionGraphicsItem* option,
              QWidget* widget) override;
@@ -54,7 +53,19 @@ public:
   const QPen& pad_pen() const { return pen_; }
   const QBrush& pad_brush() const { return brush_; }
 
+  // The turned drill hole in scene units; empty for a pad without one.
+  QPainterPath scene_hole() const;
+  // Cuts holes given in scene units, other pads', out of the copper.
+  void cut_holes(const std::vector<QPainterPath>& holes);
+
 private:
+  QTransform outline_to_scene() const;
+  QPainterPath to_scene(const QPainterPath& piece) const;
+  // Cuts holes given in outline units out of every piece; `cut_before`
+  // holds the bounds of those cut already.
+  void cut(const std::vector<QPainterPath>& holes,
+           const std::vector<QRectF>& cut_before);
+
   PadSpec spec_;
   QPen pen_;
   QBrush brush_;
@@ -63,8 +74,6 @@ private:
   QTransform rotation_;
   // One path; several for a custom pad, drawn in order.
   std::vector<QPainterPath> outline_;
-  // Set for a custom pad with a hole: all but the hole.
-  std::optional<QPainterPath> hole_clip_;
   QRectF bounds_;
   QRectF label_rect_;
   QFont label_font_;
@@ -76,5 +85,9 @@ private:
   const LabelLayout* label_layout(QPainter* painter) const;
   mutable std::unique_ptr<LabelLayout> label_layout_;
 };
+
+// Cuts every pad's hole out of the copper of every other pad stacked on it,
+// so that a hole shows through whichever pad is painted last.
+void cut_stacked_holes(const std::vector<GraphicsPadItem*>& pads);
 
 }  // namespace zwidget::zgraph

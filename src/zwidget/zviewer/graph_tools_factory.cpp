@@ -1,5 +1,6 @@
 #include "zwidget/zviewer/graph_tools_factory.h"
 
+#include "zcore/legacy_elements.h"
 #include "zcore/nodeview.h"
 
 #include <QBrush>
@@ -62,6 +63,12 @@ ZGraphToolsFactory::ZGraphToolsFactory() {
   };
   for (const auto& row : table)
     colours.emplace(row.name, QColor(row.red, row.green, row.blue));
+  // Every other legacy layer number in the colour of the layer it stands
+  // for; 21 and 25 keep their rows.
+  for (int number = 0; number <= 28; ++number) {
+    const std::string name = zcore::legacy_layer_name(number);
+    if (!name.empty()) colours.emplace(std::to_string(number), colour(name));
+  }
 }
 
 ZGraphToolsFactory::~ZGraphToolsFactory() = default;
@@ -74,6 +81,19 @@ QColor ZGraphToolsFactory::colour(const std::string& name) const {
 QColor ZGraphToolsFactory::colour(const std::string& prefix,
                                   const std::string& name) const {
   return colour(prefix + name);
+}
+
+QColor ZGraphToolsFactory::pad_colour(
+    const std::string& type, const std::vector<std::string>& layers) const {
+  // F.Cu, In1.Cu, *.Cu: every copper layer ends so.
+  const auto copper = [](const std::string& layer) {
+    const std::size_t n = layer.size();
+    return n >= 3 && layer[n - 3] == '.' && fold(layer[n - 2]) == 'c' &&
+           fold(layer[n - 1]) == 'u';
+  };
+  if (layers.empty() || std::any_of(layers.begin(), layers.end(), copper))
+    return colour("system.pad.", type);
+  return colour(layers.front());
 }
 
 QPen ZGraphToolsFactory::pen(const std::string& layer, double width) const {

@@ -5,6 +5,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 namespace zcore {
 class basenode;
@@ -12,8 +13,9 @@ class basenode;
 
 namespace zwidget::zcvpcb {
 
-// The fixed table from layer names to colours, looked up without regard to
-// ASCII letter case, and the pen outline elements are drawn with.
+// The fixed table from layer names (and legacy layer numbers) to colours,
+// looked up without regard to ASCII letter case, and the pen outline elements
+// are drawn with.
 class ZGraphToolsFactory {
 public:
   ZGraphToolsFactory();
@@ -23,6 +25,11 @@ public:
   QColor colour(const std::string& name) const;
   // The colour of `prefix + name`, as for pads: "system.pad." and the type.
   QColor colour(const std::string& prefix, const std::string& name) const;
+  // A pad's colour: the pad type's, "system.pad." and `type`, unless its
+  // layers, wildcards spelt out, hold no copper layer; then the colour of
+  // the first of them.
+  QColor pad_colour(const std::string& type,
+                    const std::vector<std::string>& layers) const;
   // The layer pen: the layer's colour, `width` in scene units (0 is Qt's
   // cosmetic one-pixel pen), solid, round caps, bevel joins.
   QPen pen(const std::string& layer, double width) const;

@@ -150,9 +150,16 @@ void ZLegacyModuleSceneLoader::add_pad(const zcore::l_pad& pad) {
   // Surface pads on the back copper alone take its colour, as in KiCad.
   const bool back_surface =
       pad.back() && !pad.front() && (type == "smd" || type == "connect");
-  add(new zgraph::GraphicsPadItem(
-      spec_of(pad, type),
-      back_surface ? tools.colour("B.Cu") : tools.colour("system.pad.", type)));
+  QColor colour =
+      back_surface ? tools.colour("B.Cu") : tools.colour("system.pad.", type);
+  // Bits 0 to 15 are the copper layers; without them the pad takes the
+  // colour of its first layer.
+  if ((pad.layer_mask & 0xFFFF) == 0 && pad.layer_mask != 0) {
+    int first = 16;
+    while (!((pad.layer_mask >> first) & 1)) ++first;
+    colour = tools.colour(zcore::legacy_layer_name(first));
+  }
+  add(new zgraph::GraphicsPadItem(spec_of(pad, type), colour));
 }
 
 }  // namespace zwidget::zcvpcb

@@ -220,17 +220,7 @@ std::optional<zgraph::PadPrimitive> primitive_of(const zcore::basenode* node) {
     primitive.filled =
         is_solid(view.fill()) || (view.fill().empty() && primitive.width == 0);
   } else if (name == "gr_arc") {
-    const zgraph::ArcShape arc = arc_of(view);
-    if (arc.straight) {
-      path.moveTo(arc.chord.p1());
-      path.lineTo(arc.chord.p2());
-    } else if (arc.radius > 0 && std::isfinite(arc.start)) {
-      const QRectF square(arc.centre.x() - arc.radius,
-                          arc.centre.y() - arc.radius, 2 * arc.radius,
-                          2 * arc.radius);
-      path.arcMoveTo(square, arc.start);
-      path.arcTo(square, arc.start, arc.span);
-    }
+    path = zgraph::arc_path(arc_of(view));
   } else {
     return std::nullopt;
   }
@@ -321,7 +311,9 @@ void ZPrettyModuleSceneLoader::add_poly(const zcore::basenode* node) {
   const zcore::nodeview view(node);
   QPolygonF polygon;
   for (const zcore::point& p : view.pts()) polygon.append(to_qt(p));
-  add(new zgraph::GraphicsPolygonItem(polygon, tools.pen(node), fill_of(view)));
+  // KiCad 5 writes no fill and always fills a polygon.
+  add(new zgraph::GraphicsPolygonItem(polygon, tools.pen(node),
+                                      fill_of(view, root->name == "module")));
 }
 
 void ZPrettyModuleSceneLoader::add_rect(const zcore::basenode* node) {
@@ -370,7 +362,7 @@ void ZPrettyModuleSceneLoader::add_pad(const zcore::basenode* node) {
   pad.offset = to_qt(view.drill_offset());
   pad.options = pad_options(view, stack_layer, pad.shape);
   add(new zgraph::GraphicsPadItem(
-      pad, tools.colour("system.pad.", view.second_text())));
+      pad, tools.pad_colour(view.second_text(), layers)));
 }
 
 void ZPrettyModuleSceneLoader::add_zone(const zcore::basenode* node) {
@@ -420,8 +412,10 @@ void ZPrettyModuleSceneLoader::keep_text(const zcore::basenode* node) {
   texts.emplace_back(node, std::string());
 }
 
-QBrush ZPrettyModuleSceneLoader::fill_of(const zcore::nodeview& view) const {
-  if (!is_solid(view.fill())) return QBrush();
+QBrush ZPrettyModuleSceneLoader::fill_of(const zcore::nodeview& view,
+                                         bool without_fill) const {
+  const std::string fill = view.fill();
+  if (!is_solid(fill) && !(fill.empty() && without_fill)) return QBrush();
   return QBrush(tools.colour(view.layer()), Qt::SolidPattern);
 }
 

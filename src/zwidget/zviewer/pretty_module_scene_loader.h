@@ -46,8 +46,9 @@ private:
   void add_text_box(const zcore::basenode* node);
   // `shown` is a dimension's text, which its `gr_text` only places.
   void add_text(const zcore::basenode* node, const std::string& shown);
-  // The layer colour for a solid fill, no brush otherwise.
-  QBrush fill_of(const zcore::nodeview& view) const;
+  // The layer colour for a solid fill, or for none written when
+  // `without_fill` says so; no brush otherwise.
+  QBrush fill_of(const zcore::nodeview& view, bool without_fill = false) const;
   // Counts the primitives it cannot draw.
   // A padstack's layer, when given, overrides the pad's own children.
   zgraph::PadShapeOptions pad_options(const zcore::nodeview& view,

@@ -1,6 +1,7 @@
 #include "zwidget/zviewer/zscene.h"
 
 #include "zcore/models.h"
+#include "zwidget/zgraph/pad_item.h"
 #include "zwidget/zviewer/grid_painter.h"
 
 #include <QAbstractGraphicsShapeItem>
@@ -12,6 +13,7 @@
 #include <QPainter>
 
 #include <cmath>
+#include <vector>
 
 namespace zwidget::zcvpcb {
 
@@ -100,6 +102,11 @@ void ZScene::build(zcore::BaseModel* model, ZSceneLoader* new_loader) {
   delete loader;
   loader = new_loader;
   loader->load();
+  std::vector<zgraph::GraphicsPadItem*> pads;
+  for (QGraphicsItem* item : items())
+    if (auto* pad = dynamic_cast<zgraph::GraphicsPadItem*>(item))
+      pads.push_back(pad);
+  zgraph::cut_stacked_holes(pads);
   emit loaded(QString::fromStdString(model->name()));
 }
 

@@ -80,7 +80,8 @@ public:
 
   bool is_cover() const override { return false; }
 
-  // Fills the scene with what the loader creates; takes the loader.
+  // Fills the scene with what the loader creates, every pad's hole cut
+  // through the pads stacked on it; takes the loader.
   void build(zcore::BaseModel* model, ZSceneLoader* loader);
   // The loader that filled the scene; null before `build`.
   const ZSceneLoader* scene_loader() const { return loader; }

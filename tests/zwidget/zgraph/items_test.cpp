@@ -1,5 +1,6 @@
 #include "support/item_image.h"
 #include "support/qt_printers.h"
+#include "zwidget/zgraph/arc_geometry.h"
 #include "zwidget/zgraph/arc_item.h"
 #include "zwidget/zgraph/curve_item.h"
 #include "zwidget/zgraph/line_item.h"
@@ -95,6 +96,15 @@ TEST(ArcItem, KeepsSixteenthsTruncatedTowardZeroAndPaintsOnlyTheArc) {
   SceneImage(arc).expect({{d, -d}}, {{d, d}, {0.5, -0.5}, {0.5, 0}});
   GraphicsArcItem dot(QPointF(0.2, 0.2), 0, 30, 120, kPen);
   EXPECT_TRUE(SceneImage(dot).painted().isEmpty());
+  // Through points 2e-6 off one line: a span of whole sixteenths would be
+  // 0, and Qt's bounds would reach the centre 560000 away.
+  const ArcShape flat = arc_through({-1.5, 0}, {0, 2e-6}, {1.5, 0});
+  ASSERT_FALSE(flat.straight);
+  GraphicsArcItem thin(flat.centre, flat.radius, flat.start, flat.span, kPen);
+  SceneImage(thin).expect({{-1.5, 0}, {0, 0}, {1.5, 0}},
+                          {{0, 0.1}, {-1.6, 0}, {1.6, 0}});
+  EXPECT_TRUE(
+      QRectF(-1.551, -0.051, 3.102, 0.102).contains(thin.boundingRect()));
 }
 
 TEST(CurveItem, JoinsItsPointsWithOpenSegmentsBoundedWithTheirPen) {
@@ -183,20 +193,26 @@ TEST(PadItem, ShowsPadColourAndBackgroundWhereItsShapeSays) {
       {{"circle", "smd", {1.6, 1.6}, k08}, {{0, 0}}, {{0.85, 0}}},
       {{"circle", "connect", {2, 2}, k08}, {{0, 0}}, {}},
       {{"oval", "smd", {2, 1}}, {{0.95, 0}, {0.7, 0.4}}, {{0.95, 0.45}}},
-      // dh 0.4 shortens the top edge of 2 to 1.6.
-      {{"trapezoid", "smd", {2, 1}, k0, {0, 0.4}},
-       {{0.75, -0.48}, {-0.75, -0.48}, {0.97, 0.48}},
-       {{0.85, -0.48}, {-0.85, -0.48}}},
-      {{"trapezoid", "smd", {2, 2}, k0, {0.4, 0.4}},
-       {{0.85, 0}, {-0.97, 0.97}},
-       {{0.95, 0}, {-0.85, -0.97}}},
-      {{"trapezoid", "smd", {1, 2}, k0, {-0.4, 0}},
-       {{0.48, 0.97}},
-       {{-0.48, 0.85}}},
-      // The hole sits at the position minus the drill offset.
+      // H at the centre line, the ends H + D and H - D (D_SMA-SMB's pads).
+      {{"trapezoid", "smd", {3.6, 1.7}, k0, {0.6, 0}},
+       {{-1.75, 1.1}, {0, 0.83}, {1.75, 0.5}},
+       {{-1.75, 1.18}, {0, 0.87}, {1.75, 0.6}}},
+      {{"trapezoid", "smd", {1, 2}, k0, {0, -0.4}},
+       {{0.65, -0.97}, {0.48, 0}},
+       {{0.52, 0}, {0.35, 0.97}}},
+      // The copper moves by the drill offset, the hole stays; turned, and
+      // on a pad without a hole too.
       {{"circle", "thru_hole", {1.6, 1.6}, {0.4, 0.4}, k0, 0, {}, {0.2, 0}},
-       {{0.2, 0}},
-       {{-0.2, 0}}},
+       {{0.95, 0}, {0.3, 0}},
+       {{0, 0}, {-0.7, 0}}},
+      {{"rect", "smd", {1, 0.5}, k0, k0, 90, {}, {0.5, 0}},
+       {{0, -0.9}, {0.2, -0.1}},
+       {{0, 0.1}, {0.5, 0}}},
+      // A non-plated pad no larger than its hole has no rim; a larger one.
+      {{"circle", "np_thru_hole", {1, 1}, {1, 1}},
+       {},
+       {{0.49, 0}, {0.5, 0}, {-0.5, 0}, {0, 0.5}, {0, -0.5}}},
+      {{"oval", "np_thru_hole", {1.2, 1}, {1, 1}}, {{0.55, 0}}, {{0, 0}}},
       // An oval drill is a slot, not an ellipse.
       {{"oval", "thru_hole", {2, 1}, slot, k0, 0, {}, {}, true},
        {{0.7, 0}},

@@ -27,6 +27,7 @@ namespace {
 
 using namespace zwidget::zgraph;
 using test::Built;
+using Points = std::vector<QPointF>;
 
 std::string describe_number(double v) {
   return QString::number(std::round(v * 1e4) / 1e4 + 0.0).toStdString();
@@ -113,9 +114,16 @@ TEST(ZSceneLoaders, MakeOneItemPerElementWithItsGeometryAndLayer) {
       // Layer names are compared without regard to ASCII case.
       {"(fp_line (end 1 0) (layer f.silks) (width 1))",
        "line 0,0 1,0 #008484 1"},
-      // The pad's colour follows its type, not its layers.
+      // The pad's colour follows its type, or without copper its first
+      // layer, the front one of a wildcard.
       {"(pad 1 smd rect (at 1 2 90) (size 1 0.5) (layers F.Cu F.Mask))",
        "pad 1/smd/rect 1,2 @90 1x0.5 drill 0x0 #840000"},
+      {"(pad 1 smd rect (size 1 1) (layers F.SilkS F.Cu))",
+       "pad 1/smd/rect 0,0 @0 1x1 drill 0x0 #840000"},
+      {"(pad \"\" smd roundrect (size 1 1) (layers F.Mask))",
+       "pad /smd/roundrect 0,0 @0 1x1 drill 0x0 #840084"},
+      {"(pad 2 connect circle (size 1 1) (layers *.Mask F.Paste))",
+       "pad 2/connect/circle 0,0 @0 1x1 drill 0x0 #840084"},
       {"(pad 2 np_thru_hole circle (size 1 1) (drill 1) (layers *.Cu))",
        "pad 2/np_thru_hole/circle 0,0 @0 1x1 drill 1x1 #c2c200"},
       {"(pad 3 SMD rect)", "pad 3/other/rect 0,0 @0 0x0 drill 0x0 #840000"},
@@ -136,18 +144,24 @@ TEST(ZSceneLoaders, MakeOneItemPerElementWithItsGeometryAndLayer) {
        "arc 0,0 r1 0 -90"},
       {"(fp_arc (start 0 1) (mid 0.6 0.8) (end 1 0))", "arc 0,0 r1 -90 90"},
       {"(fp_arc (start 1 0) (mid -0.6 -0.8) (end 0 1))", "arc 0,0 r1 0 270"},
-      // On one line, flatter than the arc item's sixteenth of a degree, or
-      // out of the double's range on the way to a centre: a line.
+      // Ending where it begins, the whole circle across to mid (a terminal
+      // block's); 2e-6 off one line, an arc; on it, or out of the double's
+      // range on the way to a centre, a line.
+      {"(fp_arc (start 5.08 1.63) (mid 5.08 -2.23) (end 5.08 1.63))",
+       "arc 5.08,-0.3 r1.93 -90 360"},
+      {"(fp_arc (start 0 0) (mid 5 0.000002) (end 10 0))",
+       "arc 5,-6.25e+06 r6.25e+06 -90 0"},
       {"(fp_arc (start 0 0) (mid 1 1) (end 2 2))", "line 0,0 2,2"},
-      {"(fp_arc (start 1 1) (mid 0 0) (end 1 1))", "line 1,1 1,1"},
-      {"(fp_arc (start 0 0) (mid 5 0.000002) (end 10 0))", "line 0,0 10,0"},
       {"(fp_arc (start 0 0) (mid 1e300 1e300) (end 1e-300 -1e300))",
        "line 0,0 0,-1e+300"},
       // Rectangles are polygons; a solid fill takes the layer colour.
       {"(fp_rect (start 1 2) (end -1 -2) (layer F.SilkS) (fill solid))",
        "polygon 1,2 -1,2 -1,-2 1,-2 #008484 0 filled"},
+      // A polygon without a fill is filled in KiCad 5's files only.
       {"(fp_poly (pts (xy 0 0) (xy 1 0) (xy 1 1)) (layer F.SilkS))",
        "polygon 0,0 1,0 1,1 #008484 0"},
+      {"(module X (fp_poly (pts (xy 0 0) (xy 1 0)) (layer B.SilkS)))",
+       "polygon 0,0 1,0 #840084 0 filled"},
       // A padstack's front shape, or its back one for a pad only there; the
       // pad's own children where the stack's layer has none.
       {"(pad 1 smd rect (size 1 1) (layers F.Cu) (padstack (mode custom)"
@@ -187,7 +201,10 @@ TEST(ZSceneLoaders, MakeOneItemPerElementWithItsGeometryAndLayer) {
       // Legacy records in the file's units, angles in tenths of a degree.
       {"T0 0 -600 600 500 0 120 N V 21 N \"R1\"\nDS -500 0 500 0 120 21",
        "line -500,0 500,0 #008484 120; text R1"},
+      // Every layer number in its layer's colour; 21 and 25 keep theirs.
       {"DC 0 0 0 300 120 21", "circle 0,0 r300 #008484 120"},
+      {"DS 0 0 100 0 50 20\nDS 0 0 100 0 50 28",
+       "line 0,0 100,0 #840084 50; line 0,0 100,0 #c2c200 50"},
       // A trailing blank, as old files have.
       {"DA 0 0 0 -100 900 120 21 ", "arc 0,0 r100 90 -90 #008484 120"},
       {"DA 10 10 0 10 -450 50 25", "arc 10,10 r10 -180 45 #840084 50"},
@@ -202,12 +219,17 @@ TEST(ZSceneLoaders, MakeOneItemPerElementWithItsGeometryAndLayer) {
        "pad Hole/np_thru_hole/circle 0,0 @0 1.3995x1.3995 drill 0x0 #c2c200"},
       {"$PAD\nSh \"4\" O 2.99974 1.00076 0 0 0\nAt SMD N 00440001\n$EndPAD",
        "pad 4/smd/oval 0,0 @0 2.9997x1.0008 drill 0x0 #008400"},
+      // Without copper, in the colour of its first layer: F.SilkS of it and
+      // F.Mask.
+      {"$PAD\nSh \"\" R 1 1 0 0 0\nAt SMD N 00A00000\n$EndPAD",
+       "pad /smd/rect 0,0 @0 1x1 drill 0x0 #008484"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.elements);
     const std::string elements = c.elements;
     const Built built =
-        Built(elements.front() == '('
+        Built(elements.rfind("(module", 0) == 0 ? elements
+              : elements.front() == '('
                   ? "(footprint X " + elements + ")"
                   : "$MODULE X\n" + elements + "\n$EndMODULE X\n");
     std::string items;
@@ -379,6 +401,37 @@ TEST(ZPrettyModuleSceneLoader, TextVariablesDrawAsWhatTheyStandFor) {
     const QImage shown = picture(footprint, variable);
     EXPECT_EQ(shown, picture(footprint, literal));
     EXPECT_NE(shown, picture(footprint, ""));
+  }
+}
+
+// Each hole shows through every pad stacked on it, painted before or after;
+// the copper around it stays, and a hole half off a pad leaves no fill.
+TEST(ZScene, CutsEveryHoleThroughThePadsStackedOnIt) {
+  const Built built = Built(
+      "(footprint X (pad 1 connect circle (size 2 2) (layers B.Cu))"
+      " (pad 1 thru_hole circle (size 1 1) (drill 0.6) (layers *.Cu))"
+      " (pad 1 connect circle (size 2 2) (layers F.Cu))"
+      " (pad 2 smd rect (at 3 0) (size 1 1) (layers F.Cu))"
+      " (pad 2 thru_hole circle (at 3.5 0) (size 0.6 0.6) (drill 0.4))"
+      " (pad 3 smd custom (at 0 3) (size 0.4 0.4) (layers F.Cu) (primitives"
+      "  (gr_poly (pts (xy 0 -0.2) (xy 1 -0.2) (xy 1 0.2) (xy 0 0.2)))))"
+      " (pad 3 np_thru_hole circle (at 0.8 3) (size 0.2 0.2) (drill 0.2)))");
+  const auto pads = built.all<GraphicsPadItem>();
+  ASSERT_EQ(pads.size(), 7u);
+  const struct {
+    int pad;
+    Points inked, black;
+  } cases[] = {{0, {{0.8, 0}, {0, -0.4}}, {{0, 0}, {0.25, 0}}},
+               {2, {{0.8, 0}, {0, -0.4}}, {{0, 0}, {0.25, 0}}},
+               {3, {{3.1, 0}, {3.4, 0.4}}, {{3.4, 0}, {3.6, 0}}},
+               {5, {{0.3, 3}, {0.8, 3.15}}, {{0.8, 3}, {0.75, 3}}}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.pad);
+    const padscope::test::ItemImage alone(*pads[c.pad], QRectF(-2, -2, 6, 6),
+                                          50);
+    const QColor copper = pads[c.pad]->pad_brush().color();
+    for (const QPointF& p : c.inked) EXPECT_EQ(alone.at(p), copper) << p.x();
+    for (const QPointF& p : c.black) EXPECT_EQ(alone.at(p), Qt::black) << p.x();
   }
 }
 
@@ -655,14 +708,22 @@ TEST_P(RealFiles, DrawEveryElementWithTheTextsOnTop) {
       EXPECT_EQ(built.trace, text.rfind("(module", 0) == 0 ? "module->\n" : "");
     }
     EXPECT_TRUE(built.not_drawn().empty());
-    for (GraphicsPadItem* pad : built.all<GraphicsPadItem>()) {
-      const QRectF area = pad->boundingRect();
+    // Each pad made anew, uncut by the other modules of a library, paints;
+    // a non-plated one no larger than its hole shows the hole alone.
+    for (const GraphicsPadItem* built_pad : built.all<GraphicsPadItem>()) {
+      const PadSpec& spec = built_pad->spec();
+      const bool hole_only = spec.type == PadType::np_thru_hole &&
+                             spec.size.width() <= spec.drill.size.width() &&
+                             spec.size.height() <= spec.drill.size.height();
+      const QColor colour = built_pad->pad_brush().color();
+      GraphicsPadItem pad(spec, colour);
+      const QRectF area = pad.boundingRect();
       const padscope::test::ItemImage alone(
-          *pad, area, 64 / std::max(area.width(), area.height()));
-      const QColor colour = pad->pad_brush().color();
-      EXPECT_FALSE(
-          alone.extent([&](const QColor& c) { return c == colour; }).isEmpty())
-          << pad->spec().number.toStdString();
+          pad, area, 64 / std::max(area.width(), area.height()));
+      EXPECT_NE(
+          alone.extent([&](const QColor& c) { return c == colour; }).isEmpty(),
+          !hole_only)
+          << spec.number.toStdString();
     }
   }
 }
