@@ -91,6 +91,7 @@ std::vector<record> LegacyStringModel::module_records(
 }
 
 double LegacyStringModel::millimetres_per_unit() const {
+  if (unit_ > 0) return unit_;
   for (const record& fields : records_) {
     if (fields[0] == "$MODULE") break;
     if (fields[0] == "Units" && fields.size() > 1 && fields[1] == "mm")

@@ -28,6 +28,13 @@ public:
   // A model holding the given records, e.g. those of one module.
   LegacyStringModel(std::string name, std::vector<record> records)
       : BaseModel(std::move(name)), records_(std::move(records)) {}
+  // The records of one module of a library whose header, not held here,
+  // gave the unit.
+  LegacyStringModel(std::string name, std::vector<record> records,
+                    double millimetres_per_unit)
+      : BaseModel(std::move(name)),
+        records_(std::move(records)),
+        unit_(millimetres_per_unit) {}
 
   // Both append to the records; on an exception the records read before
   // it stay.
@@ -48,6 +55,8 @@ public:
 
 private:
   std::vector<record> records_;
+  // Set for a module split off its library; otherwise read from the records.
+  double unit_ = 0;
 };
 
 // Appends the field values of one line to `values`. Throws ModelException

@@ -69,7 +69,8 @@ std::optional<FootprintLibrary> legacy_library(
     library.names.push_back(module.name);
   library.model = [legacy, modules = std::move(modules)](std::size_t index) {
     return std::make_shared<zcore::LegacyStringModel>(
-        legacy->name(), legacy->module_records(modules[index]));
+        legacy->name(), legacy->module_records(modules[index]),
+        legacy->millimetres_per_unit());
   };
   return library;
 }

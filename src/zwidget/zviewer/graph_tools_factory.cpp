@@ -6,6 +6,7 @@
 #include <QBrush>
 
 #include <algorithm>
+#include <string_view>
 
 namespace zwidget::zcvpcb {
 namespace {
@@ -16,6 +17,16 @@ const QColor kUnknownColour(Qt::black);
 unsigned char fold(char c) {
   const auto u = static_cast<unsigned char>(c);
   return (u >= 'A' && u <= 'Z') ? static_cast<unsigned char>(u - 'A' + 'a') : u;
+}
+
+// The numbered user layers of newer files ("User.1", "User.2", ...): drawn
+// like the user drawing layer, not black on black.
+bool is_numbered_user_layer(const std::string& name) {
+  const std::string_view prefix = "User.";
+  if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix))
+    return false;
+  return std::all_of(name.begin() + prefix.size(), name.end(),
+                     [](char c) { return c >= '0' && c <= '9'; });
 }
 
 }  // namespace
@@ -75,7 +86,8 @@ ZGraphToolsFactory::~ZGraphToolsFactory() = default;
 
 QColor ZGraphToolsFactory::colour(const std::string& name) const {
   const auto found = colours.find(name);
-  return found == colours.end() ? kUnknownColour : found->second;
+  if (found != colours.end()) return found->second;
+  return is_numbered_user_layer(name) ? colour("Dwgs.User") : kUnknownColour;
 }
 
 QColor ZGraphToolsFactory::colour(const std::string& prefix,

@@ -111,6 +111,9 @@ TEST(ZSceneLoaders, MakeOneItemPerElementWithItsGeometryAndLayer) {
       // Radius 2; a layer outside the colour table is drawn in black.
       {"(fp_circle (center 1 1) (end 1 3) (layer In1.Cu) (width 0.1))",
        "circle 1,1 r2 #000000 0.1"},
+      // Numbered user layers take the user drawing layer's colour.
+      {"(fp_line (end 1 0) (layer User.2) (width 1))",
+       "line 0,0 1,0 #c2c2c2 1"},
       // Layer names are compared without regard to ASCII case.
       {"(fp_line (end 1 0) (layer f.silks) (width 1))",
        "line 0,0 1,0 #008484 1"},

@@ -66,15 +66,15 @@ public:
     if (key == QObject::tr("{autoplace_cost90}")) return hex_number("Op", 1);
     if (key == QObject::tr("{autoplace_cost180}")) return hex_number("Op", 2);
     if (key == QObject::tr("{solder_mask_margin}"))
-      return number(".SolderMask");
+      return length(".SolderMask");
     if (key == QObject::tr("{solder_paste_margin}"))
-      return number(".SolderPaste");
+      return length(".SolderPaste");
     if (key == QObject::tr("{solder_paste_ratio}"))
       return number(".SolderPasteRatio");
-    if (key == QObject::tr("{Clearance}")) return number(".LocalClearance");
+    if (key == QObject::tr("{Clearance}")) return length(".LocalClearance");
     if (key == QObject::tr("{zone_connect}")) return number(".ZoneConnection");
-    if (key == QObject::tr("{thermal_width}")) return number(".ThermalWidth");
-    if (key == QObject::tr("{thermal_gap}")) return number(".ThermalGap");
+    if (key == QObject::tr("{thermal_width}")) return length(".ThermalWidth");
+    if (key == QObject::tr("{thermal_gap}")) return length(".ThermalGap");
     return key;
   }
 
@@ -132,6 +132,18 @@ private:
   QString number(const std::string& tag) const {
     const std::string* value = field(tag, 1);
     return format(value ? zcore::to_double(value->c_str()) : 0.0);
+  }
+
+  // A length in millimetres, as the page writes them: most libraries are in
+  // tenths of a mil. Ten digits hide the conversion's rounding (0.254, not
+  // 0.25400000000000006).
+  QString length(const std::string& tag) const {
+    const std::string* value = field(tag, 1);
+    if (!value) return format(0.0);
+    const auto* legacy =
+        dynamic_cast<const zcore::LegacyStringModel*>(model.get());
+    const double scale = legacy ? legacy->millimetres_per_unit() : 1.0;
+    return QString::number(zcore::to_double(value->c_str()) * scale, 'g', 10);
   }
 
   // The autoplace costs are written in hexadecimal ("Op 0 A 0").

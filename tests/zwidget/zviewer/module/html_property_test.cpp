@@ -4,6 +4,7 @@
 #include "support/test_data.h"
 #include "zcore/legacy_model.h"
 #include "zcore/models.h"
+#include "zwidget/zviewer/footprint_formats.h"
 #include "zwidget/zviewer/module/legacy_module_property.h"
 #include "zwidget/zviewer/module/no_obj_property.h"
 #include "zwidget/zviewer/module/pretty_module_property.h"
@@ -62,12 +63,11 @@ Model file(const std::string& name) {
 
 // One module of a legacy library, made into a model as the canvas makes it.
 Model module_of(const std::string& file, const std::string& name) {
-  auto library = model<zcore::LegacyStringModel>(
-      read_file(shared_testdata_dir() + "/legacy/" + file));
-  for (const zcore::legacy_module& module : library->modules())
-    if (module.name == name)
-      return std::make_shared<zcore::LegacyStringModel>(
-          name, library->module_records(module));
+  const auto library =
+      legacy_format().library_of(model<zcore::LegacyStringModel>(
+          read_file(shared_testdata_dir() + "/legacy/" + file)));
+  for (std::size_t i = 0; library && i < library->names.size(); ++i)
+    if (library->names[i] == name) return library->model(i);
   ADD_FAILURE() << "no module " << name;
   return nullptr;
 }
@@ -249,8 +249,8 @@ TEST(LegacyModuleProperty, ShowsTheFirstModulesOwnRecordsEscapedAndCut) {
            "PCBNEW-LibModule-V1\n$INDEX\nCd\n$EndINDEX\n$MODULE R\n"
            "Po 150 -250 900 0 4C3D74C2 00000000 FP\n"
            "Cd  resistor  <b>bold</b> & more\nAt SMD VIRTUAL\nOp 1F a 0\n"
-           ".SolderMask 0.1\n.SolderPaste -0.02\n.SolderPasteRatio -0.5\n"
-           ".ZoneConnection 2\n.ThermalWidth 0.3\n.ThermalGap 0.25\n"
+           ".SolderMask 40\n.SolderPaste -10\n.SolderPasteRatio -0.5\n"
+           ".ZoneConnection 2\n.ThermalWidth 120\n.ThermalGap 100\n"
            "$PAD\nPo 5 5\nAt STD N 00E0FFFF\n.SolderMask 9\nKw pad\n$EndPAD\n"
            "$SHAPE3D\nKw shape\n$EndSHAPE3D\n$EndMODULE R\n"
            "$MODULE S\nKw second\n.LocalClearance 7\n$EndMODULE S\n"),
@@ -258,9 +258,16 @@ TEST(LegacyModuleProperty, ShowsTheFirstModulesOwnRecordsEscapedAndCut) {
         "Position:150, -250", "Type:SMD VIRTUAL",
         "Tags:", "Description:resistor <b>bold</b> & more",
         "Auto place cost 90:31", "Auto place cost 180:10",
-        "Solder mask margin:0.1 mm", "Solder paste margin:-0.02 mm",
+        "Solder mask margin:0.1016 mm", "Solder paste margin:-0.0254 mm",
         "Solder paste ratio:-0.5", "Clearance:0 mm", "Zone connect:2",
-        "Thermal width:0.3 mm", "Thermal gap:0.25 mm"}},
+        "Thermal width:0.3048 mm", "Thermal gap:0.254 mm"}},
+      // A module of a library in millimetres, split off as the canvas does.
+      {legacy_format()
+           .library_of(model<zcore::LegacyStringModel>(
+               "PCBNEW-LibModule-V1\nUnits mm\n$MODULE A\n$EndMODULE A\n"
+               "$MODULE B\n.LocalClearance 0.2\n$EndMODULE B\n"))
+           ->model(1),
+       {"Clearance:0.2 mm"}},
       {model<zcore::LegacyStringModel>(
            "PCBNEW-LibModule-V1\n$MODULE R\nPo 0 0 0 15 0 0 ~~\nCd" +
            long_values.words + "\nKw" + long_values.tags + "\n$EndMODULE R\n"),
