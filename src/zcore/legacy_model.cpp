@@ -51,7 +51,12 @@ void LegacyStringModel::load(StreamModelAdapterBase& in) {
   std::vector<std::string> values;
   while (in.getline(line)) {
     values.clear();
-    tokenize_line(line.c_str(), values);
+    try {
+      tokenize_line(line.c_str(), values);
+    } catch (const ModelException& error) {
+      records_.push_back(failed_line(error.what()));
+      continue;
+    }
     // An exact copy: the scratch list's capacity would stay in every record.
     if (!values.empty())
       records_.emplace_back(std::make_move_iterator(values.begin()),
@@ -133,6 +138,14 @@ void tokenize_line(const char* line, std::vector<std::string>& values) {
     values.push_back(std::move(value));
     ++p;
   }
+}
+
+record failed_line(const std::string& message) {
+  return {std::string(1, '\0'), message};
+}
+
+bool is_failed_line(const record& r) {
+  return r.size() == 2 && r[0].size() == 1 && r[0][0] == '\0';
 }
 
 const std::string& field(const record& r, std::size_t i) {

@@ -37,7 +37,8 @@ public:
         unit_(millimetres_per_unit) {}
 
   // Both append to the records; on an exception the records read before
-  // it stay.
+  // it stay. A line the tokenizer rejects becomes a failed-line record, so
+  // that it fails the module holding it, not the whole library.
   void load(StreamModelAdapterBase& in) override;
   void load(std::istream& in) override;
 
@@ -63,6 +64,11 @@ private:
 // for a misplaced backslash, an unclosed quote or a field longer than
 // 65534 bytes.
 void tokenize_line(const char* line, std::vector<std::string>& values);
+
+// The record of a line that could not be read: a tag no line yields (a
+// NUL byte) and the tokenizer's message.
+record failed_line(const std::string& message);
+bool is_failed_line(const record& r);
 
 // Field i of `r`; ModelException "Not enough parameters" when it has none.
 const std::string& field(const record& r, std::size_t i);

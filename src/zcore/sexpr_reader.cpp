@@ -58,6 +58,7 @@ public:
     bytes[size++] = b;
   }
   std::string str() const { return std::string(bytes.data(), size); }
+  std::size_t capacity() const { return bytes.capacity(); }
 
 private:
   std::vector<char> bytes;
@@ -74,12 +75,16 @@ struct reader {
         text(std::move(spare().text)) {}
 
   // The buffers go back for the next read: taking a kilobyte or more from
-  // the C library makes it merge all its free memory first.
+  // the C library makes it merge all its free memory first. Those a huge
+  // file grew are given back instead: they would stay for the program's life.
   ~reader() {
     pending.clear();
-    spare().pending = std::move(pending);
-    spare().text = std::move(text);
+    if (pending.capacity() <= kKeptPending)
+      spare().pending = std::move(pending);
+    if (text.capacity() <= kKeptText) spare().text = std::move(text);
   }
+  static constexpr std::size_t kKeptPending = 1 << 13;
+  static constexpr std::size_t kKeptText = 1 << 16;
 
   struct buffers {
     std::vector<basenode*> pending;

@@ -111,10 +111,14 @@ TEST(LegacyStringModel, ReadsRecordsAndModulesKeepingThemOnFailure) {
                 .millimetres_per_unit(),
             0.00254);
 
-  // A failed load keeps the records read before the bad line.
+  // A bad line is kept as its failure; the lines after it are read.
   std::istringstream bad("DS 1\n\"open\nDC 2\n");
-  EXPECT_THROW(model.load(bad), ModelException);
-  EXPECT_EQ(model.records().size(), 9u);
+  model.load(bad);
+  ASSERT_EQ(model.records().size(), 11u);
+  EXPECT_TRUE(is_failed_line(model.records()[9]));
+  EXPECT_EQ(model.records()[9][1],
+            "Unexpected symbol. Closing quota is not found.");
+  EXPECT_EQ(model.records()[10], (record{"DC", "2"}));
   std::istream broken(nullptr);  // bad, not at the end
   try {
     model.load(broken);

@@ -2,6 +2,7 @@
 
 #include "zcore/legacy_elements.h"
 #include "zcore/legacy_model.h"
+#include "zcore/model_exception.h"
 #include "zcore/text_variables.h"
 #include "zwidget/zgraph/arc_geometry.h"
 #include "zwidget/zgraph/arc_item.h"
@@ -78,6 +79,7 @@ void ZLegacyModuleSceneLoader::load() {
     const std::vector<std::string>& record = (*records)[i];
     // The reader makes no empty record, but a model can be built from any.
     if (record.empty()) continue;
+    if (zcore::is_failed_line(record)) throw zcore::ModelException(record[1]);
     const std::string& tag = record.front();
     if (zcore::is_line_tag(tag)) {
       const zcore::l_line line(record);
