@@ -17,6 +17,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <memory>
 #include <sstream>
@@ -144,6 +145,75 @@ void render_scene(benchmark::State& state, const std::string& path) {
     canvas->scene()->render(&painter, QRectF(pixels), visible,
                             Qt::IgnoreAspectRatio);
   }
+}
+
+// The scene's item index: Qt's BSP tree of automatic depth (0), of a fixed
+// depth, or none (-1).
+void use_index(QGraphicsScene& scene, int depth) {
+  if (depth < 0) {
+    scene.setItemIndexMethod(QGraphicsScene::NoIndex);
+  } else {
+    scene.setItemIndexMethod(QGraphicsScene::BspTreeIndex);
+    scene.setBspTreeDepth(depth);
+  }
+}
+
+std::string index_name(int depth) {
+  if (depth < 0) return "none";
+  return depth == 0 ? "bsp_auto" : "bsp_" + std::to_string(depth);
+}
+
+// A repaint as in repaint_view, and the hit tests of a cursor crossing the
+// drawing: the items under 64 points of the scene rectangle.
+void indexed(benchmark::State& state, const std::string& path, int depth,
+             bool hits) {
+  const auto canvas = shown_canvas(path);
+  QGraphicsScene& scene = *canvas->scene();
+  use_index(scene, depth);
+  QImage image(canvas->viewport()->size(), QImage::Format_ARGB32_Premultiplied);
+  QuietCout quiet;
+  canvas->viewport()->render(&image);  // the index built, the cache filled
+  const QRectF area = scene.sceneRect();
+  std::size_t found = 0;
+  for (auto _ : state) {
+    if (!hits) {
+      canvas->viewport()->render(&image);
+      continue;
+    }
+    for (int i = 0; i < 64; ++i) {
+      const QPointF at(area.left() + area.width() * (i % 8 + 0.5) / 8,
+                       area.top() + area.height() * (i / 8 + 0.5) / 8);
+      found += scene.items(at).size();
+    }
+  }
+  benchmark::DoNotOptimize(found);
+  state.counters["items"] = scene.items().size();
+}
+
+// The growth of the resident size while a scene of `count` coincident lines
+// is indexed and painted, in MiB.
+double coincident_growth_mib(int depth, int count) {
+  QGraphicsScene scene;
+  use_index(scene, depth);
+  const auto resident_kib = [] {
+    std::ifstream status("/proc/self/statm");
+    long pages = 0, resident = 0;
+    status >> pages >> resident;
+    return resident * 4.0;
+  };
+  const double before = resident_kib();
+  for (int i = 0; i < count; ++i)
+    scene.addLine(QLineF(0, 0, 10, 10), QPen(Qt::white, 0.1));
+  QImage image(900, 700, QImage::Format_ARGB32_Premultiplied);
+  QPainter painter(&image);
+  scene.render(&painter);
+  return (resident_kib() - before) / 1024;
+}
+
+void coincident_lines(benchmark::State& state, int depth) {
+  double mib = 0;
+  for (auto _ : state) mib = coincident_growth_mib(depth, state.range(0));
+  state.counters["resident_MiB"] = mib;
 }
 
 using padscope::bench::LoadedFile;
@@ -302,6 +372,21 @@ double maximum(const std::vector<double>& v) {
   benchmark::RegisterBenchmark(("render_scene/" + kBga).c_str(), render_scene,
                                dir + "/" + kBga)
       ->Unit(benchmark::kMillisecond);
+  for (int depth : {0, 4, 6, 8, 10, -1}) {
+    for (bool hits : {false, true}) {
+      benchmark::RegisterBenchmark(((hits ? "hit_tests/" : "repaint_indexed/") +
+                                    index_name(depth) + "/" + kBga)
+                                       .c_str(),
+                                   indexed, dir + "/" + kBga, depth, hits)
+          ->Unit(benchmark::kMicrosecond);
+    }
+    // Qt's automatic depth takes gigabytes for 20,000 lines.
+    auto* lines = benchmark::RegisterBenchmark(
+        ("coincident_lines/" + index_name(depth)).c_str(), coincident_lines,
+        depth);
+    lines->Arg(2000)->Iterations(1)->Unit(benchmark::kMillisecond);
+    if (depth != 0) lines->Arg(20000);
+  }
   return true;
 }();
 

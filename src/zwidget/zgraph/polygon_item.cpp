@@ -1,6 +1,17 @@
 #include "zwidget/zgraph/polygon_item.h"
 
+#include <QPainter>
+
 namespace zwidget::zgraph {
+
+namespace {
+
+// Fewer corners are drawn as they stand.
+constexpr int kPlainCorners = 4096;
+// In device pixels, along x plus along y.
+constexpr double kCornerSpacing = 0.25;
+
+}  // namespace
 
 GraphicsPolygonItem::GraphicsPolygonItem(const QPolygonF& polygon,
                                          const QPen& pen, const QBrush& brush)
@@ -10,5 +21,30 @@ GraphicsPolygonItem::GraphicsPolygonItem(const QPolygonF& polygon,
 }
 
 GraphicsPolygonItem::~GraphicsPolygonItem() = default;
+
+void GraphicsPolygonItem::paint(QPainter* painter,
+                                const QStyleOptionGraphicsItem* option,
+                                QWidget* widget) {
+  const QPolygonF& corners = polygon();
+  if (corners.size() <= kPlainCorners) {
+    QGraphicsPolygonItem::paint(painter, option, widget);
+    return;
+  }
+  const QTransform& device = painter->worldTransform();
+  QPolygonF drawn;
+  QPointF last = device.map(corners.front());
+  drawn.append(corners.front());
+  for (const QPointF& corner : corners) {
+    const QPointF at = device.map(corner);
+    if ((at - last).manhattanLength() < kCornerSpacing) continue;
+    drawn.append(corner);
+    last = at;
+  }
+  painter->save();
+  painter->setPen(pen());
+  painter->setBrush(brush());
+  painter->drawPolygon(drawn, fillRule());
+  painter->restore();
+}
 
 }  // namespace zwidget::zgraph

@@ -6,12 +6,19 @@
 
 namespace zwidget::zgraph {
 
-// A closed polygon; the loaders pass an empty brush, so an outline.
+// A closed polygon, filled with the brush given (the loaders pass an empty
+// one for an outline).
 class GraphicsPolygonItem : public QGraphicsPolygonItem, public GraphBase {
 public:
   GraphicsPolygonItem(const QPolygonF& polygon, const QPen& pen,
                       const QBrush& brush);
   ~GraphicsPolygonItem() override;
+
+  // A polygon of many corners is drawn through the corners at least a
+  // fraction of a pixel apart: Qt fills one of a million corners in bands
+  // that leave seams, and takes long for what no pixel shows.
+  void paint(QPainter* painter, const QStyleOptionGraphicsItem* option,
+             QWidget* widget) override;
 };
 
 }  // namespace zwidget::zgraph

@@ -59,9 +59,22 @@ bool is_finite(const QGraphicsItem* item) {
   return check.finite;
 }
 
+// Farther out, a view fitted to the footprint has a scale that Qt takes for
+// zero, and it draws nothing; real footprints stay below 1e6 in any unit.
+constexpr double kMaxCoordinate = 1e9;
+
+bool is_within_reach(const QGraphicsItem* item) {
+  const QRectF bounds = item->sceneBoundingRect();
+  return std::abs(bounds.left()) <= kMaxCoordinate &&
+         std::abs(bounds.right()) <= kMaxCoordinate &&
+         std::abs(bounds.top()) <= kMaxCoordinate &&
+         std::abs(bounds.bottom()) <= kMaxCoordinate;
+}
+
 }  // namespace
 
 const char* const ZSceneLoader::kNonFinite = "non-finite geometry";
+const char* const ZSceneLoader::kTooLarge = "geometry too large";
 
 void ZCoverScene::drawBackground(QPainter* painter, const QRectF& rect) {
   painter->save();
@@ -81,9 +94,12 @@ ZSceneLoader::ZSceneLoader(ZScene* scene) : QObject(nullptr), scene(scene) {
 }
 
 void ZSceneLoader::add(QGraphicsItem* item) {
-  if (!is_finite(item)) {
+  const char* const left_out = !is_finite(item)         ? kNonFinite
+                               : !is_within_reach(item) ? kTooLarge
+                                                        : nullptr;
+  if (left_out) {
     delete item;
-    skip(kNonFinite);
+    skip(left_out);
     return;
   }
   scene->addItem(item);
@@ -91,6 +107,11 @@ void ZSceneLoader::add(QGraphicsItem* item) {
 }
 
 ZScene::ZScene() : ZSceneBase(nullptr) {
+  // Qt's BSP tree puts an item into every leaf it covers, and its depth
+  // grows with the item count: 20,000 coincident lines took gigabytes. A
+  // footprint is drawn whole at every repaint anyway, and scanning its items
+  // for the cursor costs microseconds.
+  setItemIndexMethod(QGraphicsScene::NoIndex);
 }
 
 ZScene::~ZScene() {

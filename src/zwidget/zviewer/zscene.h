@@ -55,10 +55,13 @@ public:
   // The kind counted for an element whose geometry is infinite or NaN; it
   // is not drawn.
   static const char* const kNonFinite;
+  // The kind counted for an element reaching beyond a billion units from
+  // the origin; it is not drawn either.
+  static const char* const kTooLarge;
 
 protected:
-  // Adds an item to the scene and announces it; one with non-finite
-  // geometry is deleted and counted instead.
+  // Adds an item to the scene and announces it; one with non-finite or
+  // too large geometry is deleted and counted instead.
   void add(QGraphicsItem* item);
   void skip(const std::string& kind) { ++skipped[kind]; }
 

@@ -16,6 +16,7 @@
 
 #include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <stdexcept>
 
 namespace zwidget::zcvpcb {
@@ -54,6 +55,7 @@ struct Window {
     image = QImage(canvas.viewport()->size(), QImage::Format_RGB32);
     image.fill(Qt::magenta);
     QPainter painter(&image);
+    painter.setRenderHints(canvas.renderHints());  // antialiased, as shown
     canvas.render(&painter);
   }
   void show_bytes(const std::string& bytes) {
@@ -166,34 +168,60 @@ INSTANTIATE_TEST_SUITE_P(Files, HostileFileShown,
                            return info.param.name;
                          });
 
+// Qt fills a polygon of a million corners in bands with seams between.
+TEST(HugePolygon, KeepsItsWholeFill) {
+  std::string corners;
+  char corner[64];
+  for (int i = 0; i < 1000000; ++i) {
+    const double turn = 2 * M_PI * i / 1000000;
+    std::snprintf(corner, sizeof corner, "(xy %g %g)", 10 * std::cos(turn),
+                  10 * std::sin(turn));
+    corners += corner;
+  }
+  Window window("poly.kicad_mod", {800, 600});
+  window.show_bytes("(footprint P (fp_poly (pts " + corners +
+                    ") (layer F.SilkS) (width 0.1) (fill solid)))");
+  ASSERT_EQ(window.failure, "");
+  const QPoint centre = window.image.rect().center();
+  const int radius = window.image.height() / 2;
+  int unfilled = 0;
+  for (int y = centre.y() - radius * 9 / 10; y < centre.y() + radius * 9 / 10;
+       ++y)
+    unfilled += window.image.pixel(centre.x(), y) != window.image.pixel(centre);
+  EXPECT_EQ(unfilled, 0);
+}
+
 // INF, a number of 400 digits, reads as infinity: an element whose geometry
-// it reaches is left out; clamped angles and ratios draw finitely.
+// it reaches is left out, as one beyond a billion units is; clamped angles
+// and ratios draw finitely.
 TEST(NonFiniteElements, AreLeftOutOrDrawnFinite) {
+  const char* const inf = ZSceneLoader::kNonFinite;
+  const char* const big = ZSceneLoader::kTooLarge;
   const struct {
     std::string element;
-    bool left_out;
+    const char* left_out;  // the kind counted, or null for drawn
   } cases[] = {
-      {"(fp_line (start 0 0) (end 1 1) (width INF))", true},
-      {"(fp_circle (center 0 0) (end INF 0) (width 0.1))", true},
-      {"(fp_arc (start 0 0) (end 1 0) (angle INF) (width 0.1))", false},
-      {"(fp_arc (start 0 0) (mid INF 1) (end 2 0) (width 0.1))", false},
-      {"(fp_poly (pts (xy 0 0) (xy 1 INF) (xy 1 0)) (width 0.1))", true},
-      {"(fp_curve (pts (xy 0 0) (xy 1 1) (xy INF 1) (xy 3 0)))", true},
-      {"(pad 1 smd rect (at 0 INF) (size 1 1))", true},
-      {"(pad 1 smd roundrect (size 1 1) (roundrect_rratio INF))", false},
-      {"(pad 1 thru_hole circle (at 0 0) (size 1 1) (drill INF))", false},
+      {"(fp_line (start 0 0) (end 1 1) (width INF))", inf},
+      {"(fp_circle (center 0 0) (end INF 0) (width 0.1))", inf},
+      {"(fp_arc (start 0 0) (end 1 0) (angle INF) (width 0.1))", nullptr},
+      {"(fp_arc (start 0 0) (mid INF 1) (end 2 0) (width 0.1))", nullptr},
+      {"(fp_poly (pts (xy 0 0) (xy 1 INF) (xy 1 0)) (width 0.1))", inf},
+      {"(fp_curve (pts (xy 0 0) (xy 1 1) (xy INF 1) (xy 3 0)))", inf},
+      {"(pad 1 smd rect (at 0 INF) (size 1 1))", inf},
+      {"(pad 1 smd roundrect (size 1 1) (roundrect_rratio INF))", nullptr},
+      {"(pad 1 thru_hole circle (at 0 0) (size 1 1) (drill INF))", nullptr},
       {"(pad 1 thru_hole custom (at 0 0 45) (size 1e300 1e300) (drill 1e300)"
        " (primitives (gr_poly (pts (xy 0 0) (xy 1e300 1e300)) (width 1e300))"
        " (gr_arc (start 0 0) (mid 1e300 1e300) (end 1 -1e300) (width 1e300))"
        " (gr_arc (start 0 0) (end 0 0) (angle 90) (width 0.2))"
        " (gr_line (start 0 0) (end 1e308 1e308) (width 1e308))))",
-       false},
-      {"(fp_text user T (at INF 0))", true},
+       big},
+      {"(fp_text user T (at INF 0))", inf},
       {"(fp_text user T (at 0 0) (effects (font (size 1 1) (thickness INF))))",
-       true},
-      {"DS 0 0 INF 0 50 21", true},
-      {"DA 0 0 100 0 INF 50 21", false},
-      {"T0 0 0 600 INF 0 120 N V 21 N \"T\"", true},
+       inf},
+      {"DS 0 0 INF 0 50 21", inf},
+      {"DA 0 0 100 0 INF 50 21", nullptr},
+      {"T0 0 0 600 INF 0 120 N V 21 N \"T\"", inf},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.element);
@@ -205,9 +233,8 @@ TEST(NonFiniteElements, AreLeftOutOrDrawnFinite) {
                                : "$MODULE X\n" + element + "\n$EndMODULE X\n");
     EXPECT_EQ(built.added.size(), c.left_out ? 0u : 1u);
     EXPECT_EQ(built.not_drawn(),
-              c.left_out
-                  ? (std::map<std::string, int>{{ZSceneLoader::kNonFinite, 1}})
-                  : (std::map<std::string, int>{}));
+              c.left_out ? (std::map<std::string, int>{{c.left_out, 1}})
+                         : (std::map<std::string, int>{}));
     const QRectF bounds = built.scene->itemsBoundingRect();
     EXPECT_TRUE(std::isfinite(bounds.width()) &&
                 std::isfinite(bounds.height()));

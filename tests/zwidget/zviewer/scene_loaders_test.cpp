@@ -155,8 +155,8 @@ TEST(ZSceneLoaders, MakeOneItemPerElementWithItsGeometryAndLayer) {
       {"(fp_arc (start 0 0) (mid 5 0.000002) (end 10 0))",
        "arc 5,-6.25e+06 r6.25e+06 -90 0"},
       {"(fp_arc (start 0 0) (mid 1 1) (end 2 2))", "line 0,0 2,2"},
-      {"(fp_arc (start 0 0) (mid 1e300 1e300) (end 1e-300 -1e300))",
-       "line 0,0 0,-1e+300"},
+      {"(fp_arc (start 0 0) (mid 1e300 1e300) (end 1e-300 -1))",
+       "line 0,0 0,-1"},
       // Rectangles are polygons; a solid fill takes the layer colour.
       {"(fp_rect (start 1 2) (end -1 -2) (layer F.SilkS) (fill solid))",
        "polygon 1,2 -1,2 -1,-2 1,-2 #008484 0 filled"},
