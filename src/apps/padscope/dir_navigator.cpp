@@ -1,5 +1,7 @@
 #include "apps/padscope/dir_navigator.h"
 
+#include "zwidget/zviewer/footprint_file.h"
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -11,6 +13,13 @@ namespace {
 // (by name, ignoring case); no folders, no hidden files.
 QStringList footprint_files(const QDir& dir, const QStringList& filters) {
   return dir.entryList(filters, QDir::Files, QDir::NoSort);
+}
+
+// A FIFO or a device named like a footprint would hang or never end the
+// load, so only regular files are stepped to. Checked one at a time: a
+// folder may hold 100,000 files.
+bool is_footprint(const QDir& dir, const QString& name) {
+  return zwidget::zcvpcb::is_regular_file(dir.filePath(name));
 }
 
 }  // namespace
@@ -33,8 +42,9 @@ QString DirNavigator::prev_library() {
 
 QString DirNavigator::first_in(const QString& folder) const {
   const QDir dir(folder);
-  const QStringList files = footprint_files(dir, filters);
-  return files.isEmpty() ? QString() : dir.filePath(files.first());
+  for (const QString& name : footprint_files(dir, filters))
+    if (is_footprint(dir, name)) return dir.filePath(name);
+  return QString();
 }
 
 QString DirNavigator::step(int direction) {
@@ -57,8 +67,14 @@ QString DirNavigator::step(int direction) {
         }));
     index = direction > 0 ? before - 1 : before;
   }
-  path = dir.filePath(files[(index + direction + count) % count]);
-  return path;
+  for (int offset = 1; offset <= count; ++offset) {
+    const QString& name =
+        files[((index + direction * offset) % count + count) % count];
+    if (!is_footprint(dir, name)) continue;
+    path = dir.filePath(name);
+    return path;
+  }
+  return QString();
 }
 
 QString DirNavigator::step_library(int direction) {

@@ -5,12 +5,13 @@
 
 // Steps through the footprint files of the current file's folder, and
 // through the sibling folders (libraries) of that folder. The folder is
-// listed afresh at every step.
+// listed afresh at every step; only regular files (after links) are
+// stepped to, never a FIFO or a device named like a footprint.
 struct DirNavigator {
   // The file after the current one, wrapping around; after a current file
   // that is gone, the one after its name. Becomes the current path. Empty,
-  // with the path kept, when the folder holds no footprint file; empty when
-  // nothing is open.
+  // with the path kept, when the folder holds no regular footprint file;
+  // empty when nothing is open.
   QString next();
   // The same for the file before the current one.
   QString prev();

@@ -3,6 +3,7 @@
 #include "support/qt_printers.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QFile>
@@ -36,6 +37,9 @@ TEST_F(DirNavigatorTest, StepsThroughFootprintFilesInNameOrderAndWraps) {
                            "X.KICAD_MOD", ".hidden.kicad_mod"})
     touch(name);
   touch("m.kicad_mod/inside.txt");  // a folder named like a footprint
+  // Named like footprints, but no regular files: left out.
+  ASSERT_EQ(mkfifo(at("b.kicad_mod").toLocal8Bit().constData(), 0600), 0);
+  ASSERT_TRUE(QFile::link("/dev/zero", at("bz.mod")));
   navigator.path = at("a.kicad_mod");
   EXPECT_EQ(navigator.next(), at("B.mod"));
   EXPECT_EQ(navigator.next(), at("c.kicad_mod"));
