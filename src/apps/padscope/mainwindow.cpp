@@ -4,6 +4,7 @@
 #include "apps/padscope/library_panel.h"
 #include "apps/padscope/open_file_dialog.h"
 #include "apps/padscope/recent_files.h"
+#include "apps/padscope/stored_state.h"
 #include "apps/padscope/zintent.h"
 #include "ui_resource.h"
 #include "zwidget/zviewer/footprint_formats.h"
@@ -11,6 +12,7 @@
 #include "zwidget/zviewer/obj_canvas.h"
 #include "zwidget/zviewer/obj_factory.h"
 
+#include <QDebug>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -49,6 +51,16 @@ QString filter_of(const FootprintFormat& format) {
                                        QString::fromUtf8(format.pattern));
 }
 
+// A pane width from the settings; one that is no number is discarded.
+int stored_width(QSettings& settings, const QString& key, int fallback) {
+  bool number = false;
+  const int width = settings.value(key, fallback).toInt(&number);
+  if (number) return width;
+  qDebug() << "Discarding the stored width" << key;
+  settings.remove(key);
+  return fallback;
+}
+
 QString documents_dir() {
   const QStringList dirs =
       QStandardPaths::standardLocations(QStandardPaths::DocumentsLocation);
@@ -73,11 +85,20 @@ MainWindow::MainWindow()
   create_initial_pair();
   QSettings settings;
   if (settings.contains(tr(kSplitterKey))) {
-    initial_state = settings.value(tr(kSplitterKey)).toByteArray();
-    splitter->restoreState(initial_state);
-  } else {
-    initial_sizes = {settings.value(tr(kSplitterLeftKey), 30).toInt(),
-                     settings.value(tr(kSplitterRightKey), 100).toInt()};
+    const QVariant stored = settings.value(tr(kSplitterKey));
+    if (stored.userType() == QMetaType::QByteArray &&
+        is_sound_splitter_state(stored.toByteArray()) &&
+        splitter->restoreState(stored.toByteArray())) {
+      initial_state = stored.toByteArray();
+    } else {
+      qDebug() << "Discarding the stored splitter state, a"
+               << stored.typeName();
+      settings.remove(tr(kSplitterKey));
+    }
+  }
+  if (initial_state.isEmpty()) {
+    initial_sizes = {stored_width(settings, tr(kSplitterLeftKey), 30),
+                     stored_width(settings, tr(kSplitterRightKey), 100)};
     splitter->setSizes(initial_sizes);
   }
   setCentralWidget(splitter);

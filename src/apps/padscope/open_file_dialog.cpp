@@ -1,5 +1,8 @@
 #include "apps/padscope/open_file_dialog.h"
 
+#include "apps/padscope/stored_state.h"
+
+#include <QDebug>
 #include <QFileDialog>
 #include <QSettings>
 #include <QUrl>
@@ -16,7 +19,15 @@ QString get_open_file_name(QWidget* parent, const QString& caption,
 
   QSettings settings;
   const QVariant state = settings.value(state_key);
-  if (state.isValid()) dialog.restoreState(state.toByteArray());
+  if (state.isValid()) {
+    if (state.userType() != QMetaType::QByteArray ||
+        !is_sound_file_dialog_state(state.toByteArray()) ||
+        !dialog.restoreState(state.toByteArray())) {
+      qDebug() << "Discarding the stored state of the open dialog, a"
+               << state.typeName();
+      settings.remove(state_key);
+    }
+  }
   if (selected_filter)
     dialog.selectNameFilter(settings.value(filter_key).toString());
   // After the state, so the stored folder wins over the one inside it.

@@ -202,6 +202,36 @@ TEST_F(MainWindowTest, SplitterKeepsItsProportionAndTheClosedWindowsState) {
   EXPECT_NEAR(left_to_right(), 1.0, 0.05);
 }
 
+// Settings that do not restore are dropped for the defaults, never abort.
+TEST_F(MainWindowTest, StoredSplitterThatDoesNotRestoreIsDiscarded) {
+  const std::pair<const char*, QVariant> stored[] = {
+      // A list claiming 2^31-1 sizes; two panes of 2^31-1 pixels.
+      {"mainwindow.splitter", QByteArray::fromHex("000000ff000000017fffffff")},
+      {"mainwindow.splitter",
+       QByteArray::fromHex("000000ff00000001000000027fffffff7fffffff01ffffffff"
+                           "010000000100")},
+      {"mainwindow.splitter", QString("wide")},
+      {"mainwindow.splitter.0", QString("wide")},
+  };
+  for (const auto& [key, value] : stored) {
+    SCOPED_TRACE(key + (": " + value.toString().toStdString()));
+    window.reset();
+    QSettings().setValue(key, value);
+    window = std::make_unique<MainWindow>();
+    EXPECT_FALSE(QSettings().contains(key));
+    show(1300);
+    EXPECT_NEAR(left_to_right(), 0.3, 0.05);
+    window.reset();
+    QSettings().remove("mainwindow.splitter");
+  }
+  // The open dialog's state of 16 bytes, a list claiming 2^31-1 places.
+  QSettings().setValue("dialog/load/config/state",
+                       QByteArray::fromHex("000000be00000004000000007fffffff"));
+  window = std::make_unique<MainWindow>();
+  open(battery());
+  EXPECT_EQ(window->windowTitle(), battery());
+}
+
 TEST_F(MainWindowTest, OpensARealFootprintReportsTheCursorAndFits) {
   PADSCOPE_REQUIRE_SHARED_TESTDATA();
   show(900);
