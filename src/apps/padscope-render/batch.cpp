@@ -1,21 +1,21 @@
 #include "apps/padscope-render/batch.h"
 
+#include "apps/padscope-render/output_folder.h"
+#include "zwidget/zviewer/footprint_file.h"
 #include "zwidget/zviewer/footprint_formats.h"
 
+#include <sys/stat.h>
+
 #include <QDir>
-#include <QDirIterator>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cmath>
 #include <exception>
 #include <iomanip>
-#include <set>
 #include <sstream>
 #include <vector>
 
@@ -35,9 +35,9 @@ QString message_of(const std::exception& error) {
   return text.isEmpty() ? QStringLiteral("Unknown error") : text;
 }
 
-// A module name as a file name: no folder separators, no control
-// characters, no name that means a folder.
-QString file_name_part(const QString& name, int index) {
+// A name as a file name: no folder separators, no control characters, no
+// name that means a folder; `fallback` for what is left of none.
+QString file_name_part(const QString& name, const QString& fallback) {
   QString part;
   for (const QChar c : name) {
     const bool bad =
@@ -47,45 +47,26 @@ QString file_name_part(const QString& name, int index) {
   part = part.trimmed();
   if (part.isEmpty() || part == QLatin1String(".") ||
       part == QLatin1String(".."))
-    part = QStringLiteral("module-%1").arg(index + 1);
+    part = fallback;
   return part;
 }
-
-// Output paths handed out in a batch, so that two footprints never share
-// an image: a second "x.png" becomes "x-2.png".
-class OutputNames {
-public:
-  QString claim(const QString& dir, const QString& base,
-                const QString& suffix) {
-    // Cleaned, so that "out/./x.png" and "out/x.png" are seen as one.
-    const QString folder = QDir::cleanPath(dir);
-    QString path = QDir(folder).filePath(base + '.' + suffix);
-    for (int n = 2; used.count(path); ++n)
-      path = QDir(folder).filePath(
-          QStringLiteral("%1-%2.%3").arg(base).arg(n).arg(suffix));
-    used.insert(path);
-    return path;
-  }
-
-private:
-  std::set<QString> used;
-};
 
 class Batch {
 public:
   Batch(const RenderOptions& options, std::ostream& err, bool progress)
       : options(options),
         renderer(options.style),
+        output(options.output_dir),
         err(err),
         progress(progress) {}
 
   void render_file(const InputFile& input, int done, int total) {
     if (progress)
       err << kClearLine << '[' << done << '/' << total << "] "
-          << local(input.path) << std::flush;
+          << printable(input.path) << std::flush;
     ++result.files;
     const QFileInfo info(input.path);
-    const QString dir = QDir(options.output_dir).filePath(input.relative_dir);
+    const QString& dir = input.relative_dir;
 
     QElapsedTimer timer;
     timer.start();
@@ -108,13 +89,14 @@ public:
         return;
       }
       first.module = renderer.footprint_name();
-      write(first, names.claim(dir, info.completeBaseName(), suffix()), timer);
+      write(first, output.claim(dir, info.completeBaseName(), suffix()), timer);
       return;
     }
     // A library of several modules: a folder named after it, an image per
     // module named after the module. One that cannot be drawn (the first
     // one too) fails alone.
-    const QString library_dir = QDir(dir).filePath(info.completeBaseName());
+    const QString library_dir = QDir(dir).filePath(
+        file_name_part(info.completeBaseName(), QStringLiteral("library")));
     for (int index = 0; index < modules; ++index) {
       FootprintResult entry;
       entry.file = input.path;
@@ -128,8 +110,11 @@ public:
         continue;
       }
       write(entry,
-            names.claim(library_dir, file_name_part(entry.module, index),
-                        suffix()),
+            output.claim(
+                library_dir,
+                file_name_part(entry.module,
+                               QStringLiteral("module-%1").arg(index + 1)),
+                suffix()),
             timer);
     }
   }
@@ -155,36 +140,25 @@ private:
     return QString();
   }
 
-  void write(FootprintResult& entry, const QString& path,
+  void write(FootprintResult& entry, const QString& relative,
              const QElapsedTimer& timer) {
     entry.items = renderer.items();
     entry.not_drawn = renderer.not_drawn();
-    QString problem;
-    if (!QDir().mkpath(QFileInfo(path).absolutePath())) {
-      problem = QStringLiteral("Cannot create the folder %1")
-                    .arg(QFileInfo(path).absolutePath());
-    } else {
-      // A plain file: a save file syncs every image to the disk.
-      QFile file(path);
-      const QByteArray image = options.format == ImageFormat::svg
-                                   ? renderer.svg(entry.module)
-                               : options.format == ImageFormat::qt_svg
-                                   ? renderer.qt_svg(entry.module)
-                                   : renderer.png();
-      if (image.isEmpty()) {
-        problem = QStringLiteral("Cannot encode %1").arg(path);
-      } else if (!file.open(QIODevice::WriteOnly) ||
-                 file.write(image) != image.size() || !file.flush()) {
-        problem =
-            QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
-      }
-    }
+    const QByteArray image =
+        options.format == ImageFormat::svg      ? renderer.svg(entry.module)
+        : options.format == ImageFormat::qt_svg ? renderer.qt_svg(entry.module)
+                                                : renderer.png();
+    // Not synced to the disk: that took longer than drawing.
+    const QString problem =
+        image.isEmpty()
+            ? QStringLiteral("Cannot encode %1").arg(output.path(relative))
+            : output.write(relative, image);
     if (!problem.isEmpty()) {
       fail(entry, problem, timer);
       return;
     }
     entry.ok = true;
-    entry.output = path;
+    entry.output = output.path(relative);
     entry.milliseconds = timer.nsecsElapsed() / 1e6;
     ++result.images;
     for (const auto& [kind, count] : entry.not_drawn)
@@ -199,18 +173,18 @@ private:
     entry.milliseconds = timer.nsecsElapsed() / 1e6;
     ++result.failures;
     if (progress) err << kClearLine;
-    err << "failed: " << local(entry.file);
+    err << "failed: " << printable(entry.file);
     if (!entry.module.isEmpty())
-      err << " (module " << local(entry.module) << ')';
-    err << ": " << local(message) << std::endl;
+      err << " (module " << printable(entry.module) << ')';
+    err << ": " << printable(message) << std::endl;
     result.results.push_back(std::move(entry));
   }
 
   const RenderOptions& options;
   FootprintRenderer renderer;
+  OutputFolder output;
   std::ostream& err;
   bool progress;
-  OutputNames names;
   BatchResult result;
 };
 
@@ -231,9 +205,31 @@ void write_timing(const BatchResult& result, std::ostream& out) {
   std::ostringstream line;
   line << std::fixed << std::setprecision(2) << "Per footprint: median "
        << median << " ms, 99th percentile " << p99 << " ms, slowest "
-       << slowest->milliseconds << " ms (" << local(slowest->file);
-  if (!slowest->module.isEmpty()) line << ", module " << local(slowest->module);
+       << slowest->milliseconds << " ms (" << printable(slowest->file);
+  if (!slowest->module.isEmpty())
+    line << ", module " << printable(slowest->module);
   out << line.str() << ')' << std::endl;
+}
+
+// A file name in the report: JSON escapes control characters itself, but
+// has no way to hold bytes that are not UTF-8.
+QString json_name(const QString& name) {
+  const bool raw = std::any_of(name.begin(), name.end(), [](QChar c) {
+    return c.unicode() >= 0xdc80 && c.unicode() <= 0xdcff;
+  });
+  return raw ? QString::fromStdString(printable(name)) : name;
+}
+
+// Whether `path` is the same file as one of `files`, by any name.
+bool is_one_of(const QString& path, const std::vector<InputFile>& files) {
+  using zwidget::zcvpcb::encode_file_name;
+  struct stat target {};
+  if (stat(encode_file_name(path).constData(), &target) != 0) return false;
+  return std::any_of(files.begin(), files.end(), [&](const InputFile& file) {
+    struct stat input {};
+    return stat(encode_file_name(file.path).constData(), &input) == 0 &&
+           input.st_dev == target.st_dev && input.st_ino == target.st_ino;
+  });
 }
 
 QJsonObject counts_object(const KindCounts& counts) {
@@ -244,36 +240,6 @@ QJsonObject counts_object(const KindCounts& counts) {
 }
 
 }  // namespace
-
-std::vector<InputFile> collect_inputs(const QStringList& inputs,
-                                      QStringList& missing) {
-  std::vector<InputFile> files;
-  for (const QString& input : inputs) {
-    const QFileInfo info(input);
-    if (!info.exists()) {
-      missing.append(input);
-    } else if (!info.isDir()) {
-      files.push_back({input, QString()});
-    } else {
-      std::vector<InputFile> found;
-      const QDir root(info.absoluteFilePath());
-      QDirIterator walk(input, QDir::Files | QDir::NoDotAndDotDot,
-                        QDirIterator::Subdirectories);
-      while (walk.hasNext()) {
-        const QString path = walk.next();
-        if (!zwidget::zcvpcb::format_for_path(path)) continue;
-        found.push_back(
-            {path, root.relativeFilePath(QFileInfo(path).absolutePath())});
-      }
-      std::sort(found.begin(), found.end(),
-                [](const InputFile& a, const InputFile& b) {
-                  return a.path < b.path;
-                });
-      files.insert(files.end(), found.begin(), found.end());
-    }
-  }
-  return files;
-}
 
 BatchResult render_batch(const RenderOptions& options,
                          const std::vector<InputFile>& files, std::ostream& err,
@@ -294,10 +260,16 @@ void write_summary(const BatchResult& result, std::ostream& out) {
       << "Failures: " << result.failures << '\n';
   for (const FootprintResult& entry : result.results) {
     if (entry.ok) continue;
-    out << "  " << local(entry.file);
+    out << "  " << printable(entry.file);
     if (!entry.module.isEmpty())
-      out << " (module " << local(entry.module) << ')';
-    out << ": " << local(entry.message) << '\n';
+      out << " (module " << printable(entry.module) << ')';
+    out << ": " << printable(entry.message) << '\n';
+  }
+  if (!result.skipped.empty()) {
+    out << "Skipped: " << result.skipped.size() << '\n';
+    for (const SkippedPath& skipped : result.skipped)
+      out << "  " << printable(skipped.path) << ": "
+          << printable(skipped.reason) << '\n';
   }
   if (result.not_drawn.empty()) {
     out << "Not drawn: nothing\n";
@@ -320,11 +292,11 @@ QJsonDocument report(const BatchResult& result) {
   QJsonArray entries;
   for (const FootprintResult& entry : result.results) {
     QJsonObject object;
-    object.insert("file", entry.file);
+    object.insert("file", json_name(entry.file));
     object.insert("module", entry.module);
     object.insert("status", entry.ok ? "ok" : "failed");
     object.insert("message", entry.message);
-    object.insert("output", entry.output);
+    object.insert("output", json_name(entry.output));
     object.insert("items", counts_object(entry.items));
     object.insert("not_drawn", counts_object(entry.not_drawn));
     // Hundredths of a millisecond are enough and keep the file readable.
@@ -337,6 +309,11 @@ QJsonDocument report(const BatchResult& result) {
   root.insert("failures", result.failures);
   root.insert("not_drawn", counts_object(result.not_drawn));
   root.insert("results", entries);
+  QJsonArray skipped;
+  for (const SkippedPath& entry : result.skipped)
+    skipped.append(
+        QJsonObject{{"path", json_name(entry.path)}, {"reason", entry.reason}});
+  root.insert("skipped", skipped);
   return QJsonDocument(root);
 }
 
@@ -348,33 +325,41 @@ int run(const QStringList& arguments, std::ostream& out, std::ostream& err,
     return 0;
   }
   if (!parsed.error.isEmpty()) {
-    err << "padscope-render: " << local(parsed.error) << "\n\n"
+    err << "padscope-render: " << printable(parsed.error) << "\n\n"
         << local(usage());
     return 2;
   }
   const RenderOptions& options = parsed.options;
   QStringList missing;
-  const std::vector<InputFile> files = collect_inputs(options.inputs, missing);
+  std::vector<SkippedPath> skipped;
+  const std::vector<InputFile> files =
+      collect_inputs(options.inputs, missing, skipped);
   if (!missing.isEmpty()) {
     for (const QString& input : missing)
-      err << "padscope-render: no such file or folder: " << local(input)
+      err << "padscope-render: no such file or folder: " << printable(input)
           << '\n';
     err << '\n' << local(usage());
     return 2;
   }
+  if (!options.report_file.isEmpty() && is_one_of(options.report_file, files)) {
+    err << "padscope-render: the report " << printable(options.report_file)
+        << " is an input\n\n"
+        << local(usage());
+    return 2;
+  }
+  for (const SkippedPath& path : skipped)
+    err << "skipped: " << printable(path.path) << ": " << printable(path.reason)
+        << '\n';
 
-  const BatchResult result = render_batch(options, files, err, progress);
+  BatchResult result = render_batch(options, files, err, progress);
+  result.skipped = std::move(skipped);
   write_summary(result, out);
-  int status = result.failures > 0 ? 1 : 0;
+  int status = result.failures > 0 || !result.skipped.empty() ? 1 : 0;
   if (!options.report_file.isEmpty()) {
-    const QFileInfo target(options.report_file);
-    QSaveFile file(options.report_file);
-    const QByteArray json = report(result).toJson(QJsonDocument::Indented);
-    if (!QDir().mkpath(target.absolutePath()) ||
-        !file.open(QIODevice::WriteOnly) || file.write(json) != json.size() ||
-        !file.commit()) {
-      err << "padscope-render: cannot write the report "
-          << local(options.report_file) << ": " << local(file.errorString())
+    const QString problem = write_file_in_place(
+        options.report_file, report(result).toJson(QJsonDocument::Indented));
+    if (!problem.isEmpty()) {
+      err << "padscope-render: cannot write the report: " << printable(problem)
           << std::endl;
       status = 1;
     }

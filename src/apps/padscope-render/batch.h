@@ -1,6 +1,7 @@
 #pragma once
 
 #include "apps/padscope-render/footprint_renderer.h"
+#include "apps/padscope-render/inputs.h"
 #include "apps/padscope-render/render_options.h"
 
 #include <QJsonDocument>
@@ -11,13 +12,6 @@
 #include <vector>
 
 namespace padscope::render {
-
-// A footprint file to render and the folder its images go to, relative to
-// the output folder.
-struct InputFile {
-  QString path;
-  QString relative_dir;
-};
 
 // The outcome for one footprint: a file, or one module of a library.
 struct FootprintResult {
@@ -39,14 +33,10 @@ struct BatchResult {
   int failures = 0;
   KindCounts not_drawn;
   std::vector<FootprintResult> results;
+  // Paths of folder inputs that could not be taken.
+  std::vector<SkippedPath> skipped;
   double seconds = 0;
 };
-
-// The footprint files the inputs name: a file as it is, whatever its name;
-// a folder's files with footprint names, recursively, in path order. A
-// missing input goes to `missing`.
-std::vector<InputFile> collect_inputs(const QStringList& inputs,
-                                      QStringList& missing);
 
 // Renders every footprint of `files` into the options' output folder. One
 // line per failure goes to `err`; with `progress`, also the count and the
@@ -55,15 +45,16 @@ BatchResult render_batch(const RenderOptions& options,
                          const std::vector<InputFile>& files, std::ostream& err,
                          bool progress);
 
-// Files, images, failures with their messages, and what was not drawn.
+// Files, images, failures with their messages, the skipped paths, and what
+// was not drawn.
 void write_summary(const BatchResult& result, std::ostream& out);
 
 // The per-footprint results as JSON.
 QJsonDocument report(const BatchResult& result);
 
 // The program once the application object exists; returns the exit status:
-// 0 when every footprint was rendered, 1 when any failed, 2 for a usage
-// error.
+// 0 when every footprint was rendered, 1 when any failed or a path was
+// skipped, 2 for a usage error.
 int run(const QStringList& arguments, std::ostream& out, std::ostream& err,
         bool progress);
 

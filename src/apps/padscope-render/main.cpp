@@ -23,6 +23,7 @@ int main(int argc, char** argv) {
   // Headless unless the caller chose a platform.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
     qputenv("QT_QPA_PLATFORM", "offscreen");
+  // Takes its own options (-platform ...) out of argv.
   QApplication app(argc, argv);
 
   // The viewer writes trace lines to the standard output; the summary
@@ -30,8 +31,9 @@ int main(int argc, char** argv) {
   std::ostream out(std::cout.rdbuf());
   DiscardBuffer discard;
   std::streambuf* const original = std::cout.rdbuf(&discard);
-  const int status = padscope::render::run(
-      QApplication::arguments(), out, std::cerr, isatty(STDERR_FILENO) == 1);
+  const int status =
+      padscope::render::run(padscope::render::decode_arguments(argc, argv), out,
+                            std::cerr, isatty(STDERR_FILENO) == 1);
   std::cout.rdbuf(original);
   return status;
 }

@@ -52,8 +52,8 @@ QString usage() {
       "JSON\n"
       "  -h, --help              show this text\n"
       "\n"
-      "Exit status: 0 when every footprint was rendered, 1 when any failed,\n"
-      "2 for a usage error.\n");
+      "Exit status: 0 when every footprint was rendered, 1 when any failed\n"
+      "or a path in a folder could not be taken, 2 for a usage error.\n");
 }
 
 QString suffix(ImageFormat format) {

@@ -3,6 +3,7 @@
 #include "support/test_data.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QFile>
@@ -12,10 +13,14 @@
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
 
+#include <fcntl.h>
 #include <sstream>
+#include <unistd.h>
 
 namespace padscope::render {
 namespace {
+
+using namespace std::string_literals;
 
 const QString kLocal = QString::fromStdString(test::local_testdata_dir());
 const QString kShared = QString::fromStdString(test::shared_testdata_dir());
@@ -74,9 +79,12 @@ TEST(RenderCommand, FolderOfGoodMalformedAndOtherFiles) {
   write(root, "lib/bad/quote.mod",
         "PCBNEW-LibModule-V1\n$MODULE X\nT0 0 0 600 600 0 120 N V 21 \"a\n");
   write(root, "lib/bad/notes.mod", "Remember the milk.\n");
-  // A module that cannot be drawn fails alone, the first one too.
+  // A module that cannot be read fails alone, the first one too; here a
+  // NUL byte ends a quote early.
   write(root, "lib/good/half.mod",
-        "$MODULE broken\nDS 0 0\n$EndMODULE\n$MODULE fine\nDS 0 0 1 1 1 21\n");
+        QByteArray::fromStdString("$MODULE broken\nT0 0 0 600 600 0 120 N V "
+                                  "21 \"a\0b\"\n$EndMODULE\n$MODULE fine\n"
+                                  "DS 0 0 1 1 1 21\n"s));
   // Passed over in a folder; a failure when named.
   write(root, "lib/README.txt", "(footprint x)");
   write(root, "lib/good/UPPER.KICAD_MOD", battery);
@@ -95,7 +103,7 @@ TEST(RenderCommand, FolderOfGoodMalformedAndOtherFiles) {
         "failed: lib/bad/notes.mod: Not a footprint library: no $MODULE",
         "failed: lib/bad/quote.mod: Unexpected symbol. Closing quota",
         "failed: lib/README.txt: Not a footprint file",
-        "failed: lib/good/half.mod (module broken): Not enough parameters",
+        "failed: lib/good/half.mod (module broken): Unexpected symbol.",
         // The summary: legacy pads are drawn too.
         "Files: 8\nImages written: 15\nFailures: 5\n",
         "  lib/bad/quote.mod: Unexpected symbol", "Not drawn: nothing\n"})
@@ -115,6 +123,118 @@ TEST(RenderCommand, FolderOfGoodMalformedAndOtherFiles) {
             (QStringList{"A_B-2.png", "A_B.png", "module-3.png"}));
   EXPECT_EQ(out.entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
             (QStringList{"good", "names"}));
+}
+
+// Folders nested until a path is longer than the system takes, made and
+// removed through open folders, since no such path can be named.
+class DeepFolder {
+public:
+  DeepFolder(const QString& at, int depth) {
+    folders.push_back(
+        open(at.toLocal8Bit().constData(), O_RDONLY | O_DIRECTORY));
+    for (int i = 0; i < depth; ++i) {
+      mkdirat(folders.back(), kName.c_str(), 0700);
+      folders.push_back(
+          openat(folders.back(), kName.c_str(), O_RDONLY | O_DIRECTORY));
+    }
+    close(openat(folders.back(), "x.kicad_mod", O_CREAT | O_WRONLY, 0600));
+  }
+  ~DeepFolder() {
+    unlinkat(folders.back(), "x.kicad_mod", 0);
+    for (std::size_t i = folders.size() - 1; i > 0; --i) {
+      close(folders[i]);
+      unlinkat(folders[i - 1], kName.c_str(), AT_REMOVEDIR);
+    }
+    close(folders.front());
+  }
+
+private:
+  const std::string kName = std::string(200, 'd');
+  std::vector<int> folders;
+};
+
+// What a folder holds beyond footprints: each path not taken gets a line and
+// the exit status 1; names reach the terminal escaped. Opening a FIFO would
+// block: the tool's run is bounded.
+TEST(RenderCommand, EveryPathOfAFolderIsRenderedOrReported) {
+  QTemporaryDir temp;
+  const QDir root(temp.path());
+  write(root, "lib/ok.kicad_mod", read(kLocal + "/Battery_CR1225.kicad_mod"));
+  ASSERT_EQ(mkfifo(root.filePath("lib/fifo.kicad_mod").toLocal8Bit(), 0600), 0);
+  ASSERT_TRUE(QFile::link("/dev/zero", root.filePath("lib/zero.mod")));
+  write(root, "lib/\x1b]0;owned\x07\x1b[2J.kicad_mod", "(kicad_pcb)");
+  const QByteArray body = "DS 0 0 1000 500 50 21\n$EndMODULE\n";
+  write(root, "lib/long.mod",
+        "$MODULE " + QByteArray(300, 'L') + "\n" + body + "$MODULE " +
+            QByteArray(300, 'L') + "\n" + body);
+  const DeepFolder deep(root.filePath("lib"), 21);
+  // Root reads any folder.
+  const bool closed = geteuid() != 0 && root.mkpath("lib/closed") &&
+                      chmod(root.filePath("lib/closed").toLocal8Bit(), 0) == 0;
+
+  const Outcome tool =
+      run_tool({"lib", "-o", "out", "-s", "80x60"}, temp.path());
+  EXPECT_EQ(tool.status, 1);
+  for (const char* line :
+       {"skipped: lib/fifo.kicad_mod: Not a regular file\n",
+        "skipped: lib/zero.mod: Not a regular file\n", ": File name too long\n",
+        "failed: lib/\\x1b]0;owned\\x07\\x1b[2J.kicad_mod: Not a footprint",
+        "Files: 3\nImages written: 3\nFailures: 1\n"})
+    EXPECT_TRUE(has(tool.out + tool.err, line)) << line << "\n" << tool.err;
+  EXPECT_FALSE(has(tool.out + tool.err, "\x1b"));
+  if (closed) {
+    EXPECT_TRUE(has(tool.err, "skipped: lib/closed: Permission denied\n"));
+  }
+  // A name shortened to what the file system takes, unique by its hash.
+  const QStringList images =
+      QDir(root.filePath("out/long")).entryList(QDir::Files);
+  ASSERT_EQ(images.size(), 2);
+  for (const QString& image : images) {
+    EXPECT_LE(image.toUtf8().size(), 255);
+    EXPECT_TRUE(image.startsWith("LLLL") && image.endsWith(".png") &&
+                image.contains('~'))
+        << image.toStdString();
+  }
+}
+
+// Links in the output folder are not followed, a FIFO there is not opened,
+// and the report may not overwrite an input.
+TEST(RenderCommand, NothingIsWrittenThroughALinkOrOverAnInput) {
+  QTemporaryDir temp;
+  const QDir root(temp.path());
+  const QByteArray battery = read(kLocal + "/Battery_CR1225.kicad_mod");
+  for (const char* name : {"lib/a.kicad_mod", "lib/b.kicad_mod",
+                           "lib/c.kicad_mod", "lib/sub/d.kicad_mod"})
+    write(root, name, battery);
+  write(root, "elsewhere/keep.txt", "keep");
+  root.mkpath("out");
+  ASSERT_TRUE(QFile::link(root.filePath("elsewhere/keep.txt"),
+                          root.filePath("out/a.png")));
+  ASSERT_TRUE(
+      QFile::link(root.filePath("elsewhere"), root.filePath("out/sub")));
+  ASSERT_EQ(mkfifo(root.filePath("out/b.png").toLocal8Bit(), 0600), 0);
+
+  const Outcome tool =
+      run_tool({"lib", "-o", "out", "-s", "80x60"}, temp.path());
+  EXPECT_EQ(tool.status, 1);
+  for (const char* line :
+       {"lib/a.kicad_mod (module Battery_CR1225): Cannot write out/a.png: not "
+        "a regular file",
+        "lib/b.kicad_mod (module Battery_CR1225): Cannot write out/b.png: not "
+        "a regular file",
+        "d.kicad_mod (module Battery_CR1225): Cannot enter the folder out/sub: "
+        "not a folder but a link"})
+    EXPECT_TRUE(has(tool.err, line)) << line << "\n" << tool.err;
+  EXPECT_EQ(read(root.filePath("elsewhere/keep.txt")), "keep");
+  EXPECT_EQ(QDir(root.filePath("elsewhere")).entryList(QDir::Files),
+            QStringList{"keep.txt"});
+  EXPECT_FALSE(QImage(root.filePath("out/c.png")).isNull());
+
+  const Outcome report = run_tool(
+      {"lib", "-o", "out", "--report", "lib/sub/../c.kicad_mod"}, temp.path());
+  EXPECT_EQ(report.status, 2);
+  EXPECT_TRUE(has(report.err, "the report lib/sub/../c.kicad_mod is an input"));
+  EXPECT_EQ(read(root.filePath("lib/c.kicad_mod")), battery);
 }
 
 TEST(RenderCommand, UsageErrorsExitWithTwo) {
