@@ -7,6 +7,7 @@
 #include "zwidget/zviewer/zmessage_exception.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <QDataStream>
 #include <QFile>
@@ -17,7 +18,9 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <fstream>
 #include <stdexcept>
+#include <unistd.h>
 
 namespace zwidget::zcvpcb {
 namespace {
@@ -55,7 +58,7 @@ struct Window {
     image = QImage(canvas.viewport()->size(), QImage::Format_RGB32);
     image.fill(Qt::magenta);
     QPainter painter(&image);
-    painter.setRenderHints(canvas.renderHints());  // antialiased, as shown
+    painter.setRenderHints(canvas.renderHints() & hints);
     canvas.render(&painter);
   }
   void show_bytes(const std::string& bytes) {
@@ -73,6 +76,8 @@ struct Window {
   }
 
   ZObjCanvas canvas{nullptr};
+  // Of the view's own, antialiased as shown; slow for some files.
+  QPainter::RenderHints hints;
   std::string failure;  // empty when the file was read and drawn
   QImage image;
 };
@@ -128,11 +133,26 @@ INSTANTIATE_TEST_SUITE_P(
       return name;
     });
 
+// The peak and the present resident size of this process, in KiB.
+long peak_kib() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss;
+}
+
+long resident_kib() {
+  std::ifstream statm("/proc/self/statm");
+  long pages = 0, resident = 0;
+  statm >> pages >> resident;
+  return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
 class HostileFileShown : public testing::TestWithParam<HostileFile> {};
 
 // Each file loads to the cover scene or a correct drawing, fitted finitely.
 TEST_P(HostileFileShown, AsTheCoverOrACorrectDrawing) {
   const HostileFile& hostile = GetParam();
+  const long before = peak_kib();
   QTemporaryDir dir;
   const QString path = dir.filePath(QString::fromStdString(hostile.file_name));
   {
@@ -160,6 +180,19 @@ TEST_P(HostileFileShown, AsTheCoverOrACorrectDrawing) {
     EXPECT_TRUE(std::isfinite(fit.m11() + fit.dx() + fit.dy()));
     EXPECT_GT(window.canvas.current_scale, 0);
   }
+  EXPECT_LT(peak_kib() - before, 1024L * 1024) << "KiB";
+}
+
+// The reader does not keep the 64 MiB it grew for the atom.
+TEST(BigAtom, ItsMemoryIsGivenBackAfterTheLoad) {
+#ifdef __SANITIZE_ADDRESS__
+  GTEST_SKIP() << "AddressSanitizer keeps freed memory in quarantine";
+#endif
+  Window window("atom.kicad_mod", {160, 120});
+  const long before = resident_kib();
+  window.show_bytes("(footprint " + std::string(40 << 20, 'A') + ")");
+  window.show_bytes("(footprint small)");
+  EXPECT_LT(resident_kib() - before, 24L * 1024) << "KiB";
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, HostileFileShown,
@@ -179,6 +212,7 @@ TEST(HugePolygon, KeepsItsWholeFill) {
     corners += corner;
   }
   Window window("poly.kicad_mod", {800, 600});
+  window.hints = QPainter::Antialiasing;
   window.show_bytes("(footprint P (fp_poly (pts " + corners +
                     ") (layer F.SilkS) (width 0.1) (fill solid)))");
   ASSERT_EQ(window.failure, "");
