@@ -2,9 +2,11 @@
 
 #include "zcore/models.h"
 #include "zcore/stream_model_adapter.h"
+#include "zwidget/zviewer/footprint_file.h"
 #include "zwidget/zviewer/zmessage_exception.h"
 #include "zwidget/zviewer/zscene.h"
 
+#include <QCoreApplication>
 #include <QDataStream>
 #include <QFile>
 #include <QIODevice>
@@ -14,6 +16,7 @@
 
 #include <cmath>
 #include <ios>
+#include <new>
 
 namespace zwidget::zcvpcb {
 
@@ -66,6 +69,13 @@ private:
       stream->setStatus(QDataStream::ReadPastEnd);
       return false;
     }
+    // A file growing while it is read is bounded too.
+    taken += count;
+    if (taken > kMaxFootprintFileSize) {
+      exhausted = true;
+      throw zaux::ZMessageException(QCoreApplication::translate(
+          "ZObjCanvas", "File too large (more than 256 MiB)"));
+    }
     next = block;
     end = block + count;
     return true;
@@ -75,6 +85,7 @@ private:
   char block[1 << 16];
   const char* next = block;
   const char* end = block;
+  qint64 taken = 0;
   bool exhausted = false;
 };
 
@@ -236,10 +247,8 @@ void ZObjCanvas::resizeEvent(QResizeEvent* event) {
 }
 
 void ZObjCanvas::load(const QString& fileName) {
-  QFile file(fileName);
-  if (!file.open(QIODevice::ReadOnly))
-    throw zaux::ZMessageException(
-        tr("Cannot open %1: %2").arg(fileName, file.errorString()));
+  QFile file;
+  open_footprint_file(fileName, file);
   if (!format_named(parser_name))
     fail_unknown(
         tr("Not a footprint: neither the file's name nor its first "
@@ -255,14 +264,19 @@ void ZObjCanvas::load(QDataStream& stream) {
   model = format->make_model();
   library.reset();
   current_module = 0;
-  read_model(*model, stream);
-  const std::string problem = format->footprint_problem(*model);
-  if (!problem.empty())
-    throw zaux::ZMessageException(QString::fromStdString(problem));
-  unit_mm = format->millimetres_per_unit(*model);
-  library = format->library_of(model);
-  if (library) model = library->model(0);
-  present(model);
+  try {
+    read_model(*model, stream);
+    const std::string problem = format->footprint_problem(*model);
+    if (!problem.empty())
+      throw zaux::ZMessageException(QString::fromStdString(problem));
+    unit_mm = format->millimetres_per_unit(*model);
+    library = format->library_of(model);
+    if (library) model = library->model(0);
+    present(model);
+  } catch (const std::bad_alloc&) {
+    // A failure like any other, shown as the cover, not the program's end.
+    throw zaux::ZMessageException(tr("Not enough memory for the footprint"));
+  }
 }
 
 void ZObjCanvas::fail_unknown(const QString& message) {

@@ -39,6 +39,8 @@ public:
   // Fits the scene into the viewport, unrotated.
   void fit();
   // Reads a file and shows it; throws when it cannot be opened or read.
+  // Only a regular file of at most 256 MiB is opened (open_footprint_file),
+  // and running out of memory fails the load as any error does.
   void load(const QString& fileName);
   void load(QDataStream& stream);
   // A new, empty footprint scene; zoom and rotation start afresh.

@@ -46,14 +46,15 @@ struct Outcome {
 };
 
 // The program as a user starts it: no display and no platform chosen.
-Outcome run_tool(const QStringList& arguments, const QString& folder) {
+Outcome run_tool(const QStringList& arguments, const QString& folder,
+                 const QString& program = PADSCOPE_RENDER_EXE) {
   QProcess process;
   auto environment = QProcessEnvironment::systemEnvironment();
   environment.remove("QT_QPA_PLATFORM");
   environment.remove("DISPLAY");
   process.setProcessEnvironment(environment);
   process.setWorkingDirectory(folder);
-  process.start(PADSCOPE_RENDER_EXE, arguments);
+  process.start(program, arguments);
   EXPECT_TRUE(process.waitForFinished(120000));
   return {
       process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
@@ -168,6 +169,17 @@ TEST(RenderCommand, EveryPathOfAFolderIsRenderedOrReported) {
         "$MODULE " + QByteArray(300, 'L') + "\n" + body + "$MODULE " +
             QByteArray(300, 'L') + "\n" + body);
   const DeepFolder deep(root.filePath("lib"), 21);
+  // Names that are not UTF-8, one to draw and one to fail.
+  const auto raw = [&](const char* name, const QByteArray& bytes) {
+    QFile file;
+    const int fd =
+        open((temp.path().toLocal8Bit() + "/lib/" + name).constData(),
+             O_CREAT | O_WRONLY, 0600);
+    ASSERT_TRUE(file.open(fd, QIODevice::WriteOnly, QFile::AutoCloseHandle));
+    file.write(bytes);
+  };
+  raw("caf\xe9.kicad_mod", read(kLocal + "/Battery_CR1225.kicad_mod"));
+  raw("bad\xff.kicad_mod", "(kicad_pcb)");
   // Root reads any folder.
   const bool closed = geteuid() != 0 && root.mkpath("lib/closed") &&
                       chmod(root.filePath("lib/closed").toLocal8Bit(), 0) == 0;
@@ -179,12 +191,30 @@ TEST(RenderCommand, EveryPathOfAFolderIsRenderedOrReported) {
        {"skipped: lib/fifo.kicad_mod: Not a regular file\n",
         "skipped: lib/zero.mod: Not a regular file\n", ": File name too long\n",
         "failed: lib/\\x1b]0;owned\\x07\\x1b[2J.kicad_mod: Not a footprint",
-        "Files: 3\nImages written: 3\nFailures: 1\n"})
+        "failed: lib/bad\\xff.kicad_mod: Not a footprint",
+        "Files: 5\nImages written: 4\nFailures: 2\n"})
     EXPECT_TRUE(has(tool.out + tool.err, line)) << line << "\n" << tool.err;
   EXPECT_FALSE(has(tool.out + tool.err, "\x1b"));
   if (closed) {
     EXPECT_TRUE(has(tool.err, "skipped: lib/closed: Permission denied\n"));
   }
+  const auto made = [&](const char* image) {
+    return access((temp.path().toLocal8Bit() + image).constData(), F_OK) == 0;
+  };
+  EXPECT_TRUE(made("/out/caf\xe9.png"));
+  // Named on the command line: a Latin-1 name is found, a FIFO refused.
+  const Outcome named =
+      run_tool({"-c",
+                "exec \"$0\" \"$(printf 'lib/caf\\351.kicad_mod')\" "
+                "lib/fifo.kicad_mod -o named -s 80x60",
+                PADSCOPE_RENDER_EXE},
+               temp.path(), "/bin/sh");
+  EXPECT_EQ(named.status, 1);
+  EXPECT_TRUE(has(named.err,
+                  "failed: lib/fifo.kicad_mod: Cannot open "
+                  "lib/fifo.kicad_mod: Not a regular file\n"))
+      << named.err;
+  EXPECT_TRUE(made("/named/caf\xe9.png"));
   // A name shortened to what the file system takes, unique by its hash.
   const QStringList images =
       QDir(root.filePath("out/long")).entryList(QDir::Files);

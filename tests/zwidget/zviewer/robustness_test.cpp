@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <QDataStream>
 #include <QFile>
@@ -15,11 +16,15 @@
 #include <QPainter>
 #include <QTemporaryDir>
 
+#include <atomic>
 #include <cctype>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <fcntl.h>
 #include <fstream>
 #include <stdexcept>
+#include <thread>
 #include <unistd.h>
 
 namespace zwidget::zcvpcb {
@@ -181,6 +186,39 @@ TEST_P(HostileFileShown, AsTheCoverOrACorrectDrawing) {
     EXPECT_GT(window.canvas.current_scale, 0);
   }
   EXPECT_LT(peak_kib() - before, 1024L * 1024) << "KiB";
+}
+
+// A FIFO would block the load, a device never end it, so neither is opened;
+// should a FIFO be opened after all, the guard ends the wait with an EOF.
+TEST(UnreadableFiles, FailTheLoadBeforeAnyRead) {
+  QTemporaryDir dir;
+  const QString fifo = dir.filePath("fifo.kicad_mod");
+  ASSERT_EQ(mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
+  ASSERT_TRUE(QFile::link("/dev/zero", dir.filePath("zero.mod")));
+  QFile huge(dir.filePath("huge.kicad_mod"));  // sparse: made at once
+  ASSERT_TRUE(huge.open(QIODevice::WriteOnly) && huge.resize(257 << 20));
+  const std::pair<const char*, const char*> cases[] = {
+      {"fifo.kicad_mod", "Not a regular file"},
+      {"zero.mod", "Not a regular file"},
+      {"huge.kicad_mod", "File too large (more than 256 MiB)"},
+  };
+  std::atomic<bool> done{false};
+  std::thread guard([&] {
+    for (int i = 0; i < 100 && !done; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    if (!done)
+      ::close(::open(fifo.toLocal8Bit().constData(), O_WRONLY | O_NONBLOCK));
+  });
+  for (const auto& [name, reason] : cases) {
+    Window window(name, {160, 120});
+    const QString path = dir.filePath(name);
+    window.show([&] { window.canvas.load(path); });
+    EXPECT_EQ(window.failure,
+              ("failed: Cannot open " + path + ": " + reason).toStdString());
+    EXPECT_TRUE(window.is_cover());
+  }
+  done = true;
+  guard.join();
 }
 
 // The reader does not keep the 64 MiB it grew for the atom.
