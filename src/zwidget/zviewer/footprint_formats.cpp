@@ -4,9 +4,11 @@
 #include "zcore/legacy_model.h"
 #include "zcore/models.h"
 #include "zcore/nodeview.h"
+#include "zwidget/zviewer/footprint_file.h"
 #include "zwidget/zviewer/legacy_module_scene_loader.h"
 #include "zwidget/zviewer/mine_enum.h"
 #include "zwidget/zviewer/pretty_module_scene_loader.h"
+#include "zwidget/zviewer/zmessage_exception.h"
 
 #include <QFile>
 
@@ -171,8 +173,13 @@ const FootprintFormat* format_for_path(const QString& path) {
 
 const FootprintFormat* format_for_file(const QString& path) {
   if (const FootprintFormat* named = format_for_path(path)) return named;
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) return nullptr;
+  // Opened as a footprint is: a FIFO of any name would block here.
+  QFile file;
+  try {
+    open_footprint_file(path, file);
+  } catch (const zaux::ZMessageException&) {
+    return nullptr;
+  }
   QByteArray head = file.read(256);
   if (head.startsWith("\xEF\xBB\xBF")) head.remove(0, 3);
   head = head.trimmed();

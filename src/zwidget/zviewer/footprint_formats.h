@@ -68,8 +68,8 @@ const FootprintFormat* format_named(const QString& parser);
 // The format whose pattern matches the whole file name of `path` first;
 // null for none.
 const FootprintFormat* format_for_path(const QString& path);
-// The format of the file at `path`: by its name, else by its first bytes;
-// null when neither tells one.
+// The format of the file at `path`: by its name, else by its first bytes
+// (of a regular file only); null when neither tells one.
 const FootprintFormat* format_for_file(const QString& path);
 // The format that made `model`; null for a model of none.
 const FootprintFormat* format_of(const zcore::BaseModel& model);

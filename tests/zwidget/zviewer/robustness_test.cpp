@@ -2,6 +2,7 @@
 #include "support/hostile_files.h"
 #include "support/test_data.h"
 #include "zcore/model_exception.h"
+#include "zwidget/zviewer/footprint_formats.h"
 #include "zwidget/zviewer/obj_canvas.h"
 #include "zwidget/zviewer/viewer_test_support.h"
 #include "zwidget/zviewer/zmessage_exception.h"
@@ -192,8 +193,10 @@ TEST_P(HostileFileShown, AsTheCoverOrACorrectDrawing) {
 // should a FIFO be opened after all, the guard ends the wait with an EOF.
 TEST(UnreadableFiles, FailTheLoadBeforeAnyRead) {
   QTemporaryDir dir;
-  const QString fifo = dir.filePath("fifo.kicad_mod");
-  ASSERT_EQ(mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
+  // The second has no name that tells its format: its bytes would.
+  const QStringList fifos{dir.filePath("fifo.kicad_mod"), dir.filePath("fifo")};
+  for (const QString& fifo : fifos)
+    ASSERT_EQ(mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
   ASSERT_TRUE(QFile::link("/dev/zero", dir.filePath("zero.mod")));
   QFile huge(dir.filePath("huge.kicad_mod"));  // sparse: made at once
   ASSERT_TRUE(huge.open(QIODevice::WriteOnly) && huge.resize(257 << 20));
@@ -202,13 +205,22 @@ TEST(UnreadableFiles, FailTheLoadBeforeAnyRead) {
       {"zero.mod", "Not a regular file"},
       {"huge.kicad_mod", "File too large (more than 256 MiB)"},
   };
-  std::atomic<bool> done{false};
+  std::atomic<bool> done{false}, blocked{false};
   std::thread guard([&] {
-    for (int i = 0; i < 100 && !done; ++i)
+    for (int i = 0; !done; ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    if (!done)
-      ::close(::open(fifo.toLocal8Bit().constData(), O_WRONLY | O_NONBLOCK));
+      for (const QString& fifo : fifos) {
+        // Opening for writing succeeds only while a reader waits.
+        const int writer = i < 100 ? -1
+                                   : ::open(fifo.toLocal8Bit().constData(),
+                                            O_WRONLY | O_NONBLOCK);
+        if (writer < 0) continue;
+        blocked = true;
+        ::close(writer);
+      }
+    }
   });
+  EXPECT_EQ(format_for_file(fifos[1]), nullptr);
   for (const auto& [name, reason] : cases) {
     Window window(name, {160, 120});
     const QString path = dir.filePath(name);
@@ -219,6 +231,7 @@ TEST(UnreadableFiles, FailTheLoadBeforeAnyRead) {
   }
   done = true;
   guard.join();
+  EXPECT_FALSE(blocked);
 }
 
 // The reader does not keep the 64 MiB it grew for the atom.
