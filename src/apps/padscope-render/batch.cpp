@@ -1,5 +1,6 @@
 #include "apps/padscope-render/batch.h"
 
+#include "apps/padscope-render/jobs.h"
 #include "apps/padscope-render/output_folder.h"
 #include "zwidget/zviewer/footprint_file.h"
 #include "zwidget/zviewer/footprint_formats.h"
@@ -11,6 +12,7 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QThread>
 
 #include <algorithm>
 #include <cmath>
@@ -53,14 +55,18 @@ QString file_name_part(const QString& name, const QString& fallback) {
 
 class Batch {
 public:
-  Batch(const RenderOptions& options, std::ostream& err, bool progress)
+  Batch(const RenderOptions& options, std::ostream& err, bool progress,
+        const BatchObserver* observer)
       : options(options),
         renderer(options.style),
         output(options.output_dir),
         err(err),
-        progress(progress) {}
+        progress(progress),
+        observer(observer) {}
 
   void render_file(const InputFile& input, int done, int total) {
+    current = done - 1;
+    if (observer && observer->begun) observer->begun(current);
     if (progress)
       err << kClearLine << '[' << done << '/' << total << "] "
           << printable(input.path) << std::flush;
@@ -95,8 +101,7 @@ public:
     // A library of several modules: a folder named after it, an image per
     // module named after the module. One that cannot be drawn (the first
     // one too) fails alone.
-    const QString library_dir = QDir(dir).filePath(
-        file_name_part(info.completeBaseName(), QStringLiteral("library")));
+    const QString library_dir = library_folder(input);
     for (int index = 0; index < modules; ++index) {
       FootprintResult entry;
       entry.file = input.path;
@@ -163,7 +168,7 @@ private:
     ++result.images;
     for (const auto& [kind, count] : entry.not_drawn)
       result.not_drawn[kind] += count;
-    result.results.push_back(std::move(entry));
+    add(std::move(entry));
   }
 
   void fail(FootprintResult& entry, const QString& message,
@@ -172,11 +177,12 @@ private:
     entry.message = message;
     entry.milliseconds = timer.nsecsElapsed() / 1e6;
     ++result.failures;
-    if (progress) err << kClearLine;
-    err << "failed: " << printable(entry.file);
-    if (!entry.module.isEmpty())
-      err << " (module " << printable(entry.module) << ')';
-    err << ": " << printable(message) << std::endl;
+    write_failure(entry, err, progress);
+    add(std::move(entry));
+  }
+
+  void add(FootprintResult&& entry) {
+    if (observer && observer->result) observer->result(current, entry);
     result.results.push_back(std::move(entry));
   }
 
@@ -185,6 +191,9 @@ private:
   OutputFolder output;
   std::ostream& err;
   bool progress;
+  const BatchObserver* observer;
+  // The index of the file being rendered.
+  int current = -1;
   BatchResult result;
 };
 
@@ -241,12 +250,27 @@ QJsonObject counts_object(const KindCounts& counts) {
 
 }  // namespace
 
+QString library_folder(const InputFile& input) {
+  return QDir(input.relative_dir)
+      .filePath(file_name_part(QFileInfo(input.path).completeBaseName(),
+                               QStringLiteral("library")));
+}
+
+void write_failure(const FootprintResult& entry, std::ostream& err,
+                   bool progress) {
+  if (progress) err << kClearLine;
+  err << "failed: " << printable(entry.file);
+  if (!entry.module.isEmpty())
+    err << " (module " << printable(entry.module) << ')';
+  err << ": " << printable(entry.message) << std::endl;
+}
+
 BatchResult render_batch(const RenderOptions& options,
                          const std::vector<InputFile>& files, std::ostream& err,
-                         bool progress) {
+                         bool progress, const BatchObserver* observer) {
   QElapsedTimer timer;
   timer.start();
-  Batch batch(options, err, progress);
+  Batch batch(options, err, progress, observer);
   const int total = static_cast<int>(files.size());
   for (int i = 0; i < total; ++i) batch.render_file(files[i], i + 1, total);
   BatchResult result = batch.finish();
@@ -318,7 +342,7 @@ QJsonDocument report(const BatchResult& result) {
 }
 
 int run(const QStringList& arguments, std::ostream& out, std::ostream& err,
-        bool progress) {
+        bool progress, const QString& worker_program) {
   const ParsedArguments parsed = parse_arguments(arguments);
   if (parsed.help) {
     out << local(usage());
@@ -330,6 +354,7 @@ int run(const QStringList& arguments, std::ostream& out, std::ostream& err,
     return 2;
   }
   const RenderOptions& options = parsed.options;
+  if (options.worker) return run_worker(options);
   QStringList missing;
   std::vector<SkippedPath> skipped;
   const std::vector<InputFile> files =
@@ -351,7 +376,15 @@ int run(const QStringList& arguments, std::ostream& out, std::ostream& err,
     err << "skipped: " << printable(path.path) << ": " << printable(path.reason)
         << '\n';
 
-  BatchResult result = render_batch(options, files, err, progress);
+  const int jobs =
+      worker_program.isEmpty()
+          ? 1
+          : (options.jobs > 0 ? options.jobs
+                              : std::max(1, QThread::idealThreadCount()));
+  BatchResult result = jobs > 1 && files.size() > 1
+                           ? render_in_workers(worker_program, arguments.mid(1),
+                                               files, jobs, err, progress)
+                           : render_batch(options, files, err, progress);
   result.skipped = std::move(skipped);
   write_summary(result, out);
   int status = result.failures > 0 || !result.skipped.empty() ? 1 : 0;

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <ostream>
 #include <vector>
 
@@ -38,12 +39,29 @@ struct BatchResult {
   double seconds = 0;
 };
 
+// Told as a batch goes: a file begun (its index in the batch's files) and
+// each footprint's result.
+struct BatchObserver {
+  std::function<void(int file)> begun;
+  std::function<void(int file, const FootprintResult&)> result;
+};
+
 // Renders every footprint of `files` into the options' output folder. One
 // line per failure goes to `err`; with `progress`, also the count and the
 // current file, on a line rewritten in place.
 BatchResult render_batch(const RenderOptions& options,
                          const std::vector<InputFile>& files, std::ostream& err,
-                         bool progress);
+                         bool progress,
+                         const BatchObserver* observer = nullptr);
+
+// The folder, relative to the output folder, that a library of several
+// modules puts its images in.
+QString library_folder(const InputFile& input);
+
+// The line `err` gets for a failed footprint, the progress line cleared
+// first when there is one.
+void write_failure(const FootprintResult& entry, std::ostream& err,
+                   bool progress);
 
 // Files, images, failures with their messages, the skipped paths, and what
 // was not drawn.
@@ -54,8 +72,10 @@ QJsonDocument report(const BatchResult& result);
 
 // The program once the application object exists; returns the exit status:
 // 0 when every footprint was rendered, 1 when any failed or a path was
-// skipped, 2 for a usage error.
+// skipped, 2 for a usage error. Workers run `worker_program` (the tool
+// itself); without one the batch renders in this process, whatever --jobs
+// says.
 int run(const QStringList& arguments, std::ostream& out, std::ostream& err,
-        bool progress);
+        bool progress, const QString& worker_program = QString());
 
 }  // namespace padscope::render

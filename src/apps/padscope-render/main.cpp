@@ -31,9 +31,9 @@ int main(int argc, char** argv) {
   std::ostream out(std::cout.rdbuf());
   DiscardBuffer discard;
   std::streambuf* const original = std::cout.rdbuf(&discard);
-  const int status =
-      padscope::render::run(padscope::render::decode_arguments(argc, argv), out,
-                            std::cerr, isatty(STDERR_FILENO) == 1);
+  const int status = padscope::render::run(
+      padscope::render::decode_arguments(argc, argv), out, std::cerr,
+      isatty(STDERR_FILENO) == 1, QApplication::applicationFilePath());
   std::cout.rdbuf(original);
   return status;
 }

@@ -11,6 +11,9 @@ namespace {
 // Larger images are more likely a typing error than a wish.
 constexpr int kMaximumSide = 10000;
 
+// More workers than this is a typing error too.
+constexpr int kMaximumJobs = 256;
+
 bool parse_size(const QString& text, QSize& size) {
   static const QRegularExpression pattern(QStringLiteral("^(\\d+)x(\\d+)$"));
   const QRegularExpressionMatch match = pattern.match(text);
@@ -50,6 +53,8 @@ QString usage() {
       "0)\n"
       "      --report FILE       write the results of every footprint as "
       "JSON\n"
+      "  -j, --jobs N            render in N processes (default: one per "
+      "core)\n"
       "  -h, --help              show this text\n"
       "\n"
       "Exit status: 0 when every footprint was rendered, 1 when any failed\n"
@@ -73,9 +78,12 @@ ParsedArguments parse_arguments(const QStringList& arguments) {
   const QCommandLineOption grid("grid");
   const QCommandLineOption margin({"m", "margin"}, "", "PIXELS");
   const QCommandLineOption report("report", "", "FILE");
+  const QCommandLineOption jobs({"j", "jobs"}, "", "N");
+  // Not in the usage: how the tool starts its own workers.
+  const QCommandLineOption worker("worker");
   const QCommandLineOption help(QStringList{"h", "help"});
-  parser.addOptions(
-      {output, format, size, background, grid, margin, report, help});
+  parser.addOptions({output, format, size, background, grid, margin, report,
+                     jobs, worker, help});
 
   if (!parser.parse(arguments)) {
     parsed.error = parser.errorText();
@@ -160,6 +168,18 @@ ParsedArguments parse_arguments(const QStringList& arguments) {
       return parsed;
     }
   }
+
+  if (parser.isSet(jobs)) {
+    bool ok = false;
+    options.jobs = parser.value(jobs).toInt(&ok);
+    if (!ok || options.jobs < 1 || options.jobs > kMaximumJobs) {
+      parsed.error = QStringLiteral("Bad number of jobs '%1': use 1 to %2.")
+                         .arg(parser.value(jobs))
+                         .arg(kMaximumJobs);
+      return parsed;
+    }
+  }
+  options.worker = parser.isSet(worker);
 
   options.inputs = parser.positionalArguments();
   if (options.inputs.isEmpty()) {

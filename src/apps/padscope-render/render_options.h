@@ -27,6 +27,11 @@ struct RenderOptions {
   RenderStyle style;
   // Empty: no report.
   QString report_file;
+  // Worker processes; 0 for one per core.
+  int jobs = 0;
+  // Set in a worker: the files come from the standard input, the results
+  // go to the standard output.
+  bool worker = false;
 };
 
 struct ParsedArguments {

@@ -1,11 +1,13 @@
 #include "apps/padscope-render/batch.h"
 
+#include "apps/padscope-render/jobs.h"
 #include "support/test_data.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -13,7 +15,9 @@
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
 
+#include <algorithm>
 #include <fcntl.h>
+#include <map>
 #include <sstream>
 #include <unistd.h>
 
@@ -47,11 +51,14 @@ struct Outcome {
 
 // The program as a user starts it: no display and no platform chosen.
 Outcome run_tool(const QStringList& arguments, const QString& folder,
-                 const QString& program = PADSCOPE_RENDER_EXE) {
+                 const QString& program = PADSCOPE_RENDER_EXE,
+                 const QString& crash_on = QString()) {
   QProcess process;
   auto environment = QProcessEnvironment::systemEnvironment();
   environment.remove("QT_QPA_PLATFORM");
   environment.remove("DISPLAY");
+  if (!crash_on.isEmpty())
+    environment.insert("PADSCOPE_RENDER_CRASH_ON", crash_on);
   process.setProcessEnvironment(environment);
   process.setWorkingDirectory(folder);
   process.start(program, arguments);
@@ -349,6 +356,90 @@ TEST(RenderCommand, SvgIsValidXmlWithTheDrawing) {
   }
 }
 
+// The files below `root` and their bytes.
+std::map<QString, QByteArray> files_below(const QString& root) {
+  std::map<QString, QByteArray> files;
+  QDirIterator walk(root, QDir::Files, QDirIterator::Subdirectories);
+  while (walk.hasNext()) {
+    const QString path = walk.next();
+    files[QDir(root).relativeFilePath(path)] = read(path);
+  }
+  return files;
+}
+
+// The report less the times, which differ from run to run.
+QJsonObject timeless(const QByteArray& report) {
+  QJsonObject json = QJsonDocument::fromJson(report).object();
+  QJsonArray results;
+  for (const QJsonValue& value : json["results"].toArray()) {
+    QJsonObject entry = value.toObject();
+    entry.remove("milliseconds");
+    results.append(entry);
+  }
+  json["results"] = results;
+  return json;
+}
+
+TEST(RenderCommand, AnyNumberOfJobsWritesTheSameFilesAndReport) {
+  PADSCOPE_REQUIRE_SHARED_TESTDATA();
+  QTemporaryDir one, three;
+  for (const auto& [temp, jobs] : {std::pair{&one, "1"}, {&three, "3"}})
+    EXPECT_EQ(run_tool({kShared, "-f", "svg", "-s", "120x90", "--jobs", jobs,
+                        "-o", "out", "--report", "report.json"},
+                       temp->path())
+                  .status,
+              0);
+  const auto images = files_below(one.filePath("out"));
+  EXPECT_GT(images.size(), 900u);
+  EXPECT_TRUE(images == files_below(three.filePath("out")));
+  const QJsonObject report = timeless(read(one.filePath("report.json")));
+  EXPECT_EQ(report["images"].toInt(), static_cast<int>(images.size()));
+  EXPECT_EQ(report, timeless(read(three.filePath("report.json"))));
+}
+
+TEST(RenderCommand, AWorkerThatDiesFailsItsFileAlone) {
+  QTemporaryDir temp;
+  const QDir root(temp.path());
+  for (const char* name : {"a", "b", "c", "d"})
+    write(root, QString("lib/%1.kicad_mod").arg(name),
+          read(kLocal + "/Battery_CR1225.kicad_mod"));
+  const Outcome tool =
+      run_tool({"lib", "--jobs", "2", "-o", "out"}, temp.path(),
+               PADSCOPE_RENDER_EXE, "b.kicad_mod");
+  EXPECT_EQ(tool.status, 1);
+  EXPECT_TRUE(has(tool.err,
+                  "failed: lib/b.kicad_mod: The renderer stopped on this "
+                  "file: it crashed\n"))
+      << tool.err;
+  EXPECT_TRUE(has(tool.out, "Files: 4\nImages written: 3\nFailures: 1\n"))
+      << tool.out;
+  EXPECT_EQ(QDir(root.filePath("out")).entryList(QDir::Files),
+            (QStringList{"a.png", "c.png", "d.png"}));
+}
+
+// Images that could claim one name stay in one share, which keeps the
+// names a single process gives: "x", "x-2" and "x.mod" of one folder, and
+// a library with the folder of its name.
+TEST(Shares, KeepFootprintsThatCouldShareANameTogether) {
+  const std::vector<InputFile> files = {
+      {"x.kicad_mod", ""},    {"x-2.kicad_mod", ""},
+      {"y.kicad_mod", ""},    {"x.mod", ""},
+      {"lib.mod", ""},        {"lib/foo.kicad_mod", "lib"},
+      {"z/x.kicad_mod", "z"}, {"w.kicad_mod", ""}};
+  const auto shares = shares_of(files, 3);
+  ASSERT_EQ(shares.size(), 3u);
+  std::vector<int> share_of(files.size(), -1);
+  for (std::size_t s = 0; s < shares.size(); ++s) {
+    EXPECT_TRUE(std::is_sorted(shares[s].begin(), shares[s].end()));
+    for (const int file : shares[s]) share_of[file] = static_cast<int>(s);
+  }
+  EXPECT_EQ(std::count(share_of.begin(), share_of.end(), -1), 0);
+  EXPECT_EQ(share_of[1], share_of[0]);
+  EXPECT_EQ(share_of[3], share_of[0]);
+  EXPECT_EQ(share_of[5], share_of[4]);
+  EXPECT_EQ(shares_of(files, 1).size(), 1u);
+}
+
 TEST(RenderSummary, TimesPerFootprintWithTheSlowestNamed) {
   BatchResult result;
   for (int ms = 100; ms >= 1; --ms) {
@@ -376,14 +467,17 @@ TEST(ParseArguments, EveryOptionAndTheUsageErrors) {
   const auto parse = [](const QStringList& arguments) {
     return parse_arguments(QStringList{"padscope-render"} + arguments);
   };
-  const ParsedArguments parsed = parse(
-      {"a.mod", "--format=svg", "-b", "transparent", "b", "--grid", "-m", "9"});
+  const ParsedArguments parsed =
+      parse({"a.mod", "--format=svg", "-b", "transparent", "b", "--grid", "-m",
+             "9", "-j", "3"});
   ASSERT_EQ(parsed.error, "");
   EXPECT_EQ(parsed.options.inputs, (QStringList{"a.mod", "b"}));
   EXPECT_EQ(parsed.options.format, ImageFormat::svg);
   EXPECT_EQ(parsed.options.style.background, Background::transparent);
   EXPECT_TRUE(parsed.options.style.grid);
   EXPECT_EQ(parsed.options.style.margin, 9);
+  EXPECT_EQ(parsed.options.jobs, 3);
+  EXPECT_EQ(parse({"a"}).options.jobs, 0);
   EXPECT_TRUE(parse({"--help"}).help);
   const std::pair<QStringList, const char*> errors[] = {
       {{"--grid"}, "No INPUT"},
@@ -395,6 +489,7 @@ TEST(ParseArguments, EveryOptionAndTheUsageErrors) {
       {{"--size", "99999999999x600", "a"}, "Bad size"},
       {{"--background", "grey", "a"}, "Unknown background 'grey'"},
       {{"--margin", "-1", "a"}, "Bad margin '-1'"},
+      {{"--jobs", "0", "a"}, "Bad number of jobs '0'"},
       // Half the height would leave no pixel for the footprint.
       {{"--size", "100x40", "--margin", "20", "a"}, "Bad margin '20'"},
   };
