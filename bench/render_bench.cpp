@@ -4,8 +4,12 @@
 
 #include <benchmark/benchmark.h>
 
+#include <QElapsedTimer>
 #include <QImage>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QString>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <exception>
@@ -108,6 +112,53 @@ BENCHMARK(BM_Render)
     ->ArgNames({"library", "format"})
     ->ArgsProduct({{kLibrary}, {kPng, kSvg, kQtSvg}})
     ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+
+// Footprints the tool renders per second (wall clock, files written) with
+// --jobs 1 and --jobs 2, and the ratio of the two, over Debian's KiCad
+// library, or the shared test data without it; as PNG (format:0) or SVG.
+void BM_ToolJobs(benchmark::State& state) {
+  const bool svg = state.range(0) == kSvg;
+  std::string dir = padscope::test::kicad_library_dir();
+  if (dir.empty()) dir = padscope::test::shared_testdata_dir();
+  if (dir.empty()) {
+    state.SkipWithError("no footprints found");
+    return;
+  }
+  double rates[2] = {};
+  for (auto _ : state) {
+    for (int jobs = 1; jobs <= 2; ++jobs) {
+      QTemporaryDir out;
+      QProcess tool;
+      tool.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+      QElapsedTimer timer;
+      timer.start();
+      tool.start(PADSCOPE_RENDER_EXE,
+                 {QString::fromStdString(dir), "-s", "200x150", "-f",
+                  svg ? "svg" : "png", "--jobs", QString::number(jobs), "-o",
+                  out.path()});
+      tool.waitForFinished(-1);
+      const double seconds = timer.nsecsElapsed() / 1e9;
+      const QString summary = tool.readAllStandardOutput();
+      const QRegularExpressionMatch images =
+          QRegularExpression("Images written: (\\d+)").match(summary);
+      if (tool.exitStatus() != QProcess::NormalExit || !images.hasMatch()) {
+        state.SkipWithError("the tool failed");
+        return;
+      }
+      rates[jobs - 1] = images.captured(1).toDouble() / seconds;
+    }
+  }
+  state.counters["jobs1_per_second"] = rates[0];
+  state.counters["jobs2_per_second"] = rates[1];
+  state.counters["ratio"] = rates[1] / rates[0];
+}
+BENCHMARK(BM_ToolJobs)
+    ->ArgName("format")
+    ->Arg(kPng)
+    ->Arg(kSvg)
+    ->Iterations(1)
+    ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace
