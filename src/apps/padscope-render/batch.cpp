@@ -256,13 +256,15 @@ QString library_folder(const InputFile& input) {
                                QStringLiteral("library")));
 }
 
+// One write: workers' messages come between writes.
 void write_failure(const FootprintResult& entry, std::ostream& err,
                    bool progress) {
-  if (progress) err << kClearLine;
-  err << "failed: " << printable(entry.file);
+  std::string line = progress ? kClearLine : "";
+  line += "failed: " + printable(entry.file);
   if (!entry.module.isEmpty())
-    err << " (module " << printable(entry.module) << ')';
-  err << ": " << printable(entry.message) << std::endl;
+    line += " (module " + printable(entry.module) + ')';
+  line += ": " + printable(entry.message) + '\n';
+  err << line << std::flush;
 }
 
 BatchResult render_batch(const RenderOptions& options,

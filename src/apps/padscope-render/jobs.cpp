@@ -113,6 +113,8 @@ struct Worker {
   // How many of them it has begun; the last begun is the one it is on.
   std::size_t begun = 0;
   QByteArray buffer;
+  // Its standard error not yet passed on: the start of a line.
+  QByteArray messages;
   bool ended = false;
   bool running = false;
 };
@@ -158,9 +160,10 @@ private:
   void start(Worker& worker) {
     worker.process = std::make_unique<QProcess>();
     QProcess* process = worker.process.get();
-    process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     QObject::connect(process, &QProcess::readyReadStandardOutput,
                      [this, &worker] { read(worker); });
+    QObject::connect(process, &QProcess::readyReadStandardError,
+                     [this, &worker] { relay(worker, false); });
     QObject::connect(
         process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished),
         [this, &worker](int code, QProcess::ExitStatus status) {
@@ -177,6 +180,7 @@ private:
     worker.begun = 0;
     worker.ended = false;
     worker.buffer.clear();
+    worker.messages.clear();
     worker.running = true;
     ++running;
     process->start(program, arguments);
@@ -224,12 +228,25 @@ private:
     worker.buffer.remove(0, used);
   }
 
+  // What a worker prints (Qt's warnings) goes on by whole lines, so that
+  // no line of one runs into a line of another or of this process.
+  void relay(Worker& worker, bool all) {
+    worker.messages += worker.process->readAllStandardError();
+    const int end =
+        all ? worker.messages.size() : worker.messages.lastIndexOf('\n') + 1;
+    if (end <= 0) return;
+    if (progress) err << kClearLine;
+    err << worker.messages.left(end).toStdString() << std::flush;
+    worker.messages.remove(0, end);
+  }
+
   // The worker is gone: cleanly at the end of its share, or on a file,
   // which then fails; another takes the rest. One that began nothing
   // gets no second start: its files fail with the reason.
   void stopped(Worker& worker, const QString& reason) {
     if (!worker.running) return;
     read(worker);
+    relay(worker, true);
     worker.running = false;
     --running;
     if (!worker.ended) {
