@@ -26,6 +26,9 @@ namespace {
 
 constexpr std::int64_t kNoStamp = std::numeric_limits<std::int64_t>::min();
 constexpr const char* kCacheHeader = "padscope-footprint-index\t1";
+// The canvas's bound: no footprint comes near it.
+constexpr std::uintmax_t kMaxFileSize = std::uintmax_t(256) << 20;
+constexpr const char* kTooLarge = "File too large (more than 256 MiB)";
 
 bool ends_with(const std::string& text, const std::string& suffix) {
   return text.size() >= suffix.size() &&
@@ -56,6 +59,28 @@ std::string join(const std::vector<std::string>& words, std::size_t from) {
     result += words[i];
   }
   return result;
+}
+
+// The bytes of a regular file (after links) of at most kMaxFileSize; the
+// bound holds while reading too, for a file that grows.
+std::string read_bounded(const std::string& path) {
+  std::error_code error;
+  const fs::file_status status = fs::status(path, error);
+  if (error) throw ModelException("Cannot read the file");
+  if (!fs::is_regular_file(status)) throw ModelException("Not a regular file");
+  const std::uintmax_t size = fs::file_size(path, error);
+  if (!error && size > kMaxFileSize) throw ModelException(kTooLarge);
+  std::ifstream file(path, std::ios::binary);
+  if (!file.is_open()) throw ModelException("Cannot read the file");
+  std::string bytes;
+  char chunk[1 << 16];
+  while (file.read(chunk, sizeof chunk) || file.gcount() > 0) {
+    if (bytes.size() + file.gcount() > kMaxFileSize)
+      throw ModelException(kTooLarge);
+    bytes.append(chunk, file.gcount());
+  }
+  if (file.bad()) throw ModelException("Cannot read the file");
+  return bytes;
 }
 
 index_entry unread_entry(const fs::path& file, const std::string& library) {
@@ -173,11 +198,7 @@ std::vector<index_entry> read_footprint_file(const std::string& path,
   index_entry entry = unread_entry(path, library);
   entry.indexed = true;
   try {
-    std::ifstream file(path, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(file)),
-                      std::istreambuf_iterator<char>());
-    if (file.bad() || !file.is_open())
-      throw ModelException("Cannot read the file");
+    const std::string bytes = read_bounded(path);
     if (ends_with(path, ".kicad_mod")) {
       read_pretty(bytes, entry);
     } else {

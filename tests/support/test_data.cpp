@@ -50,4 +50,11 @@ std::string read_file(const std::string& path) {
   return bytes.str();
 }
 
+bool write_file(const std::string& path, const std::string& bytes) {
+  std::error_code error;
+  fs::create_directories(fs::path(path).parent_path(), error);
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  return bool(out.write(bytes.data(), bytes.size()));
+}
+
 }  // namespace padscope::test

@@ -23,6 +23,8 @@ std::vector<std::string> files_with_suffix(const std::string& dir,
                                            const std::string& suffix);
 
 std::string read_file(const std::string& path);
+// Writes `bytes` to `path`, making the folders on its way.
+bool write_file(const std::string& path, const std::string& bytes);
 
 }  // namespace padscope::test
 
