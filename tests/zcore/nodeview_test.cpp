@@ -1,6 +1,7 @@
 #include "zcore/nodeview.h"
 
 #include "zcore/models.h"
+#include "zcore/text_variables.h"
 
 #include <gtest/gtest.h>
 
@@ -48,6 +49,7 @@ std::string show(const T&... values) {
 
 using Ask = std::string (*)(const nodeview&);
 #define ASK(...) [](const nodeview& v) { return show(__VA_ARGS__); }
+#define RESOLVE(text) ASK(footprint_variables(v.node()).resolve(text))
 
 std::string drill(const nodeview& v) {
   return show(v.drill(), v.is_oval_drill(), v.drill_size(), v.drill_offset());
@@ -57,12 +59,11 @@ std::string pad_shape(const nodeview& v) {
               v.anchor(), v.primitives());
 }
 
-std::string answer(const std::string& text, const char* child, Ask ask) {
+std::string answer(const std::string& text, Ask ask) {
   std::istringstream in(text);
   S_Model model("module_parser");
   model.load(in);
-  const basenode* root = model.root();
-  return ask(nodeview(*child ? root->find(child) : root));
+  return ask(nodeview(model.root()));
 }
 
 const char* const kPad =
@@ -71,13 +72,6 @@ const char* const kPad =
 const char* const kText =
     "(fp_text reference R1 (at 0 2) (layer F.SilkS) hide"
     " (effects (font (size 1.5 1) (thickness 0.15) italic) hide))";
-const char* const kModule =
-    "(module X locked (layer F.Cu) (descr \"A b\") (tags a b)"
-    " (attr smd exclude_from_bom)"
-    " (tedit 5A1B) (tstamp 0F) (autoplace_cost90 3) (autoplace_cost180 4)"
-    " (clearance 0.1) (solder_mask_margin 0.2) (solder_paste_margin -0.3)"
-    " (solder_paste_ratio -0.4) (thermal_width 0.5) (thermal_gap 0.6)"
-    " (zone_connect 2) (layer B.Cu))";
 const char* const kNewPad =
     "(pad 1 smd custom (at 0 0) (size 1 1) (roundrect_rratio 0.1)"
     " (chamfer_ratio 0.33) (chamfer top_left bottom_right)"
@@ -86,7 +80,7 @@ const char* const kNewPad =
     "0))))";
 const char* const kGraphic =
     "(fp_poly (pts (xy 0 0) (xy 1 0) (xy 1 1)) (width 0.15) (start 1 2)"
-    " (end 3) (center 5 6) (angle -90))";
+    " (end 3) (center 5 6) (angle -90) (fill solid))";
 
 TEST(Nodeview, AnswersEachAccessorFamily) {
   const struct {
@@ -98,12 +92,9 @@ TEST(Nodeview, AnswersEachAccessorFamily) {
        ASK(v.first_text(), v.second_text(), v.third_text(), v.at(), v.size(),
            v.rect_delta()),
        "1, smd, rect, (1.5, -2) 90, (1.2, 0.8), (0, 0.3)"},
-      {"(pad 1 smd)", ASK(v.third_text(), v.at()), ", (0, 0) 0"},
-      {"(pad 1 (at 3 4))", ASK(v.at()), "(3, 4) 0"},
       {"(pad (drill 1.0 (offset 0.2 0)))", drill, "1, false, (1, 1), (0.2, 0)"},
       {"(pad (drill oval 1.2 0.8))", drill, "0, true, (1.2, 0.8), (0, 0)"},
-      {"(pad (drill oval 1.2))", drill, "0, true, (1.2, 0), (0, 0)"},
-      {"(pad (drill))", drill, "0, false, (0, 0), (0, 0)"},
+      // An offset beside the drill is not the drill's.
       {"(pad (drill 0.8) (offset 5 5))", drill,
        "0.8, false, (0.8, 0.8), (0, 0)"},
       {kText,
@@ -119,16 +110,6 @@ TEST(Nodeview, AnswersEachAccessorFamily) {
       {"(property K V (unlocked yes) (layer F.Cu knockout) (hide no) (effects"
        " (font (face Arial) (italic no) (thickness 0.1)) (justify bottom)))",
        ASK(v.effects(), v.unlocked()), "(0, 0) 0.11 1 0100010Arial, true"},
-      {kModule,
-       ASK(v.first_text(), v.locked(), v.placed(), v.layer(), v.descr(),
-           v.attr(), v.tedit(), v.tstamp(), v.tags()),
-       "X, true, false, B.Cu, A b, [smd, exclude_from_bom], 5A1B, 0F, [a, b]"},
-      {kModule,
-       ASK(v.autoplace_cost90(), v.autoplace_cost180(), v.clearance(),
-           v.solder_mask_margin(), v.solder_paste_margin(),
-           v.solder_paste_ratio(), v.thermal_width(), v.thermal_gap(),
-           v.zone_connect()),
-       "3, 4, 0.1, 0.2, -0.3, -0.4, 0.5, 0.6, 2"},
       {"(m (tags \"R res\") (layer))",
        ASK(v.tags(), v.layer(), v.child_text("layer", "x"),
            v.child_text("nope", "fallback")),
@@ -136,31 +117,41 @@ TEST(Nodeview, AnswersEachAccessorFamily) {
       {kGraphic,
        ASK(v.pts(), v.width(), v.line().start, v.line().end, v.center(),
            v.angle(), v.fill(), v.has_mid()),
-       "[(0, 0), (1, 0), (1, 1)], 0.15, (1, 2), (3, 0), (5, 6), -90, , false"},
+       "[(0, 0), (1, 0), (1, 1)], 0.15, (1, 2), (3, 0), (5, 6), -90, solid, "
+       "false"},
       {"(fp_arc (start 0 0) (mid 1 -2) (end 3 4))", ASK(v.has_mid(), v.mid()),
        "true, (1, -2)"},
-      {"(fp_poly (fill solid))", ASK(v.fill()), "solid"},
-      {"(fp_line (stroke (width 0.12) (type dot)))", ASK(v.width()), "0.12"},
+      {"(fp_line (stroke (width 0.12) (type dot)))",
+       ASK(v.width(), v.stroke_type()), "0.12, dot"},
       {kNewPad, pad_shape,
        "0.1, 0.33, [top_left, bottom_right], circle, [gr_line, gr_circle]"},
-      {kPad, pad_shape, "0.25, 0, [], rect, []"},
+      // A ratio of 0 is kept; an empty one and an empty anchor default.
       {"(pad (roundrect_rratio 0) (options (anchor)))", pad_shape,
        "0, 0, [], rect, []"},
       {"(pad (roundrect_rratio))", ASK(v.roundrect_rratio()), "0.25"},
       {"(a (at) (size) (pts) (effects))",
        ASK(v.at(), v.size(), v.pts(), v.font()),
        "(0, 0) 0, (0, 0), [], (0, 0) 0"},
+      // Text variables; the loader tests cover ${REFERENCE}, ${VALUE}, %R/%V.
+      {"(footprint \"R_0805\" (version 20240108) (layer \"F.Cu\")"
+       " (property \"PROD_ID\" \"X-1\"))",
+       RESOLVE(
+           "${PROD_ID} of ${FOOTPRINT_NAME} on ${LAYER}: ${NOPE} %R 100% ${X"),
+       "X-1 of R_0805 on F.Cu: ${NOPE} %R 100% ${X"},
+      {"(module R (fp_text reference R1) (property Sheet \"a b\"))",
+       RESOLVE("%R%V ${Sheet}$}{${}"), "R1%V a b$}{${}"},
+      {"(footprint X (version 20211014) (fp_text reference U1))", RESOLVE("%R"),
+       "U1"},
       // "()" reads as a null node.
       {"()",
        ASK(v.first_text(), v.layer(), v.tags(), v.locked(), v.hide(), v.at(),
-           v.font(), v.pts(), v.has_mid(), v.width()),
-       ", , [], false, false, (0, 0) 0, (0, 0) 0, [], false, 0"},
-      {"()", drill, "0, false, (0, 0), (0, 0)"},
-      {"()", pad_shape, "0.25, 0, [], rect, []"},
+           v.font(), v.pts(), v.has_mid(), v.width(), drill(v), pad_shape(v)),
+       ", , [], false, false, (0, 0) 0, (0, 0) 0, [], false, 0, 0, false, "
+       "(0, 0), (0, 0), 0.25, 0, [], rect, []"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.snippet);
-    EXPECT_EQ(answer(c.snippet, "", c.ask), c.expected);
+    EXPECT_EQ(answer(c.snippet, c.ask), c.expected);
   }
 }
 

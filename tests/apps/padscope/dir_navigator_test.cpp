@@ -1,6 +1,7 @@
 #include "apps/padscope/dir_navigator.h"
 
 #include "support/qt_printers.h"
+#include "support/test_data.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -22,10 +23,8 @@ protected:
   }
   // Makes an empty file, and the folders on its way.
   QString touch(const QString& relative) {
-    const QString path = at(relative);
-    QDir().mkpath(QFileInfo(path).path());
-    EXPECT_TRUE(QFile(path).open(QIODevice::WriteOnly)) << path.toStdString();
-    return path;
+    EXPECT_TRUE(padscope::test::write_file(at(relative).toStdString(), ""));
+    return at(relative);
   }
 
   QTemporaryDir root;
