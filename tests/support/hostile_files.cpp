@@ -21,14 +21,17 @@ std::string legacy(const std::string& records) {
          records + "$EndMODULE hostile\n$EndLIBRARY\n";
 }
 
-// A silk-screen element of the given kind and geometry.
-std::string silk(const std::string& element) {
-  return "  (" + element + " (layer F.SilkS) (width 0.1))\n";
+// `count` silk-screen elements of the given kind and geometry.
+std::string silk(const std::string& element, int count = 1) {
+  std::string result;
+  for (int i = 0; i < count; ++i)
+    result += "  (" + element + " (layer F.SilkS) (width 0.1))\n";
+  return result;
 }
 
-std::string repeated(const std::string& text, int count) {
-  std::string result;
-  for (int i = 0; i < count; ++i) result += text;
+std::string kinds(const std::string& kind, int count) {
+  std::string result = "line";
+  for (int i = 0; i < count; ++i) result += " " + kind;
   return result;
 }
 
@@ -42,6 +45,8 @@ void PrintTo(const HostileFile& file, std::ostream* out) {
 
 std::vector<HostileFile> hostile_files() {
   static const std::string k400(400, '9');
+  const std::map<std::string, int> too_large = {{"geometry too large", 1}};
+  const std::map<std::string, int> non_finite = {{"non-finite geometry", 1}};
   return {
       {"MillionOpenParentheses", "nested.kicad_mod",
        [] { return std::string(1000000, '('); }, kShowsCover},
@@ -74,30 +79,23 @@ std::vector<HostileFile> hostile_files() {
       {"PolygonCountTwoToThe31", "polygon.mod",
        [] { return legacy("DP 0 0 0 0 2147483648 50 21\n"); }, "line polygon"},
       // Too large for a view to fit: left out, so that the rest shows.
-      {"PadOf1e300",
-       "pad.kicad_mod",
+      {"PadOf1e300", "pad.kicad_mod",
        [] {
          return pretty(
-             "  (pad 1 smd rect (at 0 0) (size 1e300 1e300) "
-             "(layers F.Cu))\n");
+             "  (pad 1 smd rect (at 0 0) (size 1e300 1e300) (layers F.Cu))\n");
        },
-       "line",
-       {{"geometry too large", 1}}},
-      {"NumbersOf400Digits",
-       "digits.kicad_mod",
+       "line", too_large},
+      {"NumbersOf400Digits", "digits.kicad_mod",
        [] {
          return pretty(
              silk("fp_line (start 0 0) (end " + k400 + " " + k400 + ")"));
        },
-       "line",
-       {{"non-finite geometry", 1}}},
-      {"RectangleAcrossTheWholeRange",
-       "range.kicad_mod",
+       "line", non_finite},
+      {"RectangleAcrossTheWholeRange", "range.kicad_mod",
        [] {
          return pretty(silk("fp_rect (start -1e308 -1e308) (end 1e308 1e308)"));
        },
-       "line",
-       {{"non-finite geometry", 1}}},
+       "line", non_finite},
       // Every hole of a different size: each is tangled with all others.
       {"ThreeThousandStackedHoles", "holes.kicad_mod",
        [] {
@@ -107,24 +105,17 @@ std::vector<HostileFile> hostile_files() {
                    std::to_string(i) + ") (layers *.Cu))\n";
          return pretty(pads);
        },
-       "line" + repeated(" pad", 3000)},
-      {"CircleOfRadius1e12",
-       "circle.kicad_mod",
+       kinds("pad", 3000)},
+      {"CircleOfRadius1e12", "circle.kicad_mod",
        [] { return pretty(silk("fp_circle (center 0 0) (end 1e12 0)")); },
-       "line",
-       {{"geometry too large", 1}}},
+       "line", too_large},
       {"CircleOfRadius1e8", "circle8.kicad_mod",
        [] { return pretty(silk("fp_circle (center 0 0) (end 1e8 0)")); },
        "line circle"},
       // Qt's BSP index took gigabytes for these.
       {"TwentyThousandCoincidentLines", "lines.kicad_mod",
-       [] {
-         std::string lines;
-         for (int i = 0; i < 20000; ++i)
-           lines += silk("fp_line (start 0 0) (end 2 1)");
-         return pretty(lines);
-       },
-       "line" + repeated(" line", 20000)},
+       [] { return pretty(silk("fp_line (start 0 0) (end 2 1)", 20000)); },
+       kinds("line", 20000)},
       {"TextOf100000Characters", "text.kicad_mod",
        [] {
          return pretty("  (fp_text user \"" + std::string(100000, 'W') +

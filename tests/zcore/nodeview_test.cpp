@@ -66,12 +66,6 @@ std::string answer(const std::string& text, Ask ask) {
   return ask(nodeview(model.root()));
 }
 
-const char* const kPad =
-    "(pad 1 smd rect (at 1.5 -2 90) (size 1.2 0.8) (rect_delta 0 0.3)"
-    " (layers F.Cu F.Paste F.Mask))";
-const char* const kText =
-    "(fp_text reference R1 (at 0 2) (layer F.SilkS) hide"
-    " (effects (font (size 1.5 1) (thickness 0.15) italic) hide))";
 const char* const kNewPad =
     "(pad 1 smd custom (at 0 0) (size 1 1) (roundrect_rratio 0.1)"
     " (chamfer_ratio 0.33) (chamfer top_left bottom_right)"
@@ -88,25 +82,16 @@ TEST(Nodeview, AnswersEachAccessorFamily) {
     Ask ask;
     const char* expected;
   } cases[] = {
-      {kPad,
-       ASK(v.first_text(), v.second_text(), v.third_text(), v.at(), v.size(),
-           v.rect_delta()),
-       "1, smd, rect, (1.5, -2) 90, (1.2, 0.8), (0, 0.3)"},
       {"(pad (drill 1.0 (offset 0.2 0)))", drill, "1, false, (1, 1), (0.2, 0)"},
       {"(pad (drill oval 1.2 0.8))", drill, "0, true, (1.2, 0.8), (0, 0)"},
       // An offset beside the drill is not the drill's.
       {"(pad (drill 0.8) (offset 5 5))", drill,
        "0.8, false, (0.8, 0.8), (0, 0)"},
-      {kText,
-       ASK(v.first_text(), v.second_text(), v.layer(), v.hide(), v.font()),
-       "reference, R1, F.SilkS, true, (1.5, 1) 0.15 italic"},
-      // The hide inside effects is not the node's own.
-      {"(fp_text (effects (font) hide))", ASK(v.hide(), v.font()),
-       "false, (0, 0) 0"},
       // Effects in every generation's spelling; the size is height first.
       {"(fp_text user hide (at 0 0 unlocked) (effects (font (size 1 2) bold"
        " (line_spacing 1.5)) (justify right top mirror)))",
-       ASK(v.effects(), v.unlocked()), "(2, 1) 00 1.5 1-110100, true"},
+       ASK(v.effects(), v.unlocked(), v.font()),
+       "(2, 1) 00 1.5 1-110100, true, (1, 2) 0"},
       {"(property K V (unlocked yes) (layer F.Cu knockout) (hide no) (effects"
        " (font (face Arial) (italic no) (thickness 0.1)) (justify bottom)))",
        ASK(v.effects(), v.unlocked()), "(0, 0) 0.11 1 0100010Arial, true"},
@@ -119,10 +104,6 @@ TEST(Nodeview, AnswersEachAccessorFamily) {
            v.angle(), v.fill(), v.has_mid()),
        "[(0, 0), (1, 0), (1, 1)], 0.15, (1, 2), (3, 0), (5, 6), -90, solid, "
        "false"},
-      {"(fp_arc (start 0 0) (mid 1 -2) (end 3 4))", ASK(v.has_mid(), v.mid()),
-       "true, (1, -2)"},
-      {"(fp_line (stroke (width 0.12) (type dot)))",
-       ASK(v.width(), v.stroke_type()), "0.12, dot"},
       {kNewPad, pad_shape,
        "0.1, 0.33, [top_left, bottom_right], circle, [gr_line, gr_circle]"},
       // A ratio of 0 is kept; an empty one and an empty anchor default.
