@@ -1,4 +1,3 @@
-#include "support/test_data.h"
 #include "zcore/legacy_elements.h"
 #include "zcore/legacy_model.h"
 #include "zcore/model_exception.h"
@@ -10,8 +9,6 @@
 
 namespace zcore {
 namespace {
-
-using padscope::test::read_file;
 
 template <class... T>
 std::string join(const T&... values) {
@@ -131,6 +128,7 @@ TEST(LegacyElements, ReadTheirFieldsOrReject) {
        "T0 0 1 2 3 0 5 0 0 0 20 old"},
       {build<l_text>, "T1 0 1 2 3 0 5 N I \"older\"",
        "T1 0 1 2 3 0 5 1 0 0 21 older"},
+      {build<l_circle>, "DC 0 -1.5 0 1 0.15 21", "0 -1.5 0 1 0.15 21"},
       {build<l_line>, "DS 0 0 1 1", few},
       {build<l_text>, "T0 0 1 2 3 0 5 N V", few},
       {build<l_line>, "DC 0 0 1 1 2 21", "Unknown tag. Must be DS"},
@@ -201,19 +199,6 @@ TEST(LegacyElements, PadsReadTheirBlockOrFallBackToDefaults) {
     EXPECT_EQ(pad_of(block), expected);
   }
   EXPECT_THROW(l_pad({}, 0), ModelException);
-}
-
-TEST(RealFiles, ALegacyLibraryReadsIntoModulesAndElements) {
-  std::istringstream in(
-      read_file(padscope::test::local_testdata_dir() + "/w_pth_resistors.mod"));
-  LegacyStringModel model("module_legacy_parser");
-  model.load(in);
-  EXPECT_EQ(model.modules().size(), 10u);
-  EXPECT_EQ(modules_of(model).substr(0, 26), "trimmer_64w 13 55;RC05 56 ");
-  EXPECT_EQ(fields(l_text(model.records()[64])),
-            "T1 0 800 550 500 0 80 1 0 0 21 R***");
-  EXPECT_EQ(fields(l_circle(model.records()[26])),
-            "400 -1400 800 -1400 150 21");
 }
 
 }  // namespace

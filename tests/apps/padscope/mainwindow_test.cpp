@@ -152,6 +152,9 @@ TEST_F(MainWindowTest, StartsEmptyAndStaysSoOnACancelledOpenOrANext) {
 }
 
 TEST_F(MainWindowTest, PanelVisibilityIsStoredAndSurvivesLoads) {
+  show(1000);
+  const int width = panel()->width();
+  ASSERT_GT(width, 100);
   const auto hidden = [] {
     return QSettings().value("mainwindow.splitter.hide");
   };
@@ -159,8 +162,12 @@ TEST_F(MainWindowTest, PanelVisibilityIsStoredAndSurvivesLoads) {
   EXPECT_EQ(hidden(), QVariant(false));
   trigger("actionProperty");
   EXPECT_EQ(hidden(), QVariant(true));
-  trigger("actionNext");
+  open(battery());
   EXPECT_TRUE(panel()->isHidden());
+  trigger("actionProperty");  // its width back after a load while hidden
+  QApplication::processEvents();
+  EXPECT_NEAR(panel()->width(), width, 2);
+  trigger("actionProperty");
   window = std::make_unique<MainWindow>();
   EXPECT_TRUE(!action("actionProperty")->isChecked() && panel()->isHidden());
   trigger("actionProperty");
@@ -277,41 +284,40 @@ TEST_F(MainWindowTest, NextPreviousUpAndDownStepThroughFilesAndLibraries) {
   EXPECT_EQ(title(), c);
 }
 
-TEST_F(MainWindowTest, ShowingThePanelAfterALoadWhileHiddenGivesItsWidthBack) {
-  show(1000);
-  const int width = panel()->width();
-  ASSERT_GT(width, 100);
-  trigger("actionProperty");
-  open(battery());
-  trigger("actionProperty");
-  QApplication::processEvents();
-  EXPECT_NEAR(panel()->width(), width, 2);
-}
-
 TEST_F(MainWindowTest, LegacyLibraryOpensByItsFilterAndStepsByModule) {
   PADSCOPE_REQUIRE_SHARED_TESTDATA();
   show(900);
-  const QString library = copy(shared("legacy/standard.mod"), "a.mod");
+  trigger("actionLibrary");
+  const QString standard = copy(shared("legacy/standard.mod"), "a.mod");
   const QString after = copy(shared("legacy/valves.mod"), "b.mod");
   // The file, not the filter chosen, picks the reader.
-  open(library, kPrettyFilter);
+  open(standard, kPrettyFilter);
   EXPECT_TRUE(is<LegacyModuleCanvas>(canvas()) &&
               is<LegacyModuleProperty>(panel()));
   // Tenths of a mil, shown in millimetres.
   EXPECT_EQ(positions({1000, -25000}).mid(0, 2),
             QStringList({"X=2.5400 mm", "Y=-63.5000 mm"}));
-  EXPECT_EQ(title(), library + QString::fromUtf8(" \u2014 ") +
+  EXPECT_EQ(title(), standard + QString::fromUtf8(" \u2014 ") +
                          canvas()->module_name() + " (1/12)");
   // Through the modules, from the first back to the last module of the
   // previous file, and past that file's last to this one, wrapped.
   for (const auto& [step, file, place] :
-       {std::tuple{"actionNext", library, "(2/12)"},
-        {"actionPrevious", library, "(1/12)"},
+       {std::tuple{"actionNext", standard, "(2/12)"},
+        {"actionPrevious", standard, "(1/12)"},
         {"actionPrevious", after, "(9/9)"},
-        {"actionNext", library, "(1/12)"}}) {
+        {"actionNext", standard, "(1/12)"}}) {
     trigger(step);
     EXPECT_TRUE(title().startsWith(file) && title().endsWith(place)) << step;
   }
+  // The library panel lists the modules and follows the steps, both ways.
+  QStringList modules = canvas()->module_names();
+  ASSERT_EQ(modules.size(), 12);
+  modules[0] = "[" + modules[0] + "]";
+  EXPECT_EQ(listed(), modules);
+  trigger("actionNext");
+  EXPECT_EQ(listed()[1], "[" + canvas()->module_name() + "]");
+  library()->library_list()->setCurrentRow(5);
+  EXPECT_TRUE(canvas()->module_index() == 5 && title().endsWith("(6/12)"));
 }
 
 TEST_F(MainWindowTest, RotateDialogRotatesByTheAngleEntered) {
@@ -438,21 +444,6 @@ TEST_F(MainWindowTest, LibraryPanelListsFiltersOpensAndFollowsTheSteps) {
   QKeyEvent up(QEvent::KeyPress, Qt::Key_Up, Qt::NoModifier);
   QApplication::sendEvent(field, &up);  // the arrows move and show
   EXPECT_EQ(title(), dir + led + ".kicad_mod");
-}
-
-TEST_F(MainWindowTest, LibraryPanelStepsThroughALegacyLibrary) {
-  PADSCOPE_REQUIRE_SHARED_TESTDATA();
-  show(900);
-  trigger("actionLibrary");
-  window->open_path(shared("legacy/w_pth_resistors.mod"));
-  QStringList modules = canvas()->module_names();
-  ASSERT_EQ(modules.size(), 10);
-  modules[0] = "[" + modules[0] + "]";
-  EXPECT_EQ(listed(), modules);
-  trigger("actionNext");
-  EXPECT_EQ(listed()[1], "[" + canvas()->module_name() + "]");
-  library()->library_list()->setCurrentRow(5);
-  EXPECT_EQ(canvas()->module_index(), 5);
 }
 
 TEST_F(MainWindowTest, SearchFindsFootprintsOfEveryLibraryByTag) {
