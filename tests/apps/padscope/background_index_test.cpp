@@ -1,11 +1,9 @@
 #include "apps/padscope/background_index.h"
 
-#include "support/temp_settings.h"
 #include "support/test_data.h"
 
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QFile>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -18,13 +16,11 @@ using padscope::test::write_file;
 TEST(BackgroundIndexTest, BuildsReportsProgressAndStartsFromItsCache) {
   QStandardPaths::setTestModeEnabled(true);
   QTemporaryDir root;
-  for (int lib = 0; lib < 3; ++lib) {
-    for (int i = 0; i < 50; ++i)
-      write_file(
-          root.filePath(QString("L%1.pretty/F%2.kicad_mod").arg(lib).arg(i))
-              .toStdString(),
-          "(footprint F (tags t" + std::to_string(lib) + "))");
-  }
+  for (int n = 0; n < 150; ++n)  // three libraries of 50
+    write_file(
+        root.filePath(QString("L%1.pretty/F%2.kicad_mod").arg(n / 50).arg(n))
+            .toStdString(),
+        "(footprint F (tags t" + std::to_string(n / 50) + "))");
   QFile::remove(BackgroundIndex::cache_file(root.path()));
 
   for (bool cached : {false, true}) {

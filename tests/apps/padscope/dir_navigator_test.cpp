@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -18,9 +17,7 @@ protected:
     navigator.filters = QStringList{"*.kicad_mod", "*.mod"};
   }
 
-  QString at(const QString& relative) const {
-    return QDir(root.path()).filePath(relative);
-  }
+  QString at(const QString& relative) const { return root.filePath(relative); }
   // Makes an empty file, and the folders on its way.
   QString touch(const QString& relative) {
     EXPECT_TRUE(padscope::test::write_file(at(relative).toStdString(), ""));
