@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <set>
 #include <string>
 
@@ -56,11 +57,9 @@ std::set<std::string> names(const std::vector<const index_entry*>& found) {
 class GeneratedTreeTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    root =
-        fs::temp_directory_path() /
-        ("padscope-index-" +
-         std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-         "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    // Unique per run: other builds may run the same test at the same time.
+    root = fs::temp_directory_path() /
+           ("padscope-index-" + std::to_string(std::random_device()()));
     fs::remove_all(root);
     for (int lib = 0; lib < 30; ++lib) {
       const fs::path dir = root / ("Lib" + std::to_string(lib) + ".pretty");
