@@ -102,19 +102,6 @@ struct Text {
   }
 };
 
-TEST(GraphicsTextItem, R1IsCentredOnItsPosition) {
-  EXPECT_EQ(QRectF(-0.625, -0.49875, 1.48, 1.1475),
-            Text().make()->boundingRect());
-  const auto [strokes, pen] = Text().record();
-  ASSERT_EQ(4u, strokes.size());  // R: stem, bowl, leg; 1: one polyline
-  EXPECT_EQ(strokes[0],
-            (std::vector<QPointF>{{-0.55, -0.42375}, {-0.55, 0.57375}}));
-  EXPECT_EQ(kColour, pen.color());
-  EXPECT_DOUBLE_EQ(0.15, pen.widthF());
-  EXPECT_EQ(Qt::RoundCap, pen.capStyle());
-  EXPECT_EQ(Qt::RoundJoin, pen.joinStyle());
-}
-
 // Each point of "R1" moved as expected, measured from the first one.
 TEST(GraphicsTextItem, TurnsWidensAndSlantsTheStrokes) {
   const struct {
@@ -134,8 +121,6 @@ TEST(GraphicsTextItem, TurnsWidensAndSlantsTheStrokes) {
        [](QPointF p) { return p - QPointF(p.y() / 8, 0); }},
   };
   const auto upright = Text().record().first;
-  EXPECT_EQ(QRectF(4.50125, 6.145, 1.1475, 1.48),
-            cases[0].text.make()->boundingRect());
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     const auto moved = c.text.record().first;
@@ -152,14 +137,18 @@ TEST(GraphicsTextItem, TurnsWidensAndSlantsTheStrokes) {
   }
 }
 
-// The view culls by the bounding rectangle: every stroke must lie inside.
+// The view culls by the bounding rectangle: every stroke must lie inside,
+// drawn with round ends and joins of the text's thickness and colour.
 TEST(GraphicsTextItem, StrokesStayInsideTheBoundingRect) {
   for (const double angle : {0.0, 30.0, 90.0, 180.0, -45.0}) {
     for (const bool italic : {false, true}) {
       SCOPED_TRACE(testing::Message() << angle << (italic ? " italic" : ""));
       const Text t{"REF**", {3, -2}, angle, false, {1, 1}, italic};
+      const auto [strokes, pen] = t.record();
+      EXPECT_EQ(
+          pen, QPen(kColour, 0.15, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
       QRectF reached;
-      for (const auto& stroke : t.record().first)
+      for (const auto& stroke : strokes)
         for (const QPointF& p : stroke)
           reached |= QRectF(p - QPointF(0.075, 0.075), QSizeF(0.15, 0.15));
       const QRectF bounds = t.make()->boundingRect();

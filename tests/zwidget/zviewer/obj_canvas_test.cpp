@@ -4,6 +4,10 @@
 #include "support/test_data.h"
 #include "zcore/legacy_model.h"
 #include "zcore/model_exception.h"
+#include "zwidget/zviewer/canvas_variants.h"
+#include "zwidget/zviewer/mine_enum.h"
+#include "zwidget/zviewer/module/no_obj_property.h"
+#include "zwidget/zviewer/obj_factory.h"
 #include "zwidget/zviewer/viewer_test_support.h"
 #include "zwidget/zviewer/zmessage_exception.h"
 
@@ -12,15 +16,18 @@
 
 #include <QApplication>
 #include <QBuffer>
-#include <QDataStream>
 #include <QDir>
+#include <QFile>
 #include <QGraphicsSceneMouseEvent>
 #include <QMouseEvent>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QWheelEvent>
 
 #include <cmath>
 #include <ios>
+#include <memory>
+#include <typeinfo>
 
 namespace zwidget::zcvpcb {
 namespace {
@@ -29,11 +36,9 @@ using Model = std::shared_ptr<zcore::BaseModel>;
 using Log = std::vector<std::string>;
 
 // A shown canvas logging its signals; a run of item_added is one entry.
-struct ShownCanvas {
-  explicit ShownCanvas(const char* parser = "module_parser") {
-    canvas.parser_name = parser;
-    canvas.resize(900, 700);
-    canvas.show();
+struct ShownCanvas : test::ShownCanvas {
+  explicit ShownCanvas(const char* parser = "module_parser")
+      : test::ShownCanvas(parser, {900, 700}) {
     QObject::connect(&canvas, &ZObjCanvas::reseted,
                      [this] { note("reseted"); });
     QObject::connect(&canvas, &ZObjCanvas::item_added, [this](QGraphicsItem*) {
@@ -56,29 +61,14 @@ struct ShownCanvas {
         });
   }
   void note(const QString& entry) { log.push_back(entry.toStdString()); }
-  void load_bytes(const QByteArray& bytes) {
-    QDataStream stream(bytes);
-    test::CoutCapture quiet;
-    canvas.load(stream);
-  }
   void load_file(const std::string& path) {
     test::CoutCapture quiet;
     canvas.load(QString::fromStdString(path));
   }
-  int count(const std::string& kind) const {
-    const auto items = canvas.scene()->items();
-    return std::count_if(items.begin(), items.end(), [&](auto* item) {
-      return zgraph::kind_of(item) == kind;
-    });
-  }
   std::string scaled() const {
     return "scaled " + QString::number(canvas.current_scale).toStdString();
   }
-  bool is_cover() const {
-    return static_cast<ZSceneBase*>(canvas.scene())->is_cover();
-  }
 
-  ZObjCanvas canvas{nullptr};
   Log log;
   Model model;
   int items = 0;
@@ -105,10 +95,8 @@ TEST(ZObjCanvas, WheelZoomsByTheZoomStepAboutTheCursorAndDraggingPans) {
     double factor;
   } notches[] = {
       {{200, 150}, Qt::ControlModifier, 120, 1.1},
-      {{200, 150}, Qt::NoModifier, 120, 1.1},
       {{700, 600}, Qt::NoModifier, -240, 1 / 1.21},
-      {{10, 690}, Qt::NoModifier, 120 * 40, std::pow(1.1, 40)},
-      {{450, 350}, Qt::NoModifier, -120 * 80, std::pow(1.1, -80)},
+      {{10, 690}, Qt::NoModifier, -120 * 80, std::pow(1.1, -80)},
       {{450, 350}, Qt::NoModifier, 0, 1},
   };
   for (const auto& notch : notches) {
@@ -284,42 +272,15 @@ TEST(ZObjCanvas, ALastLineWithoutALineEndIsStillALine) {
   }
 }
 
-TEST(ZObjCanvas, ShowsALibraryOneModuleAtATime) {
-  PADSCOPE_REQUIRE_SHARED_TESTDATA();
+// A library shows one module at a time, signalling as a load does. A short
+// record ends a load after the items before it, without `loaded`; stepping
+// to such a module leaves the cover and no model.
+TEST(ZObjCanvas, ShowsALibraryOneModuleAtATimeAndTheCoverForABrokenOne) {
   ShownCanvas shown("module_legacy_parser");
-  shown.load_file(padscope::test::shared_testdata_dir() +
-                  "/legacy/freetronics_kicad_pcb_lib.mod");
-  EXPECT_EQ(shown.canvas.module_count(), 480);
-  EXPECT_EQ(shown.canvas.millimetres_per_unit(), 1.0);  // its `Units mm`
-  EXPECT_EQ(shown.canvas.module_name(), "0603");
-  EXPECT_EQ(records(shown.model).front(), (zcore::record{"$MODULE", "0603"}));
-
-  shown.log.clear();
-  test::CoutCapture quiet;
-  EXPECT_TRUE(shown.canvas.show_module(1));
-  // 0603-ARC: 12 lines, 8 arcs, 8 pads and 2 texts; records of its own
-  // only.
-  EXPECT_EQ(shown.log,
-            (Log{"reseted", "item_added x30", "loaded module_legacy_parser",
-                 "rotated 0", shown.scaled(), "model module_legacy_parser"}));
-  EXPECT_EQ(shown.canvas.module_name(), "0603-ARC");
-  EXPECT_EQ(records(shown.model).front(),
-            (zcore::record{"$MODULE", "0603-ARC"}));
-
-  shown.log.clear();
-  EXPECT_FALSE(shown.canvas.show_module(480));
-  EXPECT_FALSE(shown.canvas.show_module(-1));
-  EXPECT_TRUE(shown.log.empty());
-  EXPECT_EQ(shown.canvas.module_index(), 1);
-}
-
-TEST(ZObjCanvas, AModuleThatCannotBeDrawnLeavesTheCoverAndNoModel) {
-  ShownCanvas shown("module_legacy_parser");
-  // A short record ends the load after the items before it; no `loaded`.
   EXPECT_THAT(
       [&] {
         shown.load_bytes(
-            "PCBNEW-LibModule-V1\n$MODULE A\nDS 0 0 100 0 10 21\n"
+            "PCBNEW-LibModule-V1\nUnits mm\n$MODULE A\nDS 0 0 100 0 10 21\n"
             "DC 0 0 0 50 10 21\nDS 0 0 1 1\nDS 0 0 5 5 1 21\n$EndMODULE A\n"
             "$MODULE B\nDS 0 0 100 0 10 21\n$EndMODULE B\n");
       },
@@ -327,15 +288,98 @@ TEST(ZObjCanvas, AModuleThatCannotBeDrawnLeavesTheCoverAndNoModel) {
           testing::StrEq("Not enough parameters")));
   EXPECT_EQ(shown.log, (Log{"reseted", "item_added x2"}));
   EXPECT_EQ(shown.canvas.module_count(), 2);
-  test::CoutCapture quiet;
-  EXPECT_TRUE(shown.canvas.show_module(1));
-  EXPECT_EQ(shown.count("line"), 1);
+  EXPECT_EQ(shown.canvas.millimetres_per_unit(), 1.0);
 
   shown.log.clear();
+  test::CoutCapture quiet;
+  EXPECT_TRUE(shown.canvas.show_module(1));
+  EXPECT_EQ(shown.log,
+            (Log{"reseted", "item_added x1", "loaded module_legacy_parser",
+                 "rotated 0", shown.scaled(), "model module_legacy_parser"}));
+  EXPECT_EQ(shown.canvas.module_name(), "B");
+  EXPECT_EQ(records(shown.model).front(), (zcore::record{"$MODULE", "B"}));
+  EXPECT_EQ(test::kinds(shown.canvas.scene()->items()), "line");
+
+  shown.log.clear();
+  EXPECT_FALSE(shown.canvas.show_module(2));
+  EXPECT_FALSE(shown.canvas.show_module(-1));
+  EXPECT_TRUE(shown.log.empty());
   EXPECT_FALSE(shown.canvas.show_module(0));
   EXPECT_EQ(shown.log, (Log{"reseted", "item_added x2", "no model"}));
   EXPECT_TRUE(shown.is_cover());
   EXPECT_EQ(shown.canvas.module_index(), 0);
+}
+
+using Pair = std::pair<ZObjCanvas*, HtmlProperty*>;
+
+TEST(MineEnum, ChoosesTheFirstRowMatchingTheWholeFileName) {
+  MineEnum mime;  // as the main window fills it, and two rows more
+  for (const FootprintFormat& format : footprint_formats())
+    mime.add(format.pattern, format.parser);
+  mime.add("[CL]?.txt", "passive");
+  mime.add("*.kicad_mod", "never");
+  const struct {
+    const char *path, *parser;
+  } cases[] = {
+      {"R_0805.kicad_mod", "module_parser"},
+      {"/lib/C1.txt", "passive"},
+      {"/lib/R_0805.KICAD_MOD", ""},  // patterns are case-sensitive
+      {"/lib/x.kicad_mod.bak", ""},   // only the whole name counts
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    EXPECT_EQ(mime.parser_for(c.path), c.parser);
+  }
+}
+
+TEST(FootprintFormats, AFileIsReadByItsNameElseByItsFirstBytes) {
+  QTemporaryDir dir;
+  const struct {
+    const char *name, *bytes, *parser;
+  } cases[] = {
+      {"a.kicad_mod", "PCBNEW-LibModule-V1", "module_parser"},
+      {"a.mod", "(module R)", "module_legacy_parser"},
+      {"A.MOD", "\xEF\xBB\xBF \r\nPCBNEW-LibModule-V1", "module_legacy_parser"},
+      {"fp", "(footprint \"R\" (layer F.Cu))", "module_parser"},
+      {"fp.txt", "\n( module\tR)", "module_parser"},
+      {"fp.old", "(module", "module_parser"},
+      {"fp.bak", "(modules R)", ""},
+      {"fp.bin", "\x89PNG\r\n", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    QFile file(dir.filePath(c.name));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(c.bytes);
+    file.close();
+    const FootprintFormat* format = format_for_file(file.fileName());
+    EXPECT_EQ(format ? format->parser : "", std::string(c.parser));
+  }
+  EXPECT_EQ(format_for_file(dir.filePath("missing")), nullptr);
+}
+
+// The main window's tests see each parser's pair; here, fresh ones each
+// time. Replaced items are deleted, as the leak checker sees.
+TEST(ZObjFactory, MakesNewWidgetsAndFallsBackOnACaseDifferentName) {
+  ZObjFactory factory;
+  EXPECT_EQ(factory.create("module_parser"), Pair(nullptr, nullptr));
+  factory.set_default(new PrettyFacItem);
+  factory.set_default(new NoFacItem);
+  factory.add("module_parser", new NoFacItem);
+  factory.add("module_parser", new PrettyFacItem);
+  for (const char* name : {"module_parser", "Module_Parser"}) {
+    SCOPED_TRACE(name);
+    const Pair made = factory.create(name), again = factory.create(name);
+    const std::unique_ptr<ZObjCanvas> canvas(made.first), other(again.first);
+    const std::unique_ptr<HtmlProperty> panel(made.second), next(again.second);
+    ASSERT_TRUE(canvas && panel && other && next);
+    EXPECT_NE(canvas, other);
+    EXPECT_NE(panel, next);
+    const bool known = name[0] == 'm';
+    EXPECT_EQ(typeid(*canvas) == typeid(PrettyModuleCanvas), known);
+    EXPECT_EQ(typeid(*panel) == typeid(NoObjProperty), !known);
+    EXPECT_EQ(canvas->parser_name, known ? "module_parser" : "no_parser");
+  }
 }
 
 }  // namespace

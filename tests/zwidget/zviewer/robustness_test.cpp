@@ -11,7 +11,6 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
-#include <QDataStream>
 #include <QFile>
 #include <QImage>
 #include <QPainter>
@@ -34,12 +33,10 @@ namespace {
 using padscope::test::HostileFile;
 
 // A canvas of `size` that reads the file `name` as the main window would.
-struct Window {
-  Window(const std::string& name, const QSize& size) {
-    canvas.parser_name = format_for_path(QString::fromStdString(name))->parser;
-    canvas.resize(size);
-    canvas.show();
-  }
+struct Window : test::ShownCanvas {
+  Window(const std::string& name, const QSize& size)
+      : ShownCanvas(format_for_path(QString::fromStdString(name))->parser,
+                    size) {}
 
   // Loads, showing the cover on a documented failure, and paints the view.
   template <typename Load>
@@ -68,12 +65,7 @@ struct Window {
     canvas.render(&painter);
   }
   void show_bytes(const std::string& bytes) {
-    const QByteArray data(bytes.data(), static_cast<int>(bytes.size()));
-    QDataStream stream(data);
-    show([&] { canvas.load(stream); });
-  }
-  bool is_cover() const {
-    return static_cast<ZSceneBase*>(canvas.scene())->is_cover();
+    show([&] { load_bytes(bytes); });
   }
   // The cover's blue cross in the middle, thinned by the old zoom perhaps.
   bool shows_cross() const {
@@ -81,7 +73,6 @@ struct Window {
     return middle.red() == 0 && middle.green() == 0 && middle.blue() > 0;
   }
 
-  ZObjCanvas canvas{nullptr};
   // Of the view's own, antialiased as shown; slow for some files.
   QPainter::RenderHints hints;
   std::string failure;  // empty when the file was read and drawn
@@ -313,9 +304,7 @@ TEST(NonFiniteElements, AreLeftOutOrDrawnFinite) {
     std::string element = c.element;
     if (element.find("INF") != std::string::npos)
       element.replace(element.find("INF"), 3, std::string(400, '9'));
-    const test::Built built = test::Built(
-        element.front() == '(' ? "(footprint X " + element + ")"
-                               : "$MODULE X\n" + element + "\n$EndMODULE X\n");
+    const test::Built built(test::footprint_of(element));
     EXPECT_EQ(built.added.size(), c.left_out ? 0u : 1u);
     EXPECT_EQ(built.not_drawn(),
               c.left_out ? (std::map<std::string, int>{{c.left_out, 1}})

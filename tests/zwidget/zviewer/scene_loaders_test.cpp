@@ -9,6 +9,7 @@
 #include "zwidget/zgraph/polygon_item.h"
 #include "zwidget/zgraph/text_item.h"
 #include "zwidget/zgraph/zone_item.h"
+#include "zwidget/zviewer/grid_painter.h"
 #include "zwidget/zviewer/viewer_test_support.h"
 
 #include <gtest/gtest.h>
@@ -19,8 +20,8 @@
 #include <QStyleOptionGraphicsItem>
 
 #include <cmath>
+#include <cstring>
 #include <sstream>
-#include <tuple>
 
 namespace zwidget::zcvpcb {
 namespace {
@@ -79,8 +80,12 @@ std::string describe(const QGraphicsItem* item) {
            "/" + kShapes[int(spec.shape)] + " " + at(spec.position) + " @" +
            n(spec.turn) + " " + n(spec.size.width()) + "x" +
            n(spec.size.height()) + " drill " + n(spec.drill.size.width()) +
-           "x" + n(spec.drill.size.height()) + " " +
-           pad->pad_brush().color().name().toStdString();
+           "x" + n(spec.drill.size.height()) +
+           (spec.drill.oval ? " slot" : "") +
+           (spec.deltas.isNull() ? ""
+                                 : " delta " + n(spec.deltas.width()) + "," +
+                                       n(spec.deltas.height())) +
+           " " + pad->pad_brush().color().name().toStdString();
   }
   if (auto* zone = dynamic_cast<const GraphicsZoneItem*>(item)) {
     static const char* const kHatch[] = {"none", "edge", "full"};
@@ -106,27 +111,22 @@ TEST(ZSceneLoaders, MakeOneItemPerElementWithItsGeometryAndLayer) {
     const char* elements;
     const char* items;
   } cases[] = {
-      {"(fp_line (start -1 0) (end 1 0) (layer F.SilkS) (width 0.125))",
+      // Layer names in any ASCII case.
+      {"(fp_line (start -1 0) (end 1 0) (layer f.silkS) (width 0.125))",
        "line -1,0 1,0 #008484 0.125"},
       // Radius 2; a layer outside the colour table is drawn in black.
-      {"(fp_circle (center 1 1) (end 1 3) (layer In1.Cu) (width 0.1))",
-       "circle 1,1 r2 #000000 0.1"},
+      {"(fp_circle (center 1 1) (end 1 3) (layer In1.Cu) (width 0.1)"
+       " (fill solid))",
+       "circle 1,1 r2 #000000 0.1 filled"},
       // Numbered user layers take the user drawing layer's colour.
       {"(fp_line (end 1 0) (layer User.2) (width 1))",
        "line 0,0 1,0 #c2c2c2 1"},
-      // Layer names are compared without regard to ASCII case.
-      {"(fp_line (end 1 0) (layer f.silks) (width 1))",
-       "line 0,0 1,0 #008484 1"},
-      // The pad's colour follows its type, or without copper its first
-      // layer, the front one of a wildcard.
-      {"(pad 1 smd rect (at 1 2 90) (size 1 0.5) (layers F.Cu F.Mask))",
+      // The pad's colour follows its type, wherever its copper is listed, or
+      // without copper its first layer, the front one of a wildcard.
+      {"(pad 1 smd rect (at 1 2 90) (size 1 0.5) (layers F.SilkS F.Cu))",
        "pad 1/smd/rect 1,2 @90 1x0.5 drill 0x0 #840000"},
-      {"(pad 1 smd rect (size 1 1) (layers F.SilkS F.Cu))",
-       "pad 1/smd/rect 0,0 @0 1x1 drill 0x0 #840000"},
-      {"(pad \"\" smd roundrect (size 1 1) (layers F.Mask))",
-       "pad /smd/roundrect 0,0 @0 1x1 drill 0x0 #840084"},
-      {"(pad 2 connect circle (size 1 1) (layers *.Mask F.Paste))",
-       "pad 2/connect/circle 0,0 @0 1x1 drill 0x0 #840084"},
+      {"(pad \"\" connect roundrect (size 1 1) (layers *.Mask F.Paste))",
+       "pad /connect/roundrect 0,0 @0 1x1 drill 0x0 #840084"},
       {"(pad 2 np_thru_hole circle (size 1 1) (drill 1) (layers *.Cu))",
        "pad 2/np_thru_hole/circle 0,0 @0 1x1 drill 1x1 #c2c200"},
       {"(pad 3 SMD rect)", "pad 3/other/rect 0,0 @0 0x0 drill 0x0 #840000"},
@@ -139,14 +139,12 @@ TEST(ZSceneLoaders, MakeOneItemPerElementWithItsGeometryAndLayer) {
       // both angles are negated. dx = 0 gives an arc tangent of +-90.
       {"(fp_arc (start 0 0) (end -1 0) (angle 90))", "arc 0,0 r1 -180 -90"},
       {"(fp_arc (start 0 0) (end 0 1) (angle 45))", "arc 0,0 r1 -90 -45"},
-      {"(fp_arc (start 0 0) (end 0 -1) (angle 45))", "arc 0,0 r1 90 -45"},
       {"(fp_arc (start 2 1) (end 4 3) (angle -180))",
        "arc 2,1 r2.8284 -45 180"},
       // From start through mid to end, either way round.
       {"(fp_arc (start 1 0) (mid 0.7071 0.7071) (end 0 1))",
        "arc 0,0 r1 0 -90"},
       {"(fp_arc (start 0 1) (mid 0.6 0.8) (end 1 0))", "arc 0,0 r1 -90 90"},
-      {"(fp_arc (start 1 0) (mid -0.6 -0.8) (end 0 1))", "arc 0,0 r1 0 270"},
       // Ending where it begins, the whole circle across to mid (a terminal
       // block's); 2e-6 off one line, an arc; on it, or out of the double's
       // range on the way to a centre, a line.
@@ -199,13 +197,11 @@ TEST(ZSceneLoaders, MakeOneItemPerElementWithItsGeometryAndLayer) {
        " (override_value \"P1\") (prefix \"<\") (suffix \">\")))",
        "dimension 0,0-2,-2 1.2112,-0.3819<0.3819,-1.2112 #c2c200 0;"
        " text <P1>"},
-      {"(fp_circle (end 1 0) (layer F.SilkS) (width 0.1) (fill solid))",
-       "circle 0,0 r1 #008484 0.1 filled"},
       // Legacy records in the file's units, angles in tenths of a degree.
-      {"T0 0 -600 600 500 0 120 N V 21 N \"R1\"\nDS -500 0 500 0 120 21",
-       "line -500,0 500,0 #008484 120; text R1"},
+      {"T0 0 -600 600 500 0 120 N V 21 N \"R1\"\nDS -500 0 500 0 120 21\n"
+       "DC 0 0 0 300 120 21",
+       "line -500,0 500,0 #008484 120; circle 0,0 r300 #008484 120; text R1"},
       // Every layer number in its layer's colour; 21 and 25 keep theirs.
-      {"DC 0 0 0 300 120 21", "circle 0,0 r300 #008484 120"},
       {"DS 0 0 100 0 50 20\nDS 0 0 100 0 50 28",
        "line 0,0 100,0 #840084 50; line 0,0 100,0 #c2c200 50"},
       // A trailing blank, as old files have.
@@ -217,9 +213,21 @@ TEST(ZSceneLoaders, MakeOneItemPerElementWithItsGeometryAndLayer) {
        "arc 0,0 r1 0 -360 #008484 1"},
       {"DP 0 0 0 0 3 80 21\nDl 0 0\nDl 100 0\nDl 100 50",
        "polygon 0,0 100,0 100,50 #008484 80"},
-      // Real pads: a hole; one on the back copper alone, in its colour.
+      // Real pads: a ring, a hole, a slot, a trapezoid turned by tenths;
+      // one on the back copper alone, in its colour.
+      {"$PAD\nSh \"1\" C 787 787 0 0 0\nDr 197 0 0\nAt STD N 00E0FFFF\n"
+       "Po -2000 0\n$EndPAD",
+       "pad 1/thru_hole/circle -2000,0 @0 787x787 drill 197x197 #c2c200"},
       {"$PAD\nSh \"Hole\" C 1.39954 1.39954 0 0 0\nAt HOLE N 00E0FFFF\n$EndPAD",
        "pad Hole/np_thru_hole/circle 0,0 @0 1.3995x1.3995 drill 0x0 #c2c200"},
+      {"$PAD\nSh \"MNT\" O 1.99898 1.50114 0 0 0\nDr 1.09982 0 0 O 1.09982 "
+       "0.70104\nAt STD N 00E0FFFF\nPo -2.57556 -3.62458\n$EndPAD",
+       "pad MNT/thru_hole/oval -2.5756,-3.6246 @0 1.999x1.5011 drill "
+       "1.0998x0.701 slot #c2c200"},
+      {"$PAD\nSh \"\" T 1.45796 1.4986 0 -0.2794 1800\nAt SMD N 00888000\n"
+       "$EndPAD",
+       "pad /smd/trapezoid 0,0 @180 1.458x1.4986 drill 0x0 delta 0,-0.2794 "
+       "#840000"},
       {"$PAD\nSh \"4\" O 2.99974 1.00076 0 0 0\nAt SMD N 00440001\n$EndPAD",
        "pad 4/smd/oval 0,0 @0 2.9997x1.0008 drill 0x0 #008400"},
       // Without copper, in the colour of its first layer: F.SilkS of it and
@@ -229,12 +237,7 @@ TEST(ZSceneLoaders, MakeOneItemPerElementWithItsGeometryAndLayer) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.elements);
-    const std::string elements = c.elements;
-    const Built built =
-        Built(elements.rfind("(module", 0) == 0 ? elements
-              : elements.front() == '('
-                  ? "(footprint X " + elements + ")"
-                  : "$MODULE X\n" + elements + "\n$EndMODULE X\n");
+    const Built built(test::footprint_of(c.elements));
     std::string items;
     for (const QGraphicsItem* item : built.added)
       items += (items.empty() ? "" : "; ") + describe(item);
@@ -313,19 +316,21 @@ TEST(ZPrettyModuleSceneLoader, PadsReadTheirShapesAndWhatIsNotDrawnIsCounted) {
                                         {"image", 1}}));
 }
 
-// A text item as text: what it shows, its angle, thickness and look.
-std::string describe_text(const GraphicsTextItem& text) {
-  const TextStyle& style = text.text_style();
+// The texts as text: what each shows, its angle, thickness and look.
+std::string describe_texts(const Built& built) {
   std::ostringstream out;
-  out << text.content().toStdString() << " @" << text.text_angle() << " t"
-      << text.text_thickness() << " " << int(style.horizontal)
-      << int(style.vertical);
-  for (const auto& [set, word] : {std::pair{text.hidden(), " hidden"},
-                                  {style.mirrored, " mirrored"},
-                                  {style.knockout, " knockout"},
-                                  {style.wrap_width > 0, " wrapped"}})
-    if (set) out << word;
-  if (!style.face.isEmpty()) out << " " << style.face.toStdString();
+  for (const GraphicsTextItem* text : built.all<GraphicsTextItem>()) {
+    const TextStyle& style = text->text_style();
+    out << (out.tellp() > 0 ? "; " : "") << text->content().toStdString()
+        << " @" << text->text_angle() << " t" << text->text_thickness() << " "
+        << int(style.horizontal) << int(style.vertical);
+    for (const auto& [set, word] : {std::pair{text->hidden(), " hidden"},
+                                    {style.mirrored, " mirrored"},
+                                    {style.knockout, " knockout"},
+                                    {style.wrap_width > 0, " wrapped"}})
+      if (set) out << word;
+    if (!style.face.isEmpty()) out << " " << style.face.toStdString();
+  }
   return out.str();
 }
 
@@ -355,6 +360,11 @@ TEST(ZPrettyModuleSceneLoader, TextsHideTurnAndLookAsKiCadShowsThem) {
       {"(fp_text user A (at 0 0) (layer F.Cu) (effects (font (face \"Arial\")"
        " (size 2 1) (thickness 0.3)) (knockout yes)))",
        "A @0 t0.3 11 knockout Arial"},
+      // Variables show what they stand for, from properties or older texts.
+      {"(property Value 10k (layer F.SilkS)) (fp_text user \"${VALUE}\")",
+       "10k @0 t0 11; 10k @0 t0 11"},
+      {"(module X (fp_text reference U1) (fp_text user \"%R=${REFERENCE}\"))",
+       "U1 @0 t0 11; U1=U1 @0 t0 11"},
       // A box's text wraps from its top left corner inside its margins.
       {"(fp_text_box \"A b\" (start 0 0) (end 4 2) (margins 0.5 0.5 0.5 0.5)"
        " (layer F.Fab) (effects (font (size 1 1))) (border yes)"
@@ -363,48 +373,14 @@ TEST(ZPrettyModuleSceneLoader, TextsHideTurnAndLookAsKiCadShowsThem) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.element);
-    const Built built(std::string("(footprint X ") + c.element + ")");
-    std::string texts;
-    for (const GraphicsTextItem* text : built.all<GraphicsTextItem>())
-      texts += describe_text(*text);
-    EXPECT_EQ(texts, c.texts);
+    const Built built(test::footprint_of(c.element));
+    EXPECT_EQ(describe_texts(built), c.texts);
     EXPECT_TRUE(built.not_drawn().empty());
   }
-  const Built box(std::string("(footprint X ") + cases[11].element + ")");
+  const Built box(test::footprint_of(std::end(cases)[-1].element));
   EXPECT_EQ(describe(box.added.front()), "polygon 0,0 4,0 4,2 0,2 #c2c200 0.1");
   EXPECT_EQ(box.all<GraphicsTextItem>().front()->boundingRect().topLeft(),
             QPointF(0.5, 0.5));
-}
-
-// Twins differing only in a variable and what it stands for look the same.
-TEST(ZPrettyModuleSceneLoader, TextVariablesDrawAsWhatTheyStandFor) {
-  const auto picture = [](const std::string& footprint, const char* text) {
-    const Built built(
-        footprint + " (fp_text user \"" + text +
-        "\" (at 0 0) (layer F.Fab) (effects (font (size 1 1)))))");
-    QImage image(400, 200, QImage::Format_ARGB32);
-    image.fill(Qt::black);
-    QPainter painter(&image);
-    const test::CoutCapture grid_trace;
-    built.scene->render(&painter, image.rect(), QRectF(-10, -5, 20, 10));
-    return image;
-  };
-  const std::string fields =
-      "(footprint X (property Reference R7 (at 0 -3) (layer F.SilkS))"
-      " (property Value 10k (at 0 3) (layer F.Fab))";
-  const std::string older =
-      "(module X (fp_text reference U1 (at 0 -3))"
-      " (fp_text value 4k7 (at 0 3) (layer F.Fab))";
-  const std::tuple<std::string, const char*, const char*> twins[] = {
-      {fields, "${REFERENCE}", "R7"},
-      {fields, "${VALUE}", "10k"},
-      {older, "%R %V", "U1 4k7"}};
-  for (const auto& [footprint, variable, literal] : twins) {
-    SCOPED_TRACE(variable);
-    const QImage shown = picture(footprint, variable);
-    EXPECT_EQ(shown, picture(footprint, literal));
-    EXPECT_NE(shown, picture(footprint, ""));
-  }
 }
 
 // Each hole shows through every pad stacked on it, painted before or after;
@@ -438,9 +414,10 @@ TEST(ZScene, CutsEveryHoleThroughThePadsStackedOnIt) {
   }
 }
 
+// The last text mirrored, and turned by 270 degrees kept readable at 90.
 TEST(ZLegacyModuleSceneLoader,
      DrawsEveryTextKindTurnedByTenthsAndTracesTheRest) {
-  const Built built = Built(
+  const Built built(
       "$MODULE R1\n"
       "T0 0 -600 600 500 0 120 N V 21 N \"R1\"\n"
       "T2 0 0 600 600 0 120 N V 21 N \"WIDE\"\n"
@@ -450,28 +427,16 @@ TEST(ZLegacyModuleSceneLoader,
       "$PAD\nSh \"7\" R 10 20 0 0 0\nPo 5 5\n$EndPAD\n"
       "$EndMODULE R1\n");
   EXPECT_EQ(test::kinds(built.added), "pad text text text text text");
-  const auto texts = built.all<GraphicsTextItem>();
-  ASSERT_EQ(texts.size(), 5u);
-  // Mirrored, and turned by 270 degrees it is kept readable at 90.
-  EXPECT_EQ(texts[4]->content(), "R1=10k");
-  EXPECT_TRUE(texts[4]->text_style().mirrored);
-  EXPECT_EQ(texts[4]->text_angle(), 90);
-  EXPECT_TRUE(texts[0]->boundingRect().contains(QPointF(0, -600)));
-  const QRectF level = texts[1]->boundingRect();
-  const QRectF turned = texts[2]->boundingRect();
-  EXPECT_GT(level.width(), 2 * level.height());
-  EXPECT_NEAR(turned.height(), level.width(), 1e-6 * level.width());
-  // The invisible text paints nothing.
-  EXPECT_TRUE(
-      padscope::test::ItemImage(*texts[3], texts[3]->boundingRect(), 0.1)
-          .painted()
-          .isEmpty());
-  std::string traced;
-  for (const char* tag : {"$MODULE", "T0", "T2", "T3", "T1", "T2"})
-    traced += std::string("ZLegacyModuleSceneLoader tag:") + tag + "\n";
+  EXPECT_EQ(describe_texts(built),
+            "R1 @0 t120 11; WIDE @0 t120 11; WIDE @90 t120 11; "
+            "10k @0 t120 11 hidden; R1=10k @90 t120 11 mirrored");
+  EXPECT_TRUE(built.all<GraphicsTextItem>()[0]->boundingRect().contains(
+      QPointF(0, -600)));
   // A pad's block traces what it lacks before its records.
+  std::string traced;
   for (const char* line :
-       {"pad \"7\": Missing Dr", "pad \"7\": Missing At", "tag:$PAD", "tag:Sh",
+       {"tag:$MODULE", "tag:T0", "tag:T2", "tag:T3", "tag:T1", "tag:T2",
+        "pad \"7\": Missing Dr", "pad \"7\": Missing At", "tag:$PAD", "tag:Sh",
         "tag:Po", "tag:$EndPAD", "tag:$EndMODULE"})
     traced += std::string("ZLegacyModuleSceneLoader ") + line + "\n";
   EXPECT_EQ(built.trace, traced);
@@ -539,113 +504,6 @@ void expect_items(const std::string& element,
     ++expected["text"];
   else if (!property)
     ++expected["hidden"];
-}
-
-// Real pad blocks, each checked against its record: the item's attributes,
-// and pixels at points given relative to the pad centre, in the pad's colour
-// or not (the white number may cross the hole).
-TEST(ZLegacyModuleSceneLoader, DrawsEachPadAsItsRecordSays) {
-  const struct {
-    const char* block;
-    const char* item;
-    std::vector<QPointF> inked, clear;
-  } cases[] = {
-      // A ring: hole of 197 in a circle of 787.
-      {"Sh \"1\" C 787 787 0 0 0\nDr 197 0 0\nAt STD N 00E0FFFF\nPo -2000 0",
-       "pad 1/thru_hole/circle -2000,0 @0 787x787 drill 197x197 #c2c200",
-       {{300, 0}, {0, -300}},
-       {{0, 0}, {420, 0}}},
-      {"Sh \"1\" R 314 1338 0 0 0\nDr 0 0 0\nAt SMD N 00888000\nPo 0 -1496",
-       "pad 1/smd/rect 0,-1496 @0 314x1338 drill 0x0 #840000",
-       {{0, 300}, {140, 650}},
-       {{170, 0}, {0, -690}}},
-      // Half-circle ends: the rectangle's corner stays clear.
-      {"Sh \"1\" O 787 591 0 0 0\nDr 197 0 0\nAt STD N 00E0FFFF\nPo 0 -1000",
-       "pad 1/thru_hole/oval 0,-1000 @0 787x591 drill 197x197 #c2c200",
-       {{380, 0}, {0, 250}},
-       {{0, 0}, {380, 250}}},
-      // Turned half a turn: the edge the delta shortens is on top.
-      {"Sh \"\" T 1.45796 1.4986 0 -0.2794 1800\nDr 0 0 0\n"
-       "At SMD N 00888000\nPo 0 -4.1656",
-       "pad /smd/trapezoid 0,-4.1656 @180 1.458x1.4986 drill 0x0 #840000",
-       {{0, 0}, {0.7, 0.72}},
-       {{0.7, -0.72}}},
-      // A slot 1.1 x 0.7: a round drill of 1.1 would reach (0, 0.45).
-      {"Sh \"MNT\" O 1.99898 1.50114 0 0 0\nDr 1.09982 0 0 O 1.09982 0.70104"
-       "\nAt STD N 00E0FFFF\nPo -2.57556 -3.62458",
-       "pad MNT/thru_hole/oval -2.5756,-3.6246 @0 1.999x1.5011 drill "
-       "1.0998x0.701 #c2c200",
-       {{0, 0.45}, {0.9, 0}},
-       {{0.45, 0}}},
-      // 2.54 wide, turned upright.
-      {"Sh \"0\" O 2.54 1.524 0 0 900\nDr 1.016 0 0\nAt STD N 00E0FFFF\n"
-       "Po 63.5 -50.8",
-       "pad 0/thru_hole/oval 63.5,-50.8 @90 2.54x1.524 drill 1.016x1.016 "
-       "#c2c200",
-       {{0, 1.1}, {0, -1.1}},
-       {{0, 0}, {1.1, 0}}},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.block);
-    const Built built = Built(std::string("$PAD\n") + c.block + "\n$EndPAD\n");
-    const auto pads = built.all<GraphicsPadItem>();
-    ASSERT_EQ(pads.size(), 1u);
-    EXPECT_EQ(describe(pads[0]), c.item);
-    const QPointF centre = pads[0]->spec().position;
-    const QSizeF size = pads[0]->spec().size;
-    const double reach = std::max(size.width(), size.height());
-    const padscope::test::ItemImage image(
-        *pads[0],
-        QRectF(centre - QPointF(reach, reach), 2 * QSizeF(reach, reach)),
-        400 / reach);
-    const QColor colour = pads[0]->pad_brush().color();
-    for (const QPointF& p : c.inked)
-      EXPECT_EQ(image.at(centre + p), colour) << testing::PrintToString(p);
-    for (const QPointF& p : c.clear)
-      EXPECT_NE(image.at(centre + p), colour) << testing::PrintToString(p);
-  }
-}
-
-// The same module written in decimils and in millimetres draws its pads at
-// the same place relative to its outlines.
-TEST(ZLegacyModuleSceneLoader, PadsKeepTheirPlaceInEitherUnit) {
-  // Part of a trimmer of w_pth_resistors.mod; braced numbers are lengths.
-  const std::string module =
-      "DS {1000} {-2000} {1000} {2000} {150} 21\n"
-      "DC {400} {-1400} {800} {-1400} {150} 21\n"
-      "$PAD\nSh \"1\" O {787} {591} 0 0 0\nDr {197} 0 0\nPo 0 {-1000}\n"
-      "$EndPAD\n$PAD\nSh \"3\" O {787} {591} 0 0 900\nDr {197} 0 0\n"
-      "Po {-300} {1000}\n$EndPAD\n";
-  // Each pad's bounds and drill in units of the outlines' extent.
-  const auto relative = [&](const char* header, double scale) {
-    std::string text = std::string(header) + "$MODULE T\n";
-    for (std::size_t at = 0, open;; at = module.find('}', open) + 1) {
-      open = module.find('{', at);
-      text += module.substr(at, open - at);
-      if (open == std::string::npos) break;
-      text += std::to_string(std::stod(module.substr(open + 1)) * scale);
-    }
-    const Built built(text + "$EndMODULE T\n");
-    QRectF outlines;
-    for (QGraphicsItem* item : built.added)
-      if (!dynamic_cast<GraphicsPadItem*>(item))
-        outlines |= item->boundingRect();
-    std::vector<double> values;
-    for (const GraphicsPadItem* pad : built.all<GraphicsPadItem>()) {
-      const QRectF r = pad->boundingRect();
-      for (const double v :
-           {r.left() - outlines.left(), r.top() - outlines.top(), r.width(),
-            r.height(), pad->spec().drill.size.width()})
-        values.push_back(v / outlines.width());
-    }
-    return values;
-  };
-  const std::vector<double> in_decimils = relative("", 1);
-  const std::vector<double> in_mm = relative("Units mm\n", 0.00254);
-  ASSERT_EQ(in_decimils.size(), 10u);
-  ASSERT_EQ(in_mm.size(), in_decimils.size());
-  for (std::size_t i = 0; i < in_mm.size(); ++i)
-    EXPECT_NEAR(in_mm[i], in_decimils[i], 1e-9) << i;
 }
 
 class RealFiles : public testing::TestWithParam<const char*> {};
@@ -737,6 +595,65 @@ INSTANTIATE_TEST_SUITE_P(Folders, RealFiles,
                          [](const testing::TestParamInfo<const char*>& info) {
                            return std::string(info.param);
                          });
+
+TEST(GridPainter, AnchorsPointsAtTheOriginAndThinsThemBelowFourPixels) {
+  const struct {
+    QRectF rect;
+    double scale;  // device pixels per unit
+    const char* trace;
+    std::vector<double> corners;  // x and y of some of the points drawn
+  } cases[] = {
+      {{-3, -3, 6, 6}, 10, "-3 -3 6 6  step=1.27 counter=25", {-2.54, 0}},
+      // 8 x 1.27 = 10.16 lies inside too: columns and rows 8 to 15.
+      {{10, 10, 10, 10}, 10, "10 10 10 10  step=1.27 counter=64", {10.16}},
+      // 3.81 pixels: doubled once.
+      {{-3, -3, 6, 6}, 3, "-3 -3 6 6  step=2.54 counter=9", {-2.54, 2.54}},
+      // A legacy library in its own units: 64 x 1.27 is the first pitch of
+      // 4 pixels or more; 123 columns, 99 rows.
+      {{-5000, -4000, 10000, 8000},
+       0.05,
+       "-5000 -4000 8000 10000  step=81.28 counter=12177",
+       {-3901.44, 0}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.trace);
+    // Not antialiased, so that a point is one pixel; red where not painted.
+    QImage image(std::ceil(c.rect.width() * c.scale) + 2,
+                 std::ceil(c.rect.height() * c.scale) + 2,
+                 QImage::Format_RGB32);
+    image.fill(Qt::red);
+    QTransform to_pixels;
+    to_pixels.translate(1, 1)
+        .scale(c.scale, c.scale)
+        .translate(-c.rect.left(), -c.rect.top());
+    const test::DebugOutput on;
+    test::CoutCapture trace;
+    {
+      QPainter painter(&image);
+      painter.setTransform(to_pixels);
+      GridPainter(&painter, c.rect).paint();
+    }
+    EXPECT_EQ(trace.str(), std::string(c.trace) + "\n");
+    std::map<QRgb, int> pixels;
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x) ++pixels[image.pixel(x, y)];
+    const int points = std::stoi(std::strstr(c.trace, "counter=") + 8);
+    EXPECT_EQ(pixels[QColor(Qt::white).rgb()], points);
+    EXPECT_EQ(pixels.size(), 3u);  // white, black and the red border only
+    const QPoint middle = to_pixels.map(c.rect.center()).toPoint();
+    EXPECT_NE(image.pixelColor(middle), QColor(Qt::red));  // painted
+    for (double x : c.corners) {
+      for (double y : c.corners) {
+        const QPoint at = to_pixels.map(QPointF(x, y)).toPoint();
+        bool near = false;  // within a pixel
+        for (int dy = -1; dy <= 1; ++dy)
+          for (int dx = -1; dx <= 1; ++dx)
+            near |= image.pixelColor(at + QPoint(dx, dy)) == Qt::white;
+        EXPECT_TRUE(near) << x << ", " << y;
+      }
+    }
+  }
+}
 
 }  // namespace
 }  // namespace zwidget::zcvpcb

@@ -3,8 +3,10 @@
 #include "zcore/models.h"
 #include "zwidget/zgraph/item_kind.h"
 #include "zwidget/zviewer/footprint_formats.h"
+#include "zwidget/zviewer/obj_canvas.h"
 #include "zwidget/zviewer/zscene.h"
 
+#include <QDataStream>
 #include <QGraphicsItem>
 #include <QLoggingCategory>
 
@@ -44,6 +46,35 @@ std::string kinds(const Items& items) {
     result += (result.empty() ? "" : " ") + zgraph::kind_of(item);
   return result;
 }
+
+// `elements` in a footprint of their format: `(fp_line ...)` in a
+// `.kicad_mod` one, `DS ...` in a legacy module; a `(module ...)` as it is.
+inline std::string footprint_of(const std::string& elements) {
+  if (elements.rfind("(module", 0) == 0) return elements;
+  return elements.front() == '('
+             ? "(footprint X " + elements + ")"
+             : "$MODULE X\n" + elements + "\n$EndMODULE X\n";
+}
+
+// A shown canvas reading with `parser`.
+struct ShownCanvas {
+  ShownCanvas(const QString& parser, const QSize& size) {
+    canvas.parser_name = parser;
+    canvas.resize(size);
+    canvas.show();
+  }
+  void load_bytes(const std::string& bytes) {
+    const QByteArray data(bytes.data(), static_cast<int>(bytes.size()));
+    QDataStream stream(data);
+    CoutCapture quiet;
+    canvas.load(stream);
+  }
+  bool is_cover() const {
+    return static_cast<ZSceneBase*>(canvas.scene())->is_cover();
+  }
+
+  ZObjCanvas canvas{nullptr};
+};
 
 // A footprint text built into a scene: the items in the order added, and the
 // loader's trace. One starting with a parenthesis is a `.kicad_mod` file.
