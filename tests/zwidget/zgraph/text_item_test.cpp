@@ -1,11 +1,11 @@
 #include "zwidget/zgraph/text_item.h"
 
 #include "hersheyfont/hershey_font_exception.h"
+#include "support/item_image.h"
 #include "support/qt_printers.h"
 
 #include <gtest/gtest.h>
 
-#include <QImage>
 #include <QPaintEngine>
 #include <QPainter>
 
@@ -84,15 +84,9 @@ struct Text {
                                               angle, hide, size, thickness,
                                               italic, kColour, style);
   }
-  // Painted on black at 100 pixels a unit, (0, 0) in the middle of 400 x 400.
-  QImage image() const {
-    QImage image(400, 400, QImage::Format_ARGB32);
-    image.fill(Qt::black);
-    QPainter painter(&image);
-    painter.translate(200, 200);
-    painter.scale(100, 100);
-    make()->paint(&painter, nullptr, nullptr);
-    return image;
+  // Painted on black at 100 pixels a unit over (-2, -2) to (2, 2).
+  padscope::test::ItemImage image(QRectF area = {-2, -2, 4, 4}) const {
+    return padscope::test::ItemImage(*make(), area, 100);
   }
   std::pair<std::vector<std::vector<QPointF>>, QPen> record() const {
     RecordingDevice device;
@@ -168,16 +162,6 @@ TEST(GraphicsTextItem, DrawsNothingForBlanksOrWhenHidden) {
   EXPECT_EQ(Text().make()->boundingRect(), hidden.make()->boundingRect());
 }
 
-// The inked pixels' bounds, in pixels from (0, 0).
-QRect ink_of(const QImage& image) {
-  QRect ink;
-  for (int y = 0; y < image.height(); ++y)
-    for (int x = 0; x < image.width(); ++x)
-      if (image.pixelColor(x, y) != Qt::black)
-        ink |= QRect(x - 200, y - 200, 1, 1);
-  return ink;
-}
-
 // An L: its stem at the left, its foot running right along the baseline.
 TEST(GraphicsTextItem, JustifyMovesTheInkToTheAnchorAndMirrorFlipsIt) {
   const struct {
@@ -196,20 +180,21 @@ TEST(GraphicsTextItem, JustifyMovesTheInkToTheAnchorAndMirrorFlipsIt) {
     t.style.horizontal = c.horizontal;
     t.style.vertical = c.vertical;
     t.style.mirrored = c.mirrored;
-    const QImage image = t.image();
-    const QRect ink = ink_of(image);
+    const auto image = t.image();
+    const QRectF ink = image.painted();
     std::string edges;
     for (const auto& [edge, at] : {std::pair{'L', ink.left()},
                                    {'T', ink.top()},
                                    {'R', ink.right()},
                                    {'B', ink.bottom()}})
-      if (std::abs(at) <= 1) edges += edge;
+      if (std::abs(at) <= 0.015) edges += edge;
     EXPECT_EQ(edges, c.edges);
     // The stem stands where the foot starts.
-    const int stem = c.mirrored ? ink.right() - 5 : ink.left() + 5;
-    const int away = c.mirrored ? ink.left() + 5 : ink.right() - 5;
-    EXPECT_NE(image.pixelColor(stem + 200, ink.top() + 205), Qt::black);
-    EXPECT_EQ(image.pixelColor(away + 200, ink.top() + 205), Qt::black);
+    const QPointF stem(c.mirrored ? ink.right() - 0.05 : ink.left() + 0.05,
+                       ink.top() + 0.05);
+    EXPECT_NE(image.at(stem), Qt::black);
+    EXPECT_EQ(image.at({ink.left() + ink.right() - stem.x(), stem.y()}),
+              Qt::black);
   }
 }
 
@@ -233,20 +218,17 @@ TEST(GraphicsTextItem, FacesFillTheirGlyphsAndKnockoutsCutThemOut) {
   face.style.face = "DejaVu Sans";
   knocked.thickness = 0.3;
   knocked.style.knockout = true;
-  const auto row_ink = [](const QImage& image) {
-    int n = 0;
-    for (int x = 0; x < image.width(); ++x)
-      n += image.pixelColor(x, image.height() / 2 + 20) != Qt::black;
-    return n;
+  // The ink's width along one row of pixels, 0.2 below the middle.
+  const auto row_ink = [](const Text& text) {
+    return text.image({-2, 0.2, 4, 0.01}).painted().width();
   };
-  EXPECT_LE(row_ink(stroked.image()), 2);
-  EXPECT_GE(row_ink(face.image()), 15);
-  const QImage hole = knocked.image();
-  const QRect box = ink_of(hole);
-  EXPECT_EQ(hole.pixelColor(box.center().x() + 200, box.center().y() + 200),
-            Qt::black);
-  EXPECT_EQ(hole.pixelColor(box.left() + 202, box.center().y() + 200), kColour);
-  EXPECT_GT(box.width(), 40);
+  EXPECT_LE(row_ink(stroked), 0.02);
+  EXPECT_GE(row_ink(face), 0.15);
+  const auto hole = knocked.image();
+  const QRectF box = hole.painted();
+  EXPECT_EQ(hole.at(box.center()), Qt::black);
+  EXPECT_EQ(hole.at({box.left() + 0.02, box.center().y()}), kColour);
+  EXPECT_GT(box.width(), 0.4);
 }
 
 TEST(GraphicsTextItem, MissingFontResourceFailsTheConstruction) {
