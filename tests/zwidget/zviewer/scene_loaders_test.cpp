@@ -361,10 +361,12 @@ TEST(ZPrettyModuleSceneLoader, TextsHideTurnAndLookAsKiCadShowsThem) {
        " (size 2 1) (thickness 0.3)) (knockout yes)))",
        "A @0 t0.3 11 knockout Arial"},
       // Variables show what they stand for, from properties or older texts.
-      {"(property Value 10k (layer F.SilkS)) (fp_text user \"${VALUE}\")",
-       "10k @0 t0 11; 10k @0 t0 11"},
-      {"(module X (fp_text reference U1) (fp_text user \"%R=${REFERENCE}\"))",
-       "U1 @0 t0 11; U1=U1 @0 t0 11"},
+      {"(property Reference R7 (layer F.SilkS)) (property Value 10k (layer"
+       " F.Fab)) (fp_text user \"${REFERENCE}=${VALUE}\")",
+       "R7 @0 t0 11; 10k @0 t0 11; R7=10k @0 t0 11"},
+      {"(module X (fp_text reference U1) (fp_text value 4k7) (fp_text user"
+       " \"%R %V\"))",
+       "U1 @0 t0 11; 4k7 @0 t0 11; U1 4k7 @0 t0 11"},
       // A box's text wraps from its top left corner inside its margins.
       {"(fp_text_box \"A b\" (start 0 0) (end 4 2) (margins 0.5 0.5 0.5 0.5)"
        " (layer F.Fab) (effects (font (size 1 1))) (border yes)"

@@ -155,12 +155,16 @@ TEST(PrettyModuleProperty, FormatsEscapesAndCutsTheModulesAttributes) {
   const std::pair<Model, QStringList> cases[] = {
       // A ratio and a kind of connection are no lengths; a turn is shown.
       {model("(module R locked placed (layer B.Cu) (at 1.5 -2 90) (tags R res)"
-             " (solder_mask_margin 0.05) (clearance 0.2) (zone_connect 2)"
-             " (thermal_gap abc) (solder_paste_ratio -0.1))"),
+             " (autoplace_cost90 3) (autoplace_cost180 4) (clearance 0.2)"
+             " (solder_mask_margin 0.05) (solder_paste_margin -0.3)"
+             " (solder_paste_ratio -0.1) (zone_connect 2) (thermal_width 0.5)"
+             " (thermal_gap abc))"),
        {"Locked:true", "Placed:true", "Layer:B.Cu",
-        "Position:1.5, -2 @ 90\u00b0", "Tags:'R''res'",
-        "Solder mask margin:0.05 mm", "Clearance:0.2 mm", "Zone connect:2",
-        "Solder paste ratio:-0.1", "Thermal gap:0 mm"}},
+        "Position:1.5, -2 @ 90\u00b0", "Tags:'R''res'", "Auto place cost 90:3",
+        "Auto place cost 180:4", "Clearance:0.2 mm",
+        "Solder mask margin:0.05 mm", "Solder paste margin:-0.3 mm",
+        "Solder paste ratio:-0.1", "Zone connect:2", "Thermal width:0.5 mm",
+        "Thermal gap:0 mm"}},
       {model(
            "(footprint \"SOT-23\" (tstamp 5A1B) (attr smd exclude_from_bom))"),
        {"Name:SOT-23", "Time-stamp from the schematic:5A1B",
@@ -223,8 +227,8 @@ TEST(LegacyModuleProperty, ShowsTheFirstModulesOwnRecordsEscapedAndCut) {
            "PCBNEW-LibModule-V1\n$INDEX\nCd\n$EndINDEX\n$MODULE R\n"
            "Po 150 -250 900 0 4C3D74C2 00000000 FP\n"
            "Cd  resistor  <b>bold</b> & more\nAt SMD VIRTUAL\nOp 1F a 0\n"
-           ".SolderMask 40\n.SolderPasteRatio -0.5\n.ZoneConnection 2\n"
-           ".ThermalGap 100\n"
+           ".SolderMask 40\n.SolderPaste -10\n.SolderPasteRatio -0.5\n"
+           ".ZoneConnection 2\n.ThermalWidth 120\n.ThermalGap 100\n"
            "$PAD\nPo 5 5\nAt STD N 00E0FFFF\n.SolderMask 9\nKw pad\n$EndPAD\n"
            "$SHAPE3D\nKw shape\n$EndSHAPE3D\n$EndMODULE R\n"
            "$MODULE S\nKw second\n.LocalClearance 7\n$EndMODULE S\n"),
@@ -232,8 +236,9 @@ TEST(LegacyModuleProperty, ShowsTheFirstModulesOwnRecordsEscapedAndCut) {
         "Position:150, -250", "Type:SMD VIRTUAL",
         "Tags:", "Description:resistor <b>bold</b> & more",
         "Auto place cost 90:31", "Auto place cost 180:10",
-        "Solder mask margin:0.1016 mm", "Solder paste ratio:-0.5",
-        "Clearance:0 mm", "Zone connect:2", "Thermal gap:0.254 mm"}},
+        "Solder mask margin:0.1016 mm", "Solder paste margin:-0.0254 mm",
+        "Solder paste ratio:-0.5", "Clearance:0 mm", "Zone connect:2",
+        "Thermal width:0.3048 mm", "Thermal gap:0.254 mm"}},
       // A module of a library in millimetres, split off as the canvas does.
       {legacy_format()
            .library_of(model<zcore::LegacyStringModel>(
