@@ -6,8 +6,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <map>
 #include <memory>
+#include <unordered_map>
 
 namespace zwidget::zgraph {
 namespace {
@@ -37,6 +40,98 @@ bool is_plain_label(const QString& text) {
       return false;
   }
   return true;
+}
+
+// The same copper cut by the same holes gives the same outline, and a cut is
+// slow: the paste rings around a mounting hole, stroked arcs, took a
+// millisecond each. A library draws one part in many variants (a mounting
+// pad at ten heights), so the cuts of the last footprints are kept. Two
+// generations, each of a bounded number of path elements: a cut found in the
+// older one moves to the newer, and the older is dropped when the newer is
+// full.
+class CutMemo {
+public:
+  QPainterPath subtracted(const QPainterPath& piece,
+                          const QPainterPath& holes) {
+    const std::size_t key = hash(piece, hash(holes, 0));
+    if (const QPainterPath* found = find(newer_, key, piece, holes))
+      return *found;
+    QPainterPath result;
+    if (const QPainterPath* found = find(older_, key, piece, holes))
+      result = *found;
+    else
+      result = piece.subtracted(holes);
+    keep(key, piece, holes, result);
+    return result;
+  }
+
+private:
+  struct Cut {
+    QPainterPath piece, holes, result;
+  };
+  using Generation = std::unordered_multimap<std::size_t, Cut>;
+
+  static constexpr std::size_t kElementsPerGeneration = 1 << 18;
+
+  static std::uint64_t bits(double value) {
+    std::uint64_t word;
+    std::memcpy(&word, &value, sizeof word);
+    return word;
+  }
+  static std::size_t hash(const QPainterPath& path, std::size_t seed) {
+    const auto mix = [&seed](std::uint64_t word) {
+      seed ^= word + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2);
+    };
+    mix(static_cast<std::uint64_t>(path.fillRule()));
+    for (int i = 0; i < path.elementCount(); ++i) {
+      const QPainterPath::Element& e = path.elementAt(i);
+      mix(static_cast<std::uint64_t>(e.type));
+      mix(bits(e.x));
+      mix(bits(e.y));
+    }
+    return seed;
+  }
+  // Bit for bit: QPainterPath's own == forgives small differences.
+  static bool same(const QPainterPath& a, const QPainterPath& b) {
+    if (a.elementCount() != b.elementCount() || a.fillRule() != b.fillRule())
+      return false;
+    for (int i = 0; i < a.elementCount(); ++i) {
+      const QPainterPath::Element &x = a.elementAt(i), &y = b.elementAt(i);
+      if (x.type != y.type || bits(x.x) != bits(y.x) || bits(x.y) != bits(y.y))
+        return false;
+    }
+    return true;
+  }
+  static const QPainterPath* find(const Generation& generation, std::size_t key,
+                                  const QPainterPath& piece,
+                                  const QPainterPath& holes) {
+    const auto [first, last] = generation.equal_range(key);
+    for (auto cut = first; cut != last; ++cut)
+      if (same(cut->second.piece, piece) && same(cut->second.holes, holes))
+        return &cut->second.result;
+    return nullptr;
+  }
+  void keep(std::size_t key, const QPainterPath& piece,
+            const QPainterPath& holes, const QPainterPath& result) {
+    const std::size_t size =
+        piece.elementCount() + holes.elementCount() + result.elementCount();
+    if (size > kElementsPerGeneration) return;
+    if (elements_ + size > kElementsPerGeneration) {
+      older_ = std::move(newer_);
+      newer_ = Generation();
+      elements_ = 0;
+    }
+    newer_.emplace(key, Cut{piece, holes, result});
+    elements_ += size;
+  }
+
+  Generation newer_, older_;
+  std::size_t elements_ = 0;
+};
+
+QPainterPath subtracted(const QPainterPath& piece, const QPainterPath& holes) {
+  static CutMemo memo;
+  return memo.subtracted(piece, holes);
 }
 
 // Cuts `holes` out of `piece`, whose outline without holes is `plain`;
@@ -72,7 +167,7 @@ void cut_piece(QPainterPath& piece, const QPainterPath& plain,
       // own hole in it, 1 us against its plain outline.
       piece.addPath(hole.intersected(plain));
   }
-  if (!tangled.isEmpty()) piece = piece.subtracted(tangled);
+  if (!tangled.isEmpty()) piece = subtracted(piece, tangled);
 }
 
 }  // namespace
