@@ -3,6 +3,8 @@
 #include <QPainterPathStroker>
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 #include <utility>
 
 namespace zwidget::zgraph {
@@ -126,6 +128,60 @@ bool is_hole_only(const PadSpec& pad) {
          drill_rect(pad).contains(pad_rect(pad));
 }
 
+// Qt draws a circle or a rounded end as cubic curves, which stray out from
+// the true arc by under 0.03 % of the radius.
+constexpr double kArcBulge = 1e-3;
+
+double cross(const QPointF& u, const QPointF& v) {
+  return u.x() * v.y() - u.y() * v.x();
+}
+
+double distance_to_segment(const QPointF& p, const QPointF& a,
+                           const QPointF& b) {
+  const QPointF ab = b - a;
+  const double length2 = QPointF::dotProduct(ab, ab);
+  const double t =
+      length2 > 0
+          ? std::clamp(QPointF::dotProduct(p - a, ab) / length2, 0.0, 1.0)
+          : 0.0;
+  const QPointF off = p - (a + t * ab);
+  return std::hypot(off.x(), off.y());
+}
+
+// Segments that cross have no distance; others are nearest at an end.
+double distance_between_segments(const QPointF& a, const QPointF& b,
+                                 const QPointF& c, const QPointF& d) {
+  const double c_side = cross(b - a, c - a), d_side = cross(b - a, d - a);
+  const double a_side = cross(d - c, a - c), b_side = cross(d - c, b - c);
+  if (((c_side < 0 && d_side > 0) || (c_side > 0 && d_side < 0)) &&
+      ((a_side < 0 && b_side > 0) || (a_side > 0 && b_side < 0)))
+    return 0;
+  return std::min({distance_to_segment(a, c, d), distance_to_segment(b, c, d),
+                   distance_to_segment(c, a, b), distance_to_segment(d, a, b)});
+}
+
+bool in_triangle(const QPointF& p, const QPointF& a, const QPointF& b,
+                 const QPointF& c) {
+  const double ab = cross(b - a, p - a), bc = cross(c - b, p - b),
+               ca = cross(a - c, p - c);
+  return (ab >= 0 && bc >= 0 && ca >= 0) || (ab <= 0 && bc <= 0 && ca <= 0);
+}
+
+// A cubic curve lies in the hull of its control points, whose edges are
+// among the six segments between them; a segment reaches into the hull
+// across one of them or lies in it whole, its end `p` with it.
+bool hull_within(const std::array<QPointF, 4>& hull, const QPointF& p,
+                 const QPointF& q, double reach) {
+  for (std::size_t i = 0; i < hull.size(); ++i)
+    for (std::size_t j = i + 1; j < hull.size(); ++j)
+      if (distance_between_segments(hull[i], hull[j], p, q) <= reach)
+        return true;
+  return in_triangle(p, hull[0], hull[1], hull[2]) ||
+         in_triangle(p, hull[0], hull[1], hull[3]) ||
+         in_triangle(p, hull[0], hull[2], hull[3]) ||
+         in_triangle(p, hull[1], hull[2], hull[3]);
+}
+
 }  // namespace
 
 PadShape pad_shape_of(const QString& keyword) {
@@ -223,6 +279,59 @@ QPainterPath pad_hole(const PadSpec& pad, double scale) {
   else
     hole.addEllipse(drill);
   return hole;
+}
+
+std::optional<Stadium> hole_stadium(const PadSpec& pad, double scale) {
+  const QRectF drill =
+      QTransform::fromScale(scale, scale).mapRect(drill_rect(pad));
+  const QPointF centre = drill.center();
+  const double w = drill.width(), h = drill.height();
+  if (!pad.drill.oval && w != h) return std::nullopt;
+  // Across the shorter side, as add_obround rounds it.
+  const QPointF half_length =
+      w >= h ? QPointF((w - h) / 2, 0) : QPointF(0, (h - w) / 2);
+  return Stadium{centre - half_length, centre + half_length,
+                 std::min(w, h) / 2};
+}
+
+std::optional<Stadium> mapped(const Stadium& stadium, const QTransform& map) {
+  const double x_scale = std::hypot(map.m11(), map.m12());
+  const double y_scale = std::hypot(map.m21(), map.m22());
+  const double skew = map.m11() * map.m21() + map.m12() * map.m22();
+  const double tolerance = 1e-9 * x_scale;
+  if (!map.isAffine() || std::abs(x_scale - y_scale) > tolerance ||
+      std::abs(skew) > tolerance * x_scale)
+    return std::nullopt;
+  return Stadium{map.map(stadium.a), map.map(stadium.b),
+                 stadium.radius * x_scale};
+}
+
+bool is_clear_of(const Stadium& hole, const QPainterPath& region) {
+  const double reach = hole.radius * (1 + kArcBulge);
+  const auto near = [&](const QPointF& p, const QPointF& q) {
+    return distance_between_segments(p, q, hole.a, hole.b) <= reach;
+  };
+  // Every subpath is filled as if closed.
+  QPointF start, last;
+  for (int i = 0; i < region.elementCount(); ++i) {
+    const QPainterPath::Element& e = region.elementAt(i);
+    if (e.isMoveTo()) {
+      if (i > 0 && near(last, start)) return false;
+      start = last = e;
+    } else if (e.isLineTo()) {
+      if (near(last, e)) return false;
+      last = e;
+    } else if (e.isCurveTo() && i + 2 < region.elementCount()) {
+      const std::array<QPointF, 4> hull{last, e, region.elementAt(i + 1),
+                                        region.elementAt(i + 2)};
+      if (hull_within(hull, hole.a, hole.b, reach)) return false;
+      last = hull[3];
+      i += 2;
+    }
+  }
+  if (region.elementCount() > 0 && near(last, start)) return false;
+  // No edge comes near: the hole lies wholly inside or wholly outside.
+  return !region.contains(hole.a);
 }
 
 }  // namespace zwidget::zgraph

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QTransform>
 
+#include <optional>
 #include <vector>
 
 namespace zwidget::zgraph {
@@ -92,5 +93,22 @@ std::vector<QPainterPath> pad_outline(const PadSpec& pad, double scale = 1);
 // The drill hole the same way, whatever the type: `has_hole` says whether
 // the pad has one.
 QPainterPath pad_hole(const PadSpec& pad, double scale = 1);
+
+// The points within `radius` of the segment from `a` to `b`: a round hole
+// when the two are one point, else a slot.
+struct Stadium {
+  QPointF a, b;
+  double radius = 0;
+};
+// The drill hole as a stadium, unturned and scaled as `pad_hole` makes it;
+// none for a round drill of unequal sides, an ellipse.
+std::optional<Stadium> hole_stadium(const PadSpec& pad, double scale = 1);
+// The stadium mapped by a transform that turns, mirrors, moves and scales
+// alike in every direction; none for any other.
+std::optional<Stadium> mapped(const Stadium& stadium, const QTransform& map);
+// Whether no point of `hole`, and none of the curves Qt draws for its path,
+// lies in the filled area of `region`: exact for lines, and for curves
+// as near as their control points tell.
+bool is_clear_of(const Stadium& hole, const QPainterPath& region);
 
 }  // namespace zwidget::zgraph

@@ -42,34 +42,37 @@ bool is_plain_label(const QString& text) {
   return true;
 }
 
-// The same copper cut by the same holes gives the same outline, and a cut is
+enum class Clip { subtracted, intersected };
+
+// The same paths clipped the same way give the same outline, and clipping is
 // slow: the paste rings around a mounting hole, stroked arcs, took a
-// millisecond each. A library draws one part in many variants (a mounting
-// pad at ten heights), so the cuts of the last footprints are kept. Two
-// generations, each of a bounded number of path elements: a cut found in the
-// older one moves to the newer, and the older is dropped when the newer is
-// full.
-class CutMemo {
+// millisecond each to cut. A library draws one part in many variants (a
+// mounting pad at ten heights), so the clips of the last footprints are
+// kept. Two generations, each of a bounded number of path elements: a clip
+// found in the older one moves to the newer, and the older is dropped when
+// the newer is full.
+class ClipMemo {
 public:
-  QPainterPath subtracted(const QPainterPath& piece,
-                          const QPainterPath& holes) {
-    const std::size_t key = hash(piece, hash(holes, 0));
-    if (const QPainterPath* found = find(newer_, key, piece, holes))
+  QPainterPath clipped(Clip clip, const QPainterPath& a,
+                       const QPainterPath& b) {
+    const std::size_t key = hash(a, hash(b, static_cast<std::size_t>(clip)));
+    if (const QPainterPath* found = find(newer_, key, clip, a, b))
       return *found;
     QPainterPath result;
-    if (const QPainterPath* found = find(older_, key, piece, holes))
+    if (const QPainterPath* found = find(older_, key, clip, a, b))
       result = *found;
     else
-      result = piece.subtracted(holes);
-    keep(key, piece, holes, result);
+      result = clip == Clip::subtracted ? a.subtracted(b) : a.intersected(b);
+    keep(key, {clip, a, b, result});
     return result;
   }
 
 private:
-  struct Cut {
-    QPainterPath piece, holes, result;
+  struct Clipped {
+    Clip clip;
+    QPainterPath a, b, result;
   };
-  using Generation = std::unordered_multimap<std::size_t, Cut>;
+  using Generation = std::unordered_multimap<std::size_t, Clipped>;
 
   static constexpr std::size_t kElementsPerGeneration = 1 << 18;
 
@@ -103,25 +106,27 @@ private:
     return true;
   }
   static const QPainterPath* find(const Generation& generation, std::size_t key,
-                                  const QPainterPath& piece,
-                                  const QPainterPath& holes) {
+                                  Clip clip, const QPainterPath& a,
+                                  const QPainterPath& b) {
     const auto [first, last] = generation.equal_range(key);
-    for (auto cut = first; cut != last; ++cut)
-      if (same(cut->second.piece, piece) && same(cut->second.holes, holes))
-        return &cut->second.result;
+    for (auto found = first; found != last; ++found) {
+      const Clipped& kept = found->second;
+      if (kept.clip == clip && same(kept.a, a) && same(kept.b, b))
+        return &kept.result;
+    }
     return nullptr;
   }
-  void keep(std::size_t key, const QPainterPath& piece,
-            const QPainterPath& holes, const QPainterPath& result) {
-    const std::size_t size =
-        piece.elementCount() + holes.elementCount() + result.elementCount();
+  void keep(std::size_t key, Clipped clipped) {
+    const std::size_t size = clipped.a.elementCount() +
+                             clipped.b.elementCount() +
+                             clipped.result.elementCount();
     if (size > kElementsPerGeneration) return;
     if (elements_ + size > kElementsPerGeneration) {
       older_ = std::move(newer_);
       newer_ = Generation();
       elements_ = 0;
     }
-    newer_.emplace(key, Cut{piece, holes, result});
+    newer_.emplace(key, std::move(clipped));
     elements_ += size;
   }
 
@@ -129,9 +134,9 @@ private:
   std::size_t elements_ = 0;
 };
 
-QPainterPath subtracted(const QPainterPath& piece, const QPainterPath& holes) {
-  static CutMemo memo;
-  return memo.subtracted(piece, holes);
+QPainterPath clipped(Clip clip, const QPainterPath& a, const QPainterPath& b) {
+  static ClipMemo memo;
+  return memo.clipped(clip, a, b);
 }
 
 // Cuts `holes` out of `piece`, whose outline without holes is `plain`;
@@ -140,17 +145,17 @@ QPainterPath subtracted(const QPainterPath& piece, const QPainterPath& holes) {
 // its load from 12 to 215 ms), so a hole clear of the others joins the
 // odd-even fill instead, cut to the piece where it sticks out.
 void cut_piece(QPainterPath& piece, const QPainterPath& plain,
-               const std::vector<QPainterPath>& holes,
+               const std::vector<GraphicsPadItem::Hole>& holes,
                std::vector<QRectF> cut_before) {
   // Holes all turn one way round, so under the winding rule their paths
   // together are their union, with no boolean operation per hole.
   QPainterPath tangled;
   tangled.setFillRule(Qt::WindingFill);
   const QRectF reach = plain.controlPointRect();
-  for (const QPainterPath& hole : holes) {
-    // Boxes only: QPainterPath::intersects clips the two paths, as slowly
+  for (const GraphicsPadItem::Hole& hole : holes) {
+    // Boxes first: QPainterPath::intersects clips the two paths, as slowly
     // as a cut.
-    const QRectF box = hole.boundingRect();
+    const QRectF box = hole.path.boundingRect();
     if (!box.intersects(reach)) continue;
     const bool clear = std::none_of(
         cut_before.begin(), cut_before.end(),
@@ -158,16 +163,19 @@ void cut_piece(QPainterPath& piece, const QPainterPath& plain,
     cut_before.push_back(box);
     // A stroke is filled by the winding rule, where a hole added would not
     // show.
-    if (!clear || piece.fillRule() == Qt::WindingFill)
-      tangled.addPath(hole);
-    else if (plain.contains(box))
-      piece.addPath(hole);
-    else
-      // Clipping a via's hole to a pad took 600 us against the pad with its
-      // own hole in it, 1 us against its plain outline.
-      piece.addPath(hole.intersected(plain));
+    if (!clear || piece.fillRule() == Qt::WindingFill) {
+      tangled.addPath(hole.path);
+    } else if (plain.contains(box)) {
+      piece.addPath(hole.path);
+    } else if (!hole.stadium || !is_clear_of(*hole.stadium, plain)) {
+      // Two in three holes here lie beside the copper, in its box only, and
+      // would add nothing. Clipping a via's hole to a pad took 600 us
+      // against the pad with its own hole in it, 1 us against its plain
+      // outline.
+      piece.addPath(clipped(Clip::intersected, hole.path, plain));
+    }
   }
-  if (!tangled.isEmpty()) piece = subtracted(piece, tangled);
+  if (!tangled.isEmpty()) piece = clipped(Clip::subtracted, piece, tangled);
 }
 
 }  // namespace
@@ -219,16 +227,20 @@ GraphicsPadItem::GraphicsPadItem(const PadSpec& spec, const QColor& colour)
     for (const QPainterPath& piece : outline_)
       bounds_ |= to_scene(piece).boundingRect();
   }
-  const QPainterPath hole = scene_hole();
-  if (!hole.isEmpty() && !pad.contains(drill_rect(spec_)))
-    bounds_ |= hole.boundingRect();
-  if (outline_.empty() || hole.isEmpty()) return;
-  const QPainterPath own = pad_hole(spec_, kOutlineScale);
+  if (!has_hole(spec_) || spec_.drill.size.isEmpty()) return;
+  scene_hole_.path = rotation_.map(pad_hole(spec_));
+  if (const auto stadium = hole_stadium(spec_))
+    scene_hole_.stadium = mapped(*stadium, rotation_);
+  if (!pad.contains(drill_rect(spec_)))
+    bounds_ |= scene_hole_.path.boundingRect();
+  if (outline_.empty()) return;
+  const Hole own{pad_hole(spec_, kOutlineScale),
+                 hole_stadium(spec_, kOutlineScale)};
   // Centred in its one outline, the hole is inside it, and the odd-even fill
   // leaves it empty.
   if (outline_.size() == 1 && spec_.offset.isNull() &&
-      outline_.front().boundingRect().contains(own.boundingRect()))
-    outline_.front().addPath(own);
+      outline_.front().boundingRect().contains(own.path.boundingRect()))
+    outline_.front().addPath(own.path);
   else
     cut({own}, {});
 }
@@ -242,25 +254,21 @@ QPainterPath GraphicsPadItem::to_scene(const QPainterPath& piece) const {
   return outline_to_scene().map(piece);
 }
 
-QPainterPath GraphicsPadItem::scene_hole() const {
-  if (spec_.shape == PadShape::other || !has_hole(spec_) ||
-      spec_.drill.size.isEmpty())
-    return QPainterPath();
-  return rotation_.map(pad_hole(spec_));
-}
-
-void GraphicsPadItem::cut_holes(const std::vector<QPainterPath>& holes) {
+void GraphicsPadItem::cut_holes(const std::vector<Hole>& holes) {
   const QTransform to_outline = outline_to_scene().inverted();
-  std::vector<QPainterPath> cuts;
-  for (const QPainterPath& hole : holes) cuts.push_back(to_outline.map(hole));
+  std::vector<Hole> cuts;
+  for (const Hole& hole : holes) {
+    cuts.push_back({to_outline.map(hole.path), std::nullopt});
+    if (hole.stadium) cuts.back().stadium = mapped(*hole.stadium, to_outline);
+  }
   std::vector<QRectF> cut_before;
-  if (!scene_hole().isEmpty())
+  if (!scene_hole_.path.isEmpty())
     cut_before.push_back(pad_hole(spec_, kOutlineScale).boundingRect());
   cut(cuts, cut_before);
   update();
 }
 
-void GraphicsPadItem::cut(const std::vector<QPainterPath>& holes,
+void GraphicsPadItem::cut(const std::vector<Hole>& holes,
                           const std::vector<QRectF>& cut_before) {
   const std::vector<QPainterPath> plain = pad_outline(spec_, kOutlineScale);
   for (std::size_t i = 0; i < outline_.size(); ++i)
@@ -268,40 +276,42 @@ void GraphicsPadItem::cut(const std::vector<QPainterPath>& holes,
 }
 
 void cut_stacked_holes(const std::vector<GraphicsPadItem*>& pads) {
-  struct Hole {
+  struct Drilled {
     const GraphicsPadItem* pad;
-    QPainterPath path;
+    const GraphicsPadItem::Hole* hole;
     QRectF bounds;
   };
   // By left edge, so that each pad looks only at the holes in its reach.
-  std::vector<Hole> holes;
+  std::vector<Drilled> holes;
   double widest = 0;
   for (const GraphicsPadItem* pad : pads) {
-    QPainterPath path = pad->scene_hole();
-    if (path.isEmpty()) continue;
-    holes.push_back({pad, path, path.boundingRect()});
+    const GraphicsPadItem::Hole& hole = pad->scene_hole();
+    if (hole.path.isEmpty()) continue;
+    holes.push_back({pad, &hole, hole.path.boundingRect()});
     widest = std::max(widest, holes.back().bounds.width());
   }
-  std::sort(holes.begin(), holes.end(), [](const Hole& a, const Hole& b) {
+  std::sort(holes.begin(), holes.end(), [](const Drilled& a, const Drilled& b) {
     return a.bounds.left() < b.bounds.left();
   });
   std::size_t budget = kMostHolesCut;
   for (GraphicsPadItem* pad : pads) {
     if (budget == 0) return;
     const QRectF bounds = pad->boundingRect();
-    const QPainterPath own = pad->scene_hole();
-    std::vector<QPainterPath> over;
+    const QPainterPath& own = pad->scene_hole().path;
+    std::vector<GraphicsPadItem::Hole> over;
     auto hole = std::lower_bound(
         holes.begin(), holes.end(), bounds.left() - widest,
-        [](const Hole& h, double left) { return h.bounds.left() < left; });
+        [](const Drilled& h, double left) { return h.bounds.left() < left; });
     for (; hole != holes.end() && hole->bounds.left() <= bounds.right();
          ++hole) {
+      const QPainterPath& path = hole->hole->path;
       // A pad repeated on the same drill already has that hole.
-      if (hole->pad == pad || !hole->bounds.intersects(bounds) ||
-          hole->path == own ||
-          std::find(over.begin(), over.end(), hole->path) != over.end())
+      if (hole->pad == pad || !hole->bounds.intersects(bounds) || path == own ||
+          std::any_of(
+              over.begin(), over.end(),
+              [&](const GraphicsPadItem::Hole& h) { return h.path == path; }))
         continue;
-      over.push_back(hole->path);
+      over.push_back(*hole->hole);
       if (over.size() == std::min(kMostHolesOnAPad, budget)) break;
     }
     budget -= over.size();

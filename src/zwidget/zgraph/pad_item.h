@@ -11,6 +11,7 @@
 #include <QTransform>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QPaintDevice;
@@ -53,17 +54,23 @@ public:
   const QPen& pad_pen() const { return pen_; }
   const QBrush& pad_brush() const { return brush_; }
 
-  // The turned drill hole in scene units; empty for a pad without one.
-  QPainterPath scene_hole() const;
+  // A drill hole: its path, and its shape when that is a stadium.
+  struct Hole {
+    QPainterPath path;
+    std::optional<Stadium> stadium;
+  };
+  // The turned drill hole in scene units; an empty path for a pad without
+  // one.
+  const Hole& scene_hole() const { return scene_hole_; }
   // Cuts holes given in scene units, other pads', out of the copper.
-  void cut_holes(const std::vector<QPainterPath>& holes);
+  void cut_holes(const std::vector<Hole>& holes);
 
 private:
   QTransform outline_to_scene() const;
   QPainterPath to_scene(const QPainterPath& piece) const;
   // Cuts holes given in outline units out of every piece; `cut_before`
   // holds the bounds of those cut already.
-  void cut(const std::vector<QPainterPath>& holes,
+  void cut(const std::vector<Hole>& holes,
            const std::vector<QRectF>& cut_before);
 
   PadSpec spec_;
@@ -75,6 +82,7 @@ private:
   // One path; several for a custom pad, drawn in order.
   std::vector<QPainterPath> outline_;
   QRectF bounds_;
+  Hole scene_hole_;
   QRectF label_rect_;
   QFont label_font_;
 
