@@ -19,6 +19,12 @@ public:
     return -1;
   }
   bool good() override { return !at_end; }
+  std::string_view block() override {
+    if (next == end) at_end = true;
+    const std::string_view rest(next, static_cast<std::size_t>(end - next));
+    next = end;
+    return rest;
+  }
   bool getline(std::string& line) override {
     if (at_end) return false;
     const char* stop = next;

@@ -2,6 +2,7 @@
 
 #include "zcore/model_exception.h"
 
+#include <algorithm>
 #include <ios>
 #include <memory>
 #include <string>
@@ -57,6 +58,13 @@ public:
     if (size == bytes.size()) bytes.resize(bytes.empty() ? 64 : 2 * size);
     bytes[size++] = b;
   }
+  void append(const char* first, const char* last) {
+    const auto count = static_cast<std::size_t>(last - first);
+    if (size + count > bytes.size())
+      bytes.resize(std::max<std::size_t>(64, 2 * (size + count)));
+    std::copy(first, last, bytes.data() + size);
+    size += count;
+  }
   std::string str() const { return std::string(bytes.data(), size); }
   std::size_t capacity() const { return bytes.capacity(); }
 
@@ -96,6 +104,9 @@ struct reader {
   }
 
   StreamModelAdapterBase& in;
+  // The input's bytes at hand, not yet read.
+  const char* at = nullptr;
+  const char* stop = nullptr;
   // A list node made at this depth or above is the result, which keeps the
   // arena.
   std::size_t root_depth;
@@ -105,11 +116,33 @@ struct reader {
 
   basenode* read(std::size_t depth);
 
+  // Takes the input's next block; false at its end.
+  bool fill() {
+    const std::string_view bytes = in.block();
+    at = bytes.data();
+    stop = at + bytes.size();
+    return !bytes.empty();
+  }
   // The next byte; an input that ends or fails inside a list throws.
   char next() {
-    const int c = in.get();
-    if (!in.good()) throw_stream_error("Unexpected EOF");
-    return static_cast<char>(c);
+    if (at == stop && !fill()) throw_stream_error("Unexpected EOF");
+    return *at++;
+  }
+  // Reads up to and with the first byte for which `ends` holds, which it
+  // returns; the bytes before go to `text`, or nowhere.
+  template <typename Ends>
+  char take_until(Ends ends, bool keep = true) {
+    for (;;) {
+      const char* end = std::find_if(at, stop, ends);
+      if (keep) text.append(at, end);
+      at = end;
+      if (at != stop) return *at++;
+      if (!fill()) throw_stream_error("Unexpected EOF");
+    }
+  }
+  template <typename Ends>
+  char skip_until(Ends ends) {
+    return take_until(ends, false);
   }
 
   basenode* make_atom() {
@@ -173,10 +206,10 @@ char unescape_char(unsigned char c) {
 basenode* reader::read(std::size_t depth) {
   if (depth > kMaxListDepth)
     throw ModelException("Lists nested deeper than 512 levels");
-  const int first_byte = in.get();
-  if (depth == 0 && !in.good()) throw_stream_error("Failed to read stream.");
-  if (!in.good()) throw_stream_error("Unexpected EOF");
-  char b = static_cast<char>(first_byte);
+  if (at == stop && !fill())
+    throw_stream_error(depth == 0 ? "Failed to read stream."
+                                  : "Unexpected EOF");
+  char b = *at++;
 
   // The list's first element becomes its name, so it is kept apart as a
   // string rather than as a node that would be deleted again.
@@ -200,27 +233,26 @@ basenode* reader::read(std::size_t depth) {
   for (;;) {
     switch (kind_of(b)) {
       case byte_kind::blank:
-        b = next();
+        b = skip_until([](char c) { return kind_of(c) != byte_kind::blank; });
         break;
       case byte_kind::atom:
         // A plain atom runs to a blank or a parenthesis; a nested list ends
         // it too, so `b(c d)e` gives b, c, e. Quotes and backslashes are
         // ordinary bytes here.
         text.clear();
-        do {
-          text.push(b);
-          b = next();
-        } while (kind_of(b) == byte_kind::atom ||
-                 kind_of(b) == byte_kind::quote);
+        text.push(b);
+        b = take_until([](char c) {
+          return kind_of(c) != byte_kind::atom &&
+                 kind_of(c) != byte_kind::quote;
+        });
         end_atom();
         break;
       case byte_kind::quote:
         // Parentheses, blanks and line ends are ordinary bytes in quotes.
         text.clear();
-        for (b = next(); b != '"'; b = next()) {
-          if (b == '\\') b = unescape_char(static_cast<unsigned char>(next()));
-          text.push(b);
-        }
+        while ((b = take_until([](char c) { return c == '"' || c == '\\'; })) ==
+               '\\')
+          text.push(unescape_char(static_cast<unsigned char>(next())));
         end_atom();
         b = next();
         break;

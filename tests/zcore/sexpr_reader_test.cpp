@@ -25,17 +25,42 @@ std::string dump(const basenode* node) {
   return text + ")";
 }
 
-std::unique_ptr<S_Model> read(const std::string& text) {
-  std::istringstream in(text);
+// The bytes in blocks of `size`, as a buffered file hands them out.
+class BlockAdapter : public StreamModelAdapterBase {
+public:
+  BlockAdapter(const std::string& bytes, std::size_t size)
+      : rest(bytes), size(size) {}
+  bool getline(std::string&) override { return false; }
+  int get() override { return -1; }
+  bool good() override { return false; }
+  std::string_view block() override {
+    const std::string_view taken = rest.substr(0, size);
+    rest.remove_prefix(taken.size());
+    return taken;
+  }
+
+private:
+  std::string_view rest;
+  std::size_t size;
+};
+
+// Through a std::istream a byte at a time when `block` is 0.
+std::unique_ptr<S_Model> read(const std::string& text, std::size_t block = 0) {
   auto model = std::make_unique<S_Model>("module_parser");
-  model->load(in);
+  if (block == 0) {
+    std::istringstream in(text);
+    model->load(in);
+  } else {
+    BlockAdapter in(text, block);
+    model->load(in);
+  }
   return model;
 }
 
 // What reading `text` gives: the tree, or the message of what it threw.
-std::string outcome(const std::string& text) {
+std::string outcome(const std::string& text, std::size_t block) {
   try {
-    return dump(read(text)->root());
+    return dump(read(text, block)->root());
   } catch (const std::ios_base::failure& e) {
     EXPECT_EQ(e.code(), std::io_errc::stream);
     return std::string("failure: ") + e.what();
@@ -72,11 +97,15 @@ TEST(SexprReader, ReadsTheTableOfCases) {
       {std::string(513, '('), "model: Lists nested deeper than 512 levels"},
   };
   for (const auto& [input, expected] : cases) {
-    SCOPED_TRACE(input.substr(0, 40));
-    const std::string got = outcome(input);
-    // ios_base::failure adds the error category's text after the message.
-    const bool failure = got.rfind("failure: ", 0) == 0;
-    EXPECT_EQ(failure ? got.substr(0, expected.size()) : got, expected);
+    // Blocks that end anywhere in an atom, a quote or an escape.
+    for (const std::size_t block : {0, 1, 2, 3, 1 << 20}) {
+      SCOPED_TRACE(input.substr(0, 40) + " in blocks of " +
+                   std::to_string(block));
+      const std::string got = outcome(input, block);
+      // ios_base::failure adds the error category's text after the message.
+      const bool failure = got.rfind("failure: ", 0) == 0;
+      EXPECT_EQ(failure ? got.substr(0, expected.size()) : got, expected);
+    }
   }
   for (int c = 0; c < 256; ++c)
     EXPECT_EQ(is_blank(static_cast<char>(c)), c == ' ' || (c >= 9 && c <= 13));

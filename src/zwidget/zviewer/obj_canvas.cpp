@@ -51,13 +51,20 @@ public:
     return !exhausted && stream->status() == QDataStream::Ok;
   }
 
+  std::string_view block() override {
+    if (next == end && !refill()) return {};
+    const std::string_view bytes(next, static_cast<std::size_t>(end - next));
+    next = end;
+    return bytes;
+  }
+
 private:
   // Reads the device directly: QDataStream would flag a short block as a
   // read past the end although its bytes are good. A failed read is no end
   // of file: a truncated footprint must not be shown as the whole.
   bool refill() {
     QIODevice* device = stream->device();
-    const qint64 count = device ? device->read(block, sizeof block) : 0;
+    const qint64 count = device ? device->read(buffer, sizeof buffer) : 0;
     if (count < 0) {
       exhausted = true;
       stream->setStatus(QDataStream::ReadCorruptData);
@@ -76,15 +83,15 @@ private:
       throw zaux::ZMessageException(QCoreApplication::translate(
           "ZObjCanvas", "File too large (more than 256 MiB)"));
     }
-    next = block;
-    end = block + count;
+    next = buffer;
+    end = buffer + count;
     return true;
   }
 
   QDataStream* stream;
-  char block[1 << 16];
-  const char* next = block;
-  const char* end = block;
+  char buffer[1 << 16];
+  const char* next = buffer;
+  const char* end = buffer;
   qint64 taken = 0;
   bool exhausted = false;
 };
