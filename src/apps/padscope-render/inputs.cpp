@@ -62,7 +62,7 @@ public:
         if (stat(path.constData(), &info) != 0) {
           skip(path, system_error());
         } else if (S_ISREG(info.st_mode)) {
-          found.push_back({decode_file_name(path), relative});
+          found.push_back({decode_file_name(path), relative, info.st_size});
         } else if (!S_ISDIR(info.st_mode)) {
           skip(path, QStringLiteral("Not a regular file"));
         }
@@ -91,7 +91,7 @@ std::vector<InputFile> collect_inputs(const QStringList& inputs,
     if (stat(native.constData(), &info) != 0) {
       missing.append(input);
     } else if (!S_ISDIR(info.st_mode)) {
-      files.push_back({input, QString()});
+      files.push_back({input, QString(), info.st_size});
     } else {
       std::vector<InputFile> found;
       FolderWalk(found, skipped)

@@ -14,6 +14,8 @@ namespace padscope::render {
 struct InputFile {
   QString path;
   QString relative_dir;
+  // The file's size when it was found: what its work is reckoned by.
+  qint64 bytes = 0;
 };
 
 // A path a folder input holds that could not be taken, and why.

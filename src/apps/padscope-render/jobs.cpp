@@ -313,25 +313,40 @@ std::vector<std::vector<int>> shares_of(const std::vector<InputFile>& files,
     groups.join(own, id(folder_key(library_folder(file))));
     group_of.push_back(own);
   }
-  // Whole groups, the largest first, each to the share with least so far.
-  std::map<int, std::vector<int>> members;
-  for (std::size_t i = 0; i < files.size(); ++i)
-    members[groups.root(group_of[i])].push_back(static_cast<int>(i));
-  std::vector<std::vector<int>> ordered;
-  for (auto& [root, indexes] : members) ordered.push_back(std::move(indexes));
+  // Whole groups, the heaviest first, each to the share with least work so
+  // far. The bytes of its files tell a group's work far better than their
+  // number: by number, one of two shares took 53 % of the library's time.
+  struct Group {
+    std::vector<int> files;
+    qint64 work = 0;
+  };
+  std::map<int, Group> members;
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    Group& group = members[groups.root(group_of[i])];
+    group.files.push_back(static_cast<int>(i));
+    group.work += std::max<qint64>(files[i].bytes, 1);
+  }
+  std::vector<Group> ordered;
+  for (auto& [root, group] : members) ordered.push_back(std::move(group));
   std::stable_sort(
       ordered.begin(), ordered.end(),
-      [](const auto& a, const auto& b) { return a.size() > b.size(); });
-  std::vector<std::vector<int>> shares(
+      [](const Group& a, const Group& b) { return a.work > b.work; });
+  std::vector<Group> shares(
       std::max(1, std::min<int>(jobs, static_cast<int>(ordered.size()))));
-  for (const std::vector<int>& group : ordered) {
-    auto least = std::min_element(
+  for (const Group& group : ordered) {
+    Group& least = *std::min_element(
         shares.begin(), shares.end(),
-        [](const auto& a, const auto& b) { return a.size() < b.size(); });
-    least->insert(least->end(), group.begin(), group.end());
+        [](const Group& a, const Group& b) { return a.work < b.work; });
+    least.files.insert(least.files.end(), group.files.begin(),
+                       group.files.end());
+    least.work += group.work;
   }
-  for (std::vector<int>& share : shares) std::sort(share.begin(), share.end());
-  return shares;
+  std::vector<std::vector<int>> result;
+  for (Group& share : shares) {
+    std::sort(share.files.begin(), share.files.end());
+    result.push_back(std::move(share.files));
+  }
+  return result;
 }
 
 BatchResult render_in_workers(const QString& program,

@@ -11,10 +11,10 @@
 namespace padscope::render {
 
 // The files of `files` (their indexes, in order) for each of at most `jobs`
-// workers. Footprints whose images could claim the same name go to one
-// share: those of one folder whose names are the same but for "-N"
-// endings, and everything in the folder of a library of several modules.
-// Each share then names its images as a single process would.
+// workers, about as many bytes each. Footprints whose images could claim
+// the same name go to one share: those of one folder whose names are the same
+// but for "-N" endings, and everything in the folder of a library of several
+// modules. Each share then names its images as a single process would.
 std::vector<std::vector<int>> shares_of(const std::vector<InputFile>& files,
                                         int jobs);
 

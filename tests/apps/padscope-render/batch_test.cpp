@@ -438,6 +438,13 @@ TEST(Shares, KeepFootprintsThatCouldShareANameTogether) {
   EXPECT_EQ(share_of[3], share_of[0]);
   EXPECT_EQ(share_of[5], share_of[4]);
   EXPECT_EQ(shares_of(files, 1).size(), 1u);
+  // Shared by bytes, not by count.
+  const std::vector<InputFile> sized = {{"a/1.kicad_mod", "a", 90},
+                                        {"b/2.kicad_mod", "b", 30},
+                                        {"c/3.kicad_mod", "c", 30},
+                                        {"d/4.kicad_mod", "d", 30}};
+  EXPECT_EQ(shares_of(sized, 2),
+            (std::vector<std::vector<int>>{{0}, {1, 2, 3}}));
 }
 
 TEST(RenderSummary, TimesPerFootprintWithTheSlowestNamed) {
