@@ -37,25 +37,30 @@ public:
 };
 
 // The item's own numbers as well as its bounding rectangle: a stroked shape
-// drops non-finite points, so the rectangle alone can look harmless.
-bool is_finite(const QGraphicsItem* item) {
+// drops non-finite points, so the rectangle alone can look harmless. Qt's
+// casts by type() where they serve: a dynamic_cast through the two bases
+// of our items costs hundreds of instructions.
+bool is_finite(const QGraphicsItem* item, const QRectF& bounds) {
   FiniteCheck check;
   check.take(item->pos());
   check.take(item->rotation());
   check.take(item->transform().mapRect(QRectF(0, 0, 1, 1)));
-  check.take(item->sceneBoundingRect());
-  if (const auto* line = dynamic_cast<const QGraphicsLineItem*>(item)) {
+  check.take(bounds);
+  if (const auto* line = qgraphicsitem_cast<const QGraphicsLineItem*>(item)) {
     check.take(line->line().p1());
     check.take(line->line().p2());
     check.take(line->pen().widthF());
+    return check.finite;
+  }
+  if (const auto* ellipse =
+          qgraphicsitem_cast<const QGraphicsEllipseItem*>(item))
+    check.take(ellipse->rect());
+  if (const auto* polygon =
+          qgraphicsitem_cast<const QGraphicsPolygonItem*>(item)) {
+    for (const QPointF& corner : polygon->polygon()) check.take(corner);
   }
   if (const auto* shape = dynamic_cast<const QAbstractGraphicsShapeItem*>(item))
     check.take(shape->pen().widthF());
-  if (const auto* ellipse = dynamic_cast<const QGraphicsEllipseItem*>(item))
-    check.take(ellipse->rect());
-  if (const auto* polygon = dynamic_cast<const QGraphicsPolygonItem*>(item)) {
-    for (const QPointF& corner : polygon->polygon()) check.take(corner);
-  }
   return check.finite;
 }
 
@@ -63,8 +68,7 @@ bool is_finite(const QGraphicsItem* item) {
 // zero, and it draws nothing; real footprints stay below 1e6 in any unit.
 constexpr double kMaxCoordinate = 1e9;
 
-bool is_within_reach(const QGraphicsItem* item) {
-  const QRectF bounds = item->sceneBoundingRect();
+bool is_within_reach(const QRectF& bounds) {
   return std::abs(bounds.left()) <= kMaxCoordinate &&
          std::abs(bounds.right()) <= kMaxCoordinate &&
          std::abs(bounds.top()) <= kMaxCoordinate &&
@@ -94,9 +98,10 @@ ZSceneLoader::ZSceneLoader(ZScene* scene) : QObject(nullptr), scene(scene) {
 }
 
 void ZSceneLoader::add(QGraphicsItem* item) {
-  const char* const left_out = !is_finite(item)         ? kNonFinite
-                               : !is_within_reach(item) ? kTooLarge
-                                                        : nullptr;
+  const QRectF bounds = item->sceneBoundingRect();
+  const char* const left_out = !is_finite(item, bounds)   ? kNonFinite
+                               : !is_within_reach(bounds) ? kTooLarge
+                                                          : nullptr;
   if (left_out) {
     delete item;
     skip(left_out);
