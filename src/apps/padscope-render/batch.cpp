@@ -40,11 +40,10 @@ QString message_of(const std::exception& error) {
 // A name as a file name: no folder separators, no control characters, no
 // name that means a folder; `fallback` for what is left of none.
 QString file_name_part(const QString& name, const QString& fallback) {
-  QString part;
-  for (const QChar c : name) {
-    const bool bad =
-        c.unicode() < 32 || QStringLiteral("/\\:*?\"<>|").contains(c);
-    part.append(bad ? QChar('_') : c);
+  static const QString kBad = QStringLiteral("/\\:*?\"<>|");
+  QString part = name;
+  for (QChar& c : part) {
+    if (c.unicode() < 32 || kBad.contains(c)) c = QChar('_');
   }
   part = part.trimmed();
   if (part.isEmpty() || part == QLatin1String(".") ||

@@ -292,9 +292,10 @@ private:
 
 std::vector<std::vector<int>> shares_of(const std::vector<InputFile>& files,
                                         int jobs) {
-  std::set<QString> libraries;
+  std::vector<QString> library_keys;
   for (const InputFile& file : files)
-    libraries.insert(folder_key(library_folder(file)));
+    library_keys.push_back(folder_key(library_folder(file)));
+  const std::set<QString> libraries(library_keys.begin(), library_keys.end());
   std::map<QString, int> ids;
   UnionFind groups;
   const auto id = [&](const QString& key) {
@@ -303,14 +304,14 @@ std::vector<std::vector<int>> shares_of(const std::vector<InputFile>& files,
     return found->second;
   };
   std::vector<int> group_of;
-  for (const InputFile& file : files) {
-    const QString folder = file.relative_dir;
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    const QString& folder = files[i].relative_dir;
     const QString whole = folder_key(folder);
-    const int own =
-        id(libraries.count(whole)
-               ? whole
-               : claim_key(folder, QFileInfo(file.path).completeBaseName()));
-    groups.join(own, id(folder_key(library_folder(file))));
+    const int own = id(
+        libraries.count(whole)
+            ? whole
+            : claim_key(folder, QFileInfo(files[i].path).completeBaseName()));
+    groups.join(own, id(library_keys[i]));
     group_of.push_back(own);
   }
   // Whole groups, the heaviest first, each to the share with least work so
