@@ -221,6 +221,7 @@ GraphicsPadItem::GraphicsPadItem(const PadSpec& spec, const QColor& colour)
   if (spec_.shape == PadShape::other) return;
 
   outline_ = pad_outline(spec_, kOutlineScale);
+  plain_ = outline_;
   // A trapezoid's long edges and a custom pad's primitives may reach beyond
   // the pad rectangle, and a hole beyond the copper moved off it.
   if (spec_.shape == PadShape::trapezoid || spec_.shape == PadShape::custom) {
@@ -270,9 +271,8 @@ void GraphicsPadItem::cut_holes(const std::vector<Hole>& holes) {
 
 void GraphicsPadItem::cut(const std::vector<Hole>& holes,
                           const std::vector<QRectF>& cut_before) {
-  const std::vector<QPainterPath> plain = pad_outline(spec_, kOutlineScale);
   for (std::size_t i = 0; i < outline_.size(); ++i)
-    cut_piece(outline_[i], plain[i], holes, cut_before);
+    cut_piece(outline_[i], plain_[i], holes, cut_before);
 }
 
 void cut_stacked_holes(const std::vector<GraphicsPadItem*>& pads) {

@@ -81,6 +81,9 @@ private:
   QTransform rotation_;
   // One path; several for a custom pad, drawn in order.
   std::vector<QPainterPath> outline_;
+  // The same before any hole was cut, shared with it till then: what the
+  // holes are tested and clipped against, not stroked anew for each cut.
+  std::vector<QPainterPath> plain_;
   QRectF bounds_;
   Hole scene_hole_;
   QRectF label_rect_;
