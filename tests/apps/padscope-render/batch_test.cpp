@@ -34,14 +34,21 @@ QByteArray read(const QString& path) {
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-void write(const QDir& root, const QString& path, const QByteArray& bytes) {
-  QDir().mkpath(QFileInfo(root.filePath(path)).path());
-  QFile file(root.filePath(path));
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) >= 0);
+// Paths as bytes, so that a name need not be UTF-8.
+void write(const QDir& root, const QByteArray& path, const QByteArray& bytes) {
+  ASSERT_TRUE(
+      test::write_file(root.path().toStdString() + '/' + path.toStdString(),
+                       bytes.toStdString()));
 }
 
 bool has(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
+}
+
+void expect_parts(const std::string& text,
+                  std::initializer_list<const char*> parts) {
+  for (const char* part : parts)
+    EXPECT_TRUE(has(text, part)) << part << "\n" << text;
 }
 
 struct Outcome {
@@ -105,18 +112,17 @@ TEST(RenderCommand, FolderOfGoodMalformedAndOtherFiles) {
   const Outcome tool =
       run_tool({"lib", "lib/README.txt", "--output", "out"}, temp.path());
   EXPECT_EQ(tool.status, 1);
-  for (const char* failure :
-       {"failed: lib/bad/board.kicad_mod: Not a footprint: the file holds "
-        "(kicad_pcb ...)\n",
-        "failed: lib/bad/notes.mod: Not a footprint library: no $MODULE",
-        "failed: lib/bad/quote.mod: Unexpected symbol. Closing quota",
-        "failed: lib/README.txt: Not a footprint file",
-        "failed: lib/good/half.mod (module broken): Unexpected symbol.",
-        // The summary: legacy pads are drawn too.
-        "Files: 8\nImages written: 15\nFailures: 5\n",
-        "  lib/bad/quote.mod: Unexpected symbol", "Not drawn: nothing\n"})
-    EXPECT_TRUE(has(tool.out + tool.err, failure)) << failure << "\n"
-                                                   << tool.out;
+  expect_parts(
+      tool.out + tool.err,
+      {"failed: lib/bad/board.kicad_mod: Not a footprint: the file holds "
+       "(kicad_pcb ...)\n",
+       "failed: lib/bad/notes.mod: Not a footprint library: no $MODULE",
+       "failed: lib/bad/quote.mod: Unexpected symbol. Closing quota",
+       "failed: lib/README.txt: Not a footprint file",
+       "failed: lib/good/half.mod (module broken): Unexpected symbol.",
+       // The summary: legacy pads are drawn too.
+       "Files: 8\nImages written: 15\nFailures: 5\n",
+       "  lib/bad/quote.mod: Unexpected symbol", "Not drawn: nothing\n"});
   EXPECT_FALSE(has(tool.err, "\r")) << "progress on a pipe";
   const QDir out(root.filePath("out"));
   EXPECT_EQ(QImage(out.filePath("good/Battery_CR1225.png")).size(),
@@ -177,16 +183,9 @@ TEST(RenderCommand, EveryPathOfAFolderIsRenderedOrReported) {
             QByteArray(300, 'L') + "\n" + body);
   const DeepFolder deep(root.filePath("lib"), 21);
   // Names that are not UTF-8, one to draw and one to fail.
-  const auto raw = [&](const char* name, const QByteArray& bytes) {
-    QFile file;
-    const int fd =
-        open((temp.path().toLocal8Bit() + "/lib/" + name).constData(),
-             O_CREAT | O_WRONLY, 0600);
-    ASSERT_TRUE(file.open(fd, QIODevice::WriteOnly, QFile::AutoCloseHandle));
-    file.write(bytes);
-  };
-  raw("caf\xe9.kicad_mod", read(kLocal + "/Battery_CR1225.kicad_mod"));
-  raw("bad\xff.kicad_mod", "(kicad_pcb)");
+  write(root, "lib/caf\xe9.kicad_mod",
+        read(kLocal + "/Battery_CR1225.kicad_mod"));
+  write(root, "lib/bad\xff.kicad_mod", "(kicad_pcb)");
   // Root reads any folder.
   const bool closed = geteuid() != 0 && root.mkpath("lib/closed") &&
                       chmod(root.filePath("lib/closed").toLocal8Bit(), 0) == 0;
@@ -194,13 +193,13 @@ TEST(RenderCommand, EveryPathOfAFolderIsRenderedOrReported) {
   const Outcome tool =
       run_tool({"lib", "-o", "out", "-s", "80x60"}, temp.path());
   EXPECT_EQ(tool.status, 1);
-  for (const char* line :
-       {"skipped: lib/fifo.kicad_mod: Not a regular file\n",
-        "skipped: lib/zero.mod: Not a regular file\n", ": File name too long\n",
-        "failed: lib/\\x1b]0;owned\\x07\\x1b[2J.kicad_mod: Not a footprint",
-        "failed: lib/bad\\xff.kicad_mod: Not a footprint",
-        "Files: 5\nImages written: 4\nFailures: 2\n"})
-    EXPECT_TRUE(has(tool.out + tool.err, line)) << line << "\n" << tool.err;
+  expect_parts(
+      tool.out + tool.err,
+      {"skipped: lib/fifo.kicad_mod: Not a regular file\n",
+       "skipped: lib/zero.mod: Not a regular file\n", ": File name too long\n",
+       "failed: lib/\\x1b]0;owned\\x07\\x1b[2J.kicad_mod: Not a footprint",
+       "failed: lib/bad\\xff.kicad_mod: Not a footprint",
+       "Files: 5\nImages written: 4\nFailures: 2\n"});
   EXPECT_FALSE(has(tool.out + tool.err, "\x1b"));
   if (closed) {
     EXPECT_TRUE(has(tool.err, "skipped: lib/closed: Permission denied\n"));
@@ -235,13 +234,14 @@ TEST(RenderCommand, EveryPathOfAFolderIsRenderedOrReported) {
 }
 
 // Links in the output folder are not followed, a FIFO there is not opened,
-// and the report may not overwrite an input.
-TEST(RenderCommand, NothingIsWrittenThroughALinkOrOverAnInput) {
+// and a worker that dies fails its file alone.
+TEST(RenderCommand, NoLinkInTheOutputIsFollowedAndACrashFailsOneFile) {
   QTemporaryDir temp;
   const QDir root(temp.path());
   const QByteArray battery = read(kLocal + "/Battery_CR1225.kicad_mod");
-  for (const char* name : {"lib/a.kicad_mod", "lib/b.kicad_mod",
-                           "lib/c.kicad_mod", "lib/sub/d.kicad_mod"})
+  for (const char* name :
+       {"lib/a.kicad_mod", "lib/b.kicad_mod", "lib/c.kicad_mod",
+        "lib/e.kicad_mod", "lib/f.kicad_mod", "lib/sub/d.kicad_mod"})
     write(root, name, battery);
   write(root, "elsewhere/keep.txt", "keep");
   root.mkpath("out");
@@ -252,36 +252,46 @@ TEST(RenderCommand, NothingIsWrittenThroughALinkOrOverAnInput) {
   ASSERT_EQ(mkfifo(root.filePath("out/b.png").toLocal8Bit(), 0600), 0);
 
   const Outcome tool =
-      run_tool({"lib", "-o", "out", "-s", "80x60"}, temp.path());
+      run_tool({"lib", "-o", "out", "-s", "80x60", "--jobs", "2"}, temp.path(),
+               PADSCOPE_RENDER_EXE, "e.kicad_mod");
   EXPECT_EQ(tool.status, 1);
-  for (const char* line :
-       {"lib/a.kicad_mod (module Battery_CR1225): Cannot write out/a.png: not "
-        "a regular file",
-        "lib/b.kicad_mod (module Battery_CR1225): Cannot write out/b.png: not "
-        "a regular file",
-        "d.kicad_mod (module Battery_CR1225): Cannot enter the folder out/sub: "
-        "not a folder but a link"})
-    EXPECT_TRUE(has(tool.err, line)) << line << "\n" << tool.err;
+  expect_parts(tool.out + tool.err,
+               {"lib/a.kicad_mod (module Battery_CR1225): Cannot write "
+                "out/a.png: not a regular file",
+                "lib/b.kicad_mod (module Battery_CR1225): Cannot write "
+                "out/b.png: not a regular file",
+                "d.kicad_mod (module Battery_CR1225): Cannot enter the folder "
+                "out/sub: not a folder but a link",
+                "failed: lib/e.kicad_mod: The renderer stopped on this file: "
+                "it crashed\n",
+                "Files: 6\nImages written: 2\nFailures: 4\n"});
   EXPECT_EQ(read(root.filePath("elsewhere/keep.txt")), "keep");
   EXPECT_EQ(QDir(root.filePath("elsewhere")).entryList(QDir::Files),
             QStringList{"keep.txt"});
   EXPECT_FALSE(QImage(root.filePath("out/c.png")).isNull());
-
-  const Outcome report = run_tool(
-      {"lib", "-o", "out", "--report", "lib/sub/../c.kicad_mod"}, temp.path());
-  EXPECT_EQ(report.status, 2);
-  EXPECT_TRUE(has(report.err, "the report lib/sub/../c.kicad_mod is an input"));
-  EXPECT_EQ(read(root.filePath("lib/c.kicad_mod")), battery);
+  EXPECT_FALSE(QImage(root.filePath("out/f.png")).isNull());
 }
 
+// A missing input, or a report that would overwrite one, makes nothing.
 TEST(RenderCommand, UsageErrorsExitWithTwo) {
   QTemporaryDir temp;
-  const Outcome tool = run_tool({"no/such/folder", "-o", "out"}, temp.path());
-  EXPECT_EQ(tool.status, 2);
-  EXPECT_TRUE(has(tool.err, "no such file or folder: no/such/folder\n"));
-  EXPECT_TRUE(has(tool.err, "Usage: padscope-render [options] INPUT..."));
-  EXPECT_EQ(tool.out, "");
-  EXPECT_FALSE(QDir(temp.path()).exists("out"));
+  const QByteArray battery = read(kLocal + "/Battery_CR1225.kicad_mod");
+  write(QDir(temp.path()), "lib/c.kicad_mod", battery);
+  write(QDir(temp.path()), "lib/sub/d.kicad_mod", battery);
+  const std::pair<QStringList, const char*> cases[] = {
+      {{"no/such/folder", "-o", "out"},
+       "no such file or folder: no/such/folder\n"},
+      {{"lib", "-o", "out", "--report", "lib/sub/../c.kicad_mod"},
+       "the report lib/sub/../c.kicad_mod is an input"}};
+  for (const auto& [arguments, error] : cases) {
+    const Outcome tool = run_tool(arguments, temp.path());
+    EXPECT_EQ(tool.status, 2);
+    expect_parts(tool.err,
+                 {error, "Usage: padscope-render [options] INPUT..."});
+    EXPECT_EQ(tool.out, "");
+    EXPECT_FALSE(QDir(temp.path()).exists("out"));
+  }
+  EXPECT_EQ(read(temp.filePath("lib/c.kicad_mod")), battery);
 }
 
 TEST(RenderCommand, ReportCountsWhatTheFilesHoldWithProgressOnATerminal) {
@@ -395,26 +405,6 @@ TEST(RenderCommand, AnyNumberOfJobsWritesTheSameFilesAndReport) {
   const QJsonObject report = timeless(read(one.filePath("report.json")));
   EXPECT_EQ(report["images"].toInt(), static_cast<int>(images.size()));
   EXPECT_EQ(report, timeless(read(three.filePath("report.json"))));
-}
-
-TEST(RenderCommand, AWorkerThatDiesFailsItsFileAlone) {
-  QTemporaryDir temp;
-  const QDir root(temp.path());
-  for (const char* name : {"a", "b", "c", "d"})
-    write(root, QString("lib/%1.kicad_mod").arg(name),
-          read(kLocal + "/Battery_CR1225.kicad_mod"));
-  const Outcome tool =
-      run_tool({"lib", "--jobs", "2", "-o", "out"}, temp.path(),
-               PADSCOPE_RENDER_EXE, "b.kicad_mod");
-  EXPECT_EQ(tool.status, 1);
-  EXPECT_TRUE(has(tool.err,
-                  "failed: lib/b.kicad_mod: The renderer stopped on this "
-                  "file: it crashed\n"))
-      << tool.err;
-  EXPECT_TRUE(has(tool.out, "Files: 4\nImages written: 3\nFailures: 1\n"))
-      << tool.out;
-  EXPECT_EQ(QDir(root.filePath("out")).entryList(QDir::Files),
-            (QStringList{"a.png", "c.png", "d.png"}));
 }
 
 // Images that could claim one name stay in one share, which keeps the

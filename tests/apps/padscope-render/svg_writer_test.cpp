@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QFile>
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
@@ -104,12 +103,7 @@ TEST(SvgWriter, HostileFilesGiveValidDocuments) {
     SCOPED_TRACE(hostile.name);
     const QString path =
         temp.filePath(QString::fromStdString(hostile.file_name));
-    QFile file(path);
-    const std::string bytes = hostile.bytes();
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly) &&
-                file.write(bytes.data(), static_cast<qint64>(bytes.size())) ==
-                    static_cast<qint64>(bytes.size()));
-    file.close();
+    ASSERT_TRUE(test::write_file(path.toStdString(), hostile.bytes()));
     try {
       renderer.load(path, *zwidget::zcvpcb::format_for_path(path));
     } catch (const std::exception&) {
@@ -155,9 +149,8 @@ TEST_P(SvgRaster, MatchesThePng) {
   ASSERT_EQ(parse(svg).error, "");
 
   QTemporaryDir temp;
-  QFile out(temp.filePath("f.svg"));
-  ASSERT_TRUE(out.open(QIODevice::WriteOnly) && out.write(svg) == svg.size());
-  out.close();
+  ASSERT_TRUE(test::write_file(temp.filePath("f.svg").toStdString(),
+                               svg.toStdString()));
   ASSERT_EQ(QProcess::execute(rsvg_convert(), {"-o", temp.filePath("f.png"),
                                                temp.filePath("f.svg")}),
             0);

@@ -152,13 +152,7 @@ TEST_P(HostileFileShown, AsTheCoverOrACorrectDrawing) {
   const long before = peak_kib();
   QTemporaryDir dir;
   const QString path = dir.filePath(QString::fromStdString(hostile.file_name));
-  {
-    const std::string bytes = hostile.bytes();
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    ASSERT_EQ(file.write(bytes.data(), static_cast<qint64>(bytes.size())),
-              static_cast<qint64>(bytes.size()));
-  }
+  ASSERT_TRUE(padscope::test::write_file(path.toStdString(), hostile.bytes()));
   Window window(hostile.file_name, {900, 700});
   window.show([&] { window.canvas.load(path); });
   if (hostile.shown == padscope::test::kShowsCover) {
