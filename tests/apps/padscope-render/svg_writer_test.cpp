@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <map>
+#include <utility>
 
 namespace padscope::render {
 namespace {
@@ -121,13 +122,8 @@ QString rsvg_convert() {
   return QStandardPaths::findExecutable("rsvg-convert");
 }
 
-struct Footprint {
-  const char *file, *module;
-};
-
-void PrintTo(const Footprint& footprint, std::ostream* out) {
-  *out << footprint.module;
-}
+// A file and the module of it to draw.
+using Footprint = std::pair<const char*, const char*>;
 
 class SvgRaster : public testing::TestWithParam<Footprint> {};
 
@@ -139,11 +135,12 @@ TEST_P(SvgRaster, MatchesThePng) {
   ASSERT_FALSE(rsvg_convert().isEmpty())
       << "rsvg-convert not found: scripts/install-deps installs "
          "librsvg2-bin";
-  const QString file = QString::fromStdString(test::shared_testdata_dir() +
-                                              '/' + GetParam().file);
+  const auto& [name, module] = GetParam();
+  const QString file =
+      QString::fromStdString(test::shared_testdata_dir() + '/' + name);
   FootprintRenderer renderer(RenderStyle{{400, 300}});
   renderer.load(file, *zwidget::zcvpcb::format_for_path(file));
-  for (int i = 1; renderer.footprint_name() != GetParam().module; ++i)
+  for (int i = 1; renderer.footprint_name() != module; ++i)
     renderer.show_module(i);
   const QByteArray svg = renderer.svg(renderer.footprint_name());
   ASSERT_EQ(parse(svg).error, "");

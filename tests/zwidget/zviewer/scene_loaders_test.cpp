@@ -30,14 +30,12 @@ using namespace zwidget::zgraph;
 using test::Built;
 using Points = std::vector<QPointF>;
 
-std::string describe_number(double v) {
-  return QString::number(std::round(v * 1e4) / 1e4 + 0.0).toStdString();
-}
-
 // An item as text: kind, geometry, pen and fill, to 1e-4; arc angles in
 // degrees.
 std::string describe(const QGraphicsItem* item) {
-  const auto n = describe_number;
+  const auto n = [](double v) {
+    return QString::number(std::round(v * 1e4) / 1e4 + 0.0).toStdString();
+  };
   const auto at = [&](const QPointF& p) { return n(p.x()) + "," + n(p.y()); };
   const auto pen = [&](const QPen& p) -> std::string {
     if (p.color() == Qt::black && p.widthF() == 0) return "";
