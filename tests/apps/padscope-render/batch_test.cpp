@@ -13,7 +13,6 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QXmlStreamReader>
 
 #include <algorithm>
 #include <fcntl.h>
@@ -325,45 +324,6 @@ TEST(RenderCommand, ReportCountsWhatTheFilesHoldWithProgressOnATerminal) {
   EXPECT_EQ(trimmer["not_drawn"].toObject(), QJsonObject{});
   EXPECT_EQ(trimmer["status"].toString(), "ok");
   EXPECT_EQ(QImage(trimmer["output"].toString()).size(), QSize(200, 150));
-}
-
-// Both writers: ours with the pad numbers' glyphs as paths used from
-// definitions, Qt's with them as text.
-TEST(RenderCommand, SvgIsValidXmlWithTheDrawing) {
-  PADSCOPE_REQUIRE_SHARED_TESTDATA();
-  for (const char* format : {"svg", "qt-svg"}) {
-    SCOPED_TRACE(format);
-    QTemporaryDir temp;
-    ASSERT_EQ(run_here({kShared + "/kicad5/SOT23-5.kicad_mod", "-o",
-                        temp.path(), "-f", format, "-s", "400x300"})
-                  .status,
-              0);
-    QXmlStreamReader xml(read(temp.filePath("SOT23-5.svg")));
-    QStringList texts, size;
-    int shapes = 0, glyphs = 0;
-    while (!xml.atEnd()) {
-      if (xml.readNext() != QXmlStreamReader::StartElement) continue;
-      if (xml.name() == QLatin1String("svg")) {
-        for (const char* key : {"width", "height", "viewBox"})
-          size << xml.attributes().value(key).toString();
-      } else if (xml.name() == QLatin1String("text")) {
-        texts << xml.readElementText().trimmed();
-      } else {
-        glyphs += xml.name() == QLatin1String("use");
-        shapes += xml.name() == QLatin1String("path") ||
-                  xml.name() == QLatin1String("polyline");
-      }
-    }
-    ASSERT_FALSE(xml.hasError()) << xml.errorString().toStdString();
-    EXPECT_EQ(size, (QStringList{"400", "300", "0 0 400 300"}));
-    // Five pads numbered 1 to 5, four lines and two stroke texts.
-    texts.sort();
-    const bool ours = format == std::string("svg");
-    EXPECT_EQ(texts,
-              ours ? QStringList() : (QStringList{"1", "2", "3", "4", "5"}));
-    EXPECT_EQ(glyphs, ours ? 5 : 0);
-    EXPECT_GT(shapes, 5 + 4 + 2);
-  }
 }
 
 // The files below `root` and their bytes.

@@ -1,5 +1,6 @@
 #include "apps/padscope-render/svg_writer.h"
 
+#include "apps/padscope-render/batch.h"
 #include "apps/padscope-render/footprint_renderer.h"
 #include "support/hostile_files.h"
 #include "support/test_data.h"
@@ -18,14 +19,17 @@
 #include <algorithm>
 #include <cstdlib>
 #include <map>
+#include <sstream>
 #include <utility>
 
 namespace padscope::render {
 namespace {
 
-// The elements of a document by name, or the parse error.
+// The elements of a document by name, the texts' contents and the root's
+// width, height and viewBox, or the parse error.
 struct Parsed {
   std::map<QString, int> elements;
+  QStringList texts, size;
   QString error;
 };
 
@@ -33,8 +37,14 @@ Parsed parse(const QByteArray& svg) {
   Parsed parsed;
   QXmlStreamReader xml(svg);
   while (!xml.atEnd()) {
-    if (xml.readNext() == QXmlStreamReader::StartElement)
-      ++parsed.elements[xml.name().toString()];
+    if (xml.readNext() != QXmlStreamReader::StartElement) continue;
+    ++parsed.elements[xml.name().toString()];
+    if (xml.name() == QLatin1String("svg")) {
+      for (const char* key : {"width", "height", "viewBox"})
+        parsed.size << xml.attributes().value(key).toString();
+    } else if (xml.name() == QLatin1String("text")) {
+      parsed.texts << xml.readElementText().trimmed();
+    }
   }
   if (xml.hasError()) parsed.error = xml.errorString();
   return parsed;
@@ -116,6 +126,34 @@ TEST(SvgWriter, HostileFilesGiveValidDocuments) {
     ++drawn;
   }
   EXPECT_GT(drawn, 5);
+}
+
+// Both writers from the command line: ours with the pad numbers' glyphs as
+// paths used from definitions, Qt's with them as text.
+TEST(SvgFormats, GiveValidXmlWithTheDrawing) {
+  PADSCOPE_REQUIRE_SHARED_TESTDATA();
+  for (const char* format : {"svg", "qt-svg"}) {
+    SCOPED_TRACE(format);
+    QTemporaryDir temp;
+    std::ostringstream out, err;
+    ASSERT_EQ(run({"padscope-render",
+                   QString::fromStdString(test::shared_testdata_dir() +
+                                          "/kicad5/SOT23-5.kicad_mod"),
+                   "-o", temp.path(), "-f", format, "-s", "400x300"},
+                  out, err, false),
+              0);
+    Parsed parsed = parse(QByteArray::fromStdString(
+        test::read_file(temp.filePath("SOT23-5.svg").toStdString())));
+    ASSERT_EQ(parsed.error, "");
+    EXPECT_EQ(parsed.size, (QStringList{"400", "300", "0 0 400 300"}));
+    // Five pads numbered 1 to 5, four lines and two stroke texts.
+    parsed.texts.sort();
+    const bool ours = format == std::string("svg");
+    EXPECT_EQ(parsed.texts,
+              ours ? QStringList() : (QStringList{"1", "2", "3", "4", "5"}));
+    EXPECT_EQ(parsed.elements["use"], ours ? 5 : 0);
+    EXPECT_GT(parsed.elements["path"] + parsed.elements["polyline"], 5 + 4 + 2);
+  }
 }
 
 QString rsvg_convert() {
