@@ -15,9 +15,14 @@
 namespace zwidget::zgraph {
 
 std::string kind_of(const QGraphicsItem* item) {
-  // Most items are lines: a dynamic_cast through our items' two bases costs
-  // hundreds of instructions, comparing the exact type a few.
-  if (item && typeid(*item) == typeid(GraphicsLineItem)) return "line";
+  if (!item) return "other";
+  // A dynamic_cast through our items' two bases costs hundreds of
+  // instructions, comparing the exact type a few; the casts are left for
+  // classes derived from ours.
+  const std::type_info& type = typeid(*item);
+  if (type == typeid(GraphicsLineItem)) return "line";
+  if (type == typeid(GraphicsPadItem)) return "pad";
+  if (type == typeid(GraphicsTextItem)) return "text";
   if (dynamic_cast<const GraphicsLineItem*>(item)) return "line";
   if (dynamic_cast<const GraphicsArcItem*>(item)) return "arc";
   if (dynamic_cast<const GraphicsCircleItem*>(item)) return "circle";

@@ -1,6 +1,7 @@
 #include "zwidget/zviewer/zscene.h"
 
 #include "zcore/models.h"
+#include "zwidget/zgraph/item_kind.h"
 #include "zwidget/zgraph/pad_item.h"
 #include "zwidget/zviewer/grid_painter.h"
 
@@ -130,8 +131,8 @@ void ZScene::build(zcore::BaseModel* model, ZSceneLoader* new_loader) {
   loader->load();
   std::vector<zgraph::GraphicsPadItem*> pads;
   for (QGraphicsItem* item : items())
-    if (auto* pad = dynamic_cast<zgraph::GraphicsPadItem*>(item))
-      pads.push_back(pad);
+    if (zgraph::kind_of(item) == "pad")
+      pads.push_back(static_cast<zgraph::GraphicsPadItem*>(item));
   zgraph::cut_stacked_holes(pads);
   emit loaded(QString::fromStdString(model->name()));
 }
