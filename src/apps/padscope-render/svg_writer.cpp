@@ -17,9 +17,11 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace padscope::render {
@@ -39,25 +41,47 @@ constexpr double kPixelFractions = 100;
 constexpr int kCacheLimit = 100000;
 
 // A growing text with appends that inline: a document is tens of
-// thousands of short pieces.
+// thousands of short pieces. Its storage grows uninitialised: a
+// std::string zeroed every byte it grew by.
 class Text {
 public:
+  Text() = default;
+  Text(const Text& other) { *this += other; }
+  Text(Text&& other) noexcept
+      : storage(std::move(other.storage)),
+        capacity(std::exchange(other.capacity, 0)),
+        used(std::exchange(other.used, 0)) {}
+  Text& operator=(const Text& other) {
+    if (this != &other) {
+      clear();
+      *this += other;
+    }
+    return *this;
+  }
+  Text& operator=(Text&& other) noexcept {
+    storage = std::move(other.storage);
+    capacity = std::exchange(other.capacity, 0);
+    used = std::exchange(other.used, 0);
+    return *this;
+  }
+  ~Text() = default;
+
   bool empty() const { return used == 0; }
   void clear() { used = 0; }
-  std::string_view view() const { return {storage.data(), used}; }
+  std::string_view view() const { return {storage.get(), used}; }
   bool operator==(const Text& other) const { return view() == other.view(); }
   bool operator!=(const Text& other) const { return !(*this == other); }
 
   // Room for `count` more bytes, taken by advance() up to the end written.
   char* room(std::size_t count) {
-    if (storage.size() - used < count)
-      storage.resize(std::max(2 * storage.size(), used + count + 256));
-    return storage.data() + used;
+    if (capacity - used < count) grow(used + count);
+    return storage.get() + used;
   }
   void advance(const char* end) {
-    used = static_cast<std::size_t>(end - storage.data());
+    used = static_cast<std::size_t>(end - storage.get());
   }
   void append(const char* text, std::size_t count) {
+    if (count == 0) return;
     std::memcpy(room(count), text, count);
     used += count;
   }
@@ -77,7 +101,16 @@ public:
   Text& operator+=(const Text& text) { return *this += text.view(); }
 
 private:
-  std::string storage;
+  void grow(std::size_t least) {
+    const std::size_t size = std::max(2 * capacity, least + 256);
+    std::unique_ptr<char[]> larger(new char[size]);
+    if (used > 0) std::memcpy(larger.get(), storage.get(), used);
+    storage = std::move(larger);
+    capacity = size;
+  }
+
+  std::unique_ptr<char[]> storage;
+  std::size_t capacity = 0;
   std::size_t used = 0;
 };
 
