@@ -171,7 +171,6 @@ TEST(PadItem, ShowsPadColourAndBackgroundWhereItsShapeSays) {
     Pad pad;
     Points inked, black;
   } cases[] = {
-      {{"circle", "thru_hole", {1.6, 1.6}, k08}, {{0.6, 0}}, {{0, 0}}},
       {{"circle", "smd", {1.6, 1.6}, k08}, {{0, 0}}, {{0.85, 0}}},
       {{"oval", "smd", {2, 1}}, {{0.95, 0}, {0.7, 0.4}}, {{0.95, 0.45}}},
       // H at the centre line, the ends H + D and H - D.

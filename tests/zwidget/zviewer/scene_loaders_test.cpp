@@ -341,7 +341,6 @@ TEST(ZPrettyModuleSceneLoader, TextsHideTurnAndLookAsKiCadShowsThem) {
       {"(fp_text user A (layer F.SilkS) (effects (font) hide))",
        "A @0 t0 11 hidden"},
       // Properties are fields first: hidden, without a layer or empty, none.
-      {"(property K A (at 1 2) (layer F.SilkS))", "A @0 t0 11"},
       {"(property K A (at 1 2) (layer F.SilkS) (hide yes))", ""},
       {"(property K A (at 1 2))", ""},
       {"(property K \"\" (at 1 2) (layer F.SilkS))", ""},
