@@ -19,6 +19,8 @@
 #include <memory>
 #include <sstream>
 #include <stdexcept>
+#include <utility>
+#include <vector>
 
 // Dropping the bundle stands for a template that cannot be opened.
 static void drop_templates() {
@@ -57,6 +59,17 @@ std::shared_ptr<Kind> model(const std::string& text) {
   std::istringstream in(text);
   model->load(in);
   return model;
+}
+
+using Pages = std::vector<std::pair<Model, QStringList>>;
+
+// Shows each model on `panel` in turn; its page must hold the rows given.
+void expect_pages(HtmlProperty& panel, const Pages& pages) {
+  for (const auto& [model, rows] : pages) {
+    SCOPED_TRACE(rows.first().left(80).toStdString());
+    panel.update_model(model);
+    EXPECT_TRUE(has_rows(panel, rows));
+  }
 }
 
 // One module of a legacy library, made into a model as the canvas makes it.
@@ -104,32 +117,22 @@ TEST(HtmlProperty, TemplatesLiveWithThePanelsAndTheirLackThrows) {
 TEST(HtmlProperty, ShowsTheAttributesOfRealFiles) {
   PADSCOPE_REQUIRE_SHARED_TESTDATA();
   PrettyModuleProperty pretty;
+  expect_pages(
+      pretty,
+      {{model(read_file(shared_testdata_dir() + "/kicad5/SOT23-5.kicad_mod")),
+        {"Name:SOT23-5", "Layer:F.Cu", "Last Edit:58F778C6", "Position:0, 0",
+         "Attribute:smd", "Solder mask margin:0.89916 mm",
+         "Clearance:0.89916 mm"}}});
   LegacyModuleProperty legacy;
-  const struct {
-    HtmlProperty* panel;
-    Model model;
-    QStringList rows;
-  } cases[] = {
-      {&pretty,
-       model(read_file(shared_testdata_dir() + "/kicad5/SOT23-5.kicad_mod")),
-       {"Name:SOT23-5", "Layer:F.Cu", "Last Edit:58F778C6", "Position:0, 0",
-        "Attribute:smd", "Solder mask margin:0.89916 mm",
-        "Clearance:0.89916 mm"}},
-      {&legacy,
-       module_of("freetronics_kicad_pcb_lib.mod", "OMRON_XF2L-3025-1A"),
-       {"Locked:false", "Placed:false", "Layer:15 (F.Cu, front copper)",
-        "Last Edit:51255868", "Position:0, 0",
-        "Type:", "Tags:'OMRON''FFC''inline''XF2L'", "Clearance:0.09906 mm"}},
-      // Latin-1 bytes, as old libraries without an encoding line hold.
-      {&legacy,
-       module_of("WirePads_RevA.mod", "SolderWirePad_3x_2mmDrill"),
-       {"Description:Solder Wire Pad; L\u00f6tanschluss; 3x; 2mm Drill;"}},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.rows.first().toStdString());
-    c.panel->update_model(c.model);
-    EXPECT_TRUE(has_rows(*c.panel, c.rows));
-  }
+  expect_pages(
+      legacy,
+      {{module_of("freetronics_kicad_pcb_lib.mod", "OMRON_XF2L-3025-1A"),
+        {"Locked:false", "Placed:false", "Layer:15 (F.Cu, front copper)",
+         "Last Edit:51255868", "Position:0, 0",
+         "Type:", "Tags:'OMRON''FFC''inline''XF2L'", "Clearance:0.09906 mm"}},
+       // Latin-1 bytes, as old libraries without an encoding line hold.
+       {module_of("WirePads_RevA.mod", "SolderWirePad_3x_2mmDrill"),
+        {"Description:Solder Wire Pad; L\u00f6tanschluss; 3x; 2mm Drill;"}}});
 }
 
 // Values longer than 4096 characters end in an ellipsis: a name of 50 MB
@@ -152,7 +155,7 @@ TEST(PrettyModuleProperty, FormatsEscapesAndCutsTheModulesAttributes) {
       "Tags:", "Auto place cost 90:0", "Thermal gap:0 mm"};
   auto empty_list = model("()");
   ASSERT_EQ(empty_list->root(), nullptr);
-  const std::pair<Model, QStringList> cases[] = {
+  const Pages cases = {
       // A ratio and a kind of connection are no lengths; a turn is shown.
       {model("(module R locked placed (layer B.Cu) (at 1.5 -2 90) (tags R res)"
              " (autoplace_cost90 3) (autoplace_cost180 4) (clearance 0.2)"
@@ -183,11 +186,7 @@ TEST(PrettyModuleProperty, FormatsEscapesAndCutsTheModulesAttributes) {
       {nullptr, defaults},
   };
   PrettyModuleProperty panel;
-  for (const auto& [model, rows] : cases) {
-    SCOPED_TRACE(rows.first().left(80).toStdString());
-    panel.update_model(model);
-    EXPECT_TRUE(has_rows(panel, rows));
-  }
+  expect_pages(panel, cases);
   // The same model twice gives the same page; one no longer shown is let go.
   auto shown = model("(module SOT-23 locked (layer F.Cu) (tags a b))");
   panel.update_model(shown);
@@ -221,7 +220,7 @@ TEST(LegacyModuleProperty, ShowsTheFirstModulesOwnRecordsEscapedAndCut) {
   const QStringList defaults{
       "Locked:false",         "Layer:",          "Position:", "Description:",
       "Auto place cost 90:0", "Thermal gap:0 mm"};
-  const std::pair<Model, QStringList> cases[] = {
+  const Pages cases = {
       // Index, pad and 3D shape repeat the module's records; a second follows.
       {model<zcore::LegacyStringModel>(
            "PCBNEW-LibModule-V1\n$INDEX\nCd\n$EndINDEX\n$MODULE R\n"
@@ -259,11 +258,7 @@ TEST(LegacyModuleProperty, ShowsTheFirstModulesOwnRecordsEscapedAndCut) {
       {nullptr, defaults},
   };
   LegacyModuleProperty panel;
-  for (const auto& [model, rows] : cases) {
-    SCOPED_TRACE(rows.first().left(80).toStdString());
-    panel.update_model(model);
-    EXPECT_TRUE(has_rows(panel, rows));
-  }
+  expect_pages(panel, cases);
 }
 
 // Knows {Name} only.
