@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdlib>
 #include <utility>
 
@@ -52,6 +53,9 @@ public:
   void number(std::size_t i, double& value) {
     if (has(i)) value = to_double(r[i]);
   }
+  void number(std::size_t i, std::optional<double>& value) {
+    if (has(i)) value = to_double(r[i]);
+  }
   void fault(const std::string& message) {
     faults.push_back(r[0] + ": " + message);
   }
@@ -92,6 +96,12 @@ l_arc::l_arc(const record& r) {
   angle = number(r, 5);
   width = number(r, 6);
   layer = field(r, 7);
+}
+
+double l_arc::sweep() const {
+  const double degrees = angle / 10;
+  const double turned = std::fmod(degrees, 360);
+  return turned == 0 && degrees != 0 ? std::copysign(360.0, degrees) : turned;
 }
 
 l_poly::l_poly(const record& r) {
@@ -214,16 +224,45 @@ void l_pad::read(const record& r) {
   } else if (tag == ".ZoneConnection") {
     if (f.has(1)) zone_connection = std::strtoll(r[1].c_str(), nullptr, 10);
   } else {
-    static const std::pair<const char*, double l_pad::*> kMargins[] = {
-        {".SolderMask", &l_pad::solder_mask_margin},
-        {".SolderPaste", &l_pad::solder_paste_margin},
-        {".SolderPasteRatio", &l_pad::solder_paste_ratio},
-        {".LocalClearance", &l_pad::clearance},
-        {".ThermalWidth", &l_pad::thermal_width},
-        {".ThermalGap", &l_pad::thermal_gap}};
+    static const std::pair<const char*, std::optional<double> l_pad::*>
+        kMargins[] = {{".SolderMask", &l_pad::solder_mask_margin},
+                      {".SolderPaste", &l_pad::solder_paste_margin},
+                      {".SolderPasteRatio", &l_pad::solder_paste_ratio},
+                      {".LocalClearance", &l_pad::clearance},
+                      {".ThermalWidth", &l_pad::thermal_width},
+                      {".ThermalGap", &l_pad::thermal_gap},
+                      {"Le", &l_pad::die_length}};
     for (const auto& [name, margin] : kMargins)
       if (tag == name) f.number(1, this->*margin);
   }
+}
+
+std::string l_pad::kicad_type() const {
+  static const std::pair<const char*, const char*> kTypes[] = {
+      {"STD", "thru_hole"},
+      {"SMD", "smd"},
+      {"CONN", "connect"},
+      {"HOLE", "np_thru_hole"}};
+  for (const auto& [legacy, keyword] : kTypes)
+    if (type == legacy) return keyword;
+  return type;
+}
+
+std::string l_pad::kicad_shape() const {
+  static const std::pair<const char*, const char*> kShapes[] = {
+      {"C", "circle"}, {"R", "rect"}, {"O", "oval"}, {"T", "trapezoid"}};
+  for (const auto& [legacy, keyword] : kShapes)
+    if (shape == legacy) return keyword;
+  return shape;
+}
+
+std::vector<std::string> l_pad::layers() const {
+  std::vector<std::string> names;
+  if (front()) names.push_back("F.Cu");
+  if (back()) names.push_back("B.Cu");
+  for (int bit = 16; bit <= 28; ++bit)
+    if ((layer_mask >> bit) & 1) names.push_back(legacy_layer_name(bit));
+  return names;
 }
 
 std::string legacy_layer_name(int number) {

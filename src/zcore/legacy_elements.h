@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,10 @@ class l_arc : public l_base {
 public:
   explicit l_arc(const record& r);
 
+  // The sweep in degrees as KiCad takes it: reduced by whole turns, but a
+  // multiple of a turn stays a full circle.
+  double sweep() const;
+
   double x1 = 0, y1 = 0, x2 = 0, y2 = 0, angle = 0;
 };
 
@@ -87,9 +92,9 @@ public:
 // tenths of a degree; `Dr D OX OY [O DX DY]` the drill, round or oblong,
 // and its offset; `At TYPE N MASK` the type (STD, SMD, CONN or HOLE) and
 // the hexadecimal layer mask; `Po X Y` the position; the dot records the
-// pad's own margins. A record missing from the block, too short or with an
-// unknown value leaves its fields at their defaults and adds a message to
-// `faults`; the pad is built all the same.
+// pad's own margins and die length. A record missing from the block, too short
+// or with an unknown value leaves its fields at their defaults and adds a
+// message to `faults`; the pad is built all the same.
 class l_pad {
 public:
   // The pad whose `$PAD` is records[first], up to its `$EndPAD`. Throws
@@ -100,6 +105,13 @@ public:
   // Bit 15 of the layer mask, the front copper; bit 0, the back copper.
   bool front() const { return (layer_mask >> 15) & 1; }
   bool back() const { return layer_mask & 1; }
+  // The type and shape in the `.kicad_mod` keywords (thru_hole, circle,
+  // ...).
+  std::string kicad_type() const;
+  std::string kicad_shape() const;
+  // The layers of the mask by their `.kicad_mod` names, the copper first;
+  // the inner copper layers are left out.
+  std::vector<std::string> layers() const;
 
   std::string number;
   std::string shape = "C";
@@ -111,10 +123,12 @@ public:
   // All copper layers and both masks, as most through-hole pads carry.
   std::uint32_t layer_mask = 0x00C0FFFF;
   double x = 0, y = 0;
-  double solder_mask_margin = 0, solder_paste_margin = 0,
-         solder_paste_ratio = 0, clearance = 0, thermal_width = 0,
-         thermal_gap = 0;
-  std::int64_t zone_connection = 0;
+  // The pad's own values; empty where the block leaves the module's.
+  std::optional<double> solder_mask_margin, solder_paste_margin,
+      solder_paste_ratio, clearance, thermal_width, thermal_gap;
+  std::optional<std::int64_t> zone_connection;
+  // `Le L`: the length of the bond wire inside the package.
+  std::optional<double> die_length;
   // What the block lacked or held unreadable, one message per record.
   std::vector<std::string> faults;
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <ios>
+#include <optional>
 #include <sstream>
 
 namespace zcore {
@@ -157,6 +158,11 @@ TEST(LegacyElements, CollectPolygonCorners) {
   EXPECT_THROW(l_poly::with_corners(records, 10), ModelException);
 }
 
+template <class T>
+std::string or_dash(const std::optional<T>& value) {
+  return value ? join(*value) : "-";
+}
+
 // A pad block of lines, as its fields and faults or the error it throws.
 std::string pad_of(const std::string& block) {
   std::vector<record> records;
@@ -165,9 +171,10 @@ std::string pad_of(const std::string& block) {
     tokenize_line(line.c_str(), records.emplace_back());
   try {
     const l_pad p(records, 0);
-    std::string text = join(p.number, p.shape, p.drill_x, p.drill_offset_x,
-                            p.drill_offset_y, p.type, p.front(), p.back(), p.x,
-                            p.y, p.solder_mask_margin, p.solder_paste_margin);
+    std::string text = join(
+        p.number, p.shape, p.drill_x, p.drill_offset_x, p.drill_offset_y,
+        p.type, p.front(), p.back(), p.x, p.y, or_dash(p.solder_mask_margin),
+        or_dash(p.solder_paste_margin), or_dash(p.die_length));
     for (const std::string& fault : p.faults) text += ";" + fault;
     return text;
   } catch (const ModelException& e) {
@@ -181,16 +188,16 @@ TEST(LegacyElements, PadsReadTheirBlockOrFallBackToDefaults) {
       // A real block: an offset drill on a surface pad, with margins.
       {"$PAD\nSh \"GND\" R 1 2.5 0 0 0\nDr 0 0 -0.75\nAt SMD N 00888000\n"
        "Ne 0 \"\"\nPo -1 -11.5\n.SolderMask 1.69926\n.SolderPaste 1.30048\n"
-       "$EndPAD",
-       "GND R 0 0 -0.75 SMD 1 0 -1 -11.5 1.69926 1.30048"},
+       "Le 500\n$EndPAD",
+       "GND R 0 0 -0.75 SMD 1 0 -1 -11.5 1.69926 1.30048 500"},
       // Faults keep the defaults of what they spoil; the pad stays.
       {"$PAD\nSh \"2\" X 10 20\nDr 5 1 2 Q 1 1\nAt PIN N 00G\n$MODULE next",
-       "2 C 5 1 2 STD 1 1 0 0 0 0;Sh: Unknown shape. Must be C, R, O or T;"
+       "2 C 5 1 2 STD 1 1 0 0 - - -;Sh: Unknown shape. Must be C, R, O or T;"
        "Sh: Not enough parameters;Dr: Unknown drill shape. Must be O;"
        "At: Unknown type. Must be STD, SMD, CONN or HOLE;At: Bad layer mask;"
        "Missing Po;Missing $EndPAD"},
       {"$PAD",
-       " C 0 0 0 STD 1 1 0 0 0 0;Missing Sh;Missing Dr;Missing At;"
+       " C 0 0 0 STD 1 1 0 0 - - -;Missing Sh;Missing Dr;Missing At;"
        "Missing Po;Missing $EndPAD"},
       {"Po 0 0", "Unknown tag. Must be $PAD"},
   };

@@ -22,35 +22,11 @@ namespace zwidget::zcvpcb {
 
 namespace {
 
-// The legacy shape letters and pad types in the other format's keywords.
-const std::pair<const char*, const char*> kShapes[] = {
-    {"C", "circle"}, {"R", "rect"}, {"O", "oval"}, {"T", "trapezoid"}};
-const std::pair<const char*, const char*> kTypes[] = {{"STD", "thru_hole"},
-                                                      {"SMD", "smd"},
-                                                      {"CONN", "connect"},
-                                                      {"HOLE", "np_thru_hole"}};
-
-template <std::size_t N>
-std::string keyword(const std::pair<const char*, const char*> (&table)[N],
-                    const std::string& legacy) {
-  for (const auto& [from, to] : table)
-    if (legacy == from) return to;
-  return legacy;
-}
-
-// KiCad reduces a sweep beyond a whole turn by whole turns; a multiple of a
-// turn stays a full circle.
-double reduced_sweep(double degrees) {
-  const double turned = std::fmod(degrees, 360);
-  return turned == 0 && degrees != 0 ? std::copysign(360.0, degrees) : turned;
-}
-
 zgraph::PadSpec spec_of(const zcore::l_pad& pad, const std::string& type) {
   zgraph::PadSpec spec;
   spec.number = QString::fromStdString(pad.number);
   spec.type = zgraph::pad_type_of(QString::fromStdString(type));
-  spec.shape =
-      zgraph::pad_shape_of(QString::fromStdString(keyword(kShapes, pad.shape)));
+  spec.shape = zgraph::pad_shape_of(QString::fromStdString(pad.kicad_shape()));
   spec.size = QSizeF(pad.size_x, pad.size_y);
   spec.position = QPointF(pad.x, pad.y);
   // Tenths of a degree, counter-clockwise as in the other format.
@@ -94,10 +70,8 @@ void ZLegacyModuleSceneLoader::load() {
                                  pen(circle.layer, circle.width)));
     } else if (zcore::is_arc_tag(tag)) {
       const zcore::l_arc arc(record);
-      // The format writes the sweep in tenths of a degree.
-      const ArcShape shape =
-          arc_around(QPointF(arc.x1, arc.y1), QPointF(arc.x2, arc.y2),
-                     reduced_sweep(arc.angle / 10));
+      const ArcShape shape = arc_around(QPointF(arc.x1, arc.y1),
+                                        QPointF(arc.x2, arc.y2), arc.sweep());
       add(new GraphicsArcItem(shape.centre, shape.radius, shape.start,
                               shape.span, pen(arc.layer, arc.width)));
     } else if (zcore::is_poly_tag(tag)) {
@@ -148,7 +122,7 @@ void ZLegacyModuleSceneLoader::add_pad(const zcore::l_pad& pad) {
   for (const std::string& fault : pad.faults)
     std::cout << "ZLegacyModuleSceneLoader pad \"" << pad.number
               << "\": " << fault << '\n';
-  const std::string type = keyword(kTypes, pad.type);
+  const std::string type = pad.kicad_type();
   // Surface pads on the back copper alone take its colour, as in KiCad.
   const bool back_surface =
       pad.back() && !pad.front() && (type == "smd" || type == "connect");
