@@ -2,6 +2,8 @@
 
 #include "zcore/to_double.h"
 
+#include <algorithm>
+
 namespace zcore {
 
 namespace {
@@ -64,6 +66,29 @@ std::vector<std::string> nodeview::atoms_of(const std::string& key) const {
   if (const basenode* list = child(key)) {
     result.reserve(list->children.size());
     for (const basenode* atom : list->children) result.push_back(atom->name);
+  }
+  return result;
+}
+
+std::vector<std::string> nodeview::layers() const {
+  std::vector<std::string> result;
+  const auto add = [&result](std::string name) {
+    if (std::find(result.begin(), result.end(), name) == result.end())
+      result.push_back(std::move(name));
+  };
+  for (const char* key : {"layer", "layers"}) {
+    const basenode* list = child(key);
+    if (!list) continue;
+    for (const basenode* atom : list->children) {
+      const std::string& name = atom->name;
+      if (name.rfind("*.", 0) == 0 || name.rfind("F&B.", 0) == 0) {
+        const std::string kind = name.substr(name.find('.'));
+        add("F" + kind);
+        add("B" + kind);
+      } else {
+        add(name);
+      }
+    }
   }
   return result;
 }

@@ -73,6 +73,10 @@ public:
   std::string second_text() const { return atom(1); }
   std::string third_text() const { return atom(2); }
   std::string layer() const { return child_text("layer"); }
+  // The names of `(layer L)` and `(layers L ...)` in file order, each once,
+  // with the wildcards that name both outer layers spelt out: `*.Cu` and
+  // `F&B.Cu` give F.Cu and B.Cu, `*.Mask` F.Mask and B.Mask, and so on.
+  std::vector<std::string> layers() const;
   // The footprint's type and flags, such as smd and exclude_from_bom.
   std::vector<std::string> attr() const { return atoms_of("attr"); }
   std::string descr() const { return child_text("descr"); }

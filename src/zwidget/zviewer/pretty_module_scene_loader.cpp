@@ -72,31 +72,6 @@ std::vector<std::string> leading_atoms(const zcore::basenode* node) {
   return atoms;
 }
 
-// The layers of `(layer L)` or `(layers L ...)`, with the wildcards that
-// name both outer layers (*.Cu, F&B.Cu, *.Mask, ...) spelt out.
-std::vector<std::string> layers_of(const zcore::nodeview& view) {
-  std::vector<std::string> names;
-  const zcore::basenode* node = view.node();
-  for (const char* key : {"layer", "layers"}) {
-    const zcore::basenode* list = node ? node->find(key) : nullptr;
-    for (const zcore::basenode* name :
-         list ? list->children : std::vector<zcore::basenode*>())
-      names.push_back(name->name);
-  }
-  std::vector<std::string> layers;
-  for (const std::string& name : names) {
-    const bool both = name.rfind("*.", 0) == 0 || name.rfind("F&B.", 0) == 0;
-    if (!both) {
-      layers.push_back(name);
-      continue;
-    }
-    const std::string kind = name.substr(name.find('.'));
-    layers.push_back("F" + kind);
-    layers.push_back("B" + kind);
-  }
-  return layers;
-}
-
 // The padstack layer's child `key`, or the pad's own where it has none.
 zcore::nodeview stacked(const zcore::basenode* stack_layer,
                         const zcore::basenode* pad, const char* key) {
@@ -329,7 +304,7 @@ void ZPrettyModuleSceneLoader::add_pad(const zcore::basenode* node) {
   const zcore::nodeview view(node);
   // A padstack's own shape for the front copper layer, or for the back one
   // of a pad that is only there; the pad's children where it says nothing.
-  const std::vector<std::string> layers = layers_of(view);
+  const std::vector<std::string> layers = view.layers();
   const auto on = [&layers](const char* layer) {
     return std::find(layers.begin(), layers.end(), layer) != layers.end();
   };
@@ -387,7 +362,7 @@ void ZPrettyModuleSceneLoader::add_zone(const zcore::basenode* node) {
                            : 0;
   // A keep-out is a rule area: nothing fills it.
   const bool keepout = node->has("keepout");
-  const std::vector<std::string> layers = layers_of(view);
+  const std::vector<std::string> layers = view.layers();
   for (const std::string& layer : layers) {
     // The view shows no inner copper layer.
     if (layer.rfind("In", 0) == 0) continue;
