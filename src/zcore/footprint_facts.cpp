@@ -1,0 +1,538 @@
+#include "zcore/footprint_facts.h"
+
+#include "zcore/basenode.h"
+#include "zcore/legacy_elements.h"
+#include "zcore/legacy_model.h"
+#include "zcore/model_exception.h"
+#include "zcore/models.h"
+#include "zcore/nodeview.h"
+#include "zcore/shape_extents.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <set>
+#include <tuple>
+#include <utility>
+
+namespace zcore {
+
+namespace {
+
+// Millimetres rounded to the nanometre, from a length in file units.
+class units {
+public:
+  explicit units(double nanometres_per_unit) : nm(nanometres_per_unit) {}
+
+  double mm(double length) const { return std::round(length * nm) / 1e6; }
+  point mm(const point& p) const { return {mm(p.x), mm(p.y)}; }
+  dimensions size(double x, double y) const { return {mm(x), mm(y)}; }
+  std::optional<double> mm(const std::optional<double>& length) const {
+    if (!length) return std::nullopt;
+    return mm(*length);
+  }
+
+private:
+  double nm;
+};
+
+const units kFileMillimetres(1e6);
+
+constexpr double kDegrees = 180 / 3.14159265358979323846;
+
+// A whole number the file writes; `fallback` for one out of range.
+long whole(double number, long fallback) {
+  return std::abs(number) < 1e9 ? static_cast<long>(number) : fallback;
+}
+
+bool rounded_to_nm(double length, std::int64_t& nm) {
+  const double scaled = std::round(length * 1e6);
+  // Beyond this a double no longer holds every nanometre.
+  if (!(std::abs(scaled) < 1e15)) return false;
+  nm = static_cast<std::int64_t>(scaled);
+  return true;
+}
+
+// The number of a child's first atom, when the child and its atom exist.
+std::optional<double> number_of(const basenode* node, const char* key) {
+  const basenode* child = node->find(key);
+  if (!child || child->children.empty()) return std::nullopt;
+  return first_number(child);
+}
+
+void read_shape(const nodeview& view, pad_facts& pad) {
+  const point size = view.size();
+  const bool cornered = pad.shape == "rect" || pad.shape == "roundrect";
+  pad.chamfered_corners = view.chamfer_corners();
+  if (cornered && !pad.chamfered_corners.empty() && view.chamfer_ratio() > 0) {
+    pad.chamfer_ratio = view.chamfer_ratio();
+    // A chamfered roundrect keeps its rounding.
+    if (pad.shape == "roundrect") pad.roundrect_ratio = view.roundrect_rratio();
+    pad.shape = "chamfered_rect";
+  } else if (pad.shape == "roundrect") {
+    pad.roundrect_ratio = view.roundrect_rratio();
+  }
+  const double ratio = std::clamp(pad.roundrect_ratio, 0.0, 0.5);
+  pad.corner_radius =
+      kFileMillimetres.mm(ratio * std::min(std::abs(size.x), std::abs(size.y)));
+  const point delta = view.rect_delta();
+  pad.trapezoid_delta = kFileMillimetres.size(delta.x, delta.y);
+  if (pad.shape == "custom") pad.primitives = view.primitives().size();
+}
+
+pad_facts pretty_pad(const basenode* node) {
+  const units& u = kFileMillimetres;
+  const nodeview view(node);
+  pad_facts pad;
+  pad.number = view.first_text();
+  pad.type = view.second_text();
+  pad.shape = view.third_text();
+  pad.pin_function = view.child_text("pinfunction");
+  pad.pin_type = view.child_text("pintype");
+  const placement at = view.at();
+  pad.position = u.mm(at.pos);
+  pad.rotation = at.angle;
+  const point size = view.size();
+  pad.size = u.size(size.x, size.y);
+  const point drill = view.drill_size();
+  pad.drill = u.size(drill.x, drill.y);
+  pad.slot = view.is_oval_drill();
+  pad.drill_offset = u.mm(view.drill_offset());
+  pad.layers = view.layers();
+  read_shape(view, pad);
+  pad.die_length = u.mm(number_of(node, "die_length"));
+  pad.solder_mask_margin = u.mm(number_of(node, "solder_mask_margin"));
+  pad.solder_paste_margin = u.mm(number_of(node, "solder_paste_margin"));
+  pad.solder_paste_ratio = number_of(node, "solder_paste_margin_ratio");
+  if (!pad.solder_paste_ratio)
+    pad.solder_paste_ratio = number_of(node, "solder_paste_ratio");
+  pad.clearance = u.mm(number_of(node, "clearance"));
+  if (const std::optional<double> zone = number_of(node, "zone_connect"))
+    pad.zone_connection = static_cast<int>(whole(*zone, -1));
+  return pad;
+}
+
+// `(pts (xy X Y) ... (arc (start ..) (mid ..) (end ..)) ...)`.
+void add_points(const nodeview& view, extent_builder& extent, double radius) {
+  const basenode* pts = view.node()->find("pts");
+  for (const basenode* child : pts ? pts->children : std::vector<basenode*>()) {
+    if (child->name == "arc") {
+      const nodeview arc(child);
+      extent.add(arc_points{arc.start(), arc.mid(), arc.end()}, radius);
+    } else {
+      extent.add(to_point(child), radius);
+    }
+  }
+}
+
+// A graphic shape, footprint-level (fp_*) or a custom pad's primitive
+// (gr_*), in its own coordinates; false for another kind of element.
+bool add_graphic(const basenode* node, extent_builder& extent, double radius) {
+  const std::string& name = node->name;
+  if (name.rfind("fp_", 0) != 0 && name.rfind("gr_", 0) != 0) return false;
+  const std::string kind = name.substr(3);
+  const nodeview view(node);
+  if (kind == "line") {
+    extent.add(view.start(), radius);
+    extent.add(view.end(), radius);
+  } else if (kind == "rect") {
+    const point a = view.start(), b = view.end();
+    extent.add(a, radius);
+    extent.add(b, radius);
+  } else if (kind == "circle") {
+    const point c = view.center(), e = view.end();
+    extent.add(c, std::hypot(e.x - c.x, e.y - c.y) + radius);
+  } else if (kind == "arc" && view.has_mid()) {
+    extent.add(arc_points{view.start(), view.mid(), view.end()}, radius);
+  } else if (kind == "arc") {
+    // Older files: the centre, where the arc begins, and its sweep.
+    const point c = view.start(), e = view.end();
+    extent.add(
+        arc_extent{c, std::hypot(e.x - c.x, e.y - c.y),
+                   std::atan2(e.y - c.y, e.x - c.x) * kDegrees, view.angle()},
+        radius);
+  } else if (kind == "poly") {
+    add_points(view, extent, radius);
+  } else if (kind == "curve") {
+    const std::vector<point> pts = view.pts();
+    if (pts.size() < 4) return false;
+    const point p[4] = {pts[0], pts[1], pts[2], pts[3]};
+    extent.add_curve(p, radius);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// The outline of a pad's copper in its own axes, about its centre, as discs
+// (points for radius 0).
+std::vector<std::pair<point, double>> copper_discs(const pad_facts& pad) {
+  const double w = pad.size.width / 2, h = pad.size.height / 2;
+  const double small = std::min(std::abs(w), std::abs(h));
+  std::vector<std::pair<point, double>> discs;
+  if (pad.shape == "circle") return {{{0, 0}, w}};
+  if (pad.shape == "oval") {
+    const point along = w >= h ? point{w - small, 0} : point{0, h - small};
+    return {{along, small}, {{-along.x, -along.y}, small}};
+  }
+  if (pad.shape == "trapezoid") {
+    // As the pad item draws it.
+    const double dw = pad.trapezoid_delta.width / 2;
+    const double dh = pad.trapezoid_delta.height / 2;
+    return {{{-w + dh, -h - dw}, 0},
+            {{-w - dh, h + dw}, 0},
+            {{w + dh, h - dw}, 0},
+            {{w - dh, -h + dw}, 0}};
+  }
+  const double r = std::min(pad.corner_radius, small);
+  const double cut = std::clamp(pad.chamfer_ratio, 0.0, 0.5) * 2 * small;
+  const std::pair<const char*, point> corners[] = {{"top_left", {-1, -1}},
+                                                   {"top_right", {1, -1}},
+                                                   {"bottom_left", {-1, 1}},
+                                                   {"bottom_right", {1, 1}}};
+  for (const auto& [name, sign] : corners) {
+    const auto& cut_corners = pad.chamfered_corners;
+    const point tip{sign.x * w, sign.y * h};
+    if (cut > 0 && std::find(cut_corners.begin(), cut_corners.end(), name) !=
+                       cut_corners.end()) {
+      discs.push_back({{tip.x - sign.x * cut, tip.y}, 0});
+      discs.push_back({{tip.x, tip.y - sign.y * cut}, 0});
+    } else {
+      discs.push_back({{tip.x - sign.x * r, tip.y - sign.y * r}, r});
+    }
+  }
+  return discs;
+}
+
+// The pad's copper and hole in footprint coordinates. A custom pad's
+// primitives come from its node; legacy pads have none.
+void add_pad(const pad_facts& pad, const basenode* node,
+             extent_builder& extent) {
+  const auto place = [&pad](const point& local) {
+    const point& o = pad.drill_offset;
+    const point p = turned({o.x + local.x, o.y + local.y}, pad.rotation);
+    return point{pad.position.x + p.x, pad.position.y + p.y};
+  };
+  if (pad.shape == "custom" && node) {
+    const nodeview view(node);
+    const double w = pad.size.width / 2, h = pad.size.height / 2;
+    extent_builder local;
+    if (view.anchor() == "circle")
+      local.add(point{0, 0}, w);
+    else
+      local.add(box{-w, -h, w, h});
+    for (const basenode* primitive : view.primitives())
+      add_graphic(primitive, local, nodeview(primitive).width() / 2);
+    // The box turned with the pad: exact at the right angles pads mostly
+    // stand at, a little large at others.
+    const box b = local.result().value_or(box{});
+    for (const point corner : {point{b.x0, b.y0}, point{b.x1, b.y0},
+                               point{b.x0, b.y1}, point{b.x1, b.y1}})
+      extent.add(place(corner));
+  } else {
+    for (const auto& [centre, radius] : copper_discs(pad))
+      extent.add(place(centre), radius);
+  }
+  if (pad.drill.width > 0 || pad.drill.height > 0) {
+    const double r = std::min(pad.drill.width, pad.drill.height) / 2;
+    const point half = turned(
+        {pad.drill.width / 2 - r, pad.drill.height / 2 - r}, pad.rotation);
+    const point& c = pad.position;
+    extent.add(point{c.x + half.x, c.y + half.y}, r);
+    extent.add(point{c.x - half.x, c.y - half.y}, r);
+  }
+}
+
+footprint_kind declared_kind(const std::vector<std::string>& attributes) {
+  for (const std::string& word : attributes) {
+    if (word == "smd") return footprint_kind::smd;
+    if (word == "through_hole") return footprint_kind::through_hole;
+  }
+  return footprint_kind::unspecified;
+}
+
+void count_pads(footprint_facts& facts, footprint_kind declared,
+                bool board_only) {
+  std::set<std::string> numbers;
+  for (const pad_facts& pad : facts.pads) {
+    ++facts.pads_by_type[pad.type];
+    if (!pad.number.empty()) numbers.insert(pad.number);
+  }
+  facts.distinct_numbers = numbers.size();
+  facts.pitch = pitch_of(facts.pads);
+  const bool smd = facts.pads_by_type.count("smd") > 0;
+  const bool through = facts.pads_by_type.count("thru_hole") > 0;
+  if (board_only)
+    facts.kind = footprint_kind::board_only;
+  else if (smd && through)
+    facts.kind = footprint_kind::mixed;
+  else if (declared != footprint_kind::unspecified)
+    facts.kind = declared;
+  else if (smd || through)
+    facts.kind = smd ? footprint_kind::smd : footprint_kind::through_hole;
+}
+
+std::optional<dimensions> size_of(const extent_builder& front,
+                                  const extent_builder& back) {
+  const std::optional<box> b = (front.empty() ? back : front).result();
+  if (!b) return std::nullopt;
+  return dimensions{kFileMillimetres.mm(b->width()),
+                    kFileMillimetres.mm(b->height())};
+}
+
+std::optional<box> rounded(const std::optional<box>& b) {
+  if (!b) return std::nullopt;
+  const units& u = kFileMillimetres;
+  return box{u.mm(b->x0), u.mm(b->y0), u.mm(b->x1), u.mm(b->y1)};
+}
+
+// The layers whose extents the facts give: front, else back courtyard and
+// fabrication outline.
+struct outline_extents {
+  extent_builder courtyard[2], fab[2], all;
+
+  void add(const std::string& layer, const basenode* node, double width) {
+    extent_builder* on = layer == "F.CrtYd"   ? &courtyard[0]
+                         : layer == "B.CrtYd" ? &courtyard[1]
+                         : layer == "F.Fab"   ? &fab[0]
+                         : layer == "B.Fab"   ? &fab[1]
+                                              : nullptr;
+    if (add_graphic(node, all, width / 2) && on) add_graphic(node, *on, 0);
+  }
+  void finish(footprint_facts& facts) const {
+    facts.courtyard = size_of(courtyard[0], courtyard[1]);
+    facts.fab = size_of(fab[0], fab[1]);
+    facts.bounds = rounded(all.result());
+  }
+};
+
+std::string property_value(const basenode* root, const std::string& key) {
+  for (const basenode* child : root->children) {
+    const nodeview view(child);
+    if (child->name == "property" && view.first_text() == key)
+      return view.second_text();
+  }
+  return std::string();
+}
+
+std::string joined(const record& r, std::size_t from) {
+  std::string text;
+  for (std::size_t i = from; i < r.size(); ++i)
+    text += (i > from ? " " : "") + r[i];
+  return text;
+}
+
+pad_facts legacy_pad(const l_pad& p, const units& u) {
+  pad_facts pad;
+  pad.number = p.number;
+  pad.type = p.kicad_type();
+  pad.shape = p.kicad_shape();
+  pad.position = u.mm(point{p.x, p.y});
+  pad.rotation = p.orientation / 10;
+  pad.size = u.size(p.size_x, p.size_y);
+  pad.drill = u.size(p.drill_x, p.drill_y);
+  pad.slot = p.oblong_drill;
+  pad.drill_offset = u.mm(point{p.drill_offset_x, p.drill_offset_y});
+  pad.layers = p.layers();
+  pad.trapezoid_delta = u.size(p.delta_x, p.delta_y);
+  pad.die_length = u.mm(p.die_length);
+  pad.solder_mask_margin = u.mm(p.solder_mask_margin);
+  pad.solder_paste_margin = u.mm(p.solder_paste_margin);
+  pad.solder_paste_ratio = p.solder_paste_ratio;
+  pad.clearance = u.mm(p.clearance);
+  if (p.zone_connection)
+    pad.zone_connection = static_cast<int>(whole(*p.zone_connection, -1));
+  return pad;
+}
+
+void add_legacy_graphic(const std::vector<record>& records, std::size_t i,
+                        const units& u, extent_builder& extent) {
+  const std::string& tag = records[i][0];
+  if (is_line_tag(tag)) {
+    const l_line e(records[i]);
+    extent.add(u.mm(point{e.x1, e.y1}), u.mm(e.width) / 2);
+    extent.add(u.mm(point{e.x2, e.y2}), u.mm(e.width) / 2);
+  } else if (is_circle_tag(tag)) {
+    const l_circle e(records[i]);
+    extent.add(u.mm(point{e.x1, e.y1}),
+               u.mm(std::hypot(e.x2 - e.x1, e.y2 - e.y1) + e.width / 2));
+  } else if (is_arc_tag(tag)) {
+    const l_arc e(records[i]);
+    extent.add(
+        arc_extent{u.mm(point{e.x1, e.y1}),
+                   u.mm(std::hypot(e.x2 - e.x1, e.y2 - e.y1)),
+                   std::atan2(e.y2 - e.y1, e.x2 - e.x1) * kDegrees, e.sweep()},
+        u.mm(e.width) / 2);
+  } else if (is_poly_tag(tag)) {
+    const l_poly e = l_poly::with_corners(records, i);
+    for (const point& corner : e.corners)
+      extent.add(u.mm(corner), u.mm(e.width) / 2);
+  }
+}
+
+// The parts of a module outside its pads' and 3D shapes' blocks.
+void read_module_record(const record& r, footprint_facts& facts,
+                        footprint_kind& declared) {
+  const std::string& tag = r[0];
+  if (tag == "$MODULE" && r.size() > 1) facts.name = r[1];
+  if (tag == "Cd") facts.description = joined(r, 1);
+  if (tag == "Kw") facts.tags.assign(r.begin() + 1, r.end());
+  if (tag == "At" && r.size() > 1 && r[1] == "SMD")
+    declared = footprint_kind::smd;
+}
+
+}  // namespace
+
+const char* kind_name(footprint_kind kind) {
+  switch (kind) {
+    case footprint_kind::smd:
+      return "SMD";
+    case footprint_kind::through_hole:
+      return "through-hole";
+    case footprint_kind::mixed:
+      return "mixed";
+    case footprint_kind::board_only:
+      return "board-only";
+    case footprint_kind::unspecified:
+      break;
+  }
+  return "unspecified";
+}
+
+std::string generation_of(long version) {
+  static const std::pair<long, const char*> kReleases[] = {
+      {20200000, "KiCad 5"}, {20211014, "KiCad 6"}, {20221018, "KiCad 7"},
+      {20240108, "KiCad 8"}, {20241229, "KiCad 9"}, {20260206, "KiCad 10"}};
+  for (const auto& [last, name] : kReleases)
+    if (version <= last) return name;
+  return "newer than KiCad 10";
+}
+
+footprint_facts facts_of(const basenode* root) {
+  footprint_facts facts;
+  if (!root) return facts;
+  const nodeview view(root);
+  facts.name = view.first_text();
+  facts.description = view.descr();
+  if (facts.description.empty())
+    facts.description = property_value(root, "Description");
+  facts.tags = view.tags();
+  facts.datasheet = property_value(root, "Datasheet");
+  // KiCad's word for no value.
+  if (facts.datasheet == "~") facts.datasheet.clear();
+  facts.version = whole(first_number(root->find("version")), 0);
+  facts.generation = generation_of(facts.version);
+  const std::vector<std::string> attributes = view.attr();
+  outline_extents extents;
+  for (const basenode* child : root->children) {
+    if (child->name == "pad") {
+      facts.pads.push_back(pretty_pad(child));
+      add_pad(facts.pads.back(), child, extents.all);
+    } else if (child->name == "model") {
+      facts.models.push_back(first_text(child));
+    } else if (child->name.rfind("fp_", 0) == 0) {
+      const nodeview shape(child);
+      extents.add(shape.layer(), child, shape.width());
+    }
+  }
+  extents.finish(facts);
+  count_pads(facts, declared_kind(attributes),
+             std::find(attributes.begin(), attributes.end(), "board_only") !=
+                 attributes.end());
+  return facts;
+}
+
+footprint_facts facts_of(const LegacyStringModel& model) {
+  footprint_facts facts;
+  facts.generation = "legacy";
+  const std::vector<legacy_module> modules = model.modules();
+  if (modules.empty()) return facts;
+  const std::vector<record>& records = model.records();
+  const units u(std::round(model.millimetres_per_unit() * 1e6));
+  footprint_kind declared = footprint_kind::unspecified;
+  extent_builder extent;
+  std::string block;
+  for (std::size_t i = modules[0].first; i <= modules[0].last; ++i) {
+    const record& r = records[i];
+    if (r.empty() || is_failed_line(r)) continue;
+    const std::string& tag = r[0];
+    if (tag == "$PAD") {
+      facts.pads.push_back(legacy_pad(l_pad(records, i), u));
+      add_pad(facts.pads.back(), nullptr, extent);
+    }
+    if (tag == "$PAD" || tag == "$SHAPE3D") block = tag;
+    if (tag == "$EndPAD" || tag == "$EndSHAPE3D") block.clear();
+    if (block == "$SHAPE3D" && tag == "Na" && r.size() > 1)
+      facts.models.push_back(r[1]);
+    if (!block.empty()) continue;
+    read_module_record(r, facts, declared);
+    try {
+      add_legacy_graphic(records, i, u, extent);
+    } catch (const ModelException&) {
+      // A record too short for its element adds nothing.
+    }
+  }
+  facts.bounds = rounded(extent.result());
+  count_pads(facts, declared, false);
+  return facts;
+}
+
+footprint_facts facts_of(const BaseModel& model) {
+  if (const auto* tree = dynamic_cast<const S_Model*>(&model))
+    return facts_of(tree->root());
+  if (const auto* legacy = dynamic_cast<const LegacyStringModel*>(&model))
+    return facts_of(*legacy);
+  return footprint_facts();
+}
+
+std::optional<double> pitch_of(const std::vector<pad_facts>& pads) {
+  // Pads of one group: same type and size, either way round.
+  using group_key = std::tuple<std::string, std::int64_t, std::int64_t>;
+  struct centre {
+    std::int64_t x, y;
+    const std::string* number;
+  };
+  std::map<group_key, std::vector<centre>> groups;
+  for (const pad_facts& pad : pads) {
+    std::int64_t x = 0, y = 0, w = 0, h = 0;
+    if (pad.number.empty() || pad.type == "np_thru_hole" ||
+        !rounded_to_nm(pad.position.x, x) ||
+        !rounded_to_nm(pad.position.y, y) ||
+        !rounded_to_nm(pad.size.width, w) || !rounded_to_nm(pad.size.height, h))
+      continue;
+    groups[{pad.type, std::min(w, h), std::max(w, h)}].push_back(
+        {x, y, &pad.number});
+  }
+  std::optional<std::int64_t> best;
+  for (auto& [key, members] : groups) {
+    const bool one_number = std::all_of(
+        members.begin(), members.end(),
+        [&](const centre& c) { return *c.number == *members.front().number; });
+    if (one_number) continue;
+    // Gaps between neighbours along rows, then along columns.
+    std::map<std::int64_t, int> gaps;
+    for (const bool rows : {true, false}) {
+      const auto across = [rows](const centre& c) { return rows ? c.y : c.x; };
+      const auto along = [rows](const centre& c) { return rows ? c.x : c.y; };
+      std::sort(members.begin(), members.end(),
+                [&](const centre& a, const centre& b) {
+                  return std::make_pair(across(a), along(a)) <
+                         std::make_pair(across(b), along(b));
+                });
+      for (std::size_t i = 1; i < members.size(); ++i) {
+        const std::int64_t gap = along(members[i]) - along(members[i - 1]);
+        if (across(members[i]) == across(members[i - 1]) && gap > 0)
+          ++gaps[gap];
+      }
+    }
+    for (const auto& [gap, count] : gaps) {
+      if (count < 2) continue;
+      if (!best || gap < *best) best = gap;
+      break;
+    }
+  }
+  if (!best) return std::nullopt;
+  return static_cast<double>(*best) / 1e6;
+}
+
+}  // namespace zcore
