@@ -1,11 +1,9 @@
 #include "zcore/footprint_index.h"
 
-#include "zcore/legacy_model.h"
+#include "zcore/footprint_format.h"
 #include "zcore/memory_adapter.h"
 #include "zcore/model_exception.h"
 #include "zcore/name_pattern.h"
-#include "zcore/nodeview.h"
-#include "zcore/sexpr_reader.h"
 
 #include <algorithm>
 #include <exception>
@@ -30,14 +28,8 @@ constexpr const char* kCacheHeader = "padscope-footprint-index\t1";
 constexpr std::uintmax_t kMaxFileSize = std::uintmax_t(256) << 20;
 constexpr const char* kTooLarge = "File too large (more than 256 MiB)";
 
-bool ends_with(const std::string& text, const std::string& suffix) {
-  return text.size() >= suffix.size() &&
-         text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
-// The readers' rules: the suffix decides, its letter case counts.
 bool is_footprint_file(const std::string& name) {
-  return ends_with(name, ".kicad_mod") || ends_with(name, ".mod");
+  return format_for_name(name) != nullptr;
 }
 
 bool is_hidden(const fs::path& path) {
@@ -50,15 +42,6 @@ std::int64_t time_stamp(const fs::path& path) {
   const auto time = fs::last_write_time(path, error);
   return error ? kNoStamp
                : static_cast<std::int64_t>(time.time_since_epoch().count());
-}
-
-std::string join(const std::vector<std::string>& words, std::size_t from) {
-  std::string result;
-  for (std::size_t i = from; i < words.size(); ++i) {
-    if (!result.empty()) result += ' ';
-    result += words[i];
-  }
-  return result;
 }
 
 // The bytes of a regular file (after links) of at most kMaxFileSize; the
@@ -91,39 +74,32 @@ index_entry unread_entry(const fs::path& file, const std::string& library) {
   return entry;
 }
 
-void read_pretty(const std::string& bytes, index_entry& entry) {
-  MemoryAdapter in(bytes);
-  const std::unique_ptr<basenode> root(read_sexpr(in, 0));
-  if (!root || (root->name != "footprint" && root->name != "module"))
-    throw ModelException(
-        "Not a footprint: no (footprint ...) or (module ...) list");
-  const nodeview view(root.get());
-  if (!view.first_text().empty()) entry.name = view.first_text();
-  entry.description = view.descr();
-  entry.tags = join(view.tags(), 0);
+// The entry of one footprint of `model`, read from `file`.
+index_entry entry_of(const footprint_format& format, const BaseModel& model,
+                     const index_entry& file, std::size_t module) {
+  index_entry entry = file;
+  entry.module = module;
+  const std::string name = format.footprint_name(model);
+  if (!name.empty()) entry.name = name;
+  entry.description = format.description(model);
+  entry.tags = format.tags(model);
+  return entry;
 }
 
-std::vector<index_entry> read_legacy(const std::string& bytes,
-                                     const index_entry& file) {
-  LegacyStringModel model("module_legacy_parser");
+// The entries of a file's bytes: one per footprint it holds.
+std::vector<index_entry> read_entries(const footprint_format& format,
+                                      const std::string& bytes,
+                                      const index_entry& file) {
+  std::shared_ptr<BaseModel> model = format.make_model();
   MemoryAdapter in(bytes);
-  model.load(in);
-  const std::vector<record>& records = model.records();
+  model->load(in);
+  const std::string problem = format.footprint_problem(*model);
+  if (!problem.empty()) throw ModelException(problem);
+  const std::optional<footprint_library> library = format.library_of(model);
+  if (!library) return {entry_of(format, *model, file, 0)};
   std::vector<index_entry> result;
-  for (const legacy_module& module : model.modules()) {
-    if (records[module.first][0] != "$MODULE") continue;
-    index_entry entry = file;
-    entry.module = result.size();
-    if (!module.name.empty()) entry.name = module.name;
-    for (std::size_t i = module.first; i <= module.last; ++i) {
-      if (records[i][0] == "Cd") entry.description = join(records[i], 1);
-      if (records[i][0] == "Kw") entry.tags = join(records[i], 1);
-    }
-    entry.indexed = true;
-    result.push_back(std::move(entry));
-  }
-  if (result.empty())
-    throw ModelException("Not a footprint library: no $MODULE in the file");
+  for (std::size_t i = 0; i < library->names.size(); ++i)
+    result.push_back(entry_of(format, *library->model(i), file, i));
   return result;
 }
 
@@ -199,11 +175,9 @@ std::vector<index_entry> read_footprint_file(const std::string& path,
   entry.indexed = true;
   try {
     const std::string bytes = read_bounded(path);
-    if (ends_with(path, ".kicad_mod")) {
-      read_pretty(bytes, entry);
-    } else {
-      return read_legacy(bytes, entry);
-    }
+    const footprint_format* format = format_for_name(path);
+    if (!format) throw ModelException("Not a footprint file");
+    return read_entries(*format, bytes, entry);
   } catch (const std::exception& error) {
     entry.error = error.what();
     if (entry.error.empty()) entry.error = "Unknown error";
@@ -257,8 +231,9 @@ std::size_t footprint_index::scan() {
     folder fresh;
     fresh.stamp = stamp;
     for (const fs::path& file : files) {
-      const bool legacy = ends_with(file.filename().string(), ".mod");
-      fresh.entries.push_back(unread_entry(file, legacy ? file.string() : key));
+      const bool library_file = format_for_name(file.string())->library_file;
+      fresh.entries.push_back(
+          unread_entry(file, library_file ? file.string() : key));
     }
     fold(fresh);
     folders[key] = std::move(fresh);

@@ -120,8 +120,8 @@ TEST_F(GeneratedTreeTest, FindsByNameTagAndDescriptionAndListsFailures) {
                     entry->error);
   }
   EXPECT_EQ(failed, (std::set<std::string>{
-                        "board.kicad_mod: Not a footprint: no (footprint ...) "
-                        "or (module ...) list",
+                        "board.kicad_mod: Not a footprint: the file holds "
+                        "(kicad_pcb ...)",
                         "broken.kicad_mod: Unexpected EOF: iostream error",
                         "huge.kicad_mod: File too large (more than 256 MiB)"}));
   // Never read to its end: listed with the reason.

@@ -1,16 +1,18 @@
 #pragma once
 
-#include <QRegExp>
 #include <QString>
 
+#include <string>
 #include <vector>
 
 // Maps a file's name to the name of the parser that reads it, by wildcard
-// patterns tried in the order they were added.
+// patterns tried in the order they were added; the patterns match as the
+// model layer's format table matches them (zcore::wildcard_match).
 class MineEnum {
 public:
   struct Entry {
-    QRegExp matcher;
+    // The pattern in UTF-8, as the model layer matches file names.
+    std::string matcher;
     QString parser;
     QString pattern;
   };
