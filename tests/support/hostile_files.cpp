@@ -105,7 +105,7 @@ std::vector<HostileFile> hostile_files() {
                    std::to_string(i) + ") (layers *.Cu))\n";
          return pretty(pads);
        },
-       kinds("pad", 3000)},
+       kinds("pad hole", 3000)},
       {"CircleOfRadius1e12", "circle.kicad_mod",
        [] { return pretty(silk("fp_circle (center 0 0) (end 1e12 0)")); },
        "line", too_large},

@@ -4,6 +4,7 @@
 #include "zwidget/zgraph/circle_item.h"
 #include "zwidget/zgraph/curve_item.h"
 #include "zwidget/zgraph/dimension_item.h"
+#include "zwidget/zgraph/hole_item.h"
 #include "zwidget/zgraph/line_item.h"
 #include "zwidget/zgraph/pad_item.h"
 #include "zwidget/zgraph/polygon_item.h"
@@ -23,6 +24,7 @@ std::string kind_of(const QGraphicsItem* item) {
   if (type == typeid(GraphicsLineItem)) return "line";
   if (type == typeid(GraphicsPadItem)) return "pad";
   if (type == typeid(GraphicsTextItem)) return "text";
+  if (type == typeid(GraphicsHoleItem)) return "hole";
   if (dynamic_cast<const GraphicsLineItem*>(item)) return "line";
   if (dynamic_cast<const GraphicsArcItem*>(item)) return "arc";
   if (dynamic_cast<const GraphicsCircleItem*>(item)) return "circle";

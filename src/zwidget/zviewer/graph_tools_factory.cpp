@@ -71,6 +71,9 @@ ZGraphToolsFactory::ZGraphToolsFactory() {
       {"system.pad.smd", 132, 0, 0},
       {"system.pad.connect", 132, 0, 0},
       {"system.pad.np_thru_hole", 194, 194, 0},
+      // The rims of plated holes and of bare ones.
+      {"system.hole.plated", 194, 194, 194},
+      {"system.hole.bare", 0, 194, 255},
   };
   for (const auto& row : table)
     colours.emplace(row.name, QColor(row.red, row.green, row.blue));
@@ -103,9 +106,17 @@ QColor ZGraphToolsFactory::pad_colour(
     return n >= 3 && layer[n - 3] == '.' && fold(layer[n - 2]) == 'c' &&
            fold(layer[n - 1]) == 'u';
   };
-  if (layers.empty() || std::any_of(layers.begin(), layers.end(), copper))
-    return colour("system.pad.", type);
-  return colour(layers.front());
+  const auto back = [](const std::string& layer) {
+    return layer.size() > 2 && fold(layer[0]) == 'b' && layer[1] == '.';
+  };
+  if (layers.empty()) return colour("system.pad.", type);
+  if (std::none_of(layers.begin(), layers.end(), copper))
+    return colour(layers.front());
+  // Copper on the back alone is seen as the back copper, whatever the type.
+  const bool back_only = std::all_of(
+      layers.begin(), layers.end(),
+      [&](const std::string& layer) { return !copper(layer) || back(layer); });
+  return back_only ? colour("B.Cu") : colour("system.pad.", type);
 }
 
 QPen ZGraphToolsFactory::pen(const std::string& layer, double width) const {

@@ -25,9 +25,9 @@ public:
   QColor colour(const std::string& name) const;
   // The colour of `prefix + name`, as for pads: "system.pad." and the type.
   QColor colour(const std::string& prefix, const std::string& name) const;
-  // A pad's colour: the pad type's, "system.pad." and `type`, unless its
-  // layers, wildcards spelt out, hold no copper layer; then the colour of
-  // the first of them.
+  // A pad's colour: the pad type's, "system.pad." and `type`; the back
+  // copper's when its copper is all on the back; when its layers, wildcards
+  // spelt out, hold no copper layer, the colour of the first of them.
   QColor pad_colour(const std::string& type,
                     const std::vector<std::string>& layers) const;
   // The layer pen: the layer's colour, `width` in scene units (0 is Qt's

@@ -22,6 +22,20 @@ namespace zwidget::zcvpcb {
 
 namespace {
 
+// The other format's name of a legacy layer number; the number itself for
+// one it has no name for.
+std::string named(int number) {
+  const std::string name = zcore::legacy_layer_name(number);
+  return name.empty() ? std::to_string(number) : name;
+}
+
+std::string named(const std::string& number) {
+  for (const char c : number)
+    if (c < '0' || c > '9') return number;
+  return number.empty() || number.size() > 3 ? number
+                                             : named(std::stoi(number));
+}
+
 zgraph::PadSpec spec_of(const zcore::l_pad& pad, const std::string& type) {
   zgraph::PadSpec spec;
   spec.number = QString::fromStdString(pad.number);
@@ -60,27 +74,31 @@ void ZLegacyModuleSceneLoader::load() {
     if (zcore::is_line_tag(tag)) {
       const zcore::l_line line(record);
       add(new GraphicsLineItem(QLineF(line.x1, line.y1, line.x2, line.y2),
-                               pen(line.layer, line.width)));
+                               pen(line.layer, line.width)),
+          named(line.layer));
     } else if (zcore::is_circle_tag(tag)) {
       const zcore::l_circle circle(record);
       const double radius =
           std::sqrt((circle.y1 - circle.y2) * (circle.y1 - circle.y2) +
                     (circle.x1 - circle.x2) * (circle.x1 - circle.x2));
       add(new GraphicsCircleItem(QPointF(circle.x1, circle.y1), radius,
-                                 pen(circle.layer, circle.width)));
+                                 pen(circle.layer, circle.width)),
+          named(circle.layer));
     } else if (zcore::is_arc_tag(tag)) {
       const zcore::l_arc arc(record);
       const ArcShape shape = arc_around(QPointF(arc.x1, arc.y1),
                                         QPointF(arc.x2, arc.y2), arc.sweep());
       add(new GraphicsArcItem(shape.centre, shape.radius, shape.start,
-                              shape.span, pen(arc.layer, arc.width)));
+                              shape.span, pen(arc.layer, arc.width)),
+          named(arc.layer));
     } else if (zcore::is_poly_tag(tag)) {
       const zcore::l_poly poly = zcore::l_poly::with_corners(*records, i);
       QPolygonF polygon;
       for (const zcore::point& corner : poly.corners)
         polygon.append(QPointF(corner.x, corner.y));
       add(new GraphicsPolygonItem(polygon, pen(poly.layer, poly.width),
-                                  QBrush()));
+                                  QBrush()),
+          named(poly.layer));
     } else {
       if (zcore::is_pad_tag(tag)) add_pad(zcore::l_pad(*records, i));
       // A line per record: flushing each one cost a write to the terminal
@@ -110,11 +128,12 @@ void ZLegacyModuleSceneLoader::load() {
     double angle = text.orientation / 10;
     keep_upright(angle, style);
     add(new GraphicsTextItem(
-        QString::fromStdString(text.kind),
-        QString::fromStdString(variables.resolve(text.text)),
-        QPointF(text.x, text.y), angle, text.hidden,
-        QSizeF(text.size_x, text.size_y), text.pen_width, text.italic,
-        tools.colour(text.layer), style));
+            QString::fromStdString(text.kind),
+            QString::fromStdString(variables.resolve(text.text)),
+            QPointF(text.x, text.y), angle, text.hidden,
+            QSizeF(text.size_x, text.size_y), text.pen_width, text.italic,
+            tools.colour(text.layer), style),
+        ItemRole::text, QStringList(layer_name(named(text.layer))));
   }
 }
 
@@ -123,11 +142,10 @@ void ZLegacyModuleSceneLoader::add_pad(const zcore::l_pad& pad) {
     std::cout << "ZLegacyModuleSceneLoader pad \"" << pad.number
               << "\": " << fault << '\n';
   const std::string type = pad.kicad_type();
-  // Surface pads on the back copper alone take its colour, as in KiCad.
-  const bool back_surface =
-      pad.back() && !pad.front() && (type == "smd" || type == "connect");
+  // Copper on the back alone takes its colour, as in the other format.
+  const bool back_only = pad.back() && !(pad.layer_mask & 0xFFFE);
   QColor colour =
-      back_surface ? tools.colour("B.Cu") : tools.colour("system.pad.", type);
+      back_only ? tools.colour("B.Cu") : tools.colour("system.pad.", type);
   // Bits 0 to 15 are the copper layers; without them the pad takes the
   // colour of its first layer.
   if ((pad.layer_mask & 0xFFFF) == 0 && pad.layer_mask != 0) {
@@ -135,7 +153,11 @@ void ZLegacyModuleSceneLoader::add_pad(const zcore::l_pad& pad) {
     while (!((pad.layer_mask >> first) & 1)) ++first;
     colour = tools.colour(zcore::legacy_layer_name(first));
   }
-  add(new zgraph::GraphicsPadItem(spec_of(pad, type), colour));
+  QStringList layers;
+  for (int bit = 0; bit <= 28; ++bit)
+    if ((pad.layer_mask >> bit) & 1) layers << layer_name(named(bit));
+  ZSceneLoader::add_pad(new zgraph::GraphicsPadItem(spec_of(pad, type), colour),
+                        layers);
 }
 
 }  // namespace zwidget::zcvpcb

@@ -158,6 +158,10 @@ TextBox text_box_of(const zcore::nodeview& view) {
 // Both forms of `fp_arc` and `gr_arc`: three points on the arc when there is
 // a `mid`; otherwise `start` is the centre, `end` where the arc begins and
 // `angle` the sweep.
+std::string layer_of(const zcore::basenode* node) {
+  return zcore::nodeview(node).layer();
+}
+
 zgraph::ArcShape arc_of(const zcore::nodeview& view) {
   if (view.has_mid())
     return zgraph::arc_through(to_qt(view.start()), to_qt(view.mid()),
@@ -254,14 +258,15 @@ void ZPrettyModuleSceneLoader::load() {
 void ZPrettyModuleSceneLoader::add_line(const zcore::basenode* node) {
   const zcore::segment line = zcore::nodeview(node).line();
   add(new zgraph::GraphicsLineItem(QLineF(to_qt(line.start), to_qt(line.end)),
-                                   tools.pen(node)));
+                                   tools.pen(node)),
+      layer_of(node));
 }
 
 void ZPrettyModuleSceneLoader::add_curve(const zcore::basenode* node) {
   std::vector<QPointF> points;
   for (const zcore::point& p : zcore::nodeview(node).pts())
     points.push_back(to_qt(p));
-  add(new zgraph::GraphicsCurveItem(points, tools.pen(node)));
+  add(new zgraph::GraphicsCurveItem(points, tools.pen(node)), layer_of(node));
 }
 
 void ZPrettyModuleSceneLoader::add_circle(const zcore::basenode* node) {
@@ -270,16 +275,19 @@ void ZPrettyModuleSceneLoader::add_circle(const zcore::basenode* node) {
   const zcore::point end = view.end();
   const double radius = std::hypot(end.x - centre.x, end.y - centre.y);
   add(new zgraph::GraphicsCircleItem(to_qt(centre), radius, tools.pen(node),
-                                     fill_of(view)));
+                                     fill_of(view)),
+      view.layer());
 }
 
 void ZPrettyModuleSceneLoader::add_arc(const zcore::basenode* node) {
   const zgraph::ArcShape arc = arc_of(zcore::nodeview(node));
   if (arc.straight)
-    add(new zgraph::GraphicsLineItem(arc.chord, tools.pen(node)));
+    add(new zgraph::GraphicsLineItem(arc.chord, tools.pen(node)),
+        layer_of(node));
   else
     add(new zgraph::GraphicsArcItem(arc.centre, arc.radius, arc.start, arc.span,
-                                    tools.pen(node)));
+                                    tools.pen(node)),
+        layer_of(node));
 }
 
 void ZPrettyModuleSceneLoader::add_poly(const zcore::basenode* node) {
@@ -288,7 +296,8 @@ void ZPrettyModuleSceneLoader::add_poly(const zcore::basenode* node) {
   for (const zcore::point& p : view.pts()) polygon.append(to_qt(p));
   // KiCad 5 writes no fill and always fills a polygon.
   add(new zgraph::GraphicsPolygonItem(polygon, tools.pen(node),
-                                      fill_of(view, root->name == "module")));
+                                      fill_of(view, root->name == "module")),
+      view.layer());
 }
 
 void ZPrettyModuleSceneLoader::add_rect(const zcore::basenode* node) {
@@ -297,7 +306,8 @@ void ZPrettyModuleSceneLoader::add_rect(const zcore::basenode* node) {
   const QPointF b = to_qt(view.end());
   QPolygonF corners;
   corners << a << QPointF(b.x(), a.y()) << b << QPointF(a.x(), b.y());
-  add(new zgraph::GraphicsPolygonItem(corners, tools.pen(node), fill_of(view)));
+  add(new zgraph::GraphicsPolygonItem(corners, tools.pen(node), fill_of(view)),
+      view.layer());
 }
 
 void ZPrettyModuleSceneLoader::add_pad(const zcore::basenode* node) {
@@ -336,8 +346,11 @@ void ZPrettyModuleSceneLoader::add_pad(const zcore::basenode* node) {
   pad.drill = {QSizeF(drill.x, drill.y), view.is_oval_drill()};
   pad.offset = to_qt(view.drill_offset());
   pad.options = pad_options(view, stack_layer, pad.shape);
-  add(new zgraph::GraphicsPadItem(
-      pad, tools.pad_colour(view.second_text(), layers)));
+  QStringList layer_names;
+  for (const std::string& layer : layers) layer_names << layer_name(layer);
+  ZSceneLoader::add_pad(new zgraph::GraphicsPadItem(
+                            pad, tools.pad_colour(view.second_text(), layers)),
+                        layer_names);
 }
 
 void ZPrettyModuleSceneLoader::add_zone(const zcore::basenode* node) {
@@ -371,7 +384,8 @@ void ZPrettyModuleSceneLoader::add_zone(const zcore::basenode* node) {
       if (!keepout && (on == layer || (on.empty() && layers.size() == 1)))
         filled.push_back(polygon);
     add(new zgraph::GraphicsZoneItem(outlines, kind, pitch, filled,
-                                     tools.colour(layer)));
+                                     tools.colour(layer)),
+        ItemRole::zone, QStringList(layer_name(layer)));
   }
 }
 
@@ -379,7 +393,8 @@ void ZPrettyModuleSceneLoader::add_dimension(const zcore::basenode* node) {
   const DimensionShape shape = dimension_shape(node);
   const std::string layer = zcore::nodeview(node).layer();
   add(new zgraph::GraphicsDimensionItem(shape.strokes,
-                                        tools.pen(layer, shape.thickness)));
+                                        tools.pen(layer, shape.thickness)),
+      layer);
   if (shape.text) texts.emplace_back(shape.text, shape.shown);
 }
 
@@ -425,7 +440,8 @@ void ZPrettyModuleSceneLoader::add_text_box(const zcore::basenode* node) {
   const TextBox box = text_box_of(zcore::nodeview(node));
   if (box.border)
     add(new zgraph::GraphicsPolygonItem(
-        box.corners, tools.pen(box.layer, box.border_width), QBrush()));
+            box.corners, tools.pen(box.layer, box.border_width), QBrush()),
+        box.layer);
   texts.emplace_back(node, std::string());
 }
 
@@ -466,9 +482,10 @@ void ZPrettyModuleSceneLoader::add_text(const zcore::basenode* node,
     zgraph::keep_upright(angle, style);
   }
   add(new zgraph::GraphicsTextItem(
-      to_qt(view.first_text()), to_qt(text), position, angle, effects.hidden,
-      QSizeF(effects.size.x, height), thickness, effects.italic,
-      tools.colour(view.layer()), style));
+          to_qt(view.first_text()), to_qt(text), position, angle,
+          effects.hidden, QSizeF(effects.size.x, height), thickness,
+          effects.italic, tools.colour(view.layer()), style),
+      ItemRole::text, QStringList(layer_name(view.layer())));
 }
 
 }  // namespace zwidget::zcvpcb

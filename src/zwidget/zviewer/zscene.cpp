@@ -1,6 +1,7 @@
 #include "zwidget/zviewer/zscene.h"
 
 #include "zcore/models.h"
+#include "zwidget/zgraph/hole_item.h"
 #include "zwidget/zgraph/item_kind.h"
 #include "zwidget/zgraph/pad_item.h"
 #include "zwidget/zviewer/grid_painter.h"
@@ -98,7 +99,8 @@ void ZCoverScene::drawBackground(QPainter* painter, const QRectF& rect) {
 ZSceneLoader::ZSceneLoader(ZScene* scene) : QObject(nullptr), scene(scene) {
 }
 
-void ZSceneLoader::add(QGraphicsItem* item) {
+bool ZSceneLoader::add(QGraphicsItem* item, ItemRole role,
+                       const QStringList& layers) {
   const QRectF bounds = item->sceneBoundingRect();
   const char* const left_out = !is_finite(item, bounds)   ? kNonFinite
                                : !is_within_reach(bounds) ? kTooLarge
@@ -106,10 +108,32 @@ void ZSceneLoader::add(QGraphicsItem* item) {
   if (left_out) {
     delete item;
     skip(left_out);
-    return;
+    return false;
   }
+  set_layers(*item, role, layers);
   scene->addItem(item);
   emit scene->item_added(item);
+  return true;
+}
+
+void ZSceneLoader::add(QGraphicsItem* item, const std::string& layer) {
+  add(item, ItemRole::drawing,
+      layer.empty() ? QStringList() : QStringList(layer_name(layer)));
+}
+
+void ZSceneLoader::add_pad(zgraph::GraphicsPadItem* pad,
+                           const QStringList& layers) {
+  const zgraph::PadSpec& spec = pad->spec();
+  const QPainterPath hole = pad->scene_hole().path;
+  if (!add(pad, hole.isEmpty() ? ItemRole::pad : ItemRole::through_pad,
+           layers) ||
+      hole.isEmpty())
+    return;
+  const bool plated = spec.type != zgraph::PadType::np_thru_hole;
+  add(new zgraph::GraphicsHoleItem(
+          hole, plated,
+          tools.colour(plated ? "system.hole.plated" : "system.hole.bare")),
+      ItemRole::hole, layers);
 }
 
 ZScene::ZScene() : ZSceneBase(nullptr) {
@@ -129,6 +153,7 @@ void ZScene::build(zcore::BaseModel* model, ZSceneLoader* new_loader) {
   delete loader;
   loader = new_loader;
   loader->load();
+  stack_items(items(), false);
   std::vector<zgraph::GraphicsPadItem*> pads;
   for (QGraphicsItem* item : items())
     if (zgraph::kind_of(item) == "pad")

@@ -2,6 +2,7 @@
 
 #include "zcore/nocopy.h"
 #include "zwidget/zviewer/graph_tools_factory.h"
+#include "zwidget/zviewer/layer_stack.h"
 
 #include <QGraphicsScene>
 #include <QObject>
@@ -12,6 +13,10 @@
 
 class QGraphicsItem;
 class QGraphicsSceneMouseEvent;
+
+namespace zwidget::zgraph {
+class GraphicsPadItem;
+}
 
 namespace zcore {
 class BaseModel;
@@ -60,9 +65,15 @@ public:
   static const char* const kTooLarge;
 
 protected:
-  // Adds an item to the scene and announces it; one with non-finite or
-  // too large geometry is deleted and counted instead.
-  void add(QGraphicsItem* item);
+  // Adds an item to the scene, marked with its role and layers, and
+  // announces it; one with non-finite or too large geometry is deleted and
+  // counted instead. False then.
+  bool add(QGraphicsItem* item, ItemRole role = ItemRole::drawing,
+           const QStringList& layers = QStringList());
+  // A drawing on one layer, named as the file names it.
+  void add(QGraphicsItem* item, const std::string& layer);
+  // A pad on its layers, and the rim of its hole when it has one.
+  void add_pad(zgraph::GraphicsPadItem* pad, const QStringList& layers);
   void skip(const std::string& kind) { ++skipped[kind]; }
 
   ZScene* scene;

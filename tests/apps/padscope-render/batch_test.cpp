@@ -312,11 +312,13 @@ TEST(RenderCommand, ReportCountsWhatTheFilesHoldWithProgressOnATerminal) {
   // Counted by hand.
   QJsonObject& hole = results["MountingHole_3mm_Pad"];
   EXPECT_EQ(hole["items"].toObject(),
-            (QJsonObject{{"circle", 2}, {"pad", 1}, {"text", 3}}));
+            (QJsonObject{{"circle", 2}, {"pad", 1}, {"hole", 1}, {"text", 3}}));
   EXPECT_EQ(hole["not_drawn"].toObject(), QJsonObject{});
   QJsonObject& trimmer = results["trimmer_64w"];
-  EXPECT_EQ(trimmer["items"].toObject(),
-            (QJsonObject{{"line", 5}, {"circle", 1}, {"pad", 3}, {"text", 2}}));
+  EXPECT_EQ(
+      trimmer["items"].toObject(),
+      (QJsonObject{
+          {"line", 5}, {"circle", 1}, {"pad", 3}, {"hole", 3}, {"text", 2}}));
   EXPECT_EQ(trimmer["not_drawn"].toObject(), QJsonObject{});
   EXPECT_EQ(trimmer["status"].toString(), "ok");
   EXPECT_EQ(QImage(trimmer["output"].toString()).size(), QSize(200, 150));

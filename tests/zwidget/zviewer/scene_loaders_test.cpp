@@ -18,6 +18,7 @@
 #include <QPainter>
 #include <QRegularExpression>
 #include <QStyleOptionGraphicsItem>
+#include <QtMath>
 
 #include <cmath>
 #include <cstring>
@@ -126,7 +127,7 @@ TEST(ZSceneLoaders, MakeOneItemPerElementWithItsGeometryAndLayer) {
       {"(pad \"\" connect roundrect (size 1 1) (layers *.Mask F.Paste))",
        "pad /connect/roundrect 0,0 @0 1x1 drill 0x0 #840084"},
       {"(pad 2 np_thru_hole circle (size 1 1) (drill 1) (layers *.Cu))",
-       "pad 2/np_thru_hole/circle 0,0 @0 1x1 drill 1x1 #c2c200"},
+       "pad 2/np_thru_hole/circle 0,0 @0 1x1 drill 1x1 #c2c200; hole"},
       {"(pad 3 SMD rect)", "pad 3/other/rect 0,0 @0 0x0 drill 0x0 #840000"},
       // Texts come last; an empty one makes nothing.
       {"(fp_text value R1 (at 0 -2)) (fp_text user \"\") (fp_line (end 1 0))",
@@ -161,8 +162,9 @@ TEST(ZSceneLoaders, MakeOneItemPerElementWithItsGeometryAndLayer) {
        "polygon 0,0 1,0 1,1 #008484 0"},
       {"(module X (fp_poly (pts (xy 0 0) (xy 1 0)) (layer B.SilkS)))",
        "polygon 0,0 1,0 #840084 0 filled"},
-      // A padstack's front shape, or its back one for a pad only there; the
-      // pad's own children where the stack's layer has none.
+      // A padstack's front shape, or its back one, in the back copper's
+      // colour, for a pad only there; the pad's own children where the
+      // stack's layer has none.
       {"(pad 1 smd rect (size 1 1) (layers F.Cu) (padstack (mode custom)"
        " (layer \"B.Cu\" (shape oval) (size 3 1)) (layer \"F.Cu\" (shape"
        " circle))))",
@@ -170,7 +172,7 @@ TEST(ZSceneLoaders, MakeOneItemPerElementWithItsGeometryAndLayer) {
       {"(pad 1 smd rect (size 1 1) (layers B.Cu) (padstack (mode custom)"
        " (layer \"B.Cu\" (shape oval) (size 3 1)) (layer \"F.Cu\" (shape"
        " circle))))",
-       "pad 1/smd/oval 0,0 @0 3x1 drill 0x0 #840000"},
+       "pad 1/smd/oval 0,0 @0 3x1 drill 0x0 #008400"},
       // Zones lie beneath all else, one a layer: *.Cu names both outer
       // ones, inner ones are not shown, and keep-outs are not filled.
       {"(fp_line (end 1 0)) (zone (layers *.Cu In1.Cu) (hatch edge 0.5)"
@@ -215,13 +217,14 @@ TEST(ZSceneLoaders, MakeOneItemPerElementWithItsGeometryAndLayer) {
       // one on the back copper alone, in its colour.
       {"$PAD\nSh \"1\" C 787 787 0 0 0\nDr 197 0 0\nAt STD N 00E0FFFF\n"
        "Po -2000 0\n$EndPAD",
-       "pad 1/thru_hole/circle -2000,0 @0 787x787 drill 197x197 #c2c200"},
+       "pad 1/thru_hole/circle -2000,0 @0 787x787 drill 197x197 #c2c200; "
+       "hole"},
       {"$PAD\nSh \"Hole\" C 1.39954 1.39954 0 0 0\nAt HOLE N 00E0FFFF\n$EndPAD",
        "pad Hole/np_thru_hole/circle 0,0 @0 1.3995x1.3995 drill 0x0 #c2c200"},
       {"$PAD\nSh \"MNT\" O 1.99898 1.50114 0 0 0\nDr 1.09982 0 0 O 1.09982 "
        "0.70104\nAt STD N 00E0FFFF\nPo -2.57556 -3.62458\n$EndPAD",
        "pad MNT/thru_hole/oval -2.5756,-3.6246 @0 1.999x1.5011 drill "
-       "1.0998x0.701 slot #c2c200"},
+       "1.0998x0.701 slot #c2c200; hole"},
       {"$PAD\nSh \"\" T 1.45796 1.4986 0 -0.2794 1800\nAt SMD N 00888000\n"
        "$EndPAD",
        "pad /smd/trapezoid 0,0 @180 1.458x1.4986 drill 0x0 delta 0,-0.2794 "
@@ -415,6 +418,86 @@ TEST(ZScene, CutsEveryHoleThroughThePadsStackedOnIt) {
   }
 }
 
+// The scene as the view paints it, `scale` pixels a unit over `area`, on
+// black and not antialiased.
+QImage picture(QGraphicsScene& scene, const QRectF& area, double scale) {
+  QImage image(int(area.width() * scale), int(area.height() * scale),
+               QImage::Format_RGB32);
+  image.fill(Qt::black);
+  QPainter painter(&image);
+  scene.render(&painter, QRectF(image.rect()), area);
+  return image;
+}
+
+// Whether a pixel of `colour` lies within a pixel of `p` (in scene units).
+bool near(const QImage& image, const QRectF& area, double scale,
+          const QPointF& p, const QColor& colour) {
+  const QPoint at(int((p.x() - area.left()) * scale),
+                  int((p.y() - area.top()) * scale));
+  for (int dy = -1; dy <= 1; ++dy)
+    for (int dx = -1; dx <= 1; ++dx)
+      if (image.pixelColor(at + QPoint(dx, dy)) == colour) return true;
+  return false;
+}
+
+// Every hole shows its rim over whatever lies under it, its centre empty;
+// a pad looks the same wherever the file lists it: the thermal vias before
+// and after the exposed pad alike.
+TEST(ZScene, ShowsEveryHoleWithItsRimOverTheCopper) {
+  const ZGraphToolsFactory colours;
+  const QColor bare = colours.colour("system.hole.bare");
+  const QColor plated = colours.colour("system.hole.plated");
+  const struct {
+    const char* elements;
+    std::vector<QPointF> centres;
+    double radius;
+    QColor rim;
+  } cases[] = {
+      {"(pad \"\" np_thru_hole circle (size 3.2 3.2) (drill 3.2)"
+       " (layers *.Cu *.Mask))",
+       {{0, 0}},
+       1.6,
+       bare},
+      {"(pad 1 thru_hole circle (at -1 0) (size 0.6 0.6) (drill 0.3)"
+       " (layers *.Cu)) (pad 1 smd rect (size 3 3) (layers F.Cu))"
+       " (pad 1 thru_hole circle (at 1 0) (size 0.6 0.6) (drill 0.3)"
+       " (layers *.Cu))",
+       {{-1, 0}, {1, 0}},
+       0.15,
+       plated},
+      {"$PAD\nSh \"\" C 3.175 3.175 0 0 900\nDr 3.175 0 0\n"
+       "At HOLE N 00E0FFFF\nPo 0 0\n$EndPAD",
+       {{0, 0}},
+       1.5875,
+       bare},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.elements);
+    const Built built(test::footprint_of(c.elements));
+    const QRectF area(-2, -2, 4, 4);
+    const double scale = 100;
+    const QImage image = picture(*built.scene, area, scale);
+    std::vector<QColor> rings;
+    for (const QPointF& centre : c.centres) {
+      // Beside the number written across it.
+      EXPECT_EQ(image.pixelColor(int((centre.x() + 0.6 * c.radius + 2) * scale),
+                                 int((centre.y() + 2) * scale)),
+                Qt::black);
+      int rim = 0;
+      for (int degrees = 0; degrees < 360; degrees += 15) {
+        const double a = qDegreesToRadians(double(degrees));
+        rim +=
+            near(image, area, scale,
+                 centre + c.radius * QPointF(std::cos(a), std::sin(a)), c.rim);
+      }
+      EXPECT_EQ(rim, 24) << centre.x();
+      rings.push_back(image.pixelColor(int((centre.x() + 0.225 + 2) * scale),
+                                       int((centre.y() + 2) * scale)));
+    }
+    EXPECT_EQ(rings.front(), rings.back());
+  }
+}
+
 // The last text mirrored, and turned by 270 degrees kept readable at 90.
 TEST(ZLegacyModuleSceneLoader,
      DrawsEveryTextKindTurnedByTenthsAndTracesTheRest) {
@@ -550,6 +633,8 @@ TEST_P(RealFiles, DrawEveryElementWithTheTextsOnTop) {
     std::string order;  // texts last
     for (QGraphicsItem* item : built.added) {
       const auto* shown = dynamic_cast<const GraphicsTextItem*>(item);
+      // Holes have their own test.
+      if (kind_of(item) == "hole") continue;
       ++counts[shown && shown->hidden() && !legacy ? "hidden" : kind_of(item)];
       order += shown ? "t" : "i";
       if (shown) {
