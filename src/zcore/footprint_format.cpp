@@ -78,9 +78,7 @@ std::optional<footprint_library> legacy_library(
   for (const legacy_module& module : modules)
     library.names.push_back(module.name);
   library.model = [legacy, modules = std::move(modules)](std::size_t index) {
-    return std::make_shared<LegacyStringModel>(
-        legacy->name(), legacy->module_records(modules[index]),
-        legacy->millimetres_per_unit());
+    return legacy->module_model(modules[index]);
   };
   return library;
 }

@@ -3,6 +3,7 @@
 #include "zcore/model_exception.h"
 #include "zcore/sexpr_reader.h"
 
+#include <algorithm>
 #include <ios>
 #include <iterator>
 #include <stdexcept>
@@ -20,8 +21,7 @@ public:
     if (stream.eof()) return false;
     std::getline(stream, line, stream.widen('\n'));
     if (stream.good() || stream.eof()) return true;
-    throw std::ios_base::failure("Failed to read stream.",
-                                 std::io_errc::stream);
+    throw read_failure("Failed to read stream.");
   }
   int get() override { throw std::runtime_error("Do not need"); }
   bool good() override { return stream.good(); }
@@ -49,19 +49,33 @@ const char* const kUnclosedQuote =
 void LegacyStringModel::load(StreamModelAdapterBase& in) {
   std::string line;
   std::vector<std::string> values;
-  while (in.getline(line)) {
+  for (;;) {
+    try {
+      if (!in.getline(line)) return;
+    } catch (const read_failure& failure) {
+      throw failure.placed({lines_read + 1, 0, ""});
+    }
+    ++lines_read;
     values.clear();
     try {
       tokenize_line(line.c_str(), values);
     } catch (const ModelException& error) {
-      records_.push_back(failed_line(error.what()));
+      records_.push_back(failed_line(error.message()));
+      note_line();
       continue;
     }
     // An exact copy: the scratch list's capacity would stay in every record.
-    if (!values.empty())
-      records_.emplace_back(std::make_move_iterator(values.begin()),
-                            std::make_move_iterator(values.end()));
+    if (values.empty()) continue;
+    records_.emplace_back(std::make_move_iterator(values.begin()),
+                          std::make_move_iterator(values.end()));
+    note_line();
   }
+}
+
+void LegacyStringModel::note_line() {
+  // Records given rather than read have no line.
+  lines_.resize(records_.size() - 1);
+  lines_.push_back(lines_read);
 }
 
 void LegacyStringModel::load(std::istream& in) {
@@ -93,6 +107,27 @@ std::vector<record> LegacyStringModel::module_records(
     const legacy_module& module) const {
   if (module.first > module.last || module.last >= records_.size()) return {};
   return {records_.begin() + module.first, records_.begin() + module.last + 1};
+}
+
+std::shared_ptr<LegacyStringModel> LegacyStringModel::module_model(
+    const legacy_module& module) const {
+  auto part = std::make_shared<LegacyStringModel>(
+      name(), module_records(module), millimetres_per_unit());
+  if (module.first <= module.last && module.last < lines_.size())
+    part->lines_.assign(lines_.begin() + module.first,
+                        lines_.begin() + module.last + 1);
+  return part;
+}
+
+source_position LegacyStringModel::position_of(std::size_t index) const {
+  source_position where;
+  if (index < lines_.size()) where.line = lines_[index];
+  for (std::size_t i = std::min(index + 1, records_.size()); i-- > 0;) {
+    if (records_[i].empty() || records_[i][0] != "$MODULE") continue;
+    if (records_[i].size() > 1) where.module = records_[i][1];
+    break;
+  }
+  return where;
 }
 
 double LegacyStringModel::millimetres_per_unit() const {

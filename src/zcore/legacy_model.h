@@ -1,10 +1,12 @@
 #pragma once
 
+#include "zcore/model_exception.h"
 #include "zcore/models.h"
 #include "zcore/stream_model_adapter.h"
 
 #include <cstddef>
 #include <istream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -38,7 +40,8 @@ public:
 
   // Both append to the records; on an exception the records read before
   // it stay. A line the tokenizer rejects becomes a failed-line record, so
-  // that it fails the module holding it, not the whole library.
+  // that it fails the module holding it, not the whole library. Each record
+  // remembers its line, counted from the first load.
   void load(StreamModelAdapterBase& in) override;
   void load(std::istream& in) override;
 
@@ -50,12 +53,25 @@ public:
   std::vector<legacy_module> modules() const;
   // A copy of the records of `module`.
   std::vector<record> module_records(const legacy_module& module) const;
+  // A model of `module` alone, with the records' lines and the unit of
+  // this model.
+  std::shared_ptr<LegacyStringModel> module_model(
+      const legacy_module& module) const;
+  // Where record `index` stands: its line, when read from a file, and the
+  // module holding it.
+  source_position position_of(std::size_t index) const;
   // Millimetres per length unit: a `Units mm` line before the first module
   // makes lengths millimetres; without it they are tenths of a mil.
   double millimetres_per_unit() const;
 
 private:
+  // Gives the record just appended the line just read.
+  void note_line();
+
   std::vector<record> records_;
+  // The line of each record; none for records given, not read.
+  std::vector<std::size_t> lines_;
+  std::size_t lines_read = 0;
   // Set for a module split off its library; otherwise read from the records.
   double unit_ = 0;
 };

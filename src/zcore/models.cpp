@@ -18,9 +18,14 @@ public:
   }
   int get() override { return stream.get(); }
   bool good() override { return stream.good(); }
+  std::string_view block() override {
+    stream.read(buffer, sizeof buffer);
+    return {buffer, static_cast<std::size_t>(stream.gcount())};
+  }
 
 private:
   std::istream& stream;
+  char buffer[1 << 12];
 };
 
 }  // namespace

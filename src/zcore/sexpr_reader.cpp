@@ -12,10 +12,6 @@ namespace zcore {
 
 namespace {
 
-[[noreturn]] void throw_stream_error(const char* message) {
-  throw std::ios_base::failure(message, std::io_errc::stream);
-}
-
 // How the reader treats a byte outside quotes.
 enum class byte_kind : unsigned char { atom, blank, open, close, quote };
 
@@ -77,10 +73,12 @@ private:
 // every open list, innermost last.
 struct reader {
   reader(StreamModelAdapterBase& in, std::size_t root_depth)
-      : in(in),
-        root_depth(root_depth),
+      : root_depth(root_depth),
+        input(std::move(spare().input)),
         pending(std::move(spare().pending)),
-        text(std::move(spare().text)) {}
+        text(std::move(spare().text)) {
+    gather(in);
+  }
 
   // The buffers go back for the next read: taking a kilobyte or more from
   // the C library makes it merge all its free memory first. Those a huge
@@ -90,11 +88,15 @@ struct reader {
     if (pending.capacity() <= kKeptPending)
       spare().pending = std::move(pending);
     if (text.capacity() <= kKeptText) spare().text = std::move(text);
+    input.clear();
+    if (input.capacity() <= kKeptInput) spare().input = std::move(input);
   }
   static constexpr std::size_t kKeptPending = 1 << 13;
   static constexpr std::size_t kKeptText = 1 << 16;
+  static constexpr std::size_t kKeptInput = 1 << 20;
 
   struct buffers {
+    std::string input;
     std::vector<basenode*> pending;
     atom_text text;
   };
@@ -103,42 +105,70 @@ struct reader {
     return kept;
   }
 
-  StreamModelAdapterBase& in;
-  // The input's bytes at hand, not yet read.
-  const char* at = nullptr;
-  const char* stop = nullptr;
   // A list node made at this depth or above is the result, which keeps the
   // arena.
   std::size_t root_depth;
+  // The whole input, so that a fault can tell its line and column; `at` is
+  // the next byte to read.
+  std::string input;
+  const char* at = nullptr;
+  const char* stop = nullptr;
   std::unique_ptr<node_arena> arena = std::make_unique<node_arena>();
   std::vector<basenode*> pending;
   atom_text text;
 
   basenode* read(std::size_t depth);
 
-  // Takes the input's next block; false at its end.
-  bool fill() {
-    const std::string_view bytes = in.block();
-    at = bytes.data();
-    stop = at + bytes.size();
-    return !bytes.empty();
+  // Reads the whole input. A source that fails tells where it stopped.
+  void gather(StreamModelAdapterBase& in) {
+    input.clear();
+    try {
+      for (std::string_view block = in.block(); !block.empty();
+           block = in.block())
+        input.append(block);
+    } catch (const read_failure& failure) {
+      if (input.empty()) throw;
+      throw failure.placed(position_at(input.data() + input.size()));
+    }
+    at = input.data();
+    stop = at + input.size();
   }
-  // The next byte; an input that ends or fails inside a list throws.
+
+  // The line and column of the byte at `p`; a column counts characters
+  // (UTF-8 sequences), not bytes.
+  source_position position_at(const char* p) const {
+    const char* line_start = input.data();
+    source_position where;
+    where.line = 1;
+    for (const char* c = input.data(); c != p; ++c) {
+      if (*c == '\n') {
+        ++where.line;
+        line_start = c + 1;
+      }
+    }
+    where.column = 1;
+    for (const char* c = line_start; c != p; ++c)
+      where.column += (static_cast<unsigned char>(*c) & 0xC0) != 0x80;
+    return where;
+  }
+  [[noreturn]] void fail_at_end() const {
+    throw read_failure("Unexpected EOF", position_at(stop));
+  }
+
+  // The next byte; an input that ends inside a list throws.
   char next() {
-    if (at == stop && !fill()) throw_stream_error("Unexpected EOF");
+    if (at == stop) fail_at_end();
     return *at++;
   }
   // Reads up to and with the first byte for which `ends` holds, which it
   // returns; the bytes before go to `text`, or nowhere.
   template <typename Ends>
   char take_until(Ends ends, bool keep = true) {
-    for (;;) {
-      const char* end = std::find_if(at, stop, ends);
-      if (keep) text.append(at, end);
-      at = end;
-      if (at != stop) return *at++;
-      if (!fill()) throw_stream_error("Unexpected EOF");
-    }
+    const char* end = std::find_if(at, stop, ends);
+    if (keep) text.append(at, end);
+    at = end;
+    if (at == stop) fail_at_end();
+    return *at++;
   }
   template <typename Ends>
   char skip_until(Ends ends) {
@@ -205,17 +235,20 @@ char unescape_char(unsigned char c) {
 
 basenode* reader::read(std::size_t depth) {
   if (depth > kMaxListDepth)
-    throw ModelException("Lists nested deeper than 512 levels");
-  if (at == stop && !fill())
-    throw_stream_error(depth == 0 ? "Failed to read stream."
-                                  : "Unexpected EOF");
+    throw ModelException("Lists nested deeper than 512 levels",
+                         position_at(at - 1));
+  if (at == stop) {
+    if (depth == 0) throw read_failure("Failed to read stream.");
+    fail_at_end();
+  }
   char b = *at++;
 
   // The list's first element becomes its name, so it is kept apart as a
   // string rather than as a node that would be deleted again.
   std::string head;
   bool has_head = false;
-  bool head_has_elements = false;
+  // The `(` of a head that is a list with elements, which fails the list.
+  const char* bad_head = nullptr;
   const std::size_t first = pending.size();
   level_guard guard{pending, first};
 
@@ -257,6 +290,7 @@ basenode* reader::read(std::size_t depth) {
         b = next();
         break;
       case byte_kind::open: {
+        const char* opened = at - 1;
         basenode* list = read(depth + 1);
         if (depth == 0) return list;
         if (list) {
@@ -266,7 +300,7 @@ basenode* reader::read(std::size_t depth) {
             pending.back() = owned.release();
           } else {
             has_head = true;
-            head_has_elements = !list->children.empty();
+            if (!list->children.empty()) bad_head = opened;
             head = std::move(list->name);
           }
         }
@@ -275,8 +309,9 @@ basenode* reader::read(std::size_t depth) {
       }
       case byte_kind::close:
         if (!has_head) return nullptr;
-        if (head_has_elements)
-          throw ModelException("The first atom (aka-name) must be POD.");
+        if (bad_head)
+          throw ModelException("The first atom (aka-name) must be POD.",
+                               position_at(bad_head));
         return make_list(depth, first, std::move(head));
     }
   }

@@ -11,11 +11,12 @@ namespace zcore {
 // real footprints nest fewer than ten levels.
 constexpr std::size_t kMaxListDepth = 512;
 
-// Reads the first top-level list of `in` in one pass, one get per byte.
-// Returns the root (owned by the caller), or null for an empty list `()`.
-// Throws std::ios_base::failure on empty input or an early end, and
+// Reads the first top-level list of `in` in one pass over the input's
+// bytes, which it takes whole, in blocks. Returns the root (owned by the
+// caller), or null for an empty list `()`. Throws read_failure (a
+// std::ios_base::failure) on empty input or an early end, and
 // ModelException for a list headed by a list with elements or too deep a
-// nesting.
+// nesting; each names the line and column where it was found.
 basenode* read_sexpr(StreamModelAdapterBase& in, std::size_t depth);
 
 // The space and the bytes 0x09 to 0x0D.

@@ -122,7 +122,7 @@ TEST_F(GeneratedTreeTest, FindsByNameTagAndDescriptionAndListsFailures) {
   EXPECT_EQ(failed, (std::set<std::string>{
                         "board.kicad_mod: Not a footprint: the file holds "
                         "(kicad_pcb ...)",
-                        "broken.kicad_mod: Unexpected EOF: iostream error",
+                        "broken.kicad_mod: Unexpected EOF at line 1, column 24",
                         "huge.kicad_mod: File too large (more than 256 MiB)"}));
   // Never read to its end: listed with the reason.
   EXPECT_EQ(zcore::read_footprint_file("/dev/zero", "")[0].error,

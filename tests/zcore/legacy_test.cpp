@@ -105,14 +105,33 @@ TEST(LegacyStringModel, ReadsRecordsAndModulesKeepingThemOnFailure) {
   EXPECT_EQ(unit({{"Units", "mm"}, {"$MODULE"}}), 1.0);
   EXPECT_EQ(unit({{"$MODULE"}, {"Units", "mm"}}), 0.00254);
 
-  // A bad line is kept as its failure; the lines after it are read.
+  // Records know their line, blank and comment lines counted, and their
+  // module; a module split off keeps them.
+  const auto where = [](const LegacyStringModel& m, std::size_t i) {
+    return position_suffix(m.position_of(i));
+  };
+  EXPECT_EQ(where(model, 0), " at line 1");
+  EXPECT_EQ(where(model, 2), " at line 5 (module A)");
+  EXPECT_EQ(where(*model.module_model(model.modules()[1]), 1),
+            " at line 8 (module B)");
+  EXPECT_EQ(where(LegacyStringModel("m", {{"$MODULE", "R"}, {"DS"}}), 1),
+            " (module R)");
+
+  // A bad line is kept as its failure; the lines after it are read, and
+  // counted on from the last load's last line.
   std::istringstream bad("DS 1\n\"open\nDC 2\n");
   model.load(bad);
   ASSERT_EQ(model.records().size(), 11u);
   EXPECT_TRUE(is_failed_line(model.records()[9]));
+  EXPECT_EQ(where(model, 9), " at line 13 (module C)");
   EXPECT_EQ(model.records()[10], (record{"DC", "2"}));
   std::istream broken(nullptr);  // bad, not at the end
-  EXPECT_THROW(model.load(broken), std::ios_base::failure);
+  try {
+    model.load(broken);
+    ADD_FAILURE() << "a broken stream reads";
+  } catch (const std::ios_base::failure& failure) {
+    EXPECT_STREQ(failure.what(), "Failed to read stream. at line 16");
+  }
 }
 
 TEST(LegacyElements, ReadTheirFieldsOrReject) {

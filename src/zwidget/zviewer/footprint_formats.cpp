@@ -24,7 +24,7 @@ std::unique_ptr<ZSceneLoader> pretty_loader(ZScene* scene,
 std::unique_ptr<ZSceneLoader> legacy_loader(ZScene* scene,
                                             const zcore::BaseModel& model) {
   return std::make_unique<ZLegacyModuleSceneLoader>(
-      scene, &static_cast<const zcore::LegacyStringModel&>(model).records());
+      scene, static_cast<const zcore::LegacyStringModel&>(model));
 }
 
 // What the viewer adds to a format of the model layer.

@@ -58,82 +58,113 @@ ZLegacyModuleSceneLoader::ZLegacyModuleSceneLoader(
     : ZSceneLoader(scene), records(records) {
 }
 
+ZLegacyModuleSceneLoader::ZLegacyModuleSceneLoader(
+    ZScene* scene, const zcore::LegacyStringModel& model)
+    : ZSceneLoader(scene), records(&model.records()), model(&model) {
+}
+
 QPen ZLegacyModuleSceneLoader::pen(const std::string& layer,
                                    double width) const {
   return tools.pen(layer, width);
 }
 
-void ZLegacyModuleSceneLoader::load() {
-  using namespace zwidget::zgraph;
-  for (std::size_t i = 0; i < records->size(); ++i) {
-    const std::vector<std::string>& record = (*records)[i];
-    // The reader makes no empty record, but a model can be built from any.
-    if (record.empty()) continue;
-    if (zcore::is_failed_line(record)) throw zcore::ModelException(record[1]);
-    const std::string& tag = record.front();
-    if (zcore::is_line_tag(tag)) {
-      const zcore::l_line line(record);
-      add(new GraphicsLineItem(QLineF(line.x1, line.y1, line.x2, line.y2),
-                               pen(line.layer, line.width)),
-          named(line.layer));
-    } else if (zcore::is_circle_tag(tag)) {
-      const zcore::l_circle circle(record);
-      const double radius =
-          std::sqrt((circle.y1 - circle.y2) * (circle.y1 - circle.y2) +
-                    (circle.x1 - circle.x2) * (circle.x1 - circle.x2));
-      add(new GraphicsCircleItem(QPointF(circle.x1, circle.y1), radius,
-                                 pen(circle.layer, circle.width)),
-          named(circle.layer));
-    } else if (zcore::is_arc_tag(tag)) {
-      const zcore::l_arc arc(record);
-      const ArcShape shape = arc_around(QPointF(arc.x1, arc.y1),
-                                        QPointF(arc.x2, arc.y2), arc.sweep());
-      add(new GraphicsArcItem(shape.centre, shape.radius, shape.start,
-                              shape.span, pen(arc.layer, arc.width)),
-          named(arc.layer));
-    } else if (zcore::is_poly_tag(tag)) {
-      const zcore::l_poly poly = zcore::l_poly::with_corners(*records, i);
-      QPolygonF polygon;
-      for (const zcore::point& corner : poly.corners)
-        polygon.append(QPointF(corner.x, corner.y));
-      add(new GraphicsPolygonItem(polygon, pen(poly.layer, poly.width),
-                                  QBrush()),
-          named(poly.layer));
-    } else {
-      if (zcore::is_pad_tag(tag)) add_pad(zcore::l_pad(*records, i));
-      // A line per record: flushing each one cost a write to the terminal
-      // for every line of a library.
-      if (loader_log().isDebugEnabled())
-        std::cout << "ZLegacyModuleSceneLoader tag:" << tag << '\n';
-    }
+template <typename Step>
+void ZLegacyModuleSceneLoader::at_record(std::size_t i, Step&& step) const {
+  try {
+    step();
+  } catch (const zcore::ModelException& error) {
+    if (!model) throw;
+    throw error.placed(model->position_of(i));
   }
+}
+
+void ZLegacyModuleSceneLoader::load() {
+  for (std::size_t i = 0; i < records->size(); ++i)
+    at_record(i, [this, i] { add_record(i); });
+  add_texts();
+}
+
+void ZLegacyModuleSceneLoader::add_record(std::size_t i) {
+  using namespace zwidget::zgraph;
+  const std::vector<std::string>& record = (*records)[i];
+  // The reader makes no empty record, but a model can be built from any.
+  if (record.empty()) return;
+  if (zcore::is_failed_line(record)) throw zcore::ModelException(record[1]);
+  const std::string& tag = record.front();
+  if (zcore::is_line_tag(tag)) {
+    const zcore::l_line line(record);
+    add(new GraphicsLineItem(QLineF(line.x1, line.y1, line.x2, line.y2),
+                             pen(line.layer, line.width)),
+        named(line.layer));
+  } else if (zcore::is_circle_tag(tag)) {
+    const zcore::l_circle circle(record);
+    const double radius =
+        std::sqrt((circle.y1 - circle.y2) * (circle.y1 - circle.y2) +
+                  (circle.x1 - circle.x2) * (circle.x1 - circle.x2));
+    add(new GraphicsCircleItem(QPointF(circle.x1, circle.y1), radius,
+                               pen(circle.layer, circle.width)),
+        named(circle.layer));
+  } else if (zcore::is_arc_tag(tag)) {
+    const zcore::l_arc arc(record);
+    const ArcShape shape = arc_around(QPointF(arc.x1, arc.y1),
+                                      QPointF(arc.x2, arc.y2), arc.sweep());
+    add(new GraphicsArcItem(shape.centre, shape.radius, shape.start, shape.span,
+                            pen(arc.layer, arc.width)),
+        named(arc.layer));
+  } else if (zcore::is_poly_tag(tag)) {
+    const zcore::l_poly poly = zcore::l_poly::with_corners(*records, i);
+    QPolygonF polygon;
+    for (const zcore::point& corner : poly.corners)
+      polygon.append(QPointF(corner.x, corner.y));
+    add(new GraphicsPolygonItem(polygon, pen(poly.layer, poly.width), QBrush()),
+        named(poly.layer));
+  } else {
+    if (zcore::is_pad_tag(tag)) add_pad(zcore::l_pad(*records, i));
+    // A line per record: flushing each one cost a write to the terminal
+    // for every line of a library.
+    if (loader_log().isDebugEnabled())
+      std::cout << "ZLegacyModuleSceneLoader tag:" << tag << '\n';
+  }
+}
+
+void ZLegacyModuleSceneLoader::add_texts() {
+  using namespace zwidget::zgraph;
+  const auto is_text = [this](std::size_t i) {
+    const std::vector<std::string>& record = (*records)[i];
+    return !record.empty() && zcore::is_text_tag(record.front());
+  };
   // %R and %V stand for the reference (T0) and the value (T1).
   zcore::text_variables variables;
   variables.expand_percent_forms(true);
-  for (const std::vector<std::string>& record : *records) {
+  for (std::size_t i = 0; i < records->size(); ++i) {
+    const std::vector<std::string>& record = (*records)[i];
     if (record.size() > 1 && record.front() == "$MODULE")
       variables.set("FOOTPRINT_NAME", record[1]);
-    if (record.empty() || !zcore::is_text_tag(record.front())) continue;
-    const zcore::l_text text(record);
-    if (text.tag == "T0") variables.set("REFERENCE", text.text);
-    if (text.tag == "T1") variables.set("VALUE", text.text);
+    if (!is_text(i)) continue;
+    at_record(i, [&] {
+      const zcore::l_text text(record);
+      if (text.tag == "T0") variables.set("REFERENCE", text.text);
+      if (text.tag == "T1") variables.set("VALUE", text.text);
+    });
   }
-  for (const std::vector<std::string>& record : *records) {
-    if (record.empty() || !zcore::is_text_tag(record.front())) continue;
-    const zcore::l_text text(record);
-    if (text.text.empty()) continue;
-    TextStyle style;
-    style.mirrored = text.mirrored;
-    // Orientations are in tenths of a degree too.
-    double angle = text.orientation / 10;
-    keep_upright(angle, style);
-    add(new GraphicsTextItem(
-            QString::fromStdString(text.kind),
-            QString::fromStdString(variables.resolve(text.text)),
-            QPointF(text.x, text.y), angle, text.hidden,
-            QSizeF(text.size_x, text.size_y), text.pen_width, text.italic,
-            tools.colour(text.layer), style),
-        ItemRole::text, QStringList(layer_name(named(text.layer))));
+  for (std::size_t i = 0; i < records->size(); ++i) {
+    if (!is_text(i)) continue;
+    at_record(i, [&] {
+      const zcore::l_text text((*records)[i]);
+      if (text.text.empty()) return;
+      TextStyle style;
+      style.mirrored = text.mirrored;
+      // Orientations are in tenths of a degree too.
+      double angle = text.orientation / 10;
+      keep_upright(angle, style);
+      add(new GraphicsTextItem(
+              QString::fromStdString(text.kind),
+              QString::fromStdString(variables.resolve(text.text)),
+              QPointF(text.x, text.y), angle, text.hidden,
+              QSizeF(text.size_x, text.size_y), text.pen_width, text.italic,
+              tools.colour(text.layer), style),
+          ItemRole::text, QStringList(layer_name(named(text.layer))));
+    });
   }
 }
 

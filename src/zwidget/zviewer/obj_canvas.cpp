@@ -1,5 +1,6 @@
 #include "zwidget/zviewer/obj_canvas.h"
 
+#include "zcore/model_exception.h"
 #include "zcore/models.h"
 #include "zcore/stream_model_adapter.h"
 #include "zwidget/zviewer/footprint_file.h"
@@ -16,7 +17,6 @@
 #include <QWheelEvent>
 
 #include <cmath>
-#include <ios>
 #include <new>
 
 namespace zwidget::zcvpcb {
@@ -29,7 +29,8 @@ class StreamModelAdapter : public zcore::StreamModelAdapterBase {
 public:
   explicit StreamModelAdapter(QDataStream* stream) : stream(stream) {}
 
-  // The next line without its terminator (CR or LF). A last line without a
+  // The next line without its terminator (CR, LF, or CR LF as one, so
+  // that lines count as an editor counts them). A last line without a
   // terminator is a line too; only a read that yields no byte is the end.
   bool getline(std::string& line) override {
     line.clear();
@@ -40,6 +41,7 @@ public:
       byte = get();
       if (!good()) return true;
     }
+    if (byte == '\r' && (next != end || refill()) && *next == '\n') ++next;
     return true;
   }
 
@@ -69,8 +71,7 @@ private:
     if (count < 0) {
       exhausted = true;
       stream->setStatus(QDataStream::ReadCorruptData);
-      throw std::ios_base::failure("Failed to read stream.",
-                                   std::io_errc::stream);
+      throw zcore::read_failure("Failed to read stream.");
     }
     if (count == 0) {
       exhausted = true;

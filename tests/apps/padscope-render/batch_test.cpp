@@ -91,6 +91,7 @@ TEST(RenderCommand, FolderOfGoodMalformedAndOtherFiles) {
   write(root, "lib/good/res/w_pth_resistors.mod",
         read(kLocal + "/w_pth_resistors.mod"));
   write(root, "lib/bad/board.kicad_mod", "(kicad_pcb (version 4))");
+  write(root, "lib/bad/cut.kicad_mod", "(footprint \"x\"\n  (fp_line");
   write(root, "lib/bad/quote.mod",
         "PCBNEW-LibModule-V1\n$MODULE X\nT0 0 0 600 600 0 120 N V 21 \"a\n");
   write(root, "lib/bad/notes.mod", "Remember the milk.\n");
@@ -117,11 +118,16 @@ TEST(RenderCommand, FolderOfGoodMalformedAndOtherFiles) {
       {"failed: lib/bad/board.kicad_mod: Not a footprint: the file holds "
        "(kicad_pcb ...)\n",
        "failed: lib/bad/notes.mod: Not a footprint library: no $MODULE",
-       "failed: lib/bad/quote.mod: Unexpected symbol. Closing quota",
+       // Where the readers met a fault: line and column, or the line and
+       // the module of a legacy library.
+       "failed: lib/bad/cut.kicad_mod: Unexpected EOF at line 2, column 11\n",
+       "failed: lib/bad/quote.mod: Unexpected symbol. Closing quota is not "
+       "found. at line 3 (module X)\n",
        "failed: lib/README.txt: Not a footprint file",
-       "failed: lib/good/half.mod (module broken): Unexpected symbol.",
+       "failed: lib/good/half.mod (module broken): Unexpected symbol. Closing "
+       "quota is not found. at line 2 (module broken)\n",
        // The summary: legacy pads are drawn too.
-       "Files: 8\nImages written: 15\nFailures: 5\n",
+       "Files: 9\nImages written: 15\nFailures: 6\n",
        "  lib/bad/quote.mod: Unexpected symbol", "Not drawn: nothing\n"});
   EXPECT_FALSE(has(tool.err, "\r")) << "progress on a pipe";
   const QDir out(root.filePath("out"));

@@ -364,7 +364,8 @@ TEST_F(MainWindowTest, OpensAFileOrAFolderAndSaysWhyALoadFailed) {
   put("broken.kicad_mod", "(footprint \"x\" (fp_line");
   EXPECT_TRUE(window->open_path(folder.filePath("lib")));
   EXPECT_TRUE(title() == a && load_message().isEmpty());
-  const QString broken = "broken.kicad_mod: Unexpected EOF: iostream error";
+  const QString broken =
+      "broken.kicad_mod: Unexpected EOF at line 1, column 24";
   for (const auto& [path, message] :
        {std::pair<QString, QString>{folder.filePath("gone.kicad_mod"),
                                     "gone.kicad_mod: no such file or folder"},

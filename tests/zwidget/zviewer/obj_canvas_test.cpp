@@ -277,13 +277,15 @@ TEST(ZObjCanvas, ShowsALibraryOneModuleAtATimeAndTheCoverForABrokenOne) {
   ShownCanvas shown("module_legacy_parser");
   EXPECT_THAT(
       [&] {
+        // CR LF counts as one line end.
         shown.load_bytes(
-            "PCBNEW-LibModule-V1\nUnits mm\n$MODULE A\nDS 0 0 100 0 10 21\n"
-            "DC 0 0 0 50 10 21\nDS 0 0 1 1\nDS 0 0 5 5 1 21\n$EndMODULE A\n"
-            "$MODULE B\nDS 0 0 100 0 10 21\n$EndMODULE B\n");
+            "PCBNEW-LibModule-V1\r\nUnits mm\r\n$MODULE A\r\n"
+            "DS 0 0 100 0 10 21\r\nDC 0 0 0 50 10 21\r\nDS 0 0 1 1\r\n"
+            "DS 0 0 5 5 1 21\r\n$EndMODULE A\r\n$MODULE B\r\n"
+            "DS 0 0 100 0 10 21\r\n$EndMODULE B\r\n");
       },
       testing::ThrowsMessage<zcore::ModelException>(
-          testing::StrEq("Not enough parameters")));
+          testing::StrEq("Not enough parameters at line 6 (module A)")));
   EXPECT_EQ(shown.log, (Log{"reseted", "item_added x2"}));
   EXPECT_EQ(shown.canvas.module_count(), 2);
   EXPECT_EQ(shown.canvas.millimetres_per_unit(), 1.0);
