@@ -3,7 +3,11 @@
 #include "support/test_data.h"
 #include "zcore/memory_adapter.h"
 
+#include <sys/stat.h>
+
+#include <fcntl.h>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace padscope::bench {
@@ -29,6 +33,21 @@ inline const std::vector<LoadedFile>& library_files() {
     return all;
   }();
   return files;
+}
+
+// The bytes of the file at `path`: its size asked once, then one read.
+inline std::string file_bytes(const std::string& path) {
+  std::string bytes;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return bytes;
+  struct stat info {};
+  if (::fstat(fd, &info) == 0 && info.st_size > 0) {
+    bytes.resize(static_cast<std::size_t>(info.st_size));
+    const ssize_t got = ::read(fd, bytes.data(), bytes.size());
+    bytes.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+  }
+  ::close(fd);
+  return bytes;
 }
 
 inline const char* library_missing() {

@@ -6,9 +6,13 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <ctime>
+#include <fcntl.h>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -204,6 +208,107 @@ void BM_LibraryReadOverWalk(benchmark::State& state) {
                             std::chrono::duration<double>(walk).count();
 }
 BENCHMARK(BM_LibraryReadOverWalk)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5);
+
+// The bytes of a file, read as the floor reads them: whole, into `buffer`,
+// which grows to the largest file.
+std::size_t read_whole(const std::string& path, std::vector<char>& buffer) {
+  const int fd = ::open(path.c_str(), O_RDONLY);
+  if (fd < 0) return 0;
+  std::size_t size = 0;
+  for (;;) {
+    if (size == buffer.size())
+      buffer.resize(std::max<std::size_t>(1 << 20, 2 * size));
+    const ssize_t got = ::read(fd, buffer.data() + size, buffer.size() - size);
+    if (got <= 0) break;
+    size += static_cast<std::size_t>(got);
+  }
+  ::close(fd);
+  return size;
+}
+
+// The byte-walk floor (the shared reference tools' `readcount tok`): a
+// minimal S-expression lexer that counts lists, atoms and strings.
+__attribute__((noinline)) std::size_t lex_tokens(const char* p,
+                                                 const char* end) {
+  std::size_t tokens = 0;
+  const auto separates = [](char c) {
+    return c == '(' || c == ')' || c == ' ' || c == '\n' || c == '\t' ||
+           c == '\r' || c == '"';
+  };
+  while (p != end) {
+    const char c = *p;
+    if (c == '(' || c == ')') {
+      ++tokens;
+      ++p;
+    } else if (c == ' ' || c == '\n' || c == '\t' || c == '\r') {
+      ++p;
+    } else if (c == '"') {
+      ++tokens;
+      for (++p; p != end && *p != '"'; ++p)
+        if (*p == '\\' && p + 1 != end) ++p;
+      if (p != end) ++p;
+    } else {
+      ++tokens;
+      while (p != end && !separates(*p)) ++p;
+    }
+  }
+  return tokens;
+}
+
+// This thread's processor time: on a machine shared with other work, wall
+// time measures the others too.
+std::chrono::duration<double> thread_time() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return std::chrono::duration<double>(now.tv_sec + 1e-9 * now.tv_nsec);
+}
+
+// Every file of the library from disk into a model, as the index reads
+// it, and the floor on the same files in turn, so that both see the same
+// machine. Times are the thread's processor time, the system's part of
+// opening and reading included. The iteration time is the models'; `ratio`
+// is theirs over the floor's; the median and the slowest are per file.
+void BM_LibraryIntoModels(benchmark::State& state) {
+  const auto& files = padscope::bench::library_files();
+  if (skip_without_library(state, files)) return;
+  std::vector<char> buffer;
+  std::vector<double> each(files.size());
+  std::chrono::duration<double> read{}, floor{};
+  for (auto _ : state) {
+    std::chrono::duration<double> pass{};
+    for (std::size_t i = 0; i < files.size(); ++i) {
+      const auto start = thread_time();
+      const std::size_t size = read_whole(files[i].path, buffer);
+      benchmark::DoNotOptimize(lex_tokens(buffer.data(), buffer.data() + size));
+      const auto walked = thread_time();
+      {
+        const std::string bytes = padscope::bench::file_bytes(files[i].path);
+        MemoryAdapter in(bytes);
+        zcore::S_Model model("module_parser");
+        model.load(in);
+        benchmark::DoNotOptimize(model.root());
+      }
+      const auto stop = thread_time();
+      floor += walked - start;
+      pass += stop - walked;
+      each[i] = 1e6 * (stop - walked).count();
+    }
+    read += pass;
+    state.SetIterationTime(pass.count());
+  }
+  const double megabytes = 1e-6 * state.iterations() * total_bytes(files);
+  state.counters["models_MB/s"] = megabytes / read.count();
+  state.counters["floor_MB/s"] = megabytes / floor.count();
+  state.counters["ratio"] = read.count() / floor.count();
+  std::sort(each.begin(), each.end());
+  state.counters["median_us"] = each[each.size() / 2];
+  state.counters["p99_us"] = each[each.size() * 99 / 100];
+  state.counters["max_us"] = each.back();
+}
+BENCHMARK(BM_LibraryIntoModels)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Repetitions(5);
