@@ -4,16 +4,17 @@
 #include "zcore/memory_adapter.h"
 #include "zcore/model_exception.h"
 #include "zcore/name_pattern.h"
+#include "zcore/regular_file.h"
 
 #include <algorithm>
 #include <exception>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <limits>
 #include <memory>
 #include <set>
 #include <sstream>
+#include <string_view>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -25,8 +26,12 @@ namespace {
 constexpr std::int64_t kNoStamp = std::numeric_limits<std::int64_t>::min();
 constexpr const char* kCacheHeader = "padscope-footprint-index\t1";
 // The canvas's bound: no footprint comes near it.
-constexpr std::uintmax_t kMaxFileSize = std::uintmax_t(256) << 20;
+constexpr std::size_t kMaxFileSize = std::size_t(256) << 20;
 constexpr const char* kTooLarge = "File too large (more than 256 MiB)";
+// A cache this index wrote stays far below these: 64 MiB holds some 300,000
+// footprints, and a line holds one footprint's fields.
+constexpr std::size_t kMaxCacheSize = std::size_t(64) << 20;
+constexpr std::size_t kMaxCacheLine = std::size_t(1) << 20;
 
 bool is_footprint_file(const std::string& name) {
   return format_for_name(name) != nullptr;
@@ -44,26 +49,19 @@ std::int64_t time_stamp(const fs::path& path) {
                : static_cast<std::int64_t>(time.time_since_epoch().count());
 }
 
-// The bytes of a regular file (after links) of at most kMaxFileSize; the
-// bound holds while reading too, for a file that grows.
+// The bytes of a regular file (after links) of at most kMaxFileSize.
 std::string read_bounded(const std::string& path) {
-  std::error_code error;
-  const fs::file_status status = fs::status(path, error);
-  if (error) throw ModelException("Cannot read the file");
-  if (!fs::is_regular_file(status)) throw ModelException("Not a regular file");
-  const std::uintmax_t size = fs::file_size(path, error);
-  if (!error && size > kMaxFileSize) throw ModelException(kTooLarge);
-  std::ifstream file(path, std::ios::binary);
-  if (!file.is_open()) throw ModelException("Cannot read the file");
   std::string bytes;
-  char chunk[1 << 16];
-  while (file.read(chunk, sizeof chunk) || file.gcount() > 0) {
-    if (bytes.size() + file.gcount() > kMaxFileSize)
+  switch (read_regular_file(path, kMaxFileSize, true, bytes)) {
+    case read_outcome::ok:
+      return bytes;
+    case read_outcome::not_regular:
+      throw ModelException("Not a regular file");
+    case read_outcome::too_large:
       throw ModelException(kTooLarge);
-    bytes.append(chunk, file.gcount());
+    default:
+      throw ModelException("Cannot read the file");
   }
-  if (file.bad()) throw ModelException("Cannot read the file");
-  return bytes;
 }
 
 index_entry unread_entry(const fs::path& file, const std::string& library) {
@@ -130,7 +128,7 @@ std::string escape(const std::string& value) {
 }
 
 // The fields of one cache line; false for a stray backslash.
-bool split_fields(const std::string& line, std::vector<std::string>& fields) {
+bool split_fields(std::string_view line, std::vector<std::string>& fields) {
   fields.assign(1, std::string());
   for (std::size_t i = 0; i < line.size(); ++i) {
     const char c = line[i];
@@ -156,6 +154,30 @@ bool split_fields(const std::string& line, std::vector<std::string>& fields) {
   }
   return true;
 }
+
+// The lines of a cache in memory; one longer than kMaxCacheLine ends them,
+// and the cache is then damaged.
+class cache_lines {
+public:
+  explicit cache_lines(std::string_view bytes) : rest(bytes) {}
+  bool next(std::string_view& line) {
+    if (rest.empty() || too_long) return false;
+    const std::size_t end = std::min(rest.find('\n'), rest.size());
+    if (end > kMaxCacheLine) {
+      too_long = true;
+      return false;
+    }
+    line = rest.substr(0, end);
+    rest.remove_prefix(std::min(end + 1, rest.size()));
+    return true;
+  }
+  // Whether every line was read and none was too long.
+  bool complete() const { return rest.empty() && !too_long; }
+
+private:
+  std::string_view rest;
+  bool too_long = false;
+};
 
 bool to_int64(const std::string& text, std::int64_t& value) {
   std::istringstream in(text);
@@ -316,41 +338,35 @@ bool footprint_index::save(const std::string& cache_file) const {
   std::error_code error;
   if (target.has_parent_path())
     fs::create_directories(target.parent_path(), error);
-  const fs::path part = target.string() + ".part";
-  {
-    std::ofstream out(part, std::ios::binary | std::ios::trunc);
-    out << kCacheHeader << '\n' << "root\t" << escape(root_) << '\n';
-    for (const auto& [key, f] : folders) {
-      out << "F\t" << escape(key) << '\t' << f.stamp << '\t' << f.entries.size()
-          << '\n';
-      for (const index_entry& e : f.entries) {
-        out << "E\t" << escape(e.path) << '\t' << escape(e.library) << '\t'
-            << e.module << '\t' << escape(e.name) << '\t'
-            << escape(e.description) << '\t' << escape(e.tags) << '\t'
-            << escape(e.error) << '\t' << (e.indexed ? 1 : 0) << '\n';
-      }
-    }
-    out.flush();
-    if (!out) {
-      fs::remove(part, error);
-      return false;
+  std::ostringstream out;
+  out << kCacheHeader << '\n' << "root\t" << escape(root_) << '\n';
+  for (const auto& [key, f] : folders) {
+    out << "F\t" << escape(key) << '\t' << f.stamp << '\t' << f.entries.size()
+        << '\n';
+    for (const index_entry& e : f.entries) {
+      out << "E\t" << escape(e.path) << '\t' << escape(e.library) << '\t'
+          << e.module << '\t' << escape(e.name) << '\t' << escape(e.description)
+          << '\t' << escape(e.tags) << '\t' << escape(e.error) << '\t'
+          << (e.indexed ? 1 : 0) << '\n';
     }
   }
-  fs::rename(part, target, error);
-  if (error) fs::remove(part, error);
-  return !error;
+  return replace_file(cache_file, out.str());
 }
 
 bool footprint_index::load(const std::string& cache_file) {
-  std::ifstream in(cache_file, std::ios::binary);
-  std::string line;
+  std::string bytes;
+  if (read_regular_file(cache_file, kMaxCacheSize, false, bytes) !=
+      read_outcome::ok)
+    return false;
+  cache_lines in(bytes);
+  std::string_view line;
   std::vector<std::string> fields;
-  if (!std::getline(in, line) || line != kCacheHeader) return false;
-  if (!std::getline(in, line) || !split_fields(line, fields) ||
-      fields.size() != 2 || fields[0] != "root" || fields[1] != root_)
+  if (!in.next(line) || line != kCacheHeader) return false;
+  if (!in.next(line) || !split_fields(line, fields) || fields.size() != 2 ||
+      fields[0] != "root" || fields[1] != root_)
     return false;
   std::map<std::string, folder> read;
-  while (std::getline(in, line)) {
+  while (in.next(line)) {
     std::int64_t stamp = 0;
     std::int64_t count = 0;
     if (!split_fields(line, fields) || fields.size() != 4 || fields[0] != "F" ||
@@ -360,9 +376,8 @@ bool footprint_index::load(const std::string& cache_file) {
     f.stamp = stamp;
     for (std::int64_t i = 0; i < count; ++i) {
       std::int64_t module = 0;
-      if (!std::getline(in, line) || !split_fields(line, fields) ||
-          fields.size() != 9 || fields[0] != "E" ||
-          !to_int64(fields[3], module) || module < 0)
+      if (!in.next(line) || !split_fields(line, fields) || fields.size() != 9 ||
+          fields[0] != "E" || !to_int64(fields[3], module) || module < 0)
         return false;
       f.entries.push_back({fields[1], fields[2],
                            static_cast<std::size_t>(module), fields[4],
@@ -370,7 +385,7 @@ bool footprint_index::load(const std::string& cache_file) {
     }
     fold(f);
   }
-  if (in.bad()) return false;
+  if (!in.complete()) return false;
   folders = std::move(read);
   return true;
 }

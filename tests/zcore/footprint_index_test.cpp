@@ -4,12 +4,20 @@
 #include "zcore/name_pattern.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
+#include <atomic>
+#include <chrono>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <set>
 #include <string>
+#include <thread>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 using padscope::test::write_file;
@@ -163,6 +171,88 @@ TEST_F(GeneratedTreeTest, CacheAndRefreshReadOnlyChangedFolders) {
   footprint_index damaged(root.string());
   EXPECT_FALSE(damaged.load(cache));
   EXPECT_EQ(damaged.size(), 0u);
+}
+
+long peak_kib() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss;
+}
+
+// Whatever stands at the cache's path is read only when it is a regular
+// file of a sane size: never waited on, never read without end, never
+// followed; and it is written without touching what a link points to.
+TEST(IndexCacheTest, TakesOnlyARegularFileAndWritesThroughNoLink) {
+  const fs::path dir = fs::temp_directory_path() /
+                       ("padscope-cache-" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  write_file(dir / "lib" / "R_1.kicad_mod", pretty(1));
+  const std::string root = (dir / "lib").string();
+  const fs::path cache = dir / "cache.txt";
+  footprint_index index(root);
+  index.refresh();
+  ASSERT_TRUE(index.save(cache.string()));
+  const std::string valid = padscope::test::read_file(cache.string());
+  write_file(dir / "victim", "victim");
+
+  // The former temporary name, and the cache itself, as links.
+  fs::remove(cache);
+  fs::create_symlink(dir / "victim", cache.string() + ".part");
+  fs::create_symlink(dir / "victim", cache);
+  ASSERT_TRUE(index.save(cache.string()));
+  EXPECT_EQ(padscope::test::read_file((dir / "victim").string()), "victim");
+  footprint_index reloaded(root);
+  EXPECT_TRUE(reloaded.load(cache.string()));
+  EXPECT_EQ(reloaded.size(), 1u);
+  for (const auto& entry : fs::directory_iterator(dir))
+    EXPECT_EQ(entry.path().filename().string().find(".part-"),
+              std::string::npos);
+
+  const std::string long_line(2 << 20, 'x');
+  const std::pair<const char*, std::function<void()>> cases[] = {
+      {"a FIFO", [&] { ASSERT_EQ(mkfifo(cache.c_str(), 0600), 0); }},
+      {"a link to /dev/zero", [&] { fs::create_symlink("/dev/zero", cache); }},
+      {"a link to a cache",
+       [&] {
+         write_file(dir / "elsewhere", valid);
+         fs::create_symlink(dir / "elsewhere", cache);
+       }},
+      {"a cache grown past 64 MiB",
+       [&] {
+         write_file(cache.string(), valid);
+         fs::resize_file(cache, 65 << 20);
+       }},
+      {"a cache with a line of 2 MiB",
+       [&] {
+         write_file(cache.string(), valid + "F\t" + long_line + "\t1\t0\n");
+       }},
+  };
+  std::atomic<bool> done{false}, blocked{false};
+  std::thread guard([&] {
+    for (int i = 0; !done; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      // Opening for writing succeeds only while a reader waits.
+      const int writer =
+          i < 50 ? -1 : ::open(cache.c_str(), O_WRONLY | O_NONBLOCK);
+      if (writer < 0) continue;
+      blocked = true;
+      ::close(writer);
+    }
+  });
+  const long before = peak_kib();
+  for (const auto& [what, make] : cases) {
+    SCOPED_TRACE(what);
+    fs::remove(cache);
+    make();
+    footprint_index loaded(root);
+    EXPECT_FALSE(loaded.load(cache.string()));
+    EXPECT_EQ(loaded.size(), 0u);
+  }
+  done = true;
+  guard.join();
+  EXPECT_FALSE(blocked);
+  EXPECT_LT(peak_kib() - before, 32L << 10) << "KiB";
+  fs::remove_all(dir);
 }
 
 TEST(FootprintIndexTest, ReadsTheSharedDataWithoutFailures) {
