@@ -7,6 +7,7 @@
 #include <ios>
 #include <iterator>
 #include <stdexcept>
+#include <string_view>
 
 namespace zcore {
 
@@ -44,6 +45,32 @@ bool ends_plain_field(char c) {
 const char* const kUnclosedQuote =
     "Unexpected symbol. Closing quota is not found.";
 
+// KiCad reads the name after `$MODULE` (and `$EndMODULE`) to the end of the
+// line, quotes and backslashes included, and so does this reader. False for
+// any other line.
+bool read_module_line(const std::string& line,
+                      std::vector<std::string>& values) {
+  std::size_t begin = 0;
+  while (begin < line.size() && is_blank(line[begin])) ++begin;
+  if (begin == line.size() || line[begin] != '$') return false;
+  const std::string_view rest = std::string_view(line).substr(begin);
+  for (const std::string_view tag : {"$MODULE", "$EndMODULE"}) {
+    if (rest.substr(0, tag.size()) != tag ||
+        (rest.size() > tag.size() && !is_blank(rest[tag.size()])))
+      continue;
+    std::size_t from = tag.size(), to = rest.size();
+    while (from < to && is_blank(rest[from])) ++from;
+    while (to > from && is_blank(rest[to - 1])) --to;
+    // The tokenizer ends a line at a NUL byte; such a line is left to it.
+    if (rest.find('\0') != rest.npos) return false;
+    check_size(to - from);
+    values.emplace_back(tag);
+    if (from < to) values.emplace_back(rest.substr(from, to - from));
+    return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 void LegacyStringModel::load(StreamModelAdapterBase& in) {
@@ -58,7 +85,7 @@ void LegacyStringModel::load(StreamModelAdapterBase& in) {
     ++lines_read;
     values.clear();
     try {
-      tokenize_line(line.c_str(), values);
+      if (!read_module_line(line, values)) tokenize_line(line.c_str(), values);
     } catch (const ModelException& error) {
       records_.push_back(failed_line(error.message()));
       note_line();

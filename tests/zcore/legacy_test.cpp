@@ -86,14 +86,15 @@ TEST(TokenizeLine, SplitsTheTableOfLines) {
 
 TEST(LegacyStringModel, ReadsRecordsAndModulesKeepingThemOnFailure) {
   std::istringstream in(
-      "HEADER\r\n$MODULE A\r\n\r\n# c\r\nDS 1 2 3 4 5 21\r\n$EndMODULE A\r\n"
-      "$MODULE B\nDC 0 0 1 1 2 21\n$MODULE C\nT0\n");
+      "HEADER\r\n$MODULE A\r\n\r\n# c\r\nDS 1 2 3 4 5 21\r\n$EndMODULE A\"\r\n"
+      "$MODULE  \"B\" 5\\\" \t\nDC 0 0 1 1 2 21\n$MODULE C\nT0\n");
   LegacyStringModel model("module_legacy_parser");
   model.load(in);
   ASSERT_EQ(model.records().size(), 8u);
   EXPECT_EQ(model.records()[2], (record{"DS", "1", "2", "3", "4", "5", "21"}));
-  // B lacks its $EndMODULE and ends before C, which ends with the file.
-  EXPECT_EQ(modules_of(model), "A 1 3;B 4 5;C 6 7;");
+  // B lacks its $EndMODULE and ends before C, which ends with the file. A
+  // name is read to the end of its line, quotes and backslashes included.
+  EXPECT_EQ(modules_of(model), "A 1 3;\"B\" 5\\\" 4 5;C 6 7;");
   EXPECT_EQ(model.module_records(model.modules()[1])[1][0], "DC");
   EXPECT_EQ(modules_of(LegacyStringModel("m", {{"DS"}, {"DC"}})), " 0 1;");
   EXPECT_EQ(modules_of(LegacyStringModel("m")), "");
@@ -113,7 +114,7 @@ TEST(LegacyStringModel, ReadsRecordsAndModulesKeepingThemOnFailure) {
   EXPECT_EQ(where(model, 0), " at line 1");
   EXPECT_EQ(where(model, 2), " at line 5 (module A)");
   EXPECT_EQ(where(*model.module_model(model.modules()[1]), 1),
-            " at line 8 (module B)");
+            " at line 8 (module \"B\" 5\\\")");
   EXPECT_EQ(where(LegacyStringModel("m", {{"$MODULE", "R"}, {"DS"}}), 1),
             " (module R)");
 
