@@ -3,6 +3,8 @@
 #include "zcore/basenode.h"
 #include "zcore/nodeview.h"
 
+#include <algorithm>
+
 namespace zcore {
 
 namespace {
@@ -17,9 +19,18 @@ void text_variables::set(const std::string& name, const std::string& value) {
 }
 
 std::string text_variables::resolve(const std::string& text) const {
+  return *resolve_within(text, std::string().max_size());
+}
+
+std::optional<std::string> text_variables::resolve_within(
+    const std::string& text, std::size_t limit) const {
   std::string shown;
-  shown.reserve(text.size());
+  shown.reserve(std::min(text.size(), limit));
+  // The first '}' after where it was last looked for: looked for again only
+  // past it, so that a text of many "${" without one stays linear.
+  std::size_t next_close = 0;
   for (std::size_t i = 0; i < text.size();) {
+    if (shown.size() > limit) return std::nullopt;
     if (percent && text[i] == '%' && i + 1 < text.size() &&
         (text[i + 1] == 'R' || text[i + 1] == 'V')) {
       const auto found =
@@ -28,8 +39,10 @@ std::string text_variables::resolve(const std::string& text) const {
       i += 2;
       continue;
     }
-    const std::size_t close =
-        text.compare(i, 2, "${") == 0 ? text.find('}', i + 2) : text.npos;
+    const bool opens = text.compare(i, 2, "${") == 0;
+    if (opens && next_close != text.npos && next_close < i + 2)
+      next_close = text.find('}', i + 2);
+    const std::size_t close = opens ? next_close : text.npos;
     if (close == text.npos) {
       shown += text[i++];
       continue;
@@ -39,6 +52,7 @@ std::string text_variables::resolve(const std::string& text) const {
         found != values.end() ? found->second : text.substr(i, close + 1 - i);
     i = close + 1;
   }
+  if (shown.size() > limit) return std::nullopt;
   return shown;
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <map>
+#include <optional>
 #include <string>
 
 namespace zcore {
@@ -16,6 +18,10 @@ public:
   void expand_percent_forms(bool expand) { percent = expand; }
 
   std::string resolve(const std::string& text) const;
+  // The same, or nothing once the text shown would pass `limit` bytes: a
+  // short text naming a long value many times can grow a thousandfold.
+  std::optional<std::string> resolve_within(const std::string& text,
+                                            std::size_t limit) const;
 
 private:
   std::map<std::string, std::string> values;

@@ -29,6 +29,11 @@ std::string silk(const std::string& element, int count = 1) {
   return result;
 }
 
+// A text on the silk screen.
+std::string silk_text(const std::string& text) {
+  return "  (fp_text user \"" + text + "\" (at 0 0) (layer F.SilkS))\n";
+}
+
 std::string kinds(const std::string& kind, int count) {
   std::string result = "line";
   for (int i = 0; i < count; ++i) result += " " + kind;
@@ -116,13 +121,35 @@ std::vector<HostileFile> hostile_files() {
       {"TwentyThousandCoincidentLines", "lines.kicad_mod",
        [] { return pretty(silk("fp_line (start 0 0) (end 2 1)", 20000)); },
        kinds("line", 20000)},
-      {"TextOf100000Characters", "text.kicad_mod",
+      // Expanded past the bound on one text, and on all texts together.
+      {"TextVariableNamedTwoThousandTimes",
+       "variable.kicad_mod",
        [] {
-         return pretty("  (fp_text user \"" + std::string(100000, 'W') +
-                       "\" (at 0 0) (layer F.SilkS) (effects (font (size 1 1) "
-                       "(thickness 0.15))))\n");
+         std::string names;
+         for (int i = 0; i < 2100; ++i) names += "${BIG}";
+         return pretty("  (property BIG " + std::string(64, 'B') +
+                       " (layer F.Fab) (hide yes))\n" + silk_text(names));
        },
-       "line text"},
+       "line",
+       {{"text too long", 1}}},
+      {"ThreeTextsOf100000Characters",
+       "texts.kicad_mod",
+       [] {
+         return pretty(silk_text(std::string(100000, 'W')) +
+                       silk_text(std::string(100000, 'W')) +
+                       silk_text(std::string(100000, 'W')));
+       },
+       "line text text",
+       {{"text past the footprint's 256 KiB", 1}}},
+      {"LegacyReferenceNamedThreeTimes",
+       "reference.mod",
+       [] {
+         return legacy("T0 0 0 600 600 0 120 N V 21 N \"" +
+                       std::string(60000, 'R') +
+                       "\"\nT2 0 0 600 600 0 120 N V 21 N \"%R%R%R\"\n");
+       },
+       "line text",
+       {{"text too long", 1}}},
       {"BinaryFile", "binary.kicad_mod",
        [] {
          std::string bytes(1 << 16, '\0');

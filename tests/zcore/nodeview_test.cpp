@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <optional>
 #include <ostream>
 #include <sstream>
 
@@ -134,6 +136,22 @@ TEST(Nodeview, AnswersEachAccessorFamily) {
     SCOPED_TRACE(c.snippet);
     EXPECT_EQ(answer(c.snippet, c.ask), c.expected);
   }
+}
+
+// Expansion ends at its bound, and a text of many "${" without a "}" takes
+// linear time (every "${" looked for its "}" to the text's end).
+TEST(TextVariables, ExpandWithinABoundInLinearTime) {
+  text_variables variables;
+  variables.set("BIG", std::string(64, 'B'));
+  std::string names;
+  for (int i = 0; i < 100; ++i) names += "${BIG}";
+  EXPECT_EQ(variables.resolve_within(names, 6400), std::string(6400, 'B'));
+  EXPECT_EQ(variables.resolve_within(names, 6399), std::nullopt);
+  std::string opens;
+  for (int i = 0; i < (1 << 20); ++i) opens += "${";
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(variables.resolve(opens), opens);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 
 #include <cmath>
 #include <iostream>
+#include <optional>
 
 namespace zwidget::zcvpcb {
 
@@ -152,17 +153,18 @@ void ZLegacyModuleSceneLoader::add_texts() {
     at_record(i, [&] {
       const zcore::l_text text((*records)[i]);
       if (text.text.empty()) return;
+      const std::optional<std::string> shown = shown_text(variables, text.text);
+      if (!shown) return;
       TextStyle style;
       style.mirrored = text.mirrored;
       // Orientations are in tenths of a degree too.
       double angle = text.orientation / 10;
       keep_upright(angle, style);
-      add(new GraphicsTextItem(
-              QString::fromStdString(text.kind),
-              QString::fromStdString(variables.resolve(text.text)),
-              QPointF(text.x, text.y), angle, text.hidden,
-              QSizeF(text.size_x, text.size_y), text.pen_width, text.italic,
-              tools.colour(text.layer), style),
+      add(new GraphicsTextItem(QString::fromStdString(text.kind),
+                               QString::fromStdString(*shown),
+                               QPointF(text.x, text.y), angle, text.hidden,
+                               QSizeF(text.size_x, text.size_y), text.pen_width,
+                               text.italic, tools.colour(text.layer), style),
           ItemRole::text, QStringList(layer_name(named(text.layer))));
     });
   }

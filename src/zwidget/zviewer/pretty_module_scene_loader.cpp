@@ -30,11 +30,6 @@ namespace zwidget::zcvpcb {
 
 namespace {
 
-// Every glyph of a text is stroked on every repaint, and the scene repaints
-// on every mouse move: a text of 50 MB took minutes. Twice the longest text
-// a legacy field can hold (65534 bytes) is far beyond any real footprint.
-constexpr std::size_t kLongestText = 1 << 17;
-
 // Kinds of footprint element that draw something in KiCad, for the account
 // of what this loader leaves out.
 bool is_drawing_kind(const std::string& name) {
@@ -454,15 +449,13 @@ void ZPrettyModuleSceneLoader::add_text(const zcore::basenode* node,
                      : box                   ? leading_atoms(node).back()
                                              : view.second_text();
   if (text.empty()) return;
-  if (text.size() > kLongestText) {
-    skip("text too long");
-    return;
-  }
   const zcore::text_effects effects = view.effects();
   // Properties are fields first: one without a layer is no text, and a
   // hidden one takes no room.
   if (property && (view.layer().empty() || effects.hidden)) return;
-  text = variables.resolve(text);
+  std::optional<std::string> expanded = shown_text(variables, text);
+  if (!expanded) return;
+  text = std::move(*expanded);
   zgraph::TextStyle style = style_of(effects);
   const double height = effects.size.y;
   double thickness =

@@ -14,12 +14,20 @@
 #include <QGraphicsSceneMouseEvent>
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
 namespace zwidget::zcvpcb {
 
 namespace {
+
+// Every glyph of a text is stroked on every repaint, and the scene repaints
+// on every mouse move: a text of 50 MB took minutes. Twice the longest text
+// a legacy field can hold (65534 bytes) is far beyond any real footprint,
+// and so are twice that for all texts of one footprint.
+constexpr std::size_t kLongestText = 1 << 17;
+constexpr std::size_t kFootprintText = 2 * kLongestText;
 
 // A number of 400 digits reads as infinity: such geometry would make the
 // scene rectangle infinite and the fitted view's transform NaN.
@@ -81,6 +89,9 @@ bool is_within_reach(const QRectF& bounds) {
 
 const char* const ZSceneLoader::kNonFinite = "non-finite geometry";
 const char* const ZSceneLoader::kTooLarge = "geometry too large";
+const char* const ZSceneLoader::kTextTooLong = "text too long";
+const char* const ZSceneLoader::kTextsTooLong =
+    "text past the footprint's 256 KiB";
 
 void ZCoverScene::drawBackground(QPainter* painter, const QRectF& rect) {
   painter->save();
@@ -96,7 +107,21 @@ void ZCoverScene::drawBackground(QPainter* painter, const QRectF& rect) {
   painter->restore();
 }
 
-ZSceneLoader::ZSceneLoader(ZScene* scene) : QObject(nullptr), scene(scene) {
+ZSceneLoader::ZSceneLoader(ZScene* scene)
+    : QObject(nullptr), scene(scene), text_left(kFootprintText) {
+}
+
+std::optional<std::string> ZSceneLoader::shown_text(
+    const zcore::text_variables& variables, const std::string& text) {
+  std::optional<std::string> shown =
+      variables.resolve_within(text, std::min(kLongestText, text_left));
+  if (shown) {
+    text_left -= shown->size();
+  } else {
+    const bool alone_too_long = !variables.resolve_within(text, kLongestText);
+    skip(alone_too_long ? kTextTooLong : kTextsTooLong);
+  }
+  return shown;
 }
 
 bool ZSceneLoader::add(QGraphicsItem* item, ItemRole role,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "zcore/nocopy.h"
+#include "zcore/text_variables.h"
 #include "zwidget/zviewer/graph_tools_factory.h"
 #include "zwidget/zviewer/layer_stack.h"
 
@@ -8,7 +9,9 @@
 #include <QObject>
 #include <QPointF>
 
+#include <cstddef>
 #include <map>
+#include <optional>
 #include <string>
 
 class QGraphicsItem;
@@ -63,6 +66,11 @@ public:
   // The kind counted for an element reaching beyond a billion units from
   // the origin; it is not drawn either.
   static const char* const kTooLarge;
+  // The kinds counted for a text longer than 128 KiB once its variables are
+  // expanded, and for one past the 256 KiB that a footprint's texts draw in
+  // all: every glyph is stroked on every repaint.
+  static const char* const kTextTooLong;
+  static const char* const kTextsTooLong;
 
 protected:
   // Adds an item to the scene, marked with its role and layers, and
@@ -74,13 +82,19 @@ protected:
   void add(QGraphicsItem* item, const std::string& layer);
   // A pad on its layers, and the rim of its hole when it has one.
   void add_pad(zgraph::GraphicsPadItem* pad, const QStringList& layers);
-  void skip(const std::string& kind) { ++skipped[kind]; }
+  void skip(const std::string& kind, int count = 1) { skipped[kind] += count; }
+  // `text` as shown, its variables expanded, when it stays within the bound
+  // on one text and what is left of the footprint's; otherwise nothing,
+  // and counted as not drawn.
+  std::optional<std::string> shown_text(const zcore::text_variables& variables,
+                                        const std::string& text);
 
   ZScene* scene;
   ZGraphToolsFactory tools;
 
 private:
   std::map<std::string, int> skipped;
+  std::size_t text_left;
 };
 
 // The footprint scene: the items of one footprint over a black, gridded
