@@ -10,6 +10,7 @@
 #include <QPen>
 #include <QPolygonF>
 
+#include <cstddef>
 #include <vector>
 
 namespace zwidget::zgraph {
@@ -36,6 +37,8 @@ public:
   const std::vector<QPolygonF>& fills() const { return fills_; }
   ZoneHatch hatch() const { return hatch_; }
   const std::vector<QLineF>& hatch_lines() const { return hatch_lines_; }
+  // Hatch segments past the bound on one zone's, not drawn.
+  std::size_t hatch_left_out() const { return hatch_left_out_; }
   const QColor& colour() const { return colour_; }
 
 private:
@@ -48,6 +51,7 @@ private:
   QPen pen_;
   QPainterPath fill_path_;
   std::vector<QLineF> hatch_lines_;
+  std::size_t hatch_left_out_ = 0;
   QRectF bounds_;
 };
 

@@ -23,12 +23,16 @@
 #include <algorithm>
 #include <cmath>
 #include <iostream>
+#include <limits>
 #include <optional>
 #include <utility>
 
 namespace zwidget::zcvpcb {
 
 namespace {
+
+// What a zone's hatch leaves out past its bound, counted by segment.
+const char* const kHatchLeftOut = "zone hatch segment";
 
 // Kinds of footprint element that draw something in KiCad, for the account
 // of what this loader leaves out.
@@ -374,13 +378,17 @@ void ZPrettyModuleSceneLoader::add_zone(const zcore::basenode* node) {
   for (const std::string& layer : layers) {
     // The view shows no inner copper layer.
     if (layer.rfind("In", 0) == 0) continue;
+    const QColor colour = tools.colour(layer);
     std::vector<QPolygonF> filled;
     for (const auto& [on, polygon] : fills)
       if (!keepout && (on == layer || (on.empty() && layers.size() == 1)))
         filled.push_back(polygon);
-    add(new zgraph::GraphicsZoneItem(outlines, kind, pitch, filled,
-                                     tools.colour(layer)),
-        ItemRole::zone, QStringList(layer_name(layer)));
+    auto* zone =
+        new zgraph::GraphicsZoneItem(outlines, kind, pitch, filled, colour);
+    if (const std::size_t left_out = zone->hatch_left_out())
+      skip(kHatchLeftOut, static_cast<int>(std::min<std::size_t>(
+                              left_out, std::numeric_limits<int>::max())));
+    add(zone, ItemRole::zone, QStringList(layer_name(layer)));
   }
 }
 

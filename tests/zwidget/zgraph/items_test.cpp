@@ -12,6 +12,7 @@
 #include <QPainterPath>
 #include <QStyleOptionGraphicsItem>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -70,6 +71,60 @@ TEST(ZoneItem, HatchesAllOverOrAlongTheBorderAndFillsBeneath) {
   // The lines run up to the right.
   GraphicsZoneItem full({square}, ZoneHatch::full, 0.5, {}, kInk);
   EXPECT_NEAR(full.hatch_lines().front().angle(), 45, 1e-9);
+}
+
+// The stretches inside `outline` of the lines x + y = c, found the plain
+// way: every edge against every line.
+std::size_t stretches_of(const QPolygonF& outline, double first, double step,
+                         int lines) {
+  std::size_t stretches = 0;
+  for (int j = 0; j < lines; ++j) {
+    const double c = first + j * step;
+    std::size_t crossings = 0;
+    for (int i = 0; i < outline.size(); ++i) {
+      const QPointF& p = outline[i];
+      const QPointF& q = outline[(i + 1) % outline.size()];
+      crossings += (p.x() + p.y() > c) != (q.x() + q.y() > c);
+    }
+    stretches += crossings / 2;
+  }
+  return stretches;
+}
+
+// A comb of 5,000 teeth as tall as it is wide crosses each hatch line
+// thousands of times: the hatch keeps to 20,000 segments spread over the
+// whole zone, and counts the others.
+TEST(ZoneItem, HatchOfACombKeepsToItsBoundAndCountsTheRest) {
+  QPolygonF comb;
+  const int teeth = 5000;
+  const double width = teeth * 0.2;
+  for (int i = 0; i < teeth; ++i) {
+    comb << QPointF(i * 0.2, 0) << QPointF(i * 0.2, width)
+         << QPointF(i * 0.2 + 0.1, width) << QPointF(i * 0.2 + 0.1, 1);
+  }
+  comb << QPointF(width, 1) << QPointF(width, -1) << QPointF(0, -1);
+  // 2000 lines across the zone at most: they are (x + y range) / 2000 apart.
+  const double low = -1, high = 2 * width;
+  const double step = (high - low) / 2000;
+  const std::size_t all =
+      stretches_of(comb, std::ceil(low / step) * step, step, 2001);
+  ASSERT_GT(all, 1000000u);
+  for (const ZoneHatch hatch : {ZoneHatch::full, ZoneHatch::edge}) {
+    SCOPED_TRACE(int(hatch));
+    const GraphicsZoneItem zone({comb}, hatch, 0.01, {}, kInk);
+    const std::size_t per_stretch = hatch == ZoneHatch::edge ? 2 : 1;
+    const std::size_t drawn = zone.hatch_lines().size();
+    EXPECT_LE(drawn, 20000u);
+    EXPECT_GT(drawn, 10000u);
+    EXPECT_EQ(drawn + zone.hatch_left_out(), all * per_stretch);
+    double least = high, most = low;
+    for (const QLineF& line : zone.hatch_lines()) {
+      least = std::min(least, line.p1().x() + line.p1().y());
+      most = std::max(most, line.p1().x() + line.p1().y());
+    }
+    EXPECT_LT(least, low + (high - low) / 4);
+    EXPECT_GT(most, high - (high - low) / 4);
+  }
 }
 
 TEST(ArcItem, KeepsSixteenthsTruncatedTowardZeroAndPaintsOnlyTheArc) {

@@ -286,6 +286,9 @@ TEST(NonFiniteElements, AreLeftOutOrDrawnFinite) {
        " (gr_arc (start 0 0) (end 0 0) (angle 90) (width 0.2))"
        " (gr_line (start 0 0) (end 1e308 1e308) (width 1e308))))",
        big},
+      {"(zone (layer F.Cu) (hatch full 0.1) (polygon (pts (xy 0 0) (xy INF 0)"
+       " (xy 0 1))))",
+       inf},
       {"(fp_text user T (at INF 0))", inf},
       {"(fp_text user T (at 0 0) (effects (font (size 1 1) (thickness INF))))",
        inf},
