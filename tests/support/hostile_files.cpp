@@ -150,6 +150,18 @@ std::vector<HostileFile> hostile_files() {
        },
        "line text",
        {{"text too long", 1}}},
+      // One zone item per layer, whatever the file repeats; every name a
+      // viewer does not know is one layer, as in KiCad.
+      {"ZoneNamingItsLayerAThousandTimes", "zone.kicad_mod",
+       [] {
+         std::string layers;
+         for (int i = 0; i < 1000; ++i)
+           layers += " F.Cu Bogus" + std::to_string(i % 3);
+         return pretty("  (zone (layers" + layers +
+                       ") (hatch full 0.05) (polygon (pts (xy 0 0) (xy 9 0) "
+                       "(xy 9 9) (xy 0 9))))\n");
+       },
+       "zone zone line"},
       {"BinaryFile", "binary.kicad_mod",
        [] {
          std::string bytes(1 << 16, '\0');

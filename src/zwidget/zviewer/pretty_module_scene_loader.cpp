@@ -25,6 +25,7 @@
 #include <iostream>
 #include <limits>
 #include <optional>
+#include <set>
 #include <utility>
 
 namespace zwidget::zcvpcb {
@@ -374,11 +375,21 @@ void ZPrettyModuleSceneLoader::add_zone(const zcore::basenode* node) {
                            : 0;
   // A keep-out is a rule area: nothing fills it.
   const bool keepout = node->has("keepout");
-  const std::vector<std::string> layers = view.layers();
+  // A set, as in KiCad: a layer named twice is one layer.
+  std::vector<std::string> layers;
+  std::set<std::string> seen;
+  for (std::string& layer : view.layers())
+    if (seen.insert(layer).second) layers.push_back(std::move(layer));
+  // KiCad puts every layer name it does not know on one layer.
+  bool unknown_drawn = false;
   for (const std::string& layer : layers) {
     // The view shows no inner copper layer.
     if (layer.rfind("In", 0) == 0) continue;
     const QColor colour = tools.colour(layer);
+    if (colour == tools.colour(std::string())) {
+      if (unknown_drawn) continue;
+      unknown_drawn = true;
+    }
     std::vector<QPolygonF> filled;
     for (const auto& [on, polygon] : fills)
       if (!keepout && (on == layer || (on.empty() && layers.size() == 1)))
