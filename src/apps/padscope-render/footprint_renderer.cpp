@@ -30,6 +30,36 @@ constexpr int kSvgDecimals = 6;
 
 const QString kSvgDescription = QStringLiteral("Rendered by padscope-render");
 
+// A control character that XML 1.0 cannot hold, or the start of U+FFFE or
+// U+FFFF (UTF-8 has neither inside another character).
+bool is_xml_invalid(const unsigned char* at, const unsigned char* end) {
+  if (*at < 0x20) return *at != '\t' && *at != '\n' && *at != '\r';
+  return *at == 0xef && end - at > 2 && at[1] == 0xbf && (at[2] & 0xfe) == 0xbe;
+}
+
+// Qt's SVG generator writes any text with the control characters XML 1.0
+// cannot hold, so that a control character in a pad number made an
+// ill-formed file; they are dropped. (It writes the title and description
+// unescaped too: a footprint named "<script>...</script>" made a script
+// element. Those are escaped before it sees them.)
+QByteArray without_xml_invalid(const QByteArray& svg) {
+  const auto* const begin =
+      reinterpret_cast<const unsigned char*>(svg.constData());
+  const auto* const end = begin + svg.size();
+  const auto* at = begin;
+  while (at != end && !is_xml_invalid(at, end)) ++at;
+  if (at == end) return svg;
+  QByteArray kept(svg.constData(), static_cast<int>(at - begin));
+  while (at != end) {
+    if (!is_xml_invalid(at, end)) {
+      kept += static_cast<char>(*at++);
+    } else {
+      at += *at < 0x20 ? 1 : 3;
+    }
+  }
+  return kept;
+}
+
 }  // namespace
 
 // The viewer's canvas with the background of the chosen style.
@@ -182,14 +212,14 @@ QByteArray FootprintRenderer::qt_svg(const QString& title) const {
   generator.setViewBox(QRect(QPoint(0, 0), style.size));
   // Fonts sized in points then come out as large as in the PNG.
   generator.setResolution(QImage(1, 1, QImage::Format_RGB32).logicalDpiY());
-  generator.setTitle(title);
-  generator.setDescription(kSvgDescription);
+  generator.setTitle(title.toHtmlEscaped());
+  generator.setDescription(kSvgDescription.toHtmlEscaped());
   QPainter painter(&generator);
   paint(painter);
   painter.end();
 
   // The generator states the size in millimetres; it was asked in pixels.
-  QByteArray svg = buffer.data();
+  QByteArray svg = without_xml_invalid(buffer.data());
   const int start = svg.indexOf("<svg width=\"");
   const int height = svg.indexOf("height=\"", start);
   const int end = svg.indexOf('"', height + 8);

@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <map>
+#include <set>
 #include <sstream>
 #include <utility>
 
@@ -30,7 +31,7 @@ namespace {
 struct Parsed {
   std::map<QString, int> elements;
   QStringList texts, size;
-  QString error;
+  QString title, error;
 };
 
 Parsed parse(const QByteArray& svg) {
@@ -44,6 +45,8 @@ Parsed parse(const QByteArray& svg) {
         parsed.size << xml.attributes().value(key).toString();
     } else if (xml.name() == QLatin1String("text")) {
       parsed.texts << xml.readElementText().trimmed();
+    } else if (xml.name() == QLatin1String("title")) {
+      parsed.title = xml.readElementText();
     }
   }
   if (xml.hasError()) parsed.error = xml.errorString();
@@ -153,6 +156,41 @@ TEST(SvgFormats, GiveValidXmlWithTheDrawing) {
               ours ? QStringList() : (QStringList{"1", "2", "3", "4", "5"}));
     EXPECT_EQ(parsed.elements["use"], ours ? 5 : 0);
     EXPECT_GT(parsed.elements["path"] + parsed.elements["polyline"], 5 + 4 + 2);
+  }
+}
+
+// A footprint named like markup, with control characters in its name and
+// pad number: both writers give well-formed XML of the drawing's elements
+// alone, the name as the title's text.
+TEST(SvgFormats, EscapeNamesAndDropWhatXmlCannotHold) {
+  QTemporaryDir temp;
+  const QString name = "<script>alert(1)</script>";
+  const QString path = temp.filePath("script.kicad_mod");
+  ASSERT_TRUE(test::write_file(
+      path.toStdString(),
+      "(footprint \"" + name.toStdString() +
+          "\x02\" (layer F.Cu) (descr \"a & b\")\n"
+          " (fp_line (start 0 0) (end 2 1) (layer F.SilkS) (width 0.1))\n"
+          " (pad \"1\x01<b>\" smd rect (at 0 0) (size 1 1) (layers F.Cu)))\n"));
+  const std::set<QString> drawing = {
+      "svg",     "title", "desc",   "defs",    "g",    "path", "polyline",
+      "polygon", "rect",  "circle", "ellipse", "text", "use",  "clipPath"};
+  for (const char* format : {"svg", "qt-svg"}) {
+    SCOPED_TRACE(format);
+    std::ostringstream out, err;
+    ASSERT_EQ(run({"padscope-render", path, "-o", temp.path(), "-f", format},
+                  out, err, false),
+              0);
+    const QByteArray svg = QByteArray::fromStdString(
+        test::read_file(temp.filePath("script.svg").toStdString()));
+    Parsed parsed = parse(svg);
+    ASSERT_EQ(parsed.error, "") << svg.left(400).toStdString();
+    for (const auto& [element, count] : parsed.elements)
+      EXPECT_TRUE(drawing.count(element)) << element.toStdString();
+    EXPECT_EQ(parsed.title, name);
+    if (format == std::string("qt-svg")) {
+      EXPECT_EQ(parsed.texts, QStringList{"1<b>"});
+    }
   }
 }
 
