@@ -6,6 +6,8 @@
 #include <QBrush>
 
 #include <algorithm>
+#include <iterator>
+#include <string>
 #include <string_view>
 
 namespace zwidget::zcvpcb {
@@ -77,6 +79,14 @@ ZGraphToolsFactory::ZGraphToolsFactory() {
   };
   for (const auto& row : table)
     colours.emplace(row.name, QColor(row.red, row.green, row.blue));
+  // Inner copper layers cycle through colours the outer ones leave free, so
+  // that neighbours differ and none is black on black.
+  const QColor inner[] = {{194, 194, 0}, {194, 0, 194},   {0, 194, 194},
+                          {194, 132, 0}, {132, 132, 194}, {0, 194, 0},
+                          {194, 0, 0},   {132, 194, 132}};
+  for (int layer = 1; layer <= 30; ++layer)
+    colours.emplace("In" + std::to_string(layer) + ".Cu",
+                    inner[(layer - 1) % std::size(inner)]);
   // Every other legacy layer number in the colour of the layer it stands
   // for; 21 and 25 keep their rows.
   for (int number = 0; number <= 28; ++number) {

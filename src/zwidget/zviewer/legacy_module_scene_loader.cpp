@@ -42,7 +42,9 @@ zgraph::PadSpec spec_of(const zcore::l_pad& pad, const std::string& type) {
   spec.number = QString::fromStdString(pad.number);
   spec.type = zgraph::pad_type_of(QString::fromStdString(type));
   spec.shape = zgraph::pad_shape_of(QString::fromStdString(pad.kicad_shape()));
-  spec.size = QSizeF(pad.size_x, pad.size_y);
+  // A circle is as wide as its first size, whatever the second says.
+  spec.size = pad.shape == "C" ? QSizeF(pad.size_x, pad.size_x)
+                               : QSizeF(pad.size_x, pad.size_y);
   spec.position = QPointF(pad.x, pad.y);
   // Tenths of a degree, counter-clockwise as in the other format.
   spec.turn = pad.orientation / 10;

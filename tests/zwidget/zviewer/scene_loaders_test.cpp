@@ -114,7 +114,7 @@ TEST(ZSceneLoaders, MakeOneItemPerElementWithItsGeometryAndLayer) {
       {"(fp_line (start -1 0) (end 1 0) (layer f.silkS) (width 0.125))",
        "line -1,0 1,0 #008484 0.125"},
       // Radius 2; a layer outside the colour table is drawn in black.
-      {"(fp_circle (center 1 1) (end 1 3) (layer In1.Cu) (width 0.1)"
+      {"(fp_circle (center 1 1) (end 1 3) (layer In31.Cu) (width 0.1)"
        " (fill solid))",
        "circle 1,1 r2 #000000 0.1 filled"},
       // Numbered user layers take the user drawing layer's colour.
