@@ -162,6 +162,30 @@ std::vector<HostileFile> hostile_files() {
                        "(xy 9 9) (xy 0 9))))\n");
        },
        "zone zone line"},
+      // Cutting each glyph out of the box took 0.4 ms a character.
+      {"KnockoutTextOf20000Characters",
+       "knockout.kicad_mod",
+       [] {
+         return pretty("  (fp_text user \"" + std::string(20000, 'B') +
+                       "\" (layer F.SilkS knockout) (effects (font (size 1 1) "
+                       "(thickness 0.15))))\n");
+       },
+       "line text",
+       {},
+       5},
+      // Measuring the line again for each word took 10 s.
+      {"FaceTextBoxOf2000Words",
+       "box.kicad_mod",
+       [] {
+         std::string words;
+         for (int i = 0; i < 2000; ++i) words += " w" + std::to_string(i);
+         return pretty("  (fp_text_box \"" + words +
+                       "\" (start 0 0) (end 1000 100) (layer F.SilkS) (effects "
+                       "(font (face \"DejaVu Sans\") (size 1 1))))\n");
+       },
+       "line text",
+       {},
+       5},
       {"BinaryFile", "binary.kicad_mod",
        [] {
          std::string bytes(1 << 16, '\0');

@@ -20,6 +20,9 @@ struct HostileFile {
   // adds them, such as "line text".
   std::string shown;
   std::map<std::string, int> not_drawn = {};  // as the scene loader counts
+  // Above 0: showing it takes less, where work growing faster than the
+  // file took many times as long.
+  double seconds = 0;
 };
 
 void PrintTo(const HostileFile& file, std::ostream* out);

@@ -21,6 +21,14 @@ class HersheyFont;
 
 namespace zwidget::zgraph {
 
+// A stretch of a text in one style of KiCad's markup.
+struct TextRun {
+  enum class Shift { none, subscript, superscript };
+  QString text;
+  Shift shift = Shift::none;
+  bool overbar = false;
+};
+
 // Where a text lies against its position, and how else it is drawn.
 struct TextStyle {
   // `start` puts the position at the left (horizontal) or top (vertical)
@@ -40,15 +48,24 @@ struct TextStyle {
   bool bold = false;
   // Above 0: words wrap into lines no wider than this.
   double wrap_width = 0;
+  // The text in its markup's stretches, in order; empty: the text as it
+  // stands.
+  std::vector<TextRun> runs;
 };
 
 // Turns a text that would read upside down by half a turn, as KiCad keeps
-// texts readable from below or from the right (angles in (-90, 90]); the
-// alignment flips so that the ink stays where it was.
-void keep_upright(double& angle, TextStyle& style);
+// texts readable from below or from the right (angles in (-90, 90]); it
+// keeps its justification about the same anchor.
+void keep_upright(double& angle);
 
-// One footprint text in the Hershey stroke font, centred on its position
-// and turned about it. Each item parses a font of its own.
+// The stroke width KiCad plots a text of `size` with: a width of at most a
+// nanometre is none and stands for an eighth of the text's width, and no
+// stroke is wider than a quarter of the text's smaller side.
+double plotted_stroke(double thickness, const QSizeF& size);
+
+// One footprint text in the Hershey stroke font, placed about its position
+// as KiCad places its own stroke font, and turned about it. Each item has a
+// font of its own.
 class GraphicsTextItem : public QAbstractGraphicsShapeItem, public GraphBase {
 public:
   // Throws hersheyfont::HersheyFontException when the font cannot be read.
@@ -65,7 +82,7 @@ public:
                    const QColor& colour, const TextStyle& style);
   ~GraphicsTextItem() override;
 
-  // The extent of the turned strokes, whether shown or hidden.
+  // The extent of the turned ink, whether shown or hidden.
   QRectF boundingRect() const override;
   void paint(QPainter* painter, const QStyleOptionGraphicsItem* option,
              QWidget* widget) override;
@@ -73,7 +90,8 @@ public:
   const QString& content() const { return text; }
   bool hidden() const { return hide; }
   double text_angle() const { return angle; }
-  double text_thickness() const { return thickness; }
+  // The width of the strokes drawn.
+  double text_thickness() const { return pen.widthF(); }
   const TextStyle& text_style() const { return style; }
 
 private:
@@ -99,8 +117,13 @@ private:
   // stroke i ends before stroke_ends[i].
   std::vector<QPointF> points;
   std::vector<int> stroke_ends;
-  // Filled instead of the strokes: a face's glyphs, or the knockout box.
-  QPainterPath filled;
+  // Filled instead of the strokes: a face's glyphs, a few dozen a path.
+  std::vector<QPainterPath> filled;
+  // A knockout's box, filled but for the glyphs.
+  QRectF knockout_box;
+
+  void paint_knockout(QPainter* painter) const;
+  void draw_glyphs(QPainter* painter) const;
 };
 
 }  // namespace zwidget::zgraph

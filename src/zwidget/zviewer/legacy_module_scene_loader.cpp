@@ -3,6 +3,7 @@
 #include "zcore/legacy_elements.h"
 #include "zcore/legacy_model.h"
 #include "zcore/model_exception.h"
+#include "zcore/text_markup.h"
 #include "zcore/text_variables.h"
 #include "zwidget/zgraph/arc_geometry.h"
 #include "zwidget/zgraph/arc_item.h"
@@ -155,15 +156,19 @@ void ZLegacyModuleSceneLoader::add_texts() {
     at_record(i, [&] {
       const zcore::l_text text((*records)[i]);
       if (text.text.empty()) return;
-      const std::optional<std::string> shown = shown_text(variables, text.text);
-      if (!shown) return;
+      const std::optional<std::string> expanded =
+          shown_text(variables, text.text);
+      if (!expanded) return;
+      // The format's overbars are single tildes.
+      const std::string shown = zcore::with_markup_overbars(*expanded);
       TextStyle style;
       style.mirrored = text.mirrored;
+      style.runs = markup_of(shown);
       // Orientations are in tenths of a degree too.
       double angle = text.orientation / 10;
-      keep_upright(angle, style);
+      keep_upright(angle);
       add(new GraphicsTextItem(QString::fromStdString(text.kind),
-                               QString::fromStdString(*shown),
+                               QString::fromStdString(shown),
                                QPointF(text.x, text.y), angle, text.hidden,
                                QSizeF(text.size_x, text.size_y), text.pen_width,
                                text.italic, tools.colour(text.layer), style),

@@ -2,6 +2,7 @@
 
 #include "zcore/basenode.h"
 #include "zcore/nodeview.h"
+#include "zcore/text_markup.h"
 #include "zcore/to_double.h"
 #include "zwidget/zgraph/arc_geometry.h"
 #include "zwidget/zgraph/arc_item.h"
@@ -55,12 +56,12 @@ QString to_qt(const std::string& text) {
   return QString::fromStdString(text);
 }
 
-// Stroke widths of a text without a thickness, and the least of a bold one,
-// in text heights.
-constexpr double kNormalStroke = 1.0 / 8;
-constexpr double kBoldStroke = 1.0 / 5;
+// The stroke width of a text without a thickness, in millimetres.
+constexpr double kDefaultStroke = 0.15;
+// Files before this version mark overbars with single tildes.
+constexpr double kFirstMarkupVersion = 20210606;
 // A text box without margins keeps its text this many text heights inside.
-constexpr double kBoxMargin = 1.0 / 4;
+constexpr double kBoxMargin = 0.75;
 
 // The atoms before an element's first list: its own words. Never empty.
 std::vector<std::string> leading_atoms(const zcore::basenode* node) {
@@ -103,8 +104,8 @@ struct TextBox {
   QPolygonF corners;
   double angle = 0;
   QPointF anchor;
-  // The text's justification; left and top unless the file says.
-  int horizontal = -1, vertical = -1;
+  // The text's justification.
+  int horizontal = 0, vertical = 0;
   double width = 0;  // between the side margins
   std::string layer;
   bool border = false;
@@ -140,12 +141,13 @@ TextBox text_box_of(const zcore::nodeview& view) {
                : i < margins->children.size()
                    ? zcore::to_double(margins->children[i]->name)
                    : 0;
-  inner.adjust(sides[0], sides[1], -sides[2], -sides[3]);
+  // Margins count from the outer edge of the border's stroke, drawn or not.
+  const double half = box.border_width / 2;
+  inner.adjust(sides[0] - half, sides[1] - half, half - sides[2],
+               half - sides[3]);
   box.width = std::max(inner.width(), 0.0);
-  if (view.node()->find(std::vector<std::string>{"effects", "justify"})) {
-    box.horizontal = effects.horizontal;
-    box.vertical = effects.vertical;
-  }
+  box.horizontal = effects.horizontal;
+  box.vertical = effects.vertical;
   const auto along = [](int side, double low, double high) {
     return side < 0 ? low : side > 0 ? high : (low + high) / 2;
   };
@@ -242,6 +244,9 @@ void ZPrettyModuleSceneLoader::load() {
     std::cout << root->name << "->" << std::endl;
   texts.clear();
   variables = zcore::footprint_variables(root);
+  const zcore::basenode* version = root->find("version");
+  old_overbars = root->name == "module" || !version ||
+                 zcore::first_number(version) < kFirstMarkupVersion;
   // Zones lie beneath everything else.
   for (const zcore::basenode* node : root->children)
     if (node->name == "zone") add_zone(node);
@@ -475,11 +480,15 @@ void ZPrettyModuleSceneLoader::add_text(const zcore::basenode* node,
   std::optional<std::string> expanded = shown_text(variables, text);
   if (!expanded) return;
   text = std::move(*expanded);
+  if (old_overbars) text = zcore::with_markup_overbars(text);
   zgraph::TextStyle style = style_of(effects);
+  style.runs = markup_of(text);
   const double height = effects.size.y;
-  double thickness =
-      effects.has_thickness ? effects.thickness : height * kNormalStroke;
-  if (effects.bold) thickness = std::max(thickness, height * kBoldStroke);
+  // A box's text without a thickness takes the width's eighth, as a text of
+  // thickness 0 does.
+  const double thickness = effects.has_thickness ? effects.thickness
+                           : box                 ? 0
+                                                 : kDefaultStroke;
   const zcore::placement at = view.at();
   QPointF position = to_qt(at.pos);
   double angle = at.angle;
@@ -491,7 +500,7 @@ void ZPrettyModuleSceneLoader::add_text(const zcore::basenode* node,
     style.horizontal = align(frame.horizontal);
     style.vertical = align(frame.vertical);
   } else if (!view.unlocked()) {
-    zgraph::keep_upright(angle, style);
+    zgraph::keep_upright(angle);
   }
   add(new zgraph::GraphicsTextItem(
           to_qt(view.first_text()), to_qt(text), position, angle,

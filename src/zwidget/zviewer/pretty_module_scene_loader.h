@@ -57,6 +57,8 @@ private:
 
   const zcore::basenode* root;
   zcore::text_variables variables;
+  // The file marks overbars with single tildes, as before the markup.
+  bool old_overbars = false;
   // The texts met, added after everything else, with a dimension's text.
   std::vector<std::pair<const zcore::basenode*, std::string>> texts;
 };

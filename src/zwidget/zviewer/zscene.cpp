@@ -1,6 +1,7 @@
 #include "zwidget/zviewer/zscene.h"
 
 #include "zcore/models.h"
+#include "zcore/text_markup.h"
 #include "zwidget/zgraph/hole_item.h"
 #include "zwidget/zgraph/item_kind.h"
 #include "zwidget/zgraph/pad_item.h"
@@ -86,6 +87,22 @@ bool is_within_reach(const QRectF& bounds) {
 }
 
 }  // namespace
+
+std::vector<zgraph::TextRun> ZSceneLoader::markup_of(const std::string& text) {
+  using Shift = zgraph::TextRun::Shift;
+  std::vector<zgraph::TextRun> runs;
+  for (const zcore::markup_run& run : zcore::markup_runs(text)) {
+    const Shift shift = run.position == zcore::markup_run::shift::subscript
+                            ? Shift::subscript
+                        : run.position == zcore::markup_run::shift::superscript
+                            ? Shift::superscript
+                            : Shift::none;
+    runs.push_back({QString::fromStdString(run.text), shift, run.overbar});
+  }
+  // Markup alone ("~{}") draws nothing, where no runs would draw the text.
+  if (runs.empty()) runs.emplace_back();
+  return runs;
+}
 
 const char* const ZSceneLoader::kNonFinite = "non-finite geometry";
 const char* const ZSceneLoader::kTooLarge = "geometry too large";

@@ -2,6 +2,7 @@
 
 #include "zcore/nocopy.h"
 #include "zcore/text_variables.h"
+#include "zwidget/zgraph/text_item.h"
 #include "zwidget/zviewer/graph_tools_factory.h"
 #include "zwidget/zviewer/layer_stack.h"
 
@@ -88,6 +89,8 @@ protected:
   // and counted as not drawn.
   std::optional<std::string> shown_text(const zcore::text_variables& variables,
                                         const std::string& text);
+  // The stretches of KiCad's markup in a shown text.
+  static std::vector<zgraph::TextRun> markup_of(const std::string& text);
 
   ZScene* scene;
   ZGraphToolsFactory tools;

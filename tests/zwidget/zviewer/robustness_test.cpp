@@ -154,7 +154,13 @@ TEST_P(HostileFileShown, AsTheCoverOrACorrectDrawing) {
   const QString path = dir.filePath(QString::fromStdString(hostile.file_name));
   ASSERT_TRUE(padscope::test::write_file(path.toStdString(), hostile.bytes()));
   Window window(hostile.file_name, {900, 700});
+  const auto start = std::chrono::steady_clock::now();
   window.show([&] { window.canvas.load(path); });
+  const std::chrono::duration<double> took =
+      std::chrono::steady_clock::now() - start;
+  if (hostile.seconds > 0) {
+    EXPECT_LT(took.count(), hostile.seconds);
+  }
   if (hostile.shown == padscope::test::kShowsCover) {
     EXPECT_TRUE(window.is_cover());
     EXPECT_TRUE(window.shows_cross());

@@ -347,19 +347,21 @@ TEST(ZPrettyModuleSceneLoader, TextsHideTurnAndLookAsKiCadShowsThem) {
       {"(property K A (at 1 2) (layer F.SilkS) (hide yes))", ""},
       {"(property K A (at 1 2))", ""},
       {"(property K \"\" (at 1 2) (layer F.SilkS))", ""},
-      // Upside down turns upright, unless unlocked; the anchor edges swap.
+      // Upside down turns upright, unless unlocked, keeping its justification;
+      // without a thickness, strokes are 0.15 wide.
       {"(fp_text user A (at 0 0 180) (layer F.Fab) (effects (font (size 1 1))"
        " (justify left top)))",
-       "A @0 t0.125 22"},
+       "A @0 t0.15 00"},
       {"(property K A (at 0 0 180) (unlocked yes) (layer F.Fab))",
        "A @180 t0 11"},
-      // Bold thickens to a fifth of the height; back texts are mirrored.
+      // Bold keeps its thickness, which stays below a quarter of the text's
+      // smaller side; back texts are mirrored.
       {"(property K A (at 0 0) (layer B.SilkS) (effects (font (size 1 1)"
        " (thickness 0.1) (bold yes)) (justify right mirror)))",
-       "A @0 t0.2 21 mirrored"},
+       "A @0 t0.1 21 mirrored"},
       {"(fp_text user A (at 0 0) (layer F.Cu) (effects (font (face \"Arial\")"
        " (size 2 1) (thickness 0.3)) (knockout yes)))",
-       "A @0 t0.3 11 knockout Arial"},
+       "A @0 t0.25 11 knockout Arial"},
       // Variables show what they stand for, from properties or older texts.
       {"(property Reference R7 (layer F.SilkS)) (property Value 10k (layer"
        " F.Fab)) (fp_text user \"${REFERENCE}=${VALUE}\")",
@@ -367,11 +369,11 @@ TEST(ZPrettyModuleSceneLoader, TextsHideTurnAndLookAsKiCadShowsThem) {
       {"(module X (fp_text reference U1) (fp_text value 4k7) (fp_text user"
        " \"%R %V\"))",
        "U1 @0 t0 11; 4k7 @0 t0 11; U1 4k7 @0 t0 11"},
-      // A box's text wraps from its top left corner inside its margins.
-      {"(fp_text_box \"A b\" (start 0 0) (end 4 2) (margins 0.5 0.5 0.5 0.5)"
+      // A box's text wraps, centred inside its margins.
+      {"(fp_text_box \"! !\" (start 0 0) (end 4 2) (margins 0.5 0.5 0.5 0.5)"
        " (layer F.Fab) (effects (font (size 1 1))) (border yes)"
        " (stroke (width 0.1)))",
-       "A b @0 t0.125 00 wrapped"},
+       "! ! @0 t0.125 11 wrapped"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.element);
@@ -381,8 +383,65 @@ TEST(ZPrettyModuleSceneLoader, TextsHideTurnAndLookAsKiCadShowsThem) {
   }
   const Built box(test::footprint_of(std::end(cases)[-1].element));
   EXPECT_EQ(describe(box.added.front()), "polygon 0,0 4,0 4,2 0,2 #c2c200 0.1");
-  EXPECT_EQ(box.all<GraphicsTextItem>().front()->boundingRect().topLeft(),
-            QPointF(0.5, 0.5));
+  // Where KiCad 9 plots its ink.
+  const QRectF ink = box.all<GraphicsTextItem>().front()->boundingRect();
+  EXPECT_NEAR(ink.left(), 1.2708, 0.02);
+  EXPECT_NEAR(ink.top(), 0.3936, 0.02);
+  EXPECT_NEAR(ink.right(), 2.7292, 0.02);
+  EXPECT_NEAR(ink.bottom(), 1.5186, 0.02);
+}
+
+// The text or pad of each element drawn where KiCad 9's plot of it has ink, in
+// millimetres from that plot; "!" and "_" are glyphs both fonts draw alike.
+TEST(ZSceneLoaders, DrawWhereKiCadPlotsTheSame) {
+  const auto text = [](const char* shown, const char* rest) {
+    return std::string("(fp_text user \"") + shown + "\" " + rest +
+           " (effects (font (size 1 1) (thickness 0.15))" +
+           (std::strstr(rest, "180") ? " (justify left bottom)))" : "))");
+  };
+  const struct {
+    std::string element;
+    QRectF kicad;
+  } cases[] = {
+      // Upright about its anchor, still left and bottom justified.
+      {text("!_!", "(at 0 1.5 180) (layer F.SilkS)"),
+       QRectF(QPointF(0.2142, 0.2948), QPointF(1.6975, 1.5401))},
+      {text("~{!_!}", "(layer F.SilkS)"),
+       QRectF(QPointF(-0.8321, -0.8978), QPointF(0.8321, 0.6251))},
+      {text("!_{!}", "(layer F.SilkS)"),
+       QRectF(QPointF(-0.3131, -0.6202), QPointF(0.3512, 0.6403))},
+      {text("!^{!}", "(layer F.SilkS)"),
+       QRectF(QPointF(-0.3131, -0.7097), QPointF(0.3512, 0.5298))},
+      {text("!!", "(layer In1.Cu)"),
+       QRectF(QPointF(-0.3607, -0.6202), QPointF(0.3607, 0.5298))},
+      // A stroke of a nanometre is drawn an eighth of the width wide.
+      {"T2 0 0 1 1 0 0.000001 N V 21 N \"!!\"",
+       QRectF(QPointF(-0.3482, -0.6064), QPointF(0.3482, 0.5186))},
+      {"T2 0 0 1 1 0 0.1 N V 21 N \"!  \"",
+       QRectF(QPointF(-0.8595, -0.5926), QPointF(-0.6643, 0.5074))},
+      // The format's own overbar.
+      {"T2 0 0 1 1 0 0.1 N V 21 N \"~!!~\"",
+       QRectF(QPointF(-0.4262, -0.8702), QPointF(0.4262, 0.5074))},
+      // A circle is as wide as its first size.
+      {"$PAD\nSh \"1\" C 1.524 3.048 0 0 0\nDr 0.8 0 0\nAt STD N 00E0FFFF\n"
+       "Po 0 0\n$EndPAD",
+       QRectF(QPointF(-0.762, -0.762), QPointF(0.762, 0.762))},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.element);
+    const Built built(test::footprint_of(c.element));
+    const auto texts = built.all<GraphicsTextItem>();
+    const auto pads = built.all<GraphicsPadItem>();
+    ASSERT_EQ(texts.size() + pads.size(), 1u);
+    QGraphicsItem& item =
+        texts.empty() ? static_cast<QGraphicsItem&>(*pads[0]) : *texts[0];
+    const QRectF ink =
+        padscope::test::ItemImage(item, {-2, -2, 4, 4}, 200).painted();
+    EXPECT_NEAR(ink.left(), c.kicad.left(), 0.02);
+    EXPECT_NEAR(ink.top(), c.kicad.top(), 0.02);
+    EXPECT_NEAR(ink.right(), c.kicad.right(), 0.02);
+    EXPECT_NEAR(ink.bottom(), c.kicad.bottom(), 0.02);
+  }
 }
 
 // Each hole shows through every pad stacked on it, painted before or after;
