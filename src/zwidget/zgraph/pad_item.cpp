@@ -207,9 +207,11 @@ GraphicsPadItem::GraphicsPadItem(const QString& number, const QString& type,
           colour) {
 }
 
-GraphicsPadItem::GraphicsPadItem(const PadSpec& spec, const QColor& colour)
+GraphicsPadItem::GraphicsPadItem(const PadSpec& spec, const QColor& colour,
+                                 const QColor& label)
     : spec_(spec),
       brush_(colour, Qt::SolidPattern),
+      label_colour_(label),
       rotation_(pad_turn(spec)),
       label_font_(QStringLiteral("Arial"), 1) {
   pen_.setColor(colour);
@@ -460,7 +462,7 @@ void GraphicsPadItem::paint(QPainter* painter,
   if (has_label(spec_) && !spec_.number.isEmpty()) {
     painter->setTransform(QTransform::fromScale(kLabelScale, kLabelScale) *
                           turned);
-    painter->setPen(QColor(Qt::white));
+    painter->setPen(label_colour_);
     painter->setFont(label_font_);
     if (const LabelLayout* label = label_layout(painter)) {
       if (label->clipped) {

@@ -24,7 +24,9 @@ namespace zwidget::zgraph {
 // position. A shape of PadShape::other paints nothing.
 class GraphicsPadItem : public QAbstractGraphicsShapeItem, public GraphBase {
 public:
-  GraphicsPadItem(const PadSpec& spec, const QColor& colour);
+  // The number is written in `label`.
+  GraphicsPadItem(const PadSpec& spec, const QColor& colour,
+                  const QColor& label = Qt::white);
   // The same from the files' keywords, letter case counting.
   GraphicsPadItem(const QString& number, const QString& type,
                   const QString& shape, const QSizeF& size,
@@ -76,6 +78,7 @@ private:
   PadSpec spec_;
   QPen pen_;
   QBrush brush_;
+  QColor label_colour_;
 
   // Derived once from the fields above; paint() only draws them.
   QTransform rotation_;

@@ -40,9 +40,9 @@ bool ZGraphToolsFactory::CaseInsensitiveLess::operator()(
       [](char x, char y) { return fold(x) < fold(y); });
 }
 
-ZGraphToolsFactory::ZGraphToolsFactory() {
-  // Layer names of .kicad_mod files, two legacy layer numbers and the pad
-  // types; "F.Silks" also answers the format's F.SilkS.
+ZGraphToolsFactory::ZGraphToolsFactory(ColourTheme theme) {
+  // The Classic theme: layer names of .kicad_mod files, two legacy layer
+  // numbers and the pad types; "F.Silks" also answers the format's F.SilkS.
   const struct {
     const char* name;
     int red, green, blue;
@@ -76,17 +76,24 @@ ZGraphToolsFactory::ZGraphToolsFactory() {
       // The rims of plated holes and of bare ones.
       {"system.hole.plated", 194, 194, 194},
       {"system.hole.bare", 0, 194, 255},
+      {"system.background", 0, 0, 0},
+      {"system.grid", 255, 255, 255},
+      {"system.label", 255, 255, 255},
   };
-  for (const auto& row : table)
-    colours.emplace(row.name, QColor(row.red, row.green, row.blue));
-  // Inner copper layers cycle through colours the outer ones leave free, so
-  // that neighbours differ and none is black on black.
-  const QColor inner[] = {{194, 194, 0}, {194, 0, 194},   {0, 194, 194},
-                          {194, 132, 0}, {132, 132, 194}, {0, 194, 0},
-                          {194, 0, 0},   {132, 194, 132}};
-  for (int layer = 1; layer <= 30; ++layer)
-    colours.emplace("In" + std::to_string(layer) + ".Cu",
-                    inner[(layer - 1) % std::size(inner)]);
+  if (theme == ColourTheme::classic) {
+    for (const auto& row : table)
+      colours.emplace(row.name, QColor(row.red, row.green, row.blue));
+    // Inner copper layers cycle through colours the outer ones leave free,
+    // so that neighbours differ and none is black on black.
+    const QColor inner[] = {{194, 194, 0}, {194, 0, 194},   {0, 194, 194},
+                            {194, 132, 0}, {132, 132, 194}, {0, 194, 0},
+                            {194, 0, 0},   {132, 194, 132}};
+    for (int layer = 1; layer <= 30; ++layer)
+      colours.emplace("In" + std::to_string(layer) + ".Cu",
+                      inner[(layer - 1) % std::size(inner)]);
+  }
+  for (const auto& [name, colour] : theme_colours(theme))
+    colours.emplace(name, colour);
   // Every other legacy layer number in the colour of the layer it stands
   // for; 21 and 25 keep their rows.
   for (int number = 0; number <= 28; ++number) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "zwidget/zviewer/colour_themes.h"
+
 #include <QColor>
 #include <QPen>
 
@@ -13,12 +15,12 @@ class basenode;
 
 namespace zwidget::zcvpcb {
 
-// The fixed table from layer names (and legacy layer numbers) to colours,
-// looked up without regard to ASCII letter case, and the pen outline elements
-// are drawn with.
+// The table of a colour theme from layer names (and legacy layer numbers) to
+// colours, looked up without regard to ASCII letter case, and the pen
+// outline elements are drawn with.
 class ZGraphToolsFactory {
 public:
-  ZGraphToolsFactory();
+  explicit ZGraphToolsFactory(ColourTheme theme = ColourTheme::classic);
   virtual ~ZGraphToolsFactory();
 
   // Black for any name not in the table, the empty name included.

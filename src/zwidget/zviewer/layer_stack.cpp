@@ -2,6 +2,7 @@
 
 #include <QGraphicsItem>
 #include <QHash>
+#include <QTransform>
 
 #include <algorithm>
 
@@ -61,12 +62,13 @@ const QHash<QString, QString>& spellings() {
 }
 
 // One side's layers from the bottom of the picture to its top: the
-// drawings under the copper, which shows its pads whole, and the openings
-// of mask and paste over the copper they lie on.
+// drawings and the mask, often one opening over a whole area, under the
+// copper, which shows its pads whole; the paste's openings over the copper
+// they lie on.
 QStringList side_layers(const char* side) {
   QStringList layers;
   for (const char* layer :
-       {"Fab", "CrtYd", "SilkS", "Adhes", "Cu", "Mask", "Paste"})
+       {"Fab", "CrtYd", "SilkS", "Adhes", "Mask", "Cu", "Paste"})
     layers << QStringLiteral("%1.%2").arg(side, layer);
   return layers;
 }
@@ -162,6 +164,150 @@ void stack_items(const QList<QGraphicsItem*>& items, bool from_below) {
     if (role == ItemRole::text) z = above_layers + 1 + depth;
     item->setZValue(z);
   }
+}
+
+bool is_shown(const QGraphicsItem& item, const QSet<QString>& hidden) {
+  const ItemRole role = role_of(item);
+  if (role == ItemRole::hole) return !hidden.contains(kHolesRow);
+  if ((role == ItemRole::pad || role == ItemRole::through_pad) &&
+      hidden.contains(kPadsRow))
+    return false;
+  const QStringList layers = layers_of(item);
+  return layers.isEmpty() ||
+         std::any_of(layers.begin(), layers.end(), [&](const QString& layer) {
+           return !hidden.contains(layer);
+         });
+}
+
+void arrange_items(const QList<QGraphicsItem*>& items,
+                   const PictureOptions& options) {
+  stack_items(items, options.from_below);
+  for (QGraphicsItem* item : items) {
+    item->setVisible(is_shown(*item, options.hidden));
+    if (role_of(*item) != ItemRole::text) continue;
+    const QStringList layers = layers_of(*item);
+    const bool sided = std::any_of(
+        layers.begin(), layers.end(),
+        [](const QString& layer) { return is_front(layer) || is_back(layer); });
+    if (!options.from_below || sided) {
+      item->resetTransform();
+      continue;
+    }
+    const double middle = item->boundingRect().center().x();
+    item->setTransform(QTransform(-1, 0, 0, 1, 2 * middle, 0));
+  }
+}
+
+QString preset_name(LayerPreset preset) {
+  switch (preset) {
+    case LayerPreset::front:
+      return QStringLiteral("Front");
+    case LayerPreset::back:
+      return QStringLiteral("Back");
+    case LayerPreset::copper:
+      return QStringLiteral("Copper only");
+    case LayerPreset::assembly:
+      return QStringLiteral("Assembly");
+    case LayerPreset::silkscreen:
+      return QStringLiteral("Silkscreen and pads");
+    case LayerPreset::all:
+      break;
+  }
+  return QStringLiteral("All");
+}
+
+const QList<LayerPreset>& layer_presets() {
+  static const QList<LayerPreset> presets{
+      LayerPreset::all,    LayerPreset::front,    LayerPreset::back,
+      LayerPreset::copper, LayerPreset::assembly, LayerPreset::silkscreen};
+  return presets;
+}
+
+QSet<QString> preset_layers(LayerPreset preset) {
+  QSet<QString> shown{kPadsRow, kHolesRow};
+  for (const QString& layer : known_layers()) {
+    const bool sided = is_front(layer) || is_back(layer);
+    const bool outer_copper = layer == "F.Cu" || layer == "B.Cu";
+    bool in = false;
+    switch (preset) {
+      case LayerPreset::all:
+        in = true;
+        break;
+      case LayerPreset::front:
+        in = is_front(layer) || (!sided && !is_copper(layer));
+        break;
+      case LayerPreset::back:
+        in = is_back(layer) || (!sided && !is_copper(layer));
+        break;
+      case LayerPreset::copper:
+        in = is_copper(layer);
+        break;
+      case LayerPreset::assembly:
+        in = outer_copper || layer.endsWith(".Fab") || layer.endsWith(".CrtYd");
+        break;
+      case LayerPreset::silkscreen:
+        in = outer_copper || layer.endsWith(".SilkS");
+        break;
+    }
+    if (in) shown.insert(layer);
+  }
+  return shown;
+}
+
+QSet<QString> hidden_but(const QSet<QString>& shown) {
+  QSet<QString> hidden{kPadsRow, kHolesRow};
+  for (const QString& layer : known_layers()) hidden.insert(layer);
+  return hidden.subtract(shown);
+}
+
+QSet<QString> layers_named(const QStringList& names, QString* unknown) {
+  QSet<QString> shown;
+  for (const QString& given : names) {
+    const QString name = given.trimmed();
+    bool found = false;
+    for (const LayerPreset preset : layer_presets()) {
+      if (name.compare(preset_name(preset), Qt::CaseInsensitive) == 0) {
+        shown.unite(preset_layers(preset));
+        found = true;
+      }
+    }
+    for (const QString& row : {kPadsRow, kHolesRow}) {
+      if (name.compare(row, Qt::CaseInsensitive) == 0) {
+        shown.insert(row);
+        found = true;
+      }
+    }
+    const QString layer = layer_name(name.toStdString());
+    if (known_layers().contains(layer)) {
+      shown.insert(layer);
+      found = true;
+    }
+    if (!found) {
+      if (unknown) *unknown = name;
+      return {};
+    }
+  }
+  return shown;
+}
+
+QStringList layers_used(const QList<QGraphicsItem*>& items) {
+  QSet<QString> used;
+  bool pads = false, holes = false;
+  for (const QGraphicsItem* item : items) {
+    const ItemRole role = role_of(*item);
+    pads |= role == ItemRole::pad || role == ItemRole::through_pad;
+    holes |= role == ItemRole::hole;
+    for (const QString& layer : layers_of(*item)) used.insert(layer);
+  }
+  QStringList rows;
+  for (const QString& layer : known_layers())
+    if (used.remove(layer)) rows << layer;
+  QStringList others = used.values();
+  others.sort();
+  rows << others;
+  if (pads) rows << kPadsRow;
+  if (holes) rows << kHolesRow;
+  return rows;
 }
 
 }  // namespace zwidget::zcvpcb

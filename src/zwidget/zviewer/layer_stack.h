@@ -1,6 +1,9 @@
 #pragma once
 
+#include "zwidget/zviewer/colour_themes.h"
+
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -36,10 +39,59 @@ bool is_copper(const QString& layer);
 bool is_front(const QString& layer);
 bool is_back(const QString& layer);
 
+// How the footprint is shown, beyond zoom and rotation.
+struct PictureOptions {
+  ColourTheme theme = ColourTheme::classic;
+  // Layer names, and the Pads and Holes rows, left out of the picture.
+  QSet<QString> hidden;
+  // Seen from below: mirrored left to right, the back over the front.
+  bool from_below = false;
+
+  bool operator==(const PictureOptions& other) const {
+    return theme == other.theme && hidden == other.hidden &&
+           from_below == other.from_below;
+  }
+  bool operator!=(const PictureOptions& other) const {
+    return !(*this == other);
+  }
+};
+
+// Ready choices of layers, as KiCad's layer presets.
+enum class LayerPreset { all, front, back, copper, assembly, silkscreen };
+// "All", "Front", "Back", "Copper only", "Assembly", "Silkscreen and pads".
+QString preset_name(LayerPreset preset);
+const QList<LayerPreset>& layer_presets();
+// What a preset shows: layer names and the Pads and Holes rows. The pads'
+// copper layers come with the pads.
+QSet<QString> preset_layers(LayerPreset preset);
+// Every known layer and the two rows, but those in `shown`.
+QSet<QString> hidden_but(const QSet<QString>& shown);
+// The layers and rows that names such as "F.Cu,Pads,Front" show: layer and
+// row names in any letter case, and preset names; empty, with the name in
+// `unknown`, for a name that is neither.
+QSet<QString> layers_named(const QStringList& names, QString* unknown);
+
+// The layers the items lie on, in the order of KiCad's layer list and
+// other names after them, then the Pads and Holes rows where there are
+// pads and holes.
+QStringList layers_used(const QList<QGraphicsItem*>& items);
+
+// Whether an item is drawn with `hidden` left out: a drawing, text or zone
+// while one of its layers is shown (or it has none), a pad while pads and
+// one of its layers are, a hole while holes are.
+bool is_shown(const QGraphicsItem& item, const QSet<QString>& hidden);
+
+// Stacks, hides and shows the items as `options` say. Seen from below, a
+// text on a layer of neither side is turned back about its middle, so that
+// it still reads as KiCad shows it; a side's texts read as that side's
+// do from below.
+void arrange_items(const QList<QGraphicsItem*>& items,
+                   const PictureOptions& options);
+
 // Puts each item at its depth: back layers under front ones (seen from
-// below, the other way round); on each side the drawings under the copper
-// and mask and paste over it; zones under drawings under pads of a layer;
-// holes over every layer, and texts over everything. Items of one depth
+// below, the other way round); on each side the drawings and the mask
+// under the copper and the paste over it; zones under drawings under pads of a
+// layer; holes over every layer, and texts over everything. Items of one depth
 // keep the order in which they were added.
 void stack_items(const QList<QGraphicsItem*>& items, bool from_below);
 

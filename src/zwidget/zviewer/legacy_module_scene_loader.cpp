@@ -196,8 +196,10 @@ void ZLegacyModuleSceneLoader::add_pad(const zcore::l_pad& pad) {
   QStringList layers;
   for (int bit = 0; bit <= 28; ++bit)
     if ((pad.layer_mask >> bit) & 1) layers << layer_name(named(bit));
-  ZSceneLoader::add_pad(new zgraph::GraphicsPadItem(spec_of(pad, type), colour),
-                        layers);
+  ZSceneLoader::add_pad(
+      new zgraph::GraphicsPadItem(spec_of(pad, type), colour,
+                                  tools.colour("system.label")),
+      layers);
 }
 
 }  // namespace zwidget::zcvpcb

@@ -134,6 +134,8 @@ void ZObjCanvas::apply_matrix() {
   QTransform matrix;
   matrix.scale(current_scale, current_scale);
   matrix.rotate(angle);
+  // Mirrored before it turns: +90 still turns the picture clockwise.
+  if (options.from_below) matrix.scale(-1, 1);
   setTransform(matrix, false);
 }
 
@@ -234,8 +236,9 @@ void ZObjCanvas::fit() {
 }
 
 void ZObjCanvas::fit_view() {
-  // The scene's own rectangle again: the footprint, centred.
-  setSceneRect(QRectF());
+  // What is shown, centred; the scene's own rectangle with nothing shown.
+  const QRectF shown = shown_bounds();
+  setSceneRect(shown);
   placed_centre.reset();
   keep_fitted = true;
   fitInView(sceneRect(), Qt::KeepAspectRatio);
@@ -243,6 +246,55 @@ void ZObjCanvas::fit_view() {
   // less than one pixel per unit a scale of 0.
   const QTransform& fitted = transform();
   current_scale = std::hypot(fitted.m21(), fitted.m22());
+}
+
+QRectF ZObjCanvas::shown_bounds() const {
+  QRectF bounds;
+  if (QGraphicsScene* shown = scene()) {
+    for (const QGraphicsItem* item : shown->items())
+      if (item->isVisible()) bounds |= item->sceneBoundingRect();
+  }
+  return bounds;
+}
+
+void ZObjCanvas::set_picture(const PictureOptions& next) {
+  if (next == options) return;
+  const bool recolour = next.theme != options.theme;
+  options = next;
+  auto* shown = dynamic_cast<ZScene*>(scene());
+  if (!shown) return;
+  if (recolour) {
+    redraw();
+    return;
+  }
+  const QPointF centre = to_scene(middle());
+  arrange_items(shown->items(), options);
+  apply_matrix();
+  if (keep_fitted) {
+    fit_view();
+    emit scaled(current_scale);
+  } else {
+    place(centre, middle());
+  }
+}
+
+void ZObjCanvas::redraw() {
+  if (!model) return;
+  const bool fitted = keep_fitted;
+  const double scale = current_scale, turned = angle;
+  const QPointF centre = to_scene(middle());
+  try {
+    present(model);
+  } catch (...) {
+    reset_cover();
+    return;
+  }
+  if (fitted) return;
+  current_scale = scale;
+  angle = turned;
+  keep_fitted = false;
+  apply_matrix();
+  place(centre, middle());
 }
 
 void ZObjCanvas::resizeEvent(QResizeEvent* event) {
@@ -330,7 +382,9 @@ void ZObjCanvas::present(std::shared_ptr<zcore::BaseModel> shown) {
   if (!format) throw zaux::ZMessageException(tr("No format reads the model."));
   reset_scene();
   ZScene* target = footprint_scene();
+  target->set_colour_theme(options.theme);
   target->build(shown.get(), format->scene_loader(target, *shown).release());
+  arrange_items(target->items(), options);
   fit();
   emit loaded(shown);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "zwidget/zviewer/footprint_formats.h"
+#include "zwidget/zviewer/layer_stack.h"
 
 #include <QGraphicsView>
 #include <QPointF>
@@ -36,8 +37,13 @@ public:
   void rotate(const double& delta);
   // Multiplies the scale (viewport pixels per scene unit) by `factor`.
   void scale(const double& factor);
-  // Fits the scene into the viewport, unrotated.
+  // Fits the shown items into the viewport, unrotated.
   void fit();
+  // Theme, hidden layers and side for this footprint and the next ones.
+  // A fitted view is fitted anew to what stays shown; another theme draws
+  // the footprint anew in the same view.
+  void set_picture(const PictureOptions& options);
+  const PictureOptions& picture() const { return options; }
   // Reads a file and shows it; throws when it cannot be opened or read.
   // Only a regular file of at most 256 MiB is opened (open_footprint_file),
   // and running out of memory fails the load as any error does.
@@ -109,6 +115,12 @@ private:
   // Builds the scene of `shown`, fits it and announces it.
   void present(std::shared_ptr<zcore::BaseModel> shown);
 
+  // Redraws the footprint with the current options, keeping the view.
+  void redraw();
+  // The bounds of the items shown; null when none is.
+  QRectF shown_bounds() const;
+
+  PictureOptions options;
   std::shared_ptr<zcore::BaseModel> model;
   // The file's footprints, when it holds several.
   std::optional<FootprintLibrary> library;

@@ -354,7 +354,8 @@ void ZPrettyModuleSceneLoader::add_pad(const zcore::basenode* node) {
   QStringList layer_names;
   for (const std::string& layer : layers) layer_names << layer_name(layer);
   ZSceneLoader::add_pad(new zgraph::GraphicsPadItem(
-                            pad, tools.pad_colour(view.second_text(), layers)),
+                            pad, tools.pad_colour(view.second_text(), layers),
+                            tools.colour("system.label")),
                         layer_names);
 }
 

@@ -125,7 +125,10 @@ void ZCoverScene::drawBackground(QPainter* painter, const QRectF& rect) {
 }
 
 ZSceneLoader::ZSceneLoader(ZScene* scene)
-    : QObject(nullptr), scene(scene), text_left(kFootprintText) {
+    : QObject(nullptr),
+      scene(scene),
+      tools(scene ? scene->colour_theme() : ColourTheme::classic),
+      text_left(kFootprintText) {
 }
 
 std::optional<std::string> ZSceneLoader::shown_text(
@@ -190,6 +193,14 @@ ZScene::~ZScene() {
   delete loader;
 }
 
+void ZScene::set_colour_theme(ColourTheme colours) {
+  theme = colours;
+  const ZGraphToolsFactory table(theme);
+  background = table.colour("system.background");
+  grid = table.colour("system.grid");
+  invalidate(QRectF(), BackgroundLayer);
+}
+
 void ZScene::build(zcore::BaseModel* model, ZSceneLoader* new_loader) {
   reset();
   delete loader;
@@ -218,9 +229,12 @@ void ZScene::mouseMoveEvent(QGraphicsSceneMouseEvent* event) {
 
 void ZScene::drawBackground(QPainter* painter, const QRectF& rect) {
   painter->save();
-  GridPainter grid(painter, rect);
-  grid.step = 1.27;
-  grid.paint();
+  GridPainter points(painter, rect);
+  points.step = 1.27;
+  points.background_pen.setColor(background);
+  points.background_brush.setColor(background);
+  points.point_pen.setColor(grid);
+  points.paint();
   painter->restore();
 }
 

@@ -111,6 +111,11 @@ public:
 
   bool is_cover() const override { return false; }
 
+  // The colours a loader draws with, and the background's; set before
+  // `build`.
+  void set_colour_theme(ColourTheme theme);
+  ColourTheme colour_theme() const { return theme; }
+
   // Fills the scene with what the loader creates, every pad's hole cut
   // through the pads stacked on it; takes the loader.
   void build(zcore::BaseModel* model, ZSceneLoader* loader);
@@ -132,6 +137,9 @@ protected:
 
 private:
   ZSceneLoader* loader = nullptr;
+  ColourTheme theme = ColourTheme::classic;
+  QColor background = Qt::black;
+  QColor grid = Qt::white;
 };
 
 }  // namespace zwidget::zcvpcb

@@ -557,6 +557,43 @@ TEST(ZScene, ShowsEveryHoleWithItsRimOverTheCopper) {
   }
 }
 
+// In KiCad's and the light theme every layer, the pads and the holes have
+// colours of their own that show on the theme's background; in every
+// theme a pad on the back copper alone differs from one on the front.
+TEST(ZGraphToolsFactory, ThemesGiveEveryLayerAColourOfItsOwn) {
+  const auto apart = [](const QColor& a, const QColor& b) {
+    return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) +
+           std::abs(a.blue() - b.blue());
+  };
+  for (const ColourTheme theme : colour_themes()) {
+    SCOPED_TRACE(theme_name(theme).toStdString());
+    const ZGraphToolsFactory colours(theme);
+    for (const char* type : {"smd", "thru_hole", "connect"})
+      EXPECT_NE(colours.pad_colour(type, {"B.Cu", "B.Mask"}),
+                colours.pad_colour(type, {"F.Cu", "F.Mask"}))
+          << type;
+    if (theme == ColourTheme::classic) continue;
+    std::vector<std::string> names;
+    for (const QString& layer : known_layers())
+      names.push_back(layer.toStdString());
+    for (const char* row :
+         {"system.pad.thru_hole", "system.hole.plated", "system.hole.bare"})
+      names.push_back(row);
+    const QColor background = colours.colour("system.background");
+    for (std::size_t i = 0; i < names.size(); ++i) {
+      const QColor colour = colours.colour(names[i]);
+      EXPECT_GE(apart(colour, background), 100) << names[i];
+      for (std::size_t j = i + 1; j < names.size(); ++j) {
+        // Thirty inner layers cannot all be far apart.
+        const bool inner =
+            names[i].rfind("In", 0) == 0 && names[j].rfind("In", 0) == 0;
+        EXPECT_GE(apart(colour, colours.colour(names[j])), inner ? 1 : 25)
+            << names[i] << " " << names[j];
+      }
+    }
+  }
+}
+
 // The last text mirrored, and turned by 270 degrees kept readable at 90.
 TEST(ZLegacyModuleSceneLoader,
      DrawsEveryTextKindTurnedByTenthsAndTracesTheRest) {
