@@ -70,32 +70,38 @@ public:
 
 protected:
   void drawBackground(QPainter* painter, const QRectF& rect) override {
-    if (style.background == Background::black) {
-      // The scene's own background is the viewer's: black with the grid.
-      if (style.grid) {
+    const Background background = style.background;
+    if (background == Background::theme) {
+      // The scene's own background: the theme's, with its grid.
+      if (style.grid)
         ZObjCanvas::drawBackground(painter, rect);
-      } else {
-        painter->fillRect(rect, Qt::black);
-      }
+      else
+        painter->fillRect(rect, theme_background());
       return;
     }
-    const bool white = style.background == Background::white;
-    if (!style.grid) {
-      if (white) painter->fillRect(rect, Qt::white);
-      return;
-    }
+    const bool white = background == Background::white;
+    if (background == Background::black || white)
+      painter->fillRect(rect, white ? Qt::white : Qt::black);
+    if (!style.grid) return;
     // The viewer's grid, in a grey that shows on a light background too.
     painter->save();
     zwidget::zcvpcb::GridPainter grid(painter, rect);
     grid.step = kGridStep;
-    grid.background_pen = white ? QPen(Qt::white, 0.0) : QPen(Qt::NoPen);
-    grid.background_brush = white ? QBrush(Qt::white) : QBrush(Qt::NoBrush);
-    grid.point_pen.setColor(QColor(128, 128, 128));
+    grid.background_pen = QPen(Qt::NoPen);
+    grid.background_brush = QBrush(Qt::NoBrush);
+    grid.point_pen.setColor(background == Background::black
+                                ? QColor(Qt::white)
+                                : QColor(128, 128, 128));
     grid.paint();
     painter->restore();
   }
 
 private:
+  QColor theme_background() const {
+    return zwidget::zcvpcb::ZGraphToolsFactory(style.picture.theme)
+        .colour("system.background");
+  }
+
   RenderStyle style;
 };
 
@@ -107,6 +113,7 @@ FootprintRenderer::FootprintRenderer(const RenderStyle& style)
           &zwidget::zcvpcb::ZObjCanvas::loaded),
       [this](std::shared_ptr<zcore::BaseModel> model) { shown = model; });
   // The viewport is the fitted area; the margins are drawn around it.
+  canvas->set_picture(style.picture);
   canvas->setFrameShape(QFrame::NoFrame);
   canvas->setMinimumSize(1, 1);
   canvas->resize(std::max(1, style.size.width() - 2 * style.margin),

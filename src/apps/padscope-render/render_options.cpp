@@ -46,8 +46,17 @@ QString usage() {
       "  -f, --format FORMAT     png, svg, or qt-svg for SVG through Qt's\n"
       "                          generator, pad numbers as text (default png)\n"
       "  -s, --size WxH          image size in pixels (default 800x600)\n"
-      "  -b, --background COLOR  black, white or transparent (default "
-      "black)\n"
+      "  -b, --background COLOR  black, white or transparent (default: "
+      "the\n"
+      "                          theme's, black for Classic)\n"
+      "  -t, --theme NAME        colours: Classic, KiCad or Light (default\n"
+      "                          Classic)\n"
+      "  -l, --layers LIST       show only these, separated by commas: layer\n"
+      "                          names such as F.Cu, Pads, Holes, or the\n"
+      "                          presets All, Front, Back, Copper only,\n"
+      "                          Assembly, Silkscreen and pads\n"
+      "      --flip              the view from below, mirrored left to "
+      "right\n"
       "      --grid              draw the viewer's point grid\n"
       "  -m, --margin PIXELS     free border around the footprint (default "
       "0)\n"
@@ -76,14 +85,17 @@ ParsedArguments parse_arguments(const QStringList& arguments) {
   const QCommandLineOption size({"s", "size"}, "", "WxH");
   const QCommandLineOption background({"b", "background"}, "", "COLOR");
   const QCommandLineOption grid("grid");
+  const QCommandLineOption theme({"t", "theme"}, "", "NAME");
+  const QCommandLineOption layers({"l", "layers"}, "", "LIST");
+  const QCommandLineOption flip("flip");
   const QCommandLineOption margin({"m", "margin"}, "", "PIXELS");
   const QCommandLineOption report("report", "", "FILE");
   const QCommandLineOption jobs({"j", "jobs"}, "", "N");
   // Not in the usage: how the tool starts its own workers.
   const QCommandLineOption worker("worker");
   const QCommandLineOption help(QStringList{"h", "help"});
-  parser.addOptions({output, format, size, background, grid, margin, report,
-                     jobs, worker, help});
+  parser.addOptions({output, format, size, background, grid, theme, layers,
+                     flip, margin, report, jobs, worker, help});
 
   if (!parser.parse(arguments)) {
     parsed.error = parser.errorText();
@@ -144,6 +156,32 @@ ParsedArguments parse_arguments(const QStringList& arguments) {
   }
 
   options.style.grid = parser.isSet(grid);
+
+  zwidget::zcvpcb::PictureOptions& picture = options.style.picture;
+  if (parser.isSet(theme)) {
+    const auto named = zwidget::zcvpcb::theme_named(parser.value(theme));
+    if (!named) {
+      parsed.error =
+          QStringLiteral("Unknown theme '%1': use Classic, KiCad or Light.")
+              .arg(parser.value(theme));
+      return parsed;
+    }
+    picture.theme = *named;
+  }
+  if (parser.isSet(layers)) {
+    QString unknown;
+    const QSet<QString> shown = zwidget::zcvpcb::layers_named(
+        parser.value(layers).split(',', Qt::SkipEmptyParts), &unknown);
+    if (shown.isEmpty()) {
+      parsed.error = QStringLiteral(
+                         "Unknown layer '%1': use layer names such as F.Cu, "
+                         "Pads, Holes or a preset such as Front.")
+                         .arg(unknown);
+      return parsed;
+    }
+    picture.hidden = zwidget::zcvpcb::hidden_but(shown);
+  }
+  picture.from_below = parser.isSet(flip);
 
   if (parser.isSet(margin)) {
     bool ok = false;

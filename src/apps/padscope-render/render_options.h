@@ -1,5 +1,7 @@
 #pragma once
 
+#include "zwidget/zviewer/layer_stack.h"
+
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -9,15 +11,19 @@ namespace padscope::render {
 // qt_svg: SVG through Qt's generator, several times larger and slower, with
 // pad numbers as text.
 enum class ImageFormat { png, svg, qt_svg };
-enum class Background { black, white, transparent };
+// `theme`: the colour theme's own background.
+enum class Background { theme, black, white, transparent };
 
 // How every footprint of a batch is drawn.
 struct RenderStyle {
   QSize size{800, 600};
-  Background background = Background::black;
+  Background background = Background::theme;
   bool grid = false;
   // Pixels kept free on each side around the fitted footprint.
   int margin = 0;
+  // Colour theme, layers left out and side, as the viewer's View menu and
+  // layers panel choose them.
+  zwidget::zcvpcb::PictureOptions picture = {};
 };
 
 struct RenderOptions {

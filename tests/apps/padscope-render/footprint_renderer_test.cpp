@@ -8,9 +8,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFontInfo>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdlib>
+#include <map>
 
 namespace padscope::render {
 namespace {
@@ -61,6 +63,61 @@ TEST(FootprintRenderer, BackgroundsGridAndMargin) {
     EXPECT_NEAR(drawn.bottom(), 299 - margin, 4);
     EXPECT_NEAR(drawn.center().x(), 200, 2);
     EXPECT_NEAR(drawn.width(), drawn.height(), 3);
+  }
+}
+
+// A front pad on the left, a back pad on the right, silkscreen above on the
+// front and below on the back: drawn with only the back copper, with the
+// front's preset, and from below.
+TEST(FootprintRenderer, LayersAndTheViewFromBelowChooseWhatIsDrawn) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath("sides.kicad_mod");
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(
+      "(footprint sides (layer F.Cu)"
+      " (fp_line (start -4 -2) (end 4 -2) (layer F.SilkS) (width 0.2))"
+      " (fp_line (start -4 2) (end 4 2) (layer B.SilkS) (width 0.2))"
+      " (pad 1 smd rect (at -3 0) (size 1 2) (layers F.Cu F.Mask))"
+      " (pad 2 smd rect (at 3 0) (size 1 2) (layers B.Cu B.Mask)))");
+  file.close();
+  const QRgb front = qRgb(132, 0, 0), back = qRgb(0, 132, 0);
+  const QRgb front_silk = qRgb(0, 132, 132), back_silk = qRgb(132, 0, 132);
+  using zwidget::zcvpcb::hidden_but;
+  using zwidget::zcvpcb::LayerPreset;
+  using zwidget::zcvpcb::preset_layers;
+  const struct {
+    QSet<QString> hidden;
+    bool from_below;
+    // Where the colours are: on the left half, on the right, nowhere.
+    std::vector<QRgb> left, right, absent;
+  } cases[] = {
+      {hidden_but({"B.Cu", "Pads"}),
+       false,
+       {},
+       {back},
+       {front, front_silk, back_silk}},
+      {hidden_but(preset_layers(LayerPreset::front)),
+       false,
+       {front},
+       {front_silk},
+       {back, back_silk}},
+      {{}, true, {back, back_silk}, {front, front_silk}, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(&c - cases);
+    RenderStyle style{{400, 300}};
+    style.picture.hidden = c.hidden;
+    style.picture.from_below = c.from_below;
+    const QImage image = render(path.toStdString(), style);
+    std::map<QRgb, int> left, right;
+    for (int y = 0; y < 300; ++y)
+      for (int x = 0; x < 400; ++x)
+        ++(x < 200 ? left : right)[image.pixel(x, y) | 0xff000000];
+    for (QRgb colour : c.left) EXPECT_GT(left[colour], 100) << colour;
+    for (QRgb colour : c.right) EXPECT_GT(right[colour], 100) << colour;
+    for (QRgb colour : c.absent)
+      EXPECT_EQ(left[colour] + right[colour], 0) << colour;
   }
 }
 
