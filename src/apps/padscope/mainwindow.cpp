@@ -1,6 +1,7 @@
 #include "apps/padscope/mainwindow.h"
 
 #include "apps/padscope/dialogs.h"
+#include "apps/padscope/layers_panel.h"
 #include "apps/padscope/library_panel.h"
 #include "apps/padscope/open_file_dialog.h"
 #include "apps/padscope/recent_files.h"
@@ -12,6 +13,7 @@
 #include "zwidget/zviewer/obj_canvas.h"
 #include "zwidget/zviewer/obj_factory.h"
 
+#include <QActionGroup>
 #include <QDebug>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -40,6 +42,9 @@ const char* const kSplitterLeftKey = "mainwindow.splitter.0";
 const char* const kSplitterRightKey = "mainwindow.splitter.1";
 const char* const kHideKey = "mainwindow.splitter.hide";
 const char* const kLibraryShownKey = "library/shown";
+const char* const kLayersShownKey = "layers/shown";
+const char* const kThemeKey = "view/theme";
+const char* const kHiddenLayersKey = "view/hidden_layers";
 
 using zwidget::zcvpcb::footprint_formats;
 using zwidget::zcvpcb::FootprintFormat;
@@ -105,6 +110,7 @@ MainWindow::MainWindow()
   restore_property_visibility();
   build_status_bar();
   build_library_panel();
+  build_view_menu();
   setAcceptDrops(true);
 }
 
@@ -216,6 +222,84 @@ void MainWindow::build_library_panel() {
   connect(library, &LibraryPanel::status, index_message, &QLabel::setText);
 }
 
+void MainWindow::build_view_menu() {
+  using namespace zwidget::zcvpcb;
+  QSettings settings;
+  picture.theme = theme_named(settings.value(kThemeKey).toString())
+                      .value_or(ColourTheme::classic);
+  for (const QString& layer : settings.value(kHiddenLayersKey).toStringList())
+    picture.hidden.insert(layer);
+
+  auto* view = new QMenu(tr("View"), this);
+  view->setObjectName("menuView");
+  ui->menubar->insertMenu(ui->menuHelp->menuAction(), view);
+  QMenu* themes = view->addMenu(tr("Theme"));
+  auto* group = new QActionGroup(this);
+  for (const ColourTheme theme : colour_themes()) {
+    QAction* choice = themes->addAction(theme_name(theme));
+    choice->setObjectName("actionTheme" + theme_name(theme));
+    choice->setCheckable(true);
+    choice->setChecked(theme == picture.theme);
+    group->addAction(choice);
+    connect(choice, &QAction::triggered, this, [this, theme] {
+      PictureOptions next = picture;
+      next.theme = theme;
+      set_picture(next);
+    });
+  }
+  QAction* below = view->addAction(tr("View from below"));
+  below->setObjectName("actionFromBelow");
+  below->setCheckable(true);
+  below->setShortcut(QKeySequence(tr("Ctrl+B")));
+  below->setToolTip(tr("Mirror the footprint as seen from the back"));
+  connect(below, &QAction::toggled, this, [this](bool on) {
+    PictureOptions next = picture;
+    next.from_below = on;
+    set_picture(next);
+  });
+
+  layers = new LayersPanel(this);
+  addDockWidget(Qt::RightDockWidgetArea, layers);
+  layers->set_hidden(picture.hidden);
+  QAction* toggle = layers->toggleViewAction();
+  toggle->setObjectName("actionLayers");
+  toggle->setShortcut(QKeySequence(tr("Ctrl+Shift+L")));
+  toggle->setToolTip(tr("Show or hide the layers panel"));
+  view->addSeparator();
+  view->addAction(toggle);
+  layers->setVisible(settings.value(kLayersShownKey, false).toBool());
+  connect(toggle, &QAction::triggered, this, [this](bool shown) {
+    QSettings().setValue(kLayersShownKey, shown);
+    if (shown) update_layer_rows();
+  });
+  connect(layers, &LayersPanel::hidden_changed, this,
+          [this](const QSet<QString>& hidden) {
+            PictureOptions next = picture;
+            next.hidden = hidden;
+            set_picture(next);
+          });
+  canvas->set_picture(picture);
+}
+
+void MainWindow::set_picture(const zwidget::zcvpcb::PictureOptions& options) {
+  const bool recolour = options.theme != picture.theme;
+  picture = options;
+  canvas->set_picture(picture);
+  QSettings settings;
+  settings.setValue(kThemeKey, zwidget::zcvpcb::theme_name(picture.theme));
+  QStringList hidden = picture.hidden.values();
+  hidden.sort();
+  settings.setValue(kHiddenLayersKey, hidden);
+  if (layers->hidden() != picture.hidden) layers->set_hidden(picture.hidden);
+  if (recolour) update_layer_rows();
+}
+
+void MainWindow::update_layer_rows() {
+  if (!layers->isVisible()) return;
+  layers->set_rows(zwidget::zcvpcb::layers_used(canvas->scene()->items()),
+                   picture.theme);
+}
+
 bool MainWindow::load_file(const QString& path, const QString& parser) {
   disconnect(canvas, SIGNAL(loaded(std::shared_ptr<zcore::BaseModel>)),
              property, SLOT(update_model(std::shared_ptr<zcore::BaseModel>)));
@@ -233,6 +317,7 @@ bool MainWindow::load_file(const QString& path, const QString& parser) {
   const auto pair = factory->create(parser);
   canvas = pair.first;
   property = pair.second;
+  canvas->set_picture(picture);
   connect(canvas, SIGNAL(position_changed(const QPointF&, const QPointF&)),
           this, SLOT(position_changed(const QPointF&, const QPointF&)));
   connect(canvas, SIGNAL(loaded(std::shared_ptr<zcore::BaseModel>)), property,
@@ -283,6 +368,7 @@ bool MainWindow::show_path(const QString& path) {
 
 void MainWindow::footprint_shown() {
   update_title();
+  update_layer_rows();
   if (!library->isVisible() || fileName.isEmpty()) return;
   QStringList modules;
   if (canvas->module_count() > 1) modules = canvas->module_names();

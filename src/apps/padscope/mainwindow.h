@@ -1,10 +1,12 @@
 #pragma once
 
 #include "apps/padscope/dir_navigator.h"
+#include "zwidget/zviewer/layer_stack.h"
 
 #include <QMainWindow>
 #include <QPointF>
 
+class LayersPanel;
 class LibraryPanel;
 class QLabel;
 class QSplitter;
@@ -73,6 +75,12 @@ private:
   // The title and the library panel follow the footprint shown.
   void footprint_shown();
   void build_library_panel();
+  // The View menu: themes, the view from below, the layers panel.
+  void build_view_menu();
+  // Applies theme, layers and side to the canvas and remembers them.
+  void set_picture(const zwidget::zcvpcb::PictureOptions& options);
+  // The layers panel lists the layers of the footprint shown.
+  void update_layer_rows();
   // Shows module `module` of a legacy library, or a file for -1.
   void open_footprint(const QString& path, int module);
 
@@ -93,6 +101,9 @@ private:
   zwidget::zcvpcb::ZObjFactory* factory;
   RecentFiles* recent = nullptr;
   LibraryPanel* library = nullptr;
+  LayersPanel* layers = nullptr;
+  // Kept from footprint to footprint: each new canvas starts with it.
+  zwidget::zcvpcb::PictureOptions picture;
   // The pane layout read at construction, applied again once the window is
   // laid out: a splitter scales sizes set before that by its stretch, not
   // in their proportion.

@@ -1,6 +1,7 @@
 #include "apps/padscope/mainwindow.h"
 
 #include "apps/padscope/dialogs.h"
+#include "apps/padscope/layers_panel.h"
 #include "apps/padscope/library_panel.h"
 #include "support/modal.h"
 #include "support/qt_printers.h"
@@ -25,6 +26,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMimeData>
+#include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSplitter>
@@ -478,3 +480,37 @@ TEST_F(MainWindowTest, SearchFindsFootprintsOfEveryLibraryByTag) {
 }
 
 }  // namespace
+
+// The layers panel lists a footprint's layers in KiCad's order with Pads
+// and Holes rows; a row unchecked, a preset and a theme reach the canvas,
+// and come back in the next window.
+TEST_F(MainWindowTest, ThemeAndLayersAreChosenInTheViewMenuAndRemembered) {
+  show(1000);
+  trigger("actionLayers");
+  open(put("pad.kicad_mod",
+           "(footprint P (fp_line (end 1 0) (layer F.Fab))"
+           " (fp_line (end 1 0) (layer F.SilkS))"
+           " (pad 1 thru_hole circle (size 2 2) (drill 1) (layers *.Cu)))"));
+  auto* panel = window->findChild<LayersPanel*>();
+  QListWidget* rows = panel->rows();
+  QStringList names;
+  for (int i = 0; i < rows->count(); ++i) names << rows->item(i)->text();
+  EXPECT_EQ(names,
+            (QStringList{"F.Cu", "B.Cu", "F.SilkS", "F.Fab", "Pads", "Holes"}));
+  rows->item(names.indexOf("F.SilkS"))->setCheckState(Qt::Unchecked);
+  EXPECT_EQ(canvas()->picture().hidden, (QSet<QString>{"F.SilkS"}));
+  trigger("actionThemeLight");
+  trigger("actionFromBelow");
+  EXPECT_EQ(canvas()->picture().theme, ColourTheme::light);
+  EXPECT_TRUE(canvas()->picture().from_below);
+  window->findChild<QPushButton*>("preset3")->click();  // Copper only
+  EXPECT_TRUE(canvas()->picture().hidden.contains("F.Fab"));
+  EXPECT_FALSE(canvas()->picture().hidden.contains("F.Cu"));
+  EXPECT_EQ(rows->item(names.indexOf("F.SilkS"))->checkState(), Qt::Unchecked);
+
+  window = std::make_unique<MainWindow>();
+  open(battery());
+  EXPECT_EQ(canvas()->picture().theme, ColourTheme::light);
+  EXPECT_TRUE(canvas()->picture().hidden.contains("F.Fab"));
+  EXPECT_TRUE(action("actionThemeLight")->isChecked());
+}
