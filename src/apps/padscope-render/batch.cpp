@@ -1,6 +1,7 @@
 #include "apps/padscope-render/batch.h"
 
 #include "apps/padscope-render/jobs.h"
+#include "apps/padscope-render/library_diff.h"
 #include "apps/padscope-render/output_folder.h"
 #include "zwidget/zviewer/footprint_file.h"
 #include "zwidget/zviewer/footprint_formats.h"
@@ -37,8 +38,8 @@ QString message_of(const std::exception& error) {
   return text.isEmpty() ? QStringLiteral("Unknown error") : text;
 }
 
-// A name as a file name: no folder separators, no control characters, no
-// name that means a folder; `fallback` for what is left of none.
+}  // namespace
+
 QString file_name_part(const QString& name, const QString& fallback) {
   static const QString kBad = QStringLiteral("/\\:*?\"<>|");
   QString part = name;
@@ -51,6 +52,8 @@ QString file_name_part(const QString& name, const QString& fallback) {
     part = fallback;
   return part;
 }
+
+namespace {
 
 class Batch {
 public:
@@ -356,6 +359,7 @@ int run(const QStringList& arguments, std::ostream& out, std::ostream& err,
   }
   const RenderOptions& options = parsed.options;
   if (options.worker) return run_worker(options);
+  if (options.diff) return run_diff(options, out, err, progress);
   QStringList missing;
   std::vector<SkippedPath> skipped;
   const std::vector<InputFile> files =

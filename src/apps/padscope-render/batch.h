@@ -54,6 +54,10 @@ BatchResult render_batch(const RenderOptions& options,
                          bool progress,
                          const BatchObserver* observer = nullptr);
 
+// A name as a file name: no folder separators, no control characters, no
+// name that means a folder; `fallback` for what is left of none.
+QString file_name_part(const QString& name, const QString& fallback);
+
 // The folder, relative to the output folder, that a library of several
 // modules puts its images in.
 QString library_folder(const InputFile& input);

@@ -3,6 +3,7 @@
 #include "apps/padscope-render/png_writer.h"
 #include "apps/padscope-render/svg_writer.h"
 #include "zwidget/zgraph/item_kind.h"
+#include "zwidget/zviewer/compare_scene.h"
 #include "zwidget/zviewer/footprint_formats.h"
 #include "zwidget/zviewer/grid_painter.h"
 #include "zwidget/zviewer/obj_canvas.h"
@@ -124,6 +125,15 @@ FootprintRenderer::FootprintRenderer(const RenderStyle& style)
 }
 
 FootprintRenderer::~FootprintRenderer() = default;
+
+void FootprintRenderer::show_comparison(
+    const zcore::BaseModel& before, const zcore::BaseModel& after,
+    const zcore::footprint_comparison& result) {
+  shown.reset();
+  auto scene = std::make_unique<zwidget::zcvpcb::ZCompareScene>();
+  scene->build_pair(before, after, result);
+  canvas->show_scene(scene.release());
+}
 
 void FootprintRenderer::load(const QString& path,
                              const zwidget::zcvpcb::FootprintFormat& format) {

@@ -14,7 +14,8 @@ class QPainter;
 
 namespace zcore {
 class BaseModel;
-}
+struct footprint_comparison;
+}  // namespace zcore
 
 namespace zwidget::zcvpcb {
 struct FootprintFormat;
@@ -41,6 +42,12 @@ public:
   // read, and for one that reads but holds no footprint.
   void load(const QString& path,
             const zwidget::zcvpcb::FootprintFormat& format);
+
+  // Shows two footprints over each other, as the comparison colours them.
+  // Throws as `load` does for a model that cannot be drawn.
+  void show_comparison(const zcore::BaseModel& before,
+                       const zcore::BaseModel& after,
+                       const zcore::footprint_comparison& result);
 
   // Several only for a legacy library of several modules.
   int module_count() const;

@@ -34,6 +34,7 @@ bool parse_size(const QString& text, QSize& size) {
 QString usage() {
   return QStringLiteral(
       "Usage: padscope-render [options] INPUT...\n"
+      "       padscope-render --diff [options] OLD NEW\n"
       "Renders footprints to images: each INPUT is a .kicad_mod file, a "
       "legacy .mod\n"
       "library (one image per module) or a folder searched recursively for "
@@ -64,10 +65,16 @@ QString usage() {
       "JSON\n"
       "  -j, --jobs N            render in N processes (default: one per "
       "core)\n"
+      "      --diff              compare the footprints of OLD and NEW "
+      "(folders,\n"
+      "                          legacy libraries or files) by name; writes\n"
+      "                          report.json, index.html and a picture of\n"
+      "                          each changed footprint over its old self\n"
       "  -h, --help              show this text\n"
       "\n"
       "Exit status: 0 when every footprint was rendered, 1 when any failed\n"
-      "or a path in a folder could not be taken, 2 for a usage error.\n");
+      "or a path in a folder could not be taken, 2 for a usage error. With\n"
+      "--diff: 0 when nothing changed, 1 when something did, 2 on errors.\n");
 }
 
 QString suffix(ImageFormat format) {
@@ -93,9 +100,10 @@ ParsedArguments parse_arguments(const QStringList& arguments) {
   const QCommandLineOption jobs({"j", "jobs"}, "", "N");
   // Not in the usage: how the tool starts its own workers.
   const QCommandLineOption worker("worker");
+  const QCommandLineOption diff("diff");
   const QCommandLineOption help(QStringList{"h", "help"});
   parser.addOptions({output, format, size, background, grid, theme, layers,
-                     flip, margin, report, jobs, worker, help});
+                     flip, margin, report, jobs, worker, diff, help});
 
   if (!parser.parse(arguments)) {
     parsed.error = parser.errorText();
@@ -218,10 +226,15 @@ ParsedArguments parse_arguments(const QStringList& arguments) {
     }
   }
   options.worker = parser.isSet(worker);
+  options.diff = parser.isSet(diff);
 
   options.inputs = parser.positionalArguments();
   if (options.inputs.isEmpty()) {
     parsed.error = QStringLiteral("No INPUT given.");
+    return parsed;
+  }
+  if (options.diff && options.inputs.size() != 2) {
+    parsed.error = QStringLiteral("--diff compares two inputs, OLD and NEW.");
     return parsed;
   }
   return parsed;

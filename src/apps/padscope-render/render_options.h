@@ -38,6 +38,8 @@ struct RenderOptions {
   // Set in a worker: the files come from the standard input, the results
   // go to the standard output.
   bool worker = false;
+  // Compare the footprints of two inputs instead of rendering them.
+  bool diff = false;
 };
 
 struct ParsedArguments {

@@ -105,6 +105,7 @@ ZGraphToolsFactory::ZGraphToolsFactory(ColourTheme theme) {
 ZGraphToolsFactory::~ZGraphToolsFactory() = default;
 
 QColor ZGraphToolsFactory::colour(const std::string& name) const {
+  if (tint && name.rfind("system.hole.", 0) != 0) return *tint;
   const auto found = colours.find(name);
   if (found != colours.end()) return found->second;
   return is_numbered_user_layer(name) ? colour("Dwgs.User") : kUnknownColour;

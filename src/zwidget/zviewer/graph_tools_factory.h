@@ -6,6 +6,7 @@
 #include <QPen>
 
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,8 @@ public:
   explicit ZGraphToolsFactory(ColourTheme theme = ColourTheme::classic);
   virtual ~ZGraphToolsFactory();
 
-  // Black for any name not in the table, the empty name included.
+  // Black for any name not in the table, the empty name included; the tint
+  // while one is set.
   QColor colour(const std::string& name) const;
   // The colour of `prefix + name`, as for pads: "system.pad." and the type.
   QColor colour(const std::string& prefix, const std::string& name) const;
@@ -39,6 +41,10 @@ public:
   // `width` and the line style of its `stroke`.
   QPen pen(const zcore::basenode* node) const;
 
+  // One colour for everything but holes, as a comparison draws one side;
+  // none for the table's colours again.
+  void set_tint(const std::optional<QColor>& colour) { tint = colour; }
+
 private:
   // Orders byte by byte with A to Z folded to lower case.
   struct CaseInsensitiveLess {
@@ -46,6 +52,7 @@ private:
   };
 
   std::map<std::string, QColor, CaseInsensitiveLess> colours;
+  std::optional<QColor> tint;
 };
 
 }  // namespace zwidget::zcvpcb

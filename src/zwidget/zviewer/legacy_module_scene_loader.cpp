@@ -93,6 +93,7 @@ void ZLegacyModuleSceneLoader::add_record(std::size_t i) {
   const std::vector<std::string>& record = (*records)[i];
   // The reader makes no empty record, but a model can be built from any.
   if (record.empty()) return;
+  begin_element(i);
   if (zcore::is_failed_line(record)) throw zcore::ModelException(record[1]);
   const std::string& tag = record.front();
   if (zcore::is_line_tag(tag)) {
@@ -161,6 +162,7 @@ void ZLegacyModuleSceneLoader::add_texts() {
       if (!expanded) return;
       // The format's overbars are single tildes.
       const std::string shown = zcore::with_markup_overbars(*expanded);
+      begin_element(i);
       TextStyle style;
       style.mirrored = text.mirrored;
       style.runs = markup_of(shown);

@@ -402,13 +402,24 @@ void ZObjCanvas::replace_scene(QGraphicsScene* next) {
 }
 
 void ZObjCanvas::reset_scene() {
+  install_scene(new ZScene());
+}
+
+void ZObjCanvas::show_scene(ZScene* built) {
+  model.reset();
+  library.reset();
+  current_module = 0;
+  install_scene(built);
+  fit();
+}
+
+void ZObjCanvas::install_scene(ZScene* fresh) {
   auto* previous = static_cast<ZSceneBase*>(scene());
   // Named by their signatures, these connections took a hundredth of the
   // render tool's time to make and break.
   if (previous && !previous->is_cover())
     disconnect(previous, nullptr, this, nullptr);
   try {
-    auto* fresh = new ZScene();
     replace_scene(fresh);
     current_scale = 1.0;
     angle = 0.0;

@@ -53,6 +53,9 @@ public:
   void reset_scene();
   // The cover scene again; zoom, angle and model stay.
   void reset_cover();
+  // Shows a scene built elsewhere, such as two footprints compared, fitted
+  // as a load fits; takes it. The canvas then holds no model.
+  void show_scene(ZScene* built);
 
   // A legacy library holds many modules and is shown one module at a time.
   // A file with one module or none counts as one.
@@ -111,6 +114,8 @@ private:
   // Fits the scene rectangle into the viewport and measures the scale.
   void fit_view();
   void replace_scene(QGraphicsScene* next);
+  // Shows `fresh` with the canvas's connections, unzoomed and unturned.
+  void install_scene(ZScene* fresh);
   ZScene* footprint_scene() const;
   // Builds the scene of `shown`, fits it and announces it.
   void present(std::shared_ptr<zcore::BaseModel> shown);

@@ -248,16 +248,30 @@ void ZPrettyModuleSceneLoader::load() {
   old_overbars = root->name == "module" || !version ||
                  zcore::first_number(version) < kFirstMarkupVersion;
   // Zones lie beneath everything else.
-  for (const zcore::basenode* node : root->children)
-    if (node->name == "zone") add_zone(node);
-  for (const zcore::basenode* node : root->children) {
+  const std::vector<zcore::basenode*>& elements = root->children;
+  for (std::size_t i = 0; i < elements.size(); ++i) {
+    if (elements[i]->name != "zone") continue;
+    begin_element(i);
+    add_zone(elements[i]);
+  }
+  for (std::size_t i = 0; i < elements.size(); ++i) {
+    const zcore::basenode* node = elements[i];
     if (node->name == "zone") continue;
+    begin_element(i);
     if (const Handler handler = handler_for(node->name))
       (this->*handler)(node);
     else if (!node->children.empty() && is_drawing_kind(node->name))
       skip(node->name);
   }
-  for (const auto& [text, shown] : texts) add_text(text, shown);
+  for (const auto& [text, shown] : texts) {
+    // The text's own element, or the dimension it belongs to.
+    const zcore::basenode* element = text;
+    while (element->parent && element->parent != root)
+      element = element->parent;
+    const auto at = std::find(elements.begin(), elements.end(), element);
+    begin_element(static_cast<std::size_t>(at - elements.begin()));
+    add_text(text, shown);
+  }
 }
 
 void ZPrettyModuleSceneLoader::add_line(const zcore::basenode* node) {

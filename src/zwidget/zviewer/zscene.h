@@ -11,6 +11,7 @@
 #include <QPointF>
 
 #include <cstddef>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -57,6 +58,14 @@ public:
   explicit ZSceneLoader(ZScene* scene);
   virtual void load() = 0;
 
+  // Draws each element in the one colour `tint` gives for its source (the
+  // index of its list among a `.kicad_mod` root's children, of its first
+  // record in a legacy module), as a comparison shows a footprint; holes
+  // keep theirs.
+  void set_tint(std::function<QColor(std::size_t source)> tint) {
+    element_tint = std::move(tint);
+  }
+
   // Elements the loader met but could not draw, counted by kind (such as
   // "zone" or "pad shape 'custom'"): what the picture leaves out.
   const std::map<std::string, int>& not_drawn() const { return skipped; }
@@ -91,6 +100,10 @@ protected:
                                         const std::string& text);
   // The stretches of KiCad's markup in a shown text.
   static std::vector<zgraph::TextRun> markup_of(const std::string& text);
+  // Called before the items of the element at `source` are made.
+  void begin_element(std::size_t source) {
+    if (element_tint) tools.set_tint(element_tint(source));
+  }
 
   ZScene* scene;
   ZGraphToolsFactory tools;
@@ -98,6 +111,7 @@ protected:
 private:
   std::map<std::string, int> skipped;
   std::size_t text_left;
+  std::function<QColor(std::size_t)> element_tint;
 };
 
 // The footprint scene: the items of one footprint over a black, gridded

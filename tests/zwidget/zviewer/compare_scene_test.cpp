@@ -1,0 +1,108 @@
+#include "zwidget/zviewer/compare_scene.h"
+
+#include "support/test_data.h"
+#include "zcore/footprint_format.h"
+#include "zcore/models.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QPainter>
+
+#include <sstream>
+
+namespace zwidget::zcvpcb {
+namespace {
+
+std::shared_ptr<zcore::BaseModel> read(const std::string& name,
+                                       const std::string& bytes) {
+  const zcore::footprint_format* format = zcore::format_for_name(name);
+  std::shared_ptr<zcore::BaseModel> model = format->make_model();
+  std::istringstream in(bytes);
+  model->load(in);
+  if (const auto library = format->library_of(model)) return library->model(0);
+  return model;
+}
+
+zcore::footprint_comparison compared(const zcore::BaseModel& a,
+                                     const zcore::BaseModel& b) {
+  return zcore::compare_footprints(zcore::contents_of(a),
+                                   zcore::contents_of(b));
+}
+
+// The scene drawn at 40 pixels a millimetre over its own rectangle.
+class SceneImage {
+public:
+  explicit SceneImage(ZCompareScene& scene)
+      : area(scene.sceneRect()),
+        image((area.size() * 40).toSize(), QImage::Format_RGB32) {
+    QPainter painter(&image);
+    scene.render(&painter, QRectF(image.rect()), area);
+  }
+  QColor at(double x, double y) const {
+    return image.pixelColor(int((x - area.left()) * 40),
+                            int((y - area.top()) * 40));
+  }
+
+private:
+  QRectF area;
+  QImage image;
+};
+
+TEST(CompareScene, EachSideInItsColourWhatTheyShareInGrey) {
+  PADSCOPE_REQUIRE_SHARED_TESTDATA();
+  const std::string name = "LQFP-48_7x7mm_P0.5mm.kicad_mod";
+  const std::string text = padscope::test::read_file(
+      padscope::test::shared_testdata_dir() + "/kicad6/" + name);
+  std::string moved = text;
+  const std::string from = "(at -2.75 4.1625)";
+  moved.replace(moved.find(from), from.size(), "(at -2.75 6.1625)");
+  const auto before = read(name, text), after = read(name, moved);
+  const zcore::footprint_comparison result = compared(*before, *after);
+  ZCompareScene scene;
+  const CompareColours colours;
+  scene.build_pair(*before, *after, result, colours);
+  const SceneImage picture(scene);
+  // Pad 13 where it was, where it went, and pad 14 beside it; off the
+  // numbers written across them.
+  const QColor old_place = picture.at(-2.75, 3.6);
+  const QColor new_place = picture.at(-2.75, 6.8);
+  const QColor shared = picture.at(-2.25, 3.6);
+  EXPECT_GT(old_place.red(), old_place.blue() + 80)
+      << old_place.name().toStdString();
+  EXPECT_GT(new_place.blue(), new_place.red() + 80)
+      << new_place.name().toStdString();
+  EXPECT_EQ(shared, colours.shared) << shared.name().toStdString();
+
+  ASSERT_EQ(result.differences.size(), 1u);
+  const zcore::difference& d = result.differences[0];
+  EXPECT_TRUE(scene.highlighted().isEmpty());
+  scene.highlight(d.old_where, d.new_where);
+  const QRectF frame = scene.highlighted();
+  EXPECT_TRUE(frame.contains(QPointF(-2.75, 3.5)));
+  EXPECT_TRUE(frame.contains(QPointF(-2.75, 6.8)));
+  EXPECT_FALSE(frame.contains(QPointF(2.75, 4.1625)));
+}
+
+// A legacy module stands in millimetres beside the file KiCad made of it.
+TEST(CompareScene, LegacyUnitsBecomeMillimetres) {
+  const std::string local = padscope::test::local_testdata_dir();
+  const auto legacy =
+      read("w.mod", padscope::test::read_file(local + "/w_pth_resistors.mod"));
+  const auto pretty = read(
+      "t.kicad_mod",
+      padscope::test::read_file(
+          local + "/converted/w_pth_resistors.pretty/trimmer_64w.kicad_mod"));
+  ZCompareScene mixed, alone;
+  mixed.build_pair(*legacy, *pretty, compared(*legacy, *pretty));
+  alone.build_pair(*pretty, *pretty, compared(*pretty, *pretty));
+  const QRectF a = mixed.itemsBoundingRect(), b = alone.itemsBoundingRect();
+  EXPECT_NEAR(a.left(), b.left(), 0.01);
+  EXPECT_NEAR(a.right(), b.right(), 0.01);
+  EXPECT_NEAR(a.top(), b.top(), 0.01);
+  EXPECT_NEAR(a.bottom(), b.bottom(), 0.01);
+  EXPECT_EQ(mixed.sceneRect(), a);
+}
+
+}  // namespace
+}  // namespace zwidget::zcvpcb
