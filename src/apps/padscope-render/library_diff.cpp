@@ -298,16 +298,8 @@ std::map<QString, LibraryFootprint> list_footprints(const QString& input,
 
 std::shared_ptr<zcore::BaseModel> read_footprint(
     const LibraryFootprint& footprint) {
-  const FootprintFormat* format = format_of_file(footprint.file);
-  if (!format)
-    throw zwidget::zaux::ZMessageException(
-        QStringLiteral("Not a footprint file"));
-  std::shared_ptr<zcore::BaseModel> model = read_file(footprint.file, *format);
-  if (footprint.module < 0) return model;
-  const std::optional<zcore::footprint_library> modules =
-      format->library_of(model);
-  if (!modules) return model;
-  return modules->model(static_cast<std::size_t>(footprint.module));
+  return zwidget::zcvpcb::read_footprint(footprint.file,
+                                         std::max(0, footprint.module));
 }
 
 QJsonDocument diff_report(const LibraryDiff& diff) {

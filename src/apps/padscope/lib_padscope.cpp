@@ -66,6 +66,8 @@ int EPOINT(int argc, char** argv) {
       }
       window.show();
       if (!command.path.isEmpty()) window.open_path(command.path);
+      if (!command.compare.isEmpty())
+        window.compare_paths(command.path, command.compare);
       result = app.exec();
     }
   }

@@ -8,11 +8,13 @@
 #include "apps/padscope/stored_state.h"
 #include "apps/padscope/zintent.h"
 #include "ui_resource.h"
+#include "zwidget/zviewer/compare_view.h"
 #include "zwidget/zviewer/footprint_formats.h"
 #include "zwidget/zviewer/module/html_property.h"
 #include "zwidget/zviewer/obj_canvas.h"
 #include "zwidget/zviewer/obj_factory.h"
 
+#include <QAction>
 #include <QActionGroup>
 #include <QDebug>
 #include <QDragEnterEvent>
@@ -111,7 +113,76 @@ MainWindow::MainWindow()
   build_status_bar();
   build_library_panel();
   build_view_menu();
+  add_compare_action();
   setAcceptDrops(true);
+}
+
+void MainWindow::add_compare_action() {
+  auto* compare = new QAction(tr("Compare with..."), this);
+  compare->setObjectName("actionCompare");
+  compare->setStatusTip(
+      tr("Compare the footprint shown with another footprint file"));
+  // Beside Open, before the first separator.
+  const QList<QAction*> file_actions = ui->menuFile->actions();
+  ui->menuFile->insertAction(file_actions.value(1), compare);
+  connect(compare, &QAction::triggered, this, &MainWindow::compare_with);
+}
+
+void MainWindow::compare_with() {
+  if (fileName.isEmpty() || canvas->scene() == nullptr) {
+    load_message->setText(tr("Open a footprint first, then compare it."));
+    return;
+  }
+  QStringList patterns;
+  for (const FootprintFormat& format : footprint_formats())
+    patterns << QString::fromUtf8(format.pattern);
+  const QString other = get_open_file_name(
+      this, tr("Compare with"), QFileInfo(fileName).absolutePath(),
+      tr("All footprints (%1)").arg(patterns.join(' ')),
+      tr("dialog/compare/config"));
+  if (!other.isEmpty())
+    compare_footprints(fileName, std::max(0, canvas->module_index()), other);
+}
+
+bool MainWindow::compare_paths(const QString& before, const QString& after) {
+  return compare_footprints(before, 0, after);
+}
+
+bool MainWindow::compare_footprints(const QString& before, int module,
+                                    const QString& after) {
+  using zwidget::zcvpcb::read_footprint;
+  QString failure;
+  QString failed = before;
+  try {
+    std::shared_ptr<zcore::BaseModel> old_model =
+        read_footprint(before, module);
+    failed = after;
+    std::shared_ptr<zcore::BaseModel> new_model = read_footprint(after);
+    if (!compare_window) {
+      compare_window = new zwidget::zcvpcb::CompareView(this);
+      compare_window->setWindowFlag(Qt::Window);
+      compare_window->resize(1100, 700);
+    }
+    failed.clear();
+    compare_window->compare(old_model, QFileInfo(before).fileName(), new_model,
+                            QFileInfo(after).fileName());
+  } catch (const std::exception& error) {
+    failure = QString::fromLocal8Bit(error.what());
+  }
+  if (!failure.isEmpty()) {
+    load_message->setText(
+        failed.isEmpty()
+            ? tr("Cannot compare: %1").arg(failure)
+            : tr("%1: %2").arg(QFileInfo(failed).fileName(), failure));
+    return false;
+  }
+  compare_window->setWindowTitle(
+      tr("Compare: %1 and %2")
+          .arg(QFileInfo(before).fileName(), QFileInfo(after).fileName()));
+  compare_window->show();
+  compare_window->raise();
+  compare_window->activateWindow();
+  return true;
 }
 
 MainWindow::~MainWindow() {

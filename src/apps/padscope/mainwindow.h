@@ -17,6 +17,7 @@ class MainWindow;
 }
 
 namespace zwidget::zcvpcb {
+class CompareView;
 class HtmlProperty;
 class ZObjCanvas;
 class ZObjFactory;
@@ -34,6 +35,10 @@ public:
   // a drop and the recent files come here. False, with the reason in the
   // status bar, when nothing could be shown.
   bool open_path(const QString& path);
+  // Shows two footprints compared in the compare window: the file
+  // `before` (the first module of a library) against `after`. False, with
+  // the reason in the status bar, when either cannot be read or drawn.
+  bool compare_paths(const QString& before, const QString& after);
 
 protected:
   void showEvent(QShowEvent* event) override;
@@ -42,6 +47,8 @@ protected:
 
 private slots:
   void open();
+  // Compares the footprint shown with one the user chooses.
+  void compare_with();
   void prev();
   void next();
   void up();
@@ -83,6 +90,10 @@ private:
   void update_layer_rows();
   // Shows module `module` of a legacy library, or a file for -1.
   void open_footprint(const QString& path, int module);
+  void add_compare_action();
+  // Module `module` of `before` against the first of `after`.
+  bool compare_footprints(const QString& before, int module,
+                          const QString& after);
 
   double zoom_factor;
   Ui::MainWindow* ui;
@@ -104,6 +115,8 @@ private:
   LayersPanel* layers = nullptr;
   // Kept from footprint to footprint: each new canvas starts with it.
   zwidget::zcvpcb::PictureOptions picture;
+  // A window of its own, made at the first comparison.
+  zwidget::zcvpcb::CompareView* compare_window = nullptr;
   // The pane layout read at construction, applied again once the window is
   // laid out: a splitter scales sizes set before that by its stretch, not
   // in their proportion.

@@ -25,7 +25,12 @@ CommandLine parse_command_line(const QStringList& arguments) {
     return result;
   }
   QStringList paths;
+  bool compare = false;
   for (const QString& argument : options) {
+    if (argument == QLatin1String("--compare") && !compare) {
+      compare = true;
+      continue;
+    }
     if (argument.startsWith('-') && argument.size() > 1) {
       result.action = CommandLine::Action::error;
       result.error = QString("unknown option '%1'").arg(argument);
@@ -34,7 +39,16 @@ CommandLine parse_command_line(const QStringList& arguments) {
     paths << argument;
   }
   if (end >= 0) paths << arguments.mid(end + 1);
-  if (paths.size() > 1) {
+  if (compare) {
+    if (paths.size() != 2) {
+      result.action = CommandLine::Action::error;
+      result.error =
+          QString("--compare takes two FILEs, %1 given").arg(paths.size());
+    } else {
+      result.path = paths[0];
+      result.compare = paths[1];
+    }
+  } else if (paths.size() > 1) {
     result.action = CommandLine::Action::error;
     result.error =
         QString("one FILE or FOLDER at most, %1 given").arg(paths.size());
@@ -47,10 +61,13 @@ CommandLine parse_command_line(const QStringList& arguments) {
 QString usage() {
   return QStringLiteral(
       "Usage: padscope [OPTION] [FILE|FOLDER]\n"
+      "       padscope --compare OLD NEW\n"
       "Shows a KiCad footprint: FILE is a .kicad_mod file or a legacy .mod\n"
       "library, FOLDER a library folder whose first footprint file is "
       "shown.\n"
       "\n"
+      "  --compare OLD NEW  show OLD, and both footprint files compared in a\n"
+      "                 window of their own\n"
       "  -h, --help     print this help and exit\n"
       "  -v, --version  print the version and exit\n"
       "\n"

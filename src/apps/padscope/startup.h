@@ -18,6 +18,8 @@ struct CommandLine {
   Action action = Action::run;
   // The FILE or FOLDER to show; empty for none.
   QString path;
+  // With --compare A B: `path` is A and this is B.
+  QString compare;
   // Why the arguments were refused.
   QString error;
 };

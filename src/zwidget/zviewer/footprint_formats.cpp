@@ -5,9 +5,12 @@
 #include "zwidget/zviewer/footprint_file.h"
 #include "zwidget/zviewer/legacy_module_scene_loader.h"
 #include "zwidget/zviewer/mine_enum.h"
+#include "zwidget/zviewer/obj_canvas.h"
 #include "zwidget/zviewer/pretty_module_scene_loader.h"
 #include "zwidget/zviewer/zmessage_exception.h"
 
+#include <QCoreApplication>
+#include <QDataStream>
 #include <QFile>
 
 #include <cstring>
@@ -95,6 +98,37 @@ const FootprintFormat* format_for_file(const QString& path) {
 
 const FootprintFormat* format_of(const zcore::BaseModel& model) {
   return shown_entry(zcore::model_format(model));
+}
+
+std::shared_ptr<zcore::BaseModel> read_footprint(const QString& path,
+                                                 int module) {
+  const FootprintFormat* format = format_for_file(path);
+  if (!format)
+    throw zaux::ZMessageException(QCoreApplication::translate(
+        "ZObjCanvas",
+        "Not a footprint: neither the file's name nor its first "
+        "bytes are of a footprint format"));
+  QFile file;
+  open_footprint_file(path, file);
+  QDataStream stream(&file);
+  std::shared_ptr<zcore::BaseModel> model = format->make_model();
+  read_model(*model, stream);
+  const std::string problem = format->footprint_problem(*model);
+  if (!problem.empty())
+    throw zaux::ZMessageException(QString::fromStdString(problem));
+  const std::optional<zcore::footprint_library> library =
+      format->library_of(model);
+  if (!library) {
+    if (module != 0)
+      throw zaux::ZMessageException(
+          QCoreApplication::translate("ZObjCanvas", "No module %1")
+              .arg(module));
+    return model;
+  }
+  if (module < 0 || static_cast<std::size_t>(module) >= library->names.size())
+    throw zaux::ZMessageException(
+        QCoreApplication::translate("ZObjCanvas", "No module %1").arg(module));
+  return library->model(static_cast<std::size_t>(module));
 }
 
 }  // namespace zwidget::zcvpcb

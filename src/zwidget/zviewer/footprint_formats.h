@@ -44,4 +44,10 @@ const FootprintFormat* format_for_file(const QString& path);
 // The format that made `model`; null for a model of none.
 const FootprintFormat* format_of(const zcore::BaseModel& model);
 
+// Reads footprint `module` of the file at `path` (module 0 of a file that
+// holds one), in the format that format_for_file chooses. Throws
+// zaux::ZMessageException, or the reader's exception, with the reason.
+std::shared_ptr<zcore::BaseModel> read_footprint(const QString& path,
+                                                 int module = 0);
+
 }  // namespace zwidget::zcvpcb

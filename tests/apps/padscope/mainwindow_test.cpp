@@ -8,6 +8,9 @@
 #include "support/temp_settings.h"
 #include "support/test_data.h"
 #include "zwidget/zviewer/canvas_variants.h"
+#include "zwidget/zviewer/compare_scene.h"
+#include "zwidget/zviewer/compare_view.h"
+#include "zwidget/zviewer/footprint_formats.h"
 #include "zwidget/zviewer/module/legacy_module_property.h"
 #include "zwidget/zviewer/module/no_obj_property.h"
 #include "zwidget/zviewer/module/pretty_module_property.h"
@@ -32,6 +35,7 @@
 #include <QSplitter>
 #include <QStandardPaths>
 #include <QStatusBar>
+#include <QTest>
 #include <QTextBrowser>
 #include <QTextEdit>
 #include <QTreeWidget>
@@ -403,6 +407,57 @@ QStringList recent_menu(MainWindow& window) {
       shown << action->data().toString() + (action->isEnabled() ? "" : " grey");
   }
   return shown;
+}
+
+TEST_F(MainWindowTest, ComparesTheFootprintShownWithAnother) {
+  const QString before = copy(
+      QString::fromStdString(local_testdata_dir()) + "/w_pth_resistors.mod",
+      "w.mod");
+  const QString after =
+      copy(QString::fromStdString(local_testdata_dir()) +
+               "/converted/w_pth_resistors.pretty/RC05.kicad_mod",
+           "RC05.kicad_mod");
+  trigger("actionCompare");
+  EXPECT_EQ(load_message(), "Open a footprint first, then compare it.");
+  ASSERT_TRUE(window->open_path(before));
+  // RC05 is the library's second module.
+  trigger("actionNext");
+  answer_modal<QFileDialog>([=](QFileDialog* dialog) {
+    choose_file(dialog, after, "All footprints (*.kicad_mod *.mod)");
+  });
+  trigger("actionCompare");
+  auto* view = window->findChild<CompareView*>();
+  ASSERT_NE(view, nullptr);
+  EXPECT_TRUE(view->isVisible());
+  EXPECT_EQ(view->windowTitle(), "Compare: w.mod and RC05.kicad_mod");
+  EXPECT_TRUE(view->comparison().same());
+  EXPECT_TRUE(view->heading().endsWith("identical"));
+
+  // Against another module: differences, listed, each marked on a click.
+  const QString other =
+      copy(QString::fromStdString(local_testdata_dir()) +
+               "/converted/w_pth_resistors.pretty/RC07.kicad_mod",
+           "RC07.kicad_mod");
+  ASSERT_TRUE(window->compare_paths(after, other));
+  EXPECT_EQ(view->windowTitle(), "Compare: RC05.kicad_mod and RC07.kicad_mod");
+  QTreeWidget* list = view->differences();
+  ASSERT_GT(list->topLevelItemCount(), 0);
+  QTreeWidgetItem* pad =
+      list->findItems("pad 1 moved", Qt::MatchStartsWith).value(0);
+  ASSERT_NE(pad, nullptr);
+  EXPECT_TRUE(view->scene()->highlighted().isEmpty());
+  list->scrollToItem(pad);
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                    list->visualItemRect(pad).center());
+  EXPECT_EQ(list->currentItem(), pad);
+  const QRectF marked = view->scene()->highlighted();
+  const zcore::point moved =
+      zcore::contents_of(*read_footprint(other)).facts.pads[0].position;
+  EXPECT_TRUE(marked.contains(QPointF(moved.x, moved.y)));
+
+  EXPECT_FALSE(window->compare_paths(after, folder.filePath("none.mod")));
+  EXPECT_TRUE(load_message().startsWith("none.mod: "))
+      << load_message().toStdString();
 }
 
 TEST_F(MainWindowTest, RecentFilesKeepTheLastTenAndGreyMissingOnes) {

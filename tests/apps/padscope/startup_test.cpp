@@ -27,6 +27,7 @@ TEST(CommandLine, TakesOnePathHelpAndVersion) {
     QStringList arguments;
     Action action;
     QString path;
+    QString compare = QString();
   } cases[] = {
       {{}, Action::run, ""},
       {{"R.kicad_mod"}, Action::run, "R.kicad_mod"},
@@ -35,6 +36,11 @@ TEST(CommandLine, TakesOnePathHelpAndVersion) {
       {{"-x"}, Action::error, ""},
       {{"a.mod", "b.mod"}, Action::error, ""},
       {{"--", "-odd.mod"}, Action::run, "-odd.mod"},
+      {{"--compare", "a.mod", "b.kicad_mod"},
+       Action::run,
+       "a.mod",
+       "b.kicad_mod"},
+      {{"--compare", "a.mod"}, Action::error, ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.arguments.join(' ').toStdString());
@@ -42,6 +48,7 @@ TEST(CommandLine, TakesOnePathHelpAndVersion) {
         padscope::parse_command_line(c.arguments);
     EXPECT_EQ(parsed.action, c.action);
     EXPECT_EQ(parsed.path, c.path);
+    EXPECT_EQ(parsed.compare, c.compare);
     EXPECT_EQ(parsed.error.isEmpty(), c.action != Action::error);
   }
 }
