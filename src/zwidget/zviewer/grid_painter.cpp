@@ -48,6 +48,14 @@ QVector<double> positions(double low, double high, double step) {
 
 }  // namespace
 
+double drawn_pitch(double step, double step_pixels) {
+  double pitch = step;
+  for (double pixels = step_pixels; pixels > 0 && pixels < kMinimumPitchPixels;
+       pixels *= 2)
+    pitch *= 2;
+  return pitch;
+}
+
 GridPainter::GridPainter(QPainter* painter, const QRectF& rect)
     : painter(painter),
       rect(rect),
@@ -68,10 +76,7 @@ void GridPainter::fill() {
 
 void GridPainter::paint() {
   fill();
-  double pitch = step;
-  for (double pixels = device_pitch(painter, step);
-       pixels > 0 && pixels < kMinimumPitchPixels; pixels *= 2)
-    pitch *= 2;
+  const double pitch = drawn_pitch(step, device_pitch(painter, step));
 
   const QVector<double> rows = positions(rect.top(), rect.bottom(), pitch);
   const QVector<double> columns = positions(rect.left(), rect.right(), pitch);

@@ -8,6 +8,11 @@ class QPainter;
 
 namespace zwidget::zcvpcb {
 
+// The pitch the grid of `step` is drawn with where a step spans
+// `step_pixels` device pixels: doubled until its points are a few pixels
+// apart.
+double drawn_pitch(double step, double step_pixels);
+
 // Paints the black background and the point grid of one exposed area.
 struct GridPainter {
   GridPainter(QPainter* painter, const QRectF& rect);

@@ -4,14 +4,16 @@
 #include "zcore/models.h"
 #include "zcore/stream_model_adapter.h"
 #include "zwidget/zviewer/footprint_file.h"
+#include "zwidget/zviewer/grid_painter.h"
 #include "zwidget/zviewer/zmessage_exception.h"
 #include "zwidget/zviewer/zscene.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDataStream>
 #include <QFile>
 #include <QGraphicsItem>
 #include <QIODevice>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QWheelEvent>
@@ -123,6 +125,7 @@ ZObjCanvas::ZObjCanvas(QWidget* parent)
   setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
   setMinimumHeight(100);
   setMinimumWidth(100);
+  setFocusPolicy(Qt::StrongFocus);
   setScene(new ZCoverScene());
 }
 
@@ -203,6 +206,7 @@ void ZObjCanvas::wheelEvent(QWheelEvent* event) {
 }
 
 void ZObjCanvas::mousePressEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton) pressed_at = event->localPos();
   if (event->button() == Qt::LeftButton ||
       event->button() == Qt::MiddleButton) {
     grab = to_scene(event->localPos());
@@ -217,6 +221,7 @@ void ZObjCanvas::mouseMoveEvent(QMouseEvent* event) {
     place(*grab, event->localPos());
   }
   QGraphicsView::mouseMoveEvent(event);
+  pointer_moved(event->localPos());
 }
 
 void ZObjCanvas::mouseReleaseEvent(QMouseEvent* event) {
@@ -225,6 +230,64 @@ void ZObjCanvas::mouseReleaseEvent(QMouseEvent* event) {
     viewport()->unsetCursor();
   }
   QGraphicsView::mouseReleaseEvent(event);
+  if (event->button() == Qt::LeftButton && pressed_at) {
+    const double moved = QLineF(*pressed_at, event->localPos()).length();
+    pressed_at.reset();
+    if (moved < QApplication::startDragDistance()) clicked(event->localPos());
+  }
+}
+
+void ZObjCanvas::keyPressEvent(QKeyEvent* event) {
+  // An eighth of the view a press, as far as it reaches across.
+  const double step = std::min(viewport()->width(), viewport()->height()) / 8.0;
+  QPointF pan;
+  switch (event->key()) {
+    case Qt::Key_Left:
+      pan = QPointF(-step, 0);
+      break;
+    case Qt::Key_Right:
+      pan = QPointF(step, 0);
+      break;
+    case Qt::Key_Up:
+      pan = QPointF(0, -step);
+      break;
+    case Qt::Key_Down:
+      pan = QPointF(0, step);
+      break;
+    case Qt::Key_Space:
+      if (ZScene* shown = footprint_scene())
+        set_relative_origin(snapped(shown->cursor_position()));
+      event->accept();
+      return;
+    case Qt::Key_Escape:
+      if (measuring_) {
+        set_measuring(false);
+      } else {
+        select(nullptr);
+      }
+      event->accept();
+      return;
+    default:
+      QGraphicsView::keyPressEvent(event);
+      return;
+  }
+  keep_fitted = false;
+  // The view moves towards the arrow: what lay a step that way comes to
+  // the middle.
+  place(to_scene(middle() + pan), middle());
+  event->accept();
+}
+
+QPointF ZObjCanvas::grid_point(const QPointF& at) const {
+  const double pixels =
+      transform().map(QLineF(0, 0, ZScene::kGridStep, 0)).length();
+  const double pitch = drawn_pitch(ZScene::kGridStep, pixels);
+  return QPointF(std::round(at.x() / pitch) * pitch,
+                 std::round(at.y() / pitch) * pitch);
+}
+
+void ZObjCanvas::set_relative_origin(const QPointF& at) {
+  if (ZScene* shown = footprint_scene()) shown->set_relative_origin(at);
 }
 
 void ZObjCanvas::fit() {
@@ -390,10 +453,12 @@ void ZObjCanvas::present(std::shared_ptr<zcore::BaseModel> shown) {
 }
 
 ZScene* ZObjCanvas::footprint_scene() const {
-  return static_cast<ZScene*>(scene());
+  auto* shown = static_cast<ZSceneBase*>(scene());
+  return shown && !shown->is_cover() ? static_cast<ZScene*>(shown) : nullptr;
 }
 
 void ZObjCanvas::replace_scene(QGraphicsScene* next) {
+  forget_items();
   QGraphicsScene* previous = scene();
   setSceneRect(QRectF());
   placed_centre.reset();

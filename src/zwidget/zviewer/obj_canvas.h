@@ -1,9 +1,13 @@
 #pragma once
 
+#include "zcore/element_facts.h"
+#include "zcore/length_units.h"
 #include "zwidget/zviewer/footprint_formats.h"
 #include "zwidget/zviewer/layer_stack.h"
+#include "zwidget/zviewer/snap.h"
 
 #include <QGraphicsView>
+#include <QLineF>
 #include <QPointF>
 #include <QStringList>
 
@@ -11,6 +15,7 @@
 #include <optional>
 
 class QDataStream;
+class QMenu;
 
 namespace zwidget::zcvpcb {
 
@@ -74,6 +79,45 @@ public:
   // Millimetres per scene unit: scenes are in the file's own units.
   double millimetres_per_unit() const { return unit_mm; }
 
+  // The grid point nearest `at`, of the grid as drawn at this zoom; both in
+  // scene units.
+  QPointF grid_point(const QPointF& at) const;
+  // Sets the zero of the relative position at `at`; no effect on the
+  // cover.
+  void set_relative_origin(const QPointF& at);
+
+  // The unit of the ruler, the tooltips and the facts; the window's choice.
+  void set_unit(zcore::length_unit unit);
+  zcore::length_unit unit() const { return unit_; }
+
+  // The file element selected (see item_tags.h), -1 for none. A click
+  // selects what lies under the cursor, Esc or a click on nothing clears,
+  // Tab and Shift+Tab step through the pads by number.
+  int selected_element() const { return selected; }
+  // Selects the element `item` stands for; null clears the selection.
+  void select(QGraphicsItem* item);
+  // The next or previous shown pad by number; false where there is none.
+  bool step_pad(bool forward);
+  // The facts of the selected element, lengths in millimetres.
+  zcore::fact_list selection_facts() const;
+  // The same as lines of text in the unit, to be copied; empty without a
+  // selection.
+  QString selection_text() const;
+  // What a pad's tooltip tells: number, pin, type, shape, size and drill.
+  QString pad_tooltip(const QGraphicsItem* pad) const;
+
+  // The measuring tool: two clicks set the ends of the ruler, each snapped
+  // to the nearest pad centre, pad edge middle, line or arc end, circle
+  // centre, footprint origin or grid point within a few pixels; the first
+  // sets the relative origin too. Esc ends it.
+  bool measuring() const { return measuring_; }
+  void set_measuring(bool on);
+  // The ruler, from its first point to its second (or to the cursor while
+  // the second is not set), in scene units.
+  std::optional<QLineF> measurement() const;
+  // dx, dy, the distance and the angle of the ruler in the unit.
+  QStringList measurement_text() const;
+
   double current_scale = 1.0;
   double angle = 0.0;
   // The zoom factor of one wheel notch, that of a zoom command.
@@ -89,6 +133,10 @@ signals:
   void item_added(QGraphicsItem* item);
   void zerro_position(const QPointF& old);
   void loaded(std::shared_ptr<zcore::BaseModel> model);
+  void selection_changed();
+  void measuring_changed(bool on);
+  // The ruler moved or went.
+  void measurement_changed();
 
 protected:
   // A notch zooms about the point under the cursor, which stays there.
@@ -100,6 +148,17 @@ protected:
   // A fitted view stays fitted when the viewport changes size (the canvas
   // is laid out after it loaded), until the user zooms or rotates.
   void resizeEvent(QResizeEvent* event) override;
+  // Space sets the relative origin under the cursor; the arrow keys pan;
+  // Esc ends measuring, else clears the selection.
+  void keyPressEvent(QKeyEvent* event) override;
+  // Tab and Shift+Tab step through the pads.
+  bool focusNextPrevChild(bool next) override;
+  // Tooltips of pads.
+  bool viewportEvent(QEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+  void leaveEvent(QEvent* event) override;
+  // The highlights, the snap marker, the relative origin and the ruler.
+  void drawForeground(QPainter* painter, const QRectF& rect) override;
 
 private:
   void apply_matrix();
@@ -126,6 +185,20 @@ private:
   QRectF shown_bounds() const;
 
   PictureOptions options;
+  // Scene units spanning `pixels` of the viewport.
+  double scene_length(double pixels) const;
+  // The cursor moved to viewport point `at` without a button pressed.
+  void pointer_moved(const QPointF& at);
+  // A press and release without a drag at viewport point `at`.
+  void clicked(const QPointF& at);
+  // Scene point `at` snapped for measuring; sets the snap marker.
+  QPointF snapped(const QPointF& at);
+  void add_inspect_actions(QMenu& menu);
+  // The facts of the pad `ordinal` in file order.
+  zcore::fact_list pad_facts(int ordinal) const;
+  // Forgets the items of a scene that is going.
+  void forget_items();
+
   std::shared_ptr<zcore::BaseModel> model;
   // The file's footprints, when it holds several.
   std::optional<FootprintLibrary> library;
@@ -138,6 +211,21 @@ private:
   std::optional<QPointF> anchor;
   // The scene point held under the cursor while a drag pans.
   std::optional<QPointF> grab;
+
+  zcore::length_unit unit_ = zcore::length_unit::mm;
+  const QGraphicsItem* hovered = nullptr;
+  int selected = -1;
+  // The pad stepped to last, or clicked: where Tab goes on from.
+  const QGraphicsItem* selected_pad = nullptr;
+  // Where the left button went down, in viewport pixels: a release near it
+  // is a click, not a drag.
+  std::optional<QPointF> pressed_at;
+  bool measuring_ = false;
+  std::optional<QPointF> ruler_start;
+  std::optional<QPointF> ruler_end;
+  std::optional<QPointF> snap_marker;
+  // Made when first needed for a scene.
+  std::optional<std::vector<SnapTarget>> snap_points;
 };
 
 }  // namespace zwidget::zcvpcb

@@ -263,14 +263,9 @@ void ZPrettyModuleSceneLoader::load() {
     else if (!node->children.empty() && is_drawing_kind(node->name))
       skip(node->name);
   }
-  for (const auto& [text, shown] : texts) {
-    // The text's own element, or the dimension it belongs to.
-    const zcore::basenode* element = text;
-    while (element->parent && element->parent != root)
-      element = element->parent;
-    const auto at = std::find(elements.begin(), elements.end(), element);
-    begin_element(static_cast<std::size_t>(at - elements.begin()));
-    add_text(text, shown);
+  for (const KeptText& text : texts) {
+    begin_element(static_cast<std::size_t>(text.element));
+    add_text(text.node, text.shown);
   }
 }
 
@@ -429,11 +424,16 @@ void ZPrettyModuleSceneLoader::add_dimension(const zcore::basenode* node) {
   add(new zgraph::GraphicsDimensionItem(shape.strokes,
                                         tools.pen(layer, shape.thickness)),
       layer);
-  if (shape.text) texts.emplace_back(shape.text, shape.shown);
+  if (shape.text) keep(shape.text, shape.shown);
 }
 
 void ZPrettyModuleSceneLoader::keep_text(const zcore::basenode* node) {
-  texts.emplace_back(node, std::string());
+  keep(node, std::string());
+}
+
+void ZPrettyModuleSceneLoader::keep(const zcore::basenode* node,
+                                    std::string shown) {
+  texts.push_back({node, std::move(shown), current_element()});
 }
 
 QBrush ZPrettyModuleSceneLoader::fill_of(const zcore::nodeview& view,
@@ -476,7 +476,7 @@ void ZPrettyModuleSceneLoader::add_text_box(const zcore::basenode* node) {
     add(new zgraph::GraphicsPolygonItem(
             box.corners, tools.pen(box.layer, box.border_width), QBrush()),
         box.layer);
-  texts.emplace_back(node, std::string());
+  keep(node, std::string());
 }
 
 void ZPrettyModuleSceneLoader::add_text(const zcore::basenode* node,

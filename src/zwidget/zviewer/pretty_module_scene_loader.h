@@ -59,8 +59,16 @@ private:
   zcore::text_variables variables;
   // The file marks overbars with single tildes, as before the markup.
   bool old_overbars = false;
+  // Keeps a text for the end, with the element it belongs to.
+  void keep(const zcore::basenode* node, std::string shown);
+
   // The texts met, added after everything else, with a dimension's text.
-  std::vector<std::pair<const zcore::basenode*, std::string>> texts;
+  struct KeptText {
+    const zcore::basenode* node;
+    std::string shown;
+    int element;
+  };
+  std::vector<KeptText> texts;
 };
 
 }  // namespace zwidget::zcvpcb

@@ -6,6 +6,7 @@
 #include "zwidget/zgraph/item_kind.h"
 #include "zwidget/zgraph/pad_item.h"
 #include "zwidget/zviewer/grid_painter.h"
+#include "zwidget/zviewer/item_tags.h"
 
 #include <QAbstractGraphicsShapeItem>
 #include <QGraphicsEllipseItem>
@@ -146,6 +147,11 @@ std::optional<std::string> ZSceneLoader::shown_text(
 
 bool ZSceneLoader::add(QGraphicsItem* item, ItemRole role,
                        const QStringList& layers) {
+  // A hole's rim is its pad's.
+  const std::string kind = zgraph::kind_of(item);
+  if (kind == "pad") item->setData(kPadTag, pads++);
+  if (kind == "hole") item->setData(kPadTag, pads - 1);
+  item->setData(kElementTag, element);
   const QRectF bounds = item->sceneBoundingRect();
   const char* const left_out = !is_finite(item, bounds)   ? kNonFinite
                                : !is_within_reach(bounds) ? kTooLarge
@@ -223,14 +229,23 @@ void ZScene::reset() {
 }
 
 void ZScene::mouseMoveEvent(QGraphicsSceneMouseEvent* event) {
-  emit position_changed(event->scenePos(), QPointF());
+  cursor = event->scenePos();
+  emit position_changed(cursor, cursor - origin);
+  QGraphicsScene::mouseMoveEvent(event);
   update(QRectF());
+}
+
+void ZScene::set_relative_origin(const QPointF& at) {
+  const QPointF old = origin;
+  origin = at;
+  emit zerro_position(old);
+  emit position_changed(cursor, cursor - origin);
 }
 
 void ZScene::drawBackground(QPainter* painter, const QRectF& rect) {
   painter->save();
   GridPainter points(painter, rect);
-  points.step = 1.27;
+  points.step = kGridStep;
   points.background_pen.setColor(background);
   points.background_brush.setColor(background);
   points.point_pen.setColor(grid);

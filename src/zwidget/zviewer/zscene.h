@@ -85,7 +85,8 @@ public:
 protected:
   // Adds an item to the scene, marked with its role and layers, and
   // announces it; one with non-finite or too large geometry is deleted and
-  // counted instead. False then.
+  // counted instead. False then. Each item is tagged with its element
+  // (item_tags.h).
   bool add(QGraphicsItem* item, ItemRole role = ItemRole::drawing,
            const QStringList& layers = QStringList());
   // A drawing on one layer, named as the file names it.
@@ -100,10 +101,13 @@ protected:
                                         const std::string& text);
   // The stretches of KiCad's markup in a shown text.
   static std::vector<zgraph::TextRun> markup_of(const std::string& text);
-  // Called before the items of the element at `source` are made.
+  // Called before the items of the element at `source` are made: they are
+  // tagged with it (item_tags.h).
   void begin_element(std::size_t source) {
+    element = static_cast<int>(source);
     if (element_tint) tools.set_tint(element_tint(source));
   }
+  int current_element() const { return element; }
 
   ZScene* scene;
   ZGraphToolsFactory tools;
@@ -112,6 +116,9 @@ private:
   std::map<std::string, int> skipped;
   std::size_t text_left;
   std::function<QColor(std::size_t)> element_tint;
+  int element = -1;
+  // The pads met so far, drawn or not.
+  int pads = 0;
 };
 
 // The footprint scene: the items of one footprint over a black, gridded
@@ -129,6 +136,8 @@ public:
   // `build`.
   void set_colour_theme(ColourTheme theme);
   ColourTheme colour_theme() const { return theme; }
+  // The pitch of the point grid, in scene units.
+  static constexpr double kGridStep = 1.27;
 
   // Fills the scene with what the loader creates, every pad's hole cut
   // through the pads stacked on it; takes the loader.
@@ -137,6 +146,14 @@ public:
   const ZSceneLoader* scene_loader() const { return loader; }
   // Removes every item and the loader.
   void reset();
+
+  // The zero point of the relative position; the scene origin at first.
+  QPointF relative_origin() const { return origin; }
+  // Moves it, emits zerro_position with the old one, and reports the last
+  // cursor position anew.
+  void set_relative_origin(const QPointF& at);
+  // The last cursor position in scene units.
+  QPointF cursor_position() const { return cursor; }
 
 signals:
   void position_changed(const QPointF& pos, const QPointF& rel_pos = QPointF());
@@ -154,6 +171,8 @@ private:
   ColourTheme theme = ColourTheme::classic;
   QColor background = Qt::black;
   QColor grid = Qt::white;
+  QPointF origin;
+  QPointF cursor;
 };
 
 }  // namespace zwidget::zcvpcb

@@ -243,9 +243,10 @@ TEST_F(MainWindowTest, OpensARealFootprintReportsTheCursorZoomsAndFits) {
   const QString page =
       panel()->findChild<QTextBrowser*>("textBrowser")->toPlainText();
   EXPECT_TRUE(page.contains("Name:DIP-8_W7.62mm")) << page.toStdString();
+  // Relative to the footprint origin until another is set.
   EXPECT_EQ(positions({1.5, -2.25}),
-            QStringList(
-                {"X=1.5000 mm", "Y=-2.2500 mm", "X=0.0000 mm", "Y=0.0000 mm"}));
+            QStringList({"X=1.5000 mm", "Y=-2.2500 mm", "X=1.5000 mm",
+                         "Y=-2.2500 mm"}));
 
   // The load fitted the view to the viewport the canvas has in the window.
   const double fitted = canvas()->current_scale;

@@ -160,8 +160,15 @@ TEST(ZObjCanvas, LoadSignalsInOrderFitsAndThenZoomsAndTurnsOneMatrix) {
   QApplication::processEvents();
   ASSERT_EQ(positions.count(), 1);
   EXPECT_EQ(positions[0][0].toPointF(), QPointF(2, 3));
-  EXPECT_EQ(positions[0][1].toPointF(), QPointF(0, 0));
+  // Relative to the footprint origin until another is set.
+  EXPECT_EQ(positions[0][1].toPointF(), QPointF(2, 3));
   EXPECT_EQ(changed.count(), changes + 1);
+  QSignalSpy moved(&shown.canvas, &ZObjCanvas::zerro_position);
+  shown.canvas.set_relative_origin(QPointF(1, -1));
+  ASSERT_EQ(moved.count(), 1);
+  EXPECT_EQ(moved[0][0].toPointF(), QPointF(0, 0));
+  ASSERT_EQ(positions.count(), 2);  // the cursor again, from the new origin
+  EXPECT_EQ(positions[1][1].toPointF(), QPointF(1, 4));
 
   // Fitted: the drawing fills the viewport in one direction, unrotated.
   const double fitted = shown.canvas.current_scale;

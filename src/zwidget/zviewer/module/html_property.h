@@ -1,5 +1,8 @@
 #pragma once
 
+#include "zcore/element_facts.h"
+#include "zcore/length_units.h"
+
 #include <QString>
 #include <QWidget>
 
@@ -34,6 +37,16 @@ public:
 
   void set_html(QString html);
 
+  // The unit the page writes lengths in; rebuilds the page.
+  void set_unit(zcore::length_unit unit);
+  zcore::length_unit unit() const { return unit_; }
+  // The facts of what is selected on the canvas, shown above the page; an
+  // empty list takes them away.
+  void set_selection(const zcore::fact_list& facts);
+
+  // A width at which labels and values read without breaking words.
+  int reading_width() const;
+
 public slots:
   void update_model(std::shared_ptr<zcore::BaseModel> model);
 
@@ -43,6 +56,14 @@ protected:
 
   Ui::HtmlProperty* ui;
   std::shared_ptr<zcore::BaseModel> model;
+  zcore::length_unit unit_ = zcore::length_unit::mm;
+
+private:
+  // Shows the selection's facts before the page.
+  void show_page();
+
+  QString page;
+  zcore::fact_list selection;
 };
 
 }  // namespace zwidget::zcvpcb

@@ -1,0 +1,143 @@
+#include "support/qt_printers.h"
+#include "support/test_data.h"
+#include "zwidget/zgraph/pad_item.h"
+#include "zwidget/zviewer/item_tags.h"
+#include "zwidget/zviewer/obj_canvas.h"
+#include "zwidget/zviewer/viewer_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QGraphicsItem>
+#include <QImage>
+#include <QSignalSpy>
+#include <QtTest/QTest>
+
+#include <string>
+
+namespace zwidget::zcvpcb {
+namespace {
+
+using padscope::test::local_testdata_dir;
+using padscope::test::shared_testdata_dir;
+
+struct Inspected : test::ShownCanvas {
+  explicit Inspected(const std::string& path,
+                     const char* parser = "module_parser")
+      : test::ShownCanvas(parser, {600, 600}) {
+    test::CoutCapture quiet;
+    canvas.load(QString::fromStdString(path));
+  }
+
+  QGraphicsItem* pad(const QString& number) const {
+    for (QGraphicsItem* item : canvas.scene()->items())
+      if (pad_of(item) >= 0 &&
+          static_cast<zgraph::GraphicsPadItem*>(item)->spec().number == number)
+        return item;
+    ADD_FAILURE() << "no pad " << number.toStdString();
+    return nullptr;
+  }
+  // A few pixels off the pad's centre, within reach of its snap.
+  QPoint near(const QGraphicsItem* item) const {
+    const QPointF centre =
+        static_cast<const zgraph::GraphicsPadItem*>(item)->spec().position;
+    return canvas.mapFromScene(centre) + QPoint(3, -2);
+  }
+  void click(const QPoint& at) const {
+    QTest::mouseClick(canvas.viewport(), Qt::LeftButton, Qt::NoModifier, at);
+  }
+  void key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QTest::keyClick(&canvas, key, modifiers);
+  }
+  QString selected_number() const {
+    for (const zcore::fact& fact : canvas.selection_facts())
+      if (fact.label == "Number") return QString::fromStdString(fact.text);
+    return "-";
+  }
+  int brightness(const QPoint& at) const {
+    const QColor colour = canvas.viewport()->grab().toImage().pixelColor(at);
+    return colour.red() + colour.green() + colour.blue();
+  }
+};
+
+TEST(CanvasInspection, HoverHighlightsPadsClicksAndTabSelectEscClears) {
+  PADSCOPE_REQUIRE_SHARED_TESTDATA();
+  Inspected shown(shared_testdata_dir() +
+                  "/kicad6/LQFP-48_7x7mm_P0.5mm.kicad_mod");
+  QGraphicsItem* first = shown.pad("1");
+  const QPoint at = shown.near(first);
+  const int plain = shown.brightness(at);
+  QTest::mouseMove(shown.canvas.viewport(), at);
+  EXPECT_GT(shown.brightness(at), plain + 60);
+  EXPECT_EQ(shown.canvas.pad_tooltip(first).split('\n').first(), "Number: 1");
+
+  QSignalSpy changed(&shown.canvas, &ZObjCanvas::selection_changed);
+  shown.click(at);
+  EXPECT_EQ(shown.canvas.selected_element(), element_of(first));
+  EXPECT_EQ(changed.count(), 1);
+  EXPECT_TRUE(
+      shown.canvas.selection_text().contains("Position: -4.1625, -2.7500 mm"))
+      << shown.canvas.selection_text().toStdString();
+  // In number order, round the end.
+  QStringList stepped;
+  for (const auto& [key, modifiers] : {std::pair{Qt::Key_Tab, Qt::NoModifier},
+                                       {Qt::Key_Backtab, Qt::ShiftModifier},
+                                       {Qt::Key_Backtab, Qt::ShiftModifier}}) {
+    shown.key(key, modifiers);
+    stepped << shown.selected_number();
+  }
+  EXPECT_EQ(stepped, QStringList({"2", "1", "48"}));
+  shown.key(Qt::Key_Escape);
+  EXPECT_EQ(shown.canvas.selected_element(), -1);
+  shown.click(at);
+  shown.click(QPoint(3, 3));  // nothing there
+  EXPECT_EQ(shown.canvas.selected_element(), -1);
+  // What is hidden is passed over: pad 2 lies beyond reach.
+  first->setVisible(false);
+  shown.click(at);
+  EXPECT_EQ(shown.canvas.selected_element(), -1);
+  EXPECT_TRUE(shown.canvas.selection_text().isEmpty());
+}
+
+// Two clicks near two pad centres measure the file's pitch exactly, in any
+// unit of the file; Esc ends.
+TEST(CanvasInspection, MeasureSnapsToPadCentresForTheExactPitch) {
+  PADSCOPE_REQUIRE_SHARED_TESTDATA();
+  const std::string shared = shared_testdata_dir();
+  const struct {
+    std::string path;
+    const char* parser;
+    QString from, to;
+    double pitch;
+    const char* distance;
+  } cases[] = {
+      {shared + "/kicad6/LQFP-48_7x7mm_P0.5mm.kicad_mod", "module_parser", "1",
+       "2", 0.5, "distance 0.5000 mm"},
+      {shared + "/kicad6/DIP-8_W7.62mm.kicad_mod", "module_parser", "1", "8",
+       7.62, "distance 7.6200 mm"},
+      {shared + "/kicad5/ST_TFBGA-225_13x13mm_Layout15x15_P0.8mm.kicad_mod",
+       "module_parser", "A1", "B2", std::hypot(0.8, 0.8), "distance 1.1314 mm"},
+      {local_testdata_dir() + "/w_pth_resistors.mod", "module_legacy_parser",
+       "1", "2", 2.54, "distance 2.5400 mm"},
+  };
+  for (const auto& each : cases) {
+    SCOPED_TRACE(each.path);
+    Inspected shown(each.path, each.parser);
+    QSignalSpy measuring(&shown.canvas, &ZObjCanvas::measuring_changed);
+    shown.canvas.set_measuring(true);
+    shown.click(shown.near(shown.pad(each.from)));
+    QTest::mouseMove(shown.canvas.viewport(), shown.near(shown.pad(each.to)));
+    ASSERT_TRUE(shown.canvas.measurement());
+    const double mm = shown.canvas.millimetres_per_unit();
+    EXPECT_NEAR(shown.canvas.measurement()->length() * mm, each.pitch, 1e-12);
+    shown.click(shown.near(shown.pad(each.to)));
+    QTest::mouseMove(shown.canvas.viewport(), QPoint(5, 5));
+    EXPECT_EQ(shown.canvas.measurement_text().value(2), each.distance);
+    shown.key(Qt::Key_Escape);
+    EXPECT_FALSE(shown.canvas.measurement());
+    EXPECT_EQ(measuring.count(), 2);
+  }
+}
+
+}  // namespace
+}  // namespace zwidget::zcvpcb
