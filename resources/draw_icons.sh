@@ -54,3 +54,9 @@ convert -size 32x32 xc:none -stroke none -fill "$BLUE" \
   -stroke "$GREY" -strokewidth 3 \
   -draw 'line 13,8 28,8 line 13,16 28,16 line 13,24 28,24' \
   1487535707_list_bullets.png
+
+# Measure: a ruler laid aslant, with its ticks.
+convert -size 32x32 xc:none -stroke "$GREY" -strokewidth 1.5 -fill "$LENS" \
+  -draw 'polygon 3,22 22,3 29,10 10,29' -stroke "$DARK" -strokewidth 1.5 \
+  -draw 'line 7,18 10,21 line 11,14 13,16 line 15,10 18,13 line 19,6 21,8' \
+  measure.png

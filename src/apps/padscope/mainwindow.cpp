@@ -5,6 +5,7 @@
 #include "apps/padscope/library_panel.h"
 #include "apps/padscope/open_file_dialog.h"
 #include "apps/padscope/recent_files.h"
+#include "apps/padscope/shortcut_keeper.h"
 #include "apps/padscope/stored_state.h"
 #include "apps/padscope/zintent.h"
 #include "ui_resource.h"
@@ -22,12 +23,15 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLayout>
+#include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QSettings>
 #include <QSplitter>
 #include <QStandardPaths>
 #include <QStatusBar>
+#include <QToolButton>
 
 #include <algorithm>
 #include <exception>
@@ -47,6 +51,7 @@ const char* const kLibraryShownKey = "library/shown";
 const char* const kLayersShownKey = "layers/shown";
 const char* const kThemeKey = "view/theme";
 const char* const kHiddenLayersKey = "view/hidden_layers";
+const char* const kUnitKey = "view/unit";
 
 using zwidget::zcvpcb::footprint_formats;
 using zwidget::zcvpcb::FootprintFormat;
@@ -114,7 +119,13 @@ MainWindow::MainWindow()
   build_library_panel();
   build_view_menu();
   add_compare_action();
+  build_view_actions();
+  connect_inspection();
+  new ShortcutKeeper(this);
   setAcceptDrops(true);
+  // Else the first widget that takes the focus gets it: the library's
+  // filter, which would swallow the canvas's keys.
+  canvas->setFocus();
 }
 
 void MainWindow::add_compare_action() {
@@ -206,7 +217,11 @@ void MainWindow::showEvent(QShowEvent* event) {
     const double right = std::max(initial_sizes[1], 0);
     if (left + right > 0) {
       const int total = splitter->width();
-      const int first = static_cast<int>(total * left / (left + right));
+      int first = static_cast<int>(total * left / (left + right));
+      // On a first start the panel reads without breaking its words, as
+      // far as half the window allows.
+      if (!QSettings().contains(tr(kSplitterLeftKey)))
+        first = std::max(first, std::min(property->reading_width(), total / 2));
       splitter->setSizes({first, total - first});
     }
   }
@@ -241,9 +256,10 @@ void MainWindow::build_status_bar() {
   auto value_label = [this](const char* name) {
     auto* label = new QLabel(this);
     label->setObjectName(name);
-    // Room for a footprint of hundreds of millimetres; more widens it.
+    // Room for a footprint of a hundred millimetres in every unit, so that
+    // the bar fits the window's first width; more widens it.
     label->setMinimumWidth(
-        label->fontMetrics().horizontalAdvance("X=-000.0000 mm") + 4);
+        label->fontMetrics().horizontalAdvance("X=-00.0000") + 4);
     return label;
   };
   QStatusBar* bar = ui->statusbar;
@@ -260,12 +276,139 @@ void MainWindow::build_status_bar() {
   bar->addWidget(relative_y, 0);
   bar->addWidget(new zwidget::zaux::ZIntent(10), 0);
   bar->addWidget(new QLabel(tr("Grid position:"), this), 0);
+  grid_x = value_label("gridX");
+  bar->addWidget(grid_x, 0);
+  grid_y = value_label("gridY");
+  bar->addWidget(grid_y, 0);
+  unit_button = new QToolButton(this);
+  unit_button->setObjectName("unitButton");
+  unit_button->setAutoRaise(true);
+  unit_button->setToolTip(tr("The unit of lengths; click to switch (Ctrl+U)"));
+  unit_button->setFocusPolicy(Qt::NoFocus);
+  bar->addWidget(unit_button, 0);
   load_message = new QLabel(this);
   load_message->setObjectName("loadMessage");
   bar->addPermanentWidget(load_message);
   index_message = new QLabel(this);
   index_message->setObjectName("indexMessage");
   bar->addPermanentWidget(index_message);
+}
+
+QMenu* MainWindow::view_menu() {
+  if (auto* menu = findChild<QMenu*>("menuView")) return menu;
+  auto* menu = new QMenu(tr("View"), menuBar());
+  menu->setObjectName("menuView");
+  menuBar()->insertMenu(ui->menuHelp->menuAction(), menu);
+  return menu;
+}
+
+void MainWindow::build_view_actions() {
+  ui->actionOpen->setShortcuts(
+      {QKeySequence(tr("Ctrl+N")), QKeySequence(tr("Ctrl+O"))});
+  // Ctrl+= is Ctrl++ without the Shift most layouts need for +.
+  ui->action_scale_plus->setShortcuts(
+      {QKeySequence(tr("Ctrl++")), QKeySequence(tr("Ctrl+="))});
+
+  QMenu* units = view_menu()->addMenu(tr("Units"));
+  units->setObjectName("menuUnits");
+  auto* group = new QActionGroup(this);
+  const std::pair<zcore::length_unit, const char*> names[] = {
+      {zcore::length_unit::mm, QT_TR_NOOP("Millimetres")},
+      {zcore::length_unit::mil, QT_TR_NOOP("Mils")},
+      {zcore::length_unit::inch, QT_TR_NOOP("Inches")}};
+  for (const auto& [each, name] : names) {
+    QAction* action = units->addAction(tr(name));
+    action->setObjectName(QString("actionUnit_") + zcore::unit_symbol(each));
+    action->setCheckable(true);
+    group->addAction(action);
+    connect(action, &QAction::triggered, this,
+            [this, each = each] { set_length_unit(each); });
+  }
+  units->addSeparator();
+  QAction* next_unit = units->addAction(tr("Switch units"));
+  next_unit->setObjectName("actionSwitchUnits");
+  next_unit->setShortcut(QKeySequence(tr("Ctrl+U")));
+  connect(next_unit, &QAction::triggered, this,
+          [this] { set_length_unit(zcore::next_unit(unit)); });
+  connect(unit_button, &QToolButton::clicked, next_unit, &QAction::trigger);
+
+  measure_action = new QAction(tr("Measure"), this);
+  measure_action->setObjectName("actionMeasure");
+  measure_action->setCheckable(true);
+  measure_action->setShortcut(QKeySequence(tr("Ctrl+Shift+M")));
+  measure_action->setIcon(QIcon(":/ico/images/ico/measure.png"));
+  measure_action->setToolTip(
+      tr("Measure between two points; Esc ends (Ctrl+Shift+M)"));
+  connect(measure_action, &QAction::toggled, this,
+          [this](bool on) { canvas->set_measuring(on); });
+  view_menu()->addAction(measure_action);
+  ui->toolBar->addSeparator();
+  ui->toolBar->addAction(measure_action);
+
+  auto* find = new QAction(tr("Find footprint"), this);
+  find->setObjectName("actionFindFootprint");
+  find->setShortcuts({QKeySequence(tr("Ctrl+K")), QKeySequence(tr("/"))});
+  find->setToolTip(tr("Type into the library's filter"));
+  connect(find, &QAction::triggered, this, &MainWindow::focus_library_filter);
+  ui->menuFile->insertAction(ui->actionProperty, find);
+  addAction(find);
+
+  const std::optional<zcore::length_unit> stored =
+      zcore::unit_named(QSettings().value(kUnitKey).toString().toStdString());
+  set_length_unit(stored.value_or(zcore::length_unit::mm));
+}
+
+void MainWindow::set_length_unit(zcore::length_unit next) {
+  unit = next;
+  const QString symbol = zcore::unit_symbol(unit);
+  QSettings().setValue(kUnitKey, symbol);
+  unit_button->setText(symbol);
+  if (auto* action = findChild<QAction*>("actionUnit_" + symbol))
+    action->setChecked(true);
+  canvas->set_unit(unit);
+  property->set_unit(unit);
+  show_positions();
+  show_selection();
+}
+
+QString MainWindow::selection_text() const {
+  return canvas->selection_text();
+}
+
+void MainWindow::connect_inspection() {
+  canvas->set_unit(unit);
+  property->set_unit(unit);
+  connect(canvas, &zwidget::zcvpcb::ZObjCanvas::selection_changed, this,
+          &MainWindow::show_selection);
+  connect(canvas, &zwidget::zcvpcb::ZObjCanvas::measurement_changed, this,
+          &MainWindow::show_measurement);
+  connect(canvas, &zwidget::zcvpcb::ZObjCanvas::measuring_changed,
+          measure_action, &QAction::setChecked);
+  canvas->set_measuring(measure_action->isChecked());
+  show_measurement();
+}
+
+void MainWindow::show_selection() {
+  property->set_selection(canvas->selection_facts());
+}
+
+void MainWindow::show_measurement() {
+  // In place of the positions while a ruler stands: the bar has no room
+  // for both in the window's first width.
+  const QStringList ruler = canvas->measurement_text();
+  if (ruler.isEmpty()) {
+    statusBar()->clearMessage();
+  } else {
+    statusBar()->showMessage(tr("Measured: %1").arg(ruler.join("   ")));
+  }
+}
+
+void MainWindow::focus_library_filter() {
+  if (!library->isVisible()) {
+    library->toggleViewAction()->trigger();
+  }
+  library->filter_field()->setFocus(Qt::ShortcutFocusReason);
+  library->filter_field()->selectAll();
 }
 
 void MainWindow::build_library_panel() {
@@ -380,6 +523,9 @@ bool MainWindow::load_file(const QString& path, const QString& parser) {
   // The pane widths the user chose survive the exchange of the pair; the
   // state holds a hidden panel's width too, which it gets when shown.
   const QByteArray panes = splitter->saveState();
+  // The new canvas takes over the focus of the old one, which would pass
+  // it on to the next widget when deleted.
+  const bool canvas_focused = canvas->hasFocus() || !focusWidget();
   delete property;
   property = nullptr;
   delete canvas;
@@ -412,8 +558,10 @@ bool MainWindow::load_file(const QString& path, const QString& parser) {
   splitter->insertWidget(0, property);
   splitter->insertWidget(1, canvas);
   splitter->restoreState(panes);
+  connect_inspection();
   property->setVisible(ui->actionProperty->isChecked());
   canvas->setVisible(true);
+  if (canvas_focused) canvas->setFocus();
   footprint_shown();
   return failure.isEmpty();
 }
@@ -583,15 +731,26 @@ void MainWindow::show_property() {
 }
 
 void MainWindow::position_changed(const QPointF& pos, const QPointF& rel_pos) {
-  const double mm = canvas->millimetres_per_unit();
-  auto show = [mm](QLabel* label, const char* axis, double value) {
-    label->setText(
-        QString("%1=%2 mm")
-            .arg(axis)
-            .arg(QString::number(value * mm, 'f', 4), 0, QChar(' ')));
+  cursor = std::make_pair(pos, rel_pos);
+  show_positions();
+}
+
+QString MainWindow::length_text(double scene_length) const {
+  return QString::fromStdString(zcore::format_number(
+      scene_length * canvas->millimetres_per_unit(), unit));
+}
+
+void MainWindow::show_positions() {
+  if (!cursor) return;
+  const auto& [pos, rel_pos] = *cursor;
+  auto show = [this](QLabel* label, const char* axis, double value) {
+    label->setText(QString("%1=%2").arg(axis, length_text(value)));
   };
   show(current_x, "X", pos.x());
   show(current_y, "Y", pos.y());
   show(relative_x, "X", rel_pos.x());
   show(relative_y, "Y", rel_pos.y());
+  const QPointF grid = canvas->grid_point(pos);
+  show(grid_x, "X", grid.x());
+  show(grid_y, "Y", grid.y());
 }

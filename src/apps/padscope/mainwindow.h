@@ -1,15 +1,21 @@
 #pragma once
 
 #include "apps/padscope/dir_navigator.h"
+#include "zcore/length_units.h"
 #include "zwidget/zviewer/layer_stack.h"
 
 #include <QMainWindow>
 #include <QPointF>
 
 class LayersPanel;
+#include <optional>
+#include <utility>
+
 class LibraryPanel;
 class QLabel;
+class QMenu;
 class QSplitter;
+class QToolButton;
 class RecentFiles;
 
 namespace Ui {
@@ -39,6 +45,13 @@ public:
   // `before` (the first module of a library) against `after`. False, with
   // the reason in the status bar, when either cannot be read or drawn.
   bool compare_paths(const QString& before, const QString& after);
+
+  // The unit every length in the window is shown in; remembered.
+  zcore::length_unit length_unit() const { return unit; }
+  void set_length_unit(zcore::length_unit next);
+  // The facts of what is selected on the canvas, one "Label: value" line
+  // each in the unit; empty without a selection.
+  QString selection_text() const;
 
 protected:
   void showEvent(QShowEvent* event) override;
@@ -70,6 +83,22 @@ private:
   void create_initial_pair();
   void restore_property_visibility();
   void build_status_bar();
+  // Units, the library filter's key, and the second keys of Open and Zoom
+  // in.
+  void build_view_actions();
+  // The View menu, made here unless the form has one.
+  QMenu* view_menu();
+  // Shows the library panel and puts the focus into its filter.
+  void focus_library_filter();
+  // The status bar's positions of the last cursor report, in the unit
+  // that the button after them names.
+  void show_positions();
+  QString length_text(double scene_length) const;
+  // The canvas tells the panel what is selected and the status bar what
+  // it measures.
+  void connect_inspection();
+  void show_selection();
+  void show_measurement();
   // Every command that opens a path goes here: it becomes the current file
   // and is read by the reader its name, else its first bytes, choose.
   // False when the load failed.
@@ -105,6 +134,10 @@ private:
   QLabel* current_y = nullptr;
   QLabel* relative_x = nullptr;
   QLabel* relative_y = nullptr;
+  QLabel* grid_x = nullptr;
+  QLabel* grid_y = nullptr;
+  QToolButton* unit_button = nullptr;
+  QAction* measure_action = nullptr;
   QSplitter* splitter = nullptr;
   // Why the last load failed; empty after one that succeeded.
   QLabel* load_message = nullptr;
@@ -122,4 +155,7 @@ private:
   // in their proportion.
   QByteArray initial_state;
   QList<int> initial_sizes;
+  zcore::length_unit unit = zcore::length_unit::mm;
+  // The last cursor report, in scene units, shown again in another unit.
+  std::optional<std::pair<QPointF, QPointF>> cursor;
 };
