@@ -7,6 +7,8 @@
 #include "zcore/to_double.h"
 
 #include <cmath>
+#include <locale>
+#include <sstream>
 #include <string_view>
 
 namespace zcore {
@@ -45,6 +47,10 @@ public:
   }
   void count(std::string label, double value) {
     list.push_back({std::move(label), fact::kind::count, value, 0, {}});
+  }
+  void link(std::string label, std::string address) {
+    list.push_back(
+        {std::move(label), fact::kind::link, 0, 0, std::move(address)});
   }
 
   fact_list list;
@@ -325,7 +331,141 @@ void legacy_element(facts_builder& out, const LegacyStringModel& model,
   }
 }
 
+// A ratio or another plain number: "0.25".
+std::string plain(double value) {
+  std::ostringstream out;
+  out.imbue(std::locale::classic());
+  out << value;
+  return out.str();
+}
+
+std::string joined(const std::vector<std::string>& words,
+                   const char* separator) {
+  std::string text;
+  for (const std::string& word : words)
+    text += (text.empty() ? "" : separator) + word;
+  return text;
+}
+
+const char* const kNone = "\u2014";
+
+void pad_shape_facts(facts_builder& out, const pad_facts& pad) {
+  if (pad.corner_radius > 0) {
+    out.length("Corner radius", pad.corner_radius);
+    out.text("Corner ratio", plain(pad.roundrect_ratio));
+  }
+  if (pad.shape == "chamfered_rect") {
+    out.text("Chamfer ratio", plain(pad.chamfer_ratio));
+    out.text("Chamfered corners", joined(pad.chamfered_corners, ", "));
+  }
+  if (pad.shape == "trapezoid")
+    out.size("Trapezoid delta",
+             {pad.trapezoid_delta.width, pad.trapezoid_delta.height});
+  if (pad.shape == "custom")
+    out.count("Primitives", static_cast<double>(pad.primitives));
+}
+
+void pad_overrides(facts_builder& out, const pad_facts& pad) {
+  if (pad.die_length) out.length("Die length", *pad.die_length);
+  if (pad.solder_mask_margin)
+    out.length("Solder mask margin", *pad.solder_mask_margin);
+  if (pad.solder_paste_margin)
+    out.length("Solder paste margin", *pad.solder_paste_margin);
+  if (pad.solder_paste_ratio)
+    out.text("Solder paste ratio", plain(*pad.solder_paste_ratio));
+  if (pad.clearance) out.length("Clearance", *pad.clearance);
+  if (pad.zone_connection) {
+    static const char* const kConnections[] = {
+        "none", "thermal relief", "solid", "thermal relief for through-holes"};
+    const int connection = *pad.zone_connection;
+    out.text("Zone connection", connection >= 0 && connection < 4
+                                    ? std::to_string(connection) + " (" +
+                                          kConnections[connection] + ")"
+                                    : std::to_string(connection));
+  }
+}
+
+// The name of a 3D model without its folders.
+std::string file_name(const std::string& path) {
+  const std::size_t slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool is_address(const std::string& text) {
+  return text.find("://") != std::string::npos || text.rfind("www.", 0) == 0;
+}
+
 }  // namespace
+
+fact_list pad_fact_list(const pad_facts& pad) {
+  facts_builder out(1.0);
+  out.text("Kind", "Pad");
+  out.text("Number", pad.number);
+  if (!pad.pin_function.empty()) out.text("Pin function", pad.pin_function);
+  if (!pad.pin_type.empty()) out.text("Pin type", pad.pin_type);
+  out.text("Type", pad.type);
+  out.text("Shape", pad.shape);
+  out.at("Position", pad.position);
+  out.angle("Rotation", pad.rotation);
+  out.size("Size", {pad.size.width, pad.size.height});
+  if (pad.slot) {
+    out.size("Slot", {pad.drill.width, pad.drill.height});
+  } else if (pad.drill.width > 0) {
+    out.length("Drill", pad.drill.width);
+  }
+  if (pad.drill_offset.x != 0 || pad.drill_offset.y != 0)
+    out.at("Drill offset", pad.drill_offset);
+  out.text("Layers", joined(pad.layers, " "));
+  pad_shape_facts(out, pad);
+  pad_overrides(out, pad);
+  return out.list;
+}
+
+fact_list footprint_fact_list(const footprint_facts& footprint) {
+  facts_builder out(1.0);
+  out.text("Kind", "Footprint");
+  std::string by_type;
+  for (const auto& [type, count] : footprint.pads_by_type)
+    by_type +=
+        (by_type.empty() ? "" : ", ") + std::to_string(count) + " " + type;
+  out.text("Pads", std::to_string(footprint.pads.size()) +
+                       (by_type.empty() ? "" : " (" + by_type + ")"));
+  out.count("Pad numbers", static_cast<double>(footprint.distinct_numbers));
+  if (footprint.pitch) {
+    out.length("Pitch", *footprint.pitch);
+  } else {
+    out.text("Pitch", kNone);
+  }
+  const auto extent = [&out](const char* label,
+                             const std::optional<dimensions>& size) {
+    if (size) {
+      out.size(label, {size->width, size->height});
+    } else {
+      out.text(label, kNone);
+    }
+  };
+  extent("Courtyard", footprint.courtyard);
+  extent("Fabrication outline", footprint.fab);
+  std::optional<dimensions> overall;
+  if (footprint.bounds)
+    overall = dimensions{footprint.bounds->width(), footprint.bounds->height()};
+  extent("Overall size", overall);
+  std::vector<std::string> models;
+  for (const std::string& model : footprint.models)
+    models.push_back(file_name(model));
+  out.text("3D models", models.empty() ? kNone : joined(models, ", "));
+  out.text("Type", kind_name(footprint.kind));
+  out.text("Generation", footprint.generation);
+  if (is_address(footprint.datasheet)) {
+    out.link("Datasheet", footprint.datasheet);
+  } else {
+    out.text("Datasheet",
+             footprint.datasheet.empty() || footprint.datasheet == "~"
+                 ? kNone
+                 : footprint.datasheet);
+  }
+  return out.list;
+}
 
 text_variables legacy_variables(const std::vector<record>& records) {
   text_variables variables;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "zcore/footprint_facts.h"
 #include "zcore/legacy_model.h"
 #include "zcore/models.h"
 #include "zcore/text_variables.h"
@@ -21,6 +22,7 @@ struct fact {
     angle,   // x, in degrees
     area,    // x, in square millimetres
     count,   // x, a whole number
+    link,    // `text`, an address that opens
   };
   std::string label;
   kind type = kind::text;
@@ -36,6 +38,16 @@ using fact_list = std::vector<fact>;
 // dimensions; empty for anything else, pads included, and for an index out
 // of range. Lengths in millimetres, whatever unit the file writes.
 fact_list element_facts(const BaseModel& model, std::size_t index);
+
+// A pad's facts: number, pin, type, shape, place, size, drill, layers,
+// what its shape adds (corners, delta, primitives) and what it sets for
+// itself instead of the footprint's values.
+fact_list pad_fact_list(const pad_facts& pad);
+
+// The footprint's own figures: its pads by type, distinct numbers, pitch,
+// courtyard, fabrication outline and overall size, 3D models, type,
+// generation and datasheet.
+fact_list footprint_fact_list(const footprint_facts& footprint);
 
 // The variables of a legacy module's texts: %R and %V, and `${...}` of
 // the reference (T0), the value (T1) and the module's name.

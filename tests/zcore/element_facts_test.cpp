@@ -56,7 +56,7 @@ std::unique_ptr<Model> read(const char* text) {
 
 // Text as it stands, numbers to four decimals joined by a comma.
 std::string shown(const fact& f) {
-  if (f.type == fact::kind::text) return f.text;
+  if (f.type == fact::kind::text || f.type == fact::kind::link) return f.text;
   char text[64];
   if (f.type == fact::kind::count) {
     std::snprintf(text, sizeof text, "%.0f", f.x);
@@ -158,6 +158,51 @@ TEST(ElementFacts, GeometryAndTextsOfEachKindFromEitherFormat) {
   // tell nothing here; pads have facts of their own.
   for (std::size_t element : {0, 7, 10, 99})
     EXPECT_TRUE(element_facts(*pretty, element).empty()) << element;
+}
+
+// A pad shows what its shape and type need and what it sets for itself; a
+// plain pad no more than its kind.
+TEST(ElementFacts, PadRowsFollowWhatThePadHolds) {
+  pad_facts pad;
+  pad.number = "A1";
+  pad.pin_function = "GND";
+  pad.type = "thru_hole";
+  pad.shape = "roundrect";
+  pad.size = {1.7, 1.0};
+  pad.drill = {1.0, 0.6};
+  pad.slot = true;
+  pad.drill_offset = {0.1, 0};
+  pad.layers = {"F.Cu", "B.Cu", "F.Mask"};
+  pad.roundrect_ratio = 0.25;
+  pad.corner_radius = 0.25;
+  pad.zone_connection = 2;
+  EXPECT_EQ(pick(pad_fact_list(pad),
+                 {"Number", "Pin function", "Pin type", "Slot", "Drill",
+                  "Drill offset", "Layers", "Corner radius", "Corner ratio",
+                  "Clearance", "Zone connection"}),
+            "Number=A1;Pin function=GND;Pin type?;Slot=1.0000,0.6000;Drill?;"
+            "Drill offset=0.1000,0.0000;Layers=F.Cu B.Cu F.Mask;"
+            "Corner radius=0.2500;Corner ratio=0.25;Clearance?;"
+            "Zone connection=2 (solid);");
+  pad = pad_facts();
+  pad.shape = "rect";
+  pad.drill = {0.8, 0.8};
+  EXPECT_EQ(pick(pad_fact_list(pad), {"Drill", "Slot", "Drill offset",
+                                      "Corner radius", "Primitives"}),
+            "Drill=0.8000;Slot?;Drill offset?;Corner radius?;Primitives?;");
+
+  footprint_facts none;
+  none.generation = "legacy";
+  EXPECT_EQ(pick(footprint_fact_list(none),
+                 {"Pads", "Pitch", "Courtyard", "3D models", "Datasheet"}),
+            "Pads=0;Pitch=\u2014;Courtyard=\u2014;3D models=\u2014;"
+            "Datasheet=\u2014;");
+  none.datasheet = "https://example.com/a.pdf";
+  none.models = {"${KICAD9_3DMODEL_DIR}/Package_SO.3dshapes/SOIC-8.wrl"};
+  const fact_list figures = footprint_fact_list(none);
+  EXPECT_EQ(pick(figures, {"3D models", "Datasheet"}),
+            "3D models=SOIC-8.wrl;Datasheet=https://example.com/a.pdf;");
+  EXPECT_EQ(figures.back().type, fact::kind::link);
 }
 
 }  // namespace

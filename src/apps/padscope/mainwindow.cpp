@@ -256,10 +256,10 @@ void MainWindow::build_status_bar() {
   auto value_label = [this](const char* name) {
     auto* label = new QLabel(this);
     label->setObjectName(name);
-    // Room for a footprint of a hundred millimetres in every unit, so that
-    // the bar fits the window's first width; more widens it.
-    label->setMinimumWidth(
-        label->fontMetrics().horizontalAdvance("X=-00.0000") + 4);
+    // The width the status bar has always given a position; one that needs
+    // more widens it. The unit stands once, after the positions, so that
+    // the bar fits the window's first width.
+    label->setMinimumWidth(70);
     return label;
   };
   QStatusBar* bar = ui->statusbar;

@@ -38,37 +38,10 @@ const char* const kTooltipFacts[] = {"Number", "Pin function", "Pin type",
 }  // namespace
 
 zcore::fact_list ZObjCanvas::pad_facts(int ordinal) const {
-  zcore::fact_list facts;
-  const ZScene* shown = footprint_scene();
-  if (!shown) return facts;
-  for (const QGraphicsItem* item : shown->items()) {
-    if (pad_of(item) != ordinal) continue;
-    const zgraph::PadSpec& pad =
-        static_cast<const zgraph::GraphicsPadItem*>(item)->spec();
-    using kind = zcore::fact::kind;
-    const double mm = unit_mm;
-    facts.push_back({"Kind", kind::text, 0, 0, "Pad"});
-    facts.push_back({"Number", kind::text, 0, 0, pad.number.toStdString()});
-    facts.push_back({"Position",
-                     kind::point,
-                     pad.position.x() * mm,
-                     pad.position.y() * mm,
-                     {}});
-    facts.push_back({"Rotation", kind::angle, pad.turn, 0, {}});
-    facts.push_back({"Size",
-                     kind::size,
-                     pad.size.width() * mm,
-                     pad.size.height() * mm,
-                     {}});
-    const QSizeF drill = pad.drill.size * mm;
-    if (zgraph::has_hole(pad) && !drill.isEmpty())
-      facts.push_back({pad.drill.oval ? "Slot" : "Drill",
-                       kind::size,
-                       drill.width(),
-                       drill.height(),
-                       {}});
-  }
-  return facts;
+  if (!figures || ordinal < 0 ||
+      static_cast<std::size_t>(ordinal) >= figures->pads.size())
+    return {};
+  return zcore::pad_fact_list(figures->pads[ordinal]);
 }
 
 void ZObjCanvas::set_unit(zcore::length_unit unit) {

@@ -48,6 +48,7 @@ QString fact_value(const zcore::fact& fact, zcore::length_unit unit) {
     case kind::count:
       return QString::number(static_cast<long long>(fact.x));
     case kind::text:
+    case kind::link:
       break;
   }
   return QString::fromStdString(fact.text);
@@ -66,10 +67,14 @@ QString facts_as_text(const zcore::fact_list& facts, zcore::length_unit unit) {
 
 QString facts_as_html(const zcore::fact_list& facts, zcore::length_unit unit) {
   QString rows;
-  for (const zcore::fact& fact : facts)
+  for (const zcore::fact& fact : facts) {
+    QString value = fact_value(fact, unit).toHtmlEscaped();
+    if (fact.type == zcore::fact::kind::link)
+      value = QString("<a style=\"color:#9fcfff;\" href=\"%1\">%2</a>")
+                  .arg(value, value);
     rows += QString("<tr><td><b>%1:</b></td><td>%2</td></tr>\n")
-                .arg(fact_label(fact).toHtmlEscaped(),
-                     fact_value(fact, unit).toHtmlEscaped());
+                .arg(fact_label(fact).toHtmlEscaped(), value);
+  }
   return rows;
 }
 

@@ -58,6 +58,12 @@ int natural_compare(const QString& a, const QString& b) {
   return (a.size() - i) - (b.size() - j);
 }
 
+QGraphicsItem* pad_item(const QGraphicsScene& scene, int pad) {
+  for (QGraphicsItem* item : scene.items())
+    if (pad_of(item) == pad && zgraph::kind_of(item) == "pad") return item;
+  return nullptr;
+}
+
 }  // namespace
 
 QGraphicsItem* item_at(const QGraphicsScene& scene, const QPointF& at,
@@ -69,7 +75,13 @@ QGraphicsItem* item_at(const QGraphicsScene& scene, const QPointF& at,
   for (QGraphicsItem* item :
        scene.items(near, Qt::IntersectsItemShape, Qt::DescendingOrder)) {
     if (!is_pickable(item)) continue;
-    const std::string kind = zgraph::kind_of(item);
+    std::string kind = zgraph::kind_of(item);
+    // A hole's rim stands for its pad.
+    if (kind == "hole") {
+      item = pad_item(scene, pad_of(item));
+      if (!item) continue;
+      kind = "pad";
+    }
     if (pads_only && kind != "pad") continue;
     // A zone's shape is its whole area: only its outline counts as near.
     if (kind == "zone" && !highlight_path(item).contains(at)) continue;
@@ -111,7 +123,8 @@ std::vector<QGraphicsItem*> element_items(const QGraphicsScene& scene,
 std::vector<QGraphicsItem*> pads_by_number(const QGraphicsScene& scene) {
   std::vector<QGraphicsItem*> pads;
   for (QGraphicsItem* item : scene.items(Qt::AscendingOrder))
-    if (is_pickable(item) && pad_of(item) >= 0) pads.push_back(item);
+    if (is_pickable(item) && zgraph::kind_of(item) == "pad")
+      pads.push_back(item);
   const auto number = [](const QGraphicsItem* item) {
     return static_cast<const zgraph::GraphicsPadItem*>(item)->spec().number;
   };

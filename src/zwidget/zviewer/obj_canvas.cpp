@@ -444,6 +444,8 @@ void ZObjCanvas::present(std::shared_ptr<zcore::BaseModel> shown) {
   const FootprintFormat* format = format_of(*shown);
   if (!format) throw zaux::ZMessageException(tr("No format reads the model."));
   reset_scene();
+  // Made anew: assigned, a short name would keep the buffer of a huge one.
+  figures.emplace(zcore::facts_of(*shown));
   ZScene* target = footprint_scene();
   target->set_colour_theme(options.theme);
   target->build(shown.get(), format->scene_loader(target, *shown).release());
@@ -503,6 +505,7 @@ void ZObjCanvas::install_scene(ZScene* fresh) {
 }
 
 void ZObjCanvas::reset_cover() {
+  figures.reset();
   replace_scene(new ZCoverScene());
 }
 

@@ -103,6 +103,10 @@ public:
   // The same as lines of text in the unit, to be copied; empty without a
   // selection.
   QString selection_text() const;
+  // The figures and pad facts of the footprint shown; null on the cover.
+  const zcore::footprint_facts* footprint_figures() const {
+    return figures ? &*figures : nullptr;
+  }
   // What a pad's tooltip tells: number, pin, type, shape, size and drill.
   QString pad_tooltip(const QGraphicsItem* pad) const;
 
@@ -226,6 +230,7 @@ private:
   std::optional<QPointF> snap_marker;
   // Made when first needed for a scene.
   std::optional<std::vector<SnapTarget>> snap_points;
+  std::optional<zcore::footprint_facts> figures;
 };
 
 }  // namespace zwidget::zcvpcb

@@ -69,7 +69,9 @@ TEST(CanvasInspection, HoverHighlightsPadsClicksAndTabSelectEscClears) {
   const int plain = shown.brightness(at);
   QTest::mouseMove(shown.canvas.viewport(), at);
   EXPECT_GT(shown.brightness(at), plain + 60);
-  EXPECT_EQ(shown.canvas.pad_tooltip(first).split('\n').first(), "Number: 1");
+  EXPECT_EQ(shown.canvas.pad_tooltip(first),
+            "Number: 1\nType: smd\nShape: roundrect\n"
+            "Size: 1.4750 \u00d7 0.3000 mm");
 
   QSignalSpy changed(&shown.canvas, &ZObjCanvas::selection_changed);
   shown.click(at);

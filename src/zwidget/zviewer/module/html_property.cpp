@@ -3,6 +3,7 @@
 #include "ui_html_property.h"
 #include "zwidget/zviewer/fact_text.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFont>
 #include <QFontMetrics>
@@ -28,6 +29,16 @@ int panels_alive = 0;
 QString elided(const QString& value) {
   if (value.size() <= kLongestValue) return value;
   return value.left(kLongestValue) + QChar(0x2026);
+}
+
+QString defaulted(const QString& value) {
+  return QString("<span style=\" color:#8a8a8a; font-style:italic;\">%1</span>")
+      .arg(value);
+}
+
+QString defaults_note() {
+  return QCoreApplication::translate(
+      "HtmlProperty", "Grey values are defaults: the file does not set them.");
 }
 
 HtmlProperty::HtmlProperty() : QWidget(nullptr), ui(new Ui::HtmlProperty) {
@@ -71,29 +82,45 @@ int HtmlProperty::reading_width() const {
   return metrics.averageCharWidth() * 36 + 60;
 }
 
+namespace {
+
+// A heading and a table of facts, with the kind as the heading and left out
+// of the rows.
+QString facts_section(const QString& heading, const zcore::fact_list& facts,
+                      zcore::length_unit unit, const char* colour) {
+  const zcore::fact_list rows(facts.begin() + (facts.empty() ? 0 : 1),
+                              facts.end());
+  return QString(
+             "<p style=\" color:%1; font-size:11pt; font-weight:600;\">"
+             "%2</p>\n<table style=\" color:%1;\" cellspacing=\"2\">"
+             "%3</table><hr />\n")
+      .arg(colour, heading.toHtmlEscaped(), facts_as_html(rows, unit));
+}
+
+}  // namespace
+
 void HtmlProperty::show_page() {
+  QString sections;
+  if (!selection.empty())
+    sections += facts_section(
+        tr("Selected: %1")
+            .arg(QString::fromStdString(zcore::element_kind(selection))),
+        selection, unit_, "#7fffff");
+  if (figures)
+    sections +=
+        facts_section(tr("Footprint"), zcore::footprint_fact_list(*figures),
+                      unit_, "#ffd27f");
+  // Right after the body's opening tag, or first in a bare page.
   QString shown = page;
-  if (!selection.empty()) {
-    const QString kind = QString::fromStdString(zcore::element_kind(selection));
-    // The kind is the heading.
-    const zcore::fact_list rows(selection.begin() + 1, selection.end());
-    const QString section =
-        QString(
-            "<p style=\" color:#7fffff; font-size:11pt; "
-            "font-weight:600;\">%1</p>\n<table style=\" color:#7fffff;\" "
-            "cellspacing=\"2\">%2</table><hr />\n")
-            .arg(tr("Selected: %1").arg(kind.toHtmlEscaped()),
-                 facts_as_html(rows, unit_));
-    // Right after the body's opening tag, or first in a bare page.
-    const int body = shown.indexOf("<body");
-    const int at = body < 0 ? 0 : shown.indexOf('>', body) + 1;
-    shown.insert(at, section);
-  }
+  const int body = shown.indexOf("<body");
+  shown.insert(body < 0 ? 0 : shown.indexOf('>', body) + 1, sections);
   ui->textBrowser->setHtml(shown);
 }
 
 void HtmlProperty::update_model(std::shared_ptr<zcore::BaseModel> next) {
   model = std::move(next);
+  figures.reset();
+  if (model && with_figures) figures = zcore::facts_of(*model);
   updated();
 }
 

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "zcore/element_facts.h"
+#include "zcore/footprint_facts.h"
 #include "zcore/length_units.h"
 
 #include <QString>
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 
 namespace Ui {
 class HtmlProperty;
@@ -25,6 +27,12 @@ constexpr int kLongestValue = 4096;
 // `value` as a page shows it: cut after kLongestValue characters, with an
 // ellipsis.
 QString elided(const QString& value);
+
+// A value the file does not hold, shown as its default: greyed, so that
+// nobody takes it for the file's own.
+QString defaulted(const QString& value);
+// The line that says what grey means, for a page that shows a default.
+QString defaults_note();
 
 // The panel beside the drawing: an HTML page of the footprint's attributes,
 // made from a template in the resources.
@@ -57,13 +65,18 @@ protected:
   Ui::HtmlProperty* ui;
   std::shared_ptr<zcore::BaseModel> model;
   zcore::length_unit unit_ = zcore::length_unit::mm;
+  // Set by the panels of a footprint: the figures of each model shown go
+  // at the top of the page.
+  bool with_figures = false;
 
 private:
-  // Shows the selection's facts before the page.
+  // Shows the selection's facts and the footprint's figures before the
+  // page.
   void show_page();
 
   QString page;
   zcore::fact_list selection;
+  std::optional<zcore::footprint_facts> figures;
 };
 
 }  // namespace zwidget::zcvpcb

@@ -51,20 +51,27 @@ QString decoded(const std::string& value) {
 
 class Resolver : public zaux::ScriptType1::Resolver {
 public:
-  explicit Resolver(std::shared_ptr<zcore::BaseModel> model)
-      : model(std::move(model)), header(module_records(this->model.get())) {}
+  Resolver(std::shared_ptr<zcore::BaseModel> model, zcore::length_unit unit)
+      : model(std::move(model)),
+        header(module_records(this->model.get())),
+        unit(unit) {}
 
   QString resolve(QString key) override {
-    if (key == QObject::tr("{Locked}")) return flag(po_flags(0) == 'F');
-    if (key == QObject::tr("{Placed}")) return flag(po_flags(1) == 'P');
+    if (key == QObject::tr("{Name}")) return name();
+    if (key == QObject::tr("{Locked}"))
+      return held("Po", 7, flag(po_flags(0) == 'F'));
+    if (key == QObject::tr("{Placed}"))
+      return held("Po", 7, flag(po_flags(1) == 'P'));
     if (key == QObject::tr("{Layer}")) return layer();
     if (key == QObject::tr("{Last Edit}")) return text("Po", 5);
     if (key == QObject::tr("{Position}")) return position();
     if (key == QObject::tr("{Type}")) return rest("At");
     if (key == QObject::tr("{Description}")) return rest("Cd");
     if (key == QObject::tr("{Tags}")) return tags();
-    if (key == QObject::tr("{autoplace_cost90}")) return hex_number("Op", 1);
-    if (key == QObject::tr("{autoplace_cost180}")) return hex_number("Op", 2);
+    if (key == QObject::tr("{autoplace_cost90}"))
+      return held("Op", 1, hex_number("Op", 1));
+    if (key == QObject::tr("{autoplace_cost180}"))
+      return held("Op", 2, hex_number("Op", 2));
     if (key == QObject::tr("{solder_mask_margin}"))
       return length(".SolderMask");
     if (key == QObject::tr("{solder_paste_margin}"))
@@ -75,6 +82,8 @@ public:
     if (key == QObject::tr("{zone_connect}")) return number(".ZoneConnection");
     if (key == QObject::tr("{thermal_width}")) return length(".ThermalWidth");
     if (key == QObject::tr("{thermal_gap}")) return length(".ThermalGap");
+    if (key == QObject::tr("{DefaultsNote}"))
+      return any_default ? defaults_note() : QString();
     return key;
   }
 
@@ -129,21 +138,41 @@ private:
     return list;
   }
 
-  QString number(const std::string& tag) const {
-    const std::string* value = field(tag, 1);
-    return format(value ? zcore::to_double(value->c_str()) : 0.0);
+  // `value` as it stands when the module has field `index` of `tag`, else
+  // greyed.
+  QString held(const std::string& tag, std::size_t index,
+               const QString& value) {
+    if (field(tag, index)) return value;
+    any_default = true;
+    return defaulted(value);
   }
 
-  // A length in millimetres, as the page writes them: most libraries are in
-  // tenths of a mil. Ten digits hide the conversion's rounding (0.254, not
-  // 0.25400000000000006).
-  QString length(const std::string& tag) const {
+  QString number(const std::string& tag) {
     const std::string* value = field(tag, 1);
-    if (!value) return format(0.0);
+    return held(tag, 1, format(value ? zcore::to_double(value->c_str()) : 0.0));
+  }
+
+  // A length in the unit of the window: most libraries are in tenths of a
+  // mil.
+  QString length(const std::string& tag) {
+    const std::string* value = field(tag, 1);
     const auto* legacy =
         dynamic_cast<const zcore::LegacyStringModel*>(model.get());
     const double scale = legacy ? legacy->millimetres_per_unit() : 1.0;
-    return QString::number(zcore::to_double(value->c_str()) * scale, 'g', 10);
+    const double mm = value ? zcore::to_double(value->c_str()) * scale : 0.0;
+    return held(tag, 1, QString::fromStdString(zcore::format_length(mm, unit)));
+  }
+
+  // The module's name from its `$MODULE` line, else its `Li` record.
+  QString name() const {
+    const auto* legacy =
+        dynamic_cast<const zcore::LegacyStringModel*>(model.get());
+    if (legacy) {
+      for (const record& fields : legacy->records())
+        if (fields.size() > 1 && fields.front() == "$MODULE")
+          return escaped(fields[1]);
+    }
+    return text("Li", 1);
   }
 
   // The autoplace costs are written in hexadecimal ("Op 0 A 0").
@@ -174,12 +203,15 @@ private:
 
   std::shared_ptr<zcore::BaseModel> model;
   std::map<std::string, const record*> header;
+  zcore::length_unit unit;
+  bool any_default = false;
 };
 
 }  // namespace
 
 LegacyModuleProperty::LegacyModuleProperty()
-    : resolver(std::make_unique<Resolver>(model)) {
+    : resolver(std::make_unique<Resolver>(model, unit_)) {
+  with_figures = true;
 }
 
 LegacyModuleProperty::~LegacyModuleProperty() = default;
@@ -188,7 +220,7 @@ void LegacyModuleProperty::updated() {
   QFile page(":/legacy_module.html");
   if (!page.open(QIODevice::ReadOnly | QIODevice::Text))
     throw std::runtime_error("Failed to open resource(:/legacy_module.html)");
-  resolver = std::make_unique<Resolver>(model);
+  resolver = std::make_unique<Resolver>(model, unit_);
   zaux::ScriptType1 script(QString::fromUtf8(page.readAll()), resolver.get());
   set_html(script.process());
 }

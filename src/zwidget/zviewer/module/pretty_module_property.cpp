@@ -92,16 +92,18 @@ QString fields(const zcore::basenode* root) {
 
 class Resolver : public zaux::ScriptType1::Resolver {
 public:
-  explicit Resolver(std::shared_ptr<zcore::BaseModel> model)
-      : model(std::move(model)) {}
+  Resolver(std::shared_ptr<zcore::BaseModel> model, zcore::length_unit unit)
+      : model(std::move(model)), unit(unit) {}
 
   QString resolve(QString key) override {
     // A model without a tree, or of another kind, shows the defaults.
     const auto* tree = dynamic_cast<const zcore::S_Model*>(model.get());
     const zcore::nodeview mod(tree ? tree->root() : nullptr);
     if (key == QObject::tr("{Name}")) return text(mod.first_text());
-    if (key == QObject::tr("{Locked}")) return flag(mod.locked());
-    if (key == QObject::tr("{Placed}")) return flag(mod.placed());
+    if (key == QObject::tr("{Locked}"))
+      return held(mod, "locked", flag(mod.locked()));
+    if (key == QObject::tr("{Placed}"))
+      return held(mod, "placed", flag(mod.placed()));
     if (key == QObject::tr("{Layer}")) return text(mod.layer());
     if (key == QObject::tr("{TEdit}")) return text(mod.tedit());
     if (key == QObject::tr("{TStamp}")) return text(mod.tstamp());
@@ -109,33 +111,53 @@ public:
     if (key == QObject::tr("{Attribute}")) return flag_list(mod.attr());
     if (key == QObject::tr("{Description}")) return text(mod.descr());
     if (key == QObject::tr("{AutoplaceCost90}"))
-      return number(mod.autoplace_cost90());
+      return held(mod, "autoplace_cost90", number(mod.autoplace_cost90()));
     if (key == QObject::tr("{AutoplaceCost180}"))
-      return number(mod.autoplace_cost180());
+      return held(mod, "autoplace_cost180", number(mod.autoplace_cost180()));
     if (key == QObject::tr("{SolderMaskMargin}"))
-      return number(mod.solder_mask_margin());
+      return held(mod, "solder_mask_margin", length(mod.solder_mask_margin()));
     if (key == QObject::tr("{SolderPasteMargin}"))
-      return number(mod.solder_paste_margin());
+      return held(mod, "solder_paste_margin",
+                  length(mod.solder_paste_margin()));
     if (key == QObject::tr("{SolderPasteRatio}"))
-      return number(mod.solder_paste_ratio());
-    if (key == QObject::tr("{Clearance}")) return number(mod.clearance());
-    if (key == QObject::tr("{ZoneConnect}")) return number(mod.zone_connect());
+      return held(mod, "solder_paste_ratio", number(mod.solder_paste_ratio()));
+    if (key == QObject::tr("{Clearance}"))
+      return held(mod, "clearance", length(mod.clearance()));
+    if (key == QObject::tr("{ZoneConnect}"))
+      return held(mod, "zone_connect", number(mod.zone_connect()));
     if (key == QObject::tr("{ThermalWidth}"))
-      return number(mod.thermal_width());
-    if (key == QObject::tr("{ThermalGap}")) return number(mod.thermal_gap());
+      return held(mod, "thermal_width", length(mod.thermal_width()));
+    if (key == QObject::tr("{ThermalGap}"))
+      return held(mod, "thermal_gap", length(mod.thermal_gap()));
     if (key == QObject::tr("{Tags}")) return tag_list(mod.tags());
     if (key == QObject::tr("{Fields}")) return fields(mod.node());
+    if (key == QObject::tr("{DefaultsNote}"))
+      return any_default ? defaults_note() : QString();
     return key;
   }
 
 private:
+  // `value` as it stands when the footprint holds `key`, else greyed.
+  QString held(const zcore::nodeview& mod, const char* key,
+               const QString& value) {
+    if (mod.node() && mod.node()->has(key)) return value;
+    any_default = true;
+    return defaulted(value);
+  }
+  QString length(double mm) const {
+    return QString::fromStdString(zcore::format_length(mm, unit));
+  }
+
   std::shared_ptr<zcore::BaseModel> model;
+  zcore::length_unit unit;
+  bool any_default = false;
 };
 
 }  // namespace
 
 PrettyModuleProperty::PrettyModuleProperty()
-    : resolver(std::make_unique<Resolver>(model)) {
+    : resolver(std::make_unique<Resolver>(model, unit_)) {
+  with_figures = true;
 }
 
 PrettyModuleProperty::~PrettyModuleProperty() = default;
@@ -144,7 +166,7 @@ void PrettyModuleProperty::updated() {
   QFile page(":/pretty_module.html");
   if (!page.open(QIODevice::ReadOnly | QIODevice::Text))
     throw std::runtime_error("Failed to open resource(:/pretty_module.html)");
-  resolver = std::make_unique<Resolver>(model);
+  resolver = std::make_unique<Resolver>(model, unit_);
   zaux::ScriptType1 script(QString::fromUtf8(page.readAll()), resolver.get());
   const QString result = script.process();
   qCDebug(panel_log).noquote() << script.script();

@@ -15,6 +15,8 @@
 
 #include <QFile>
 #include <QTextBrowser>
+#include <QTextCursor>
+#include <QTextDocument>
 
 #include <memory>
 #include <sstream>
@@ -121,15 +123,15 @@ TEST(HtmlProperty, ShowsTheAttributesOfRealFiles) {
       pretty,
       {{model(read_file(shared_testdata_dir() + "/kicad5/SOT23-5.kicad_mod")),
         {"Name:SOT23-5", "Layer:F.Cu", "Last Edit:58F778C6", "Position:0, 0",
-         "Attribute:smd", "Solder mask margin:0.89916 mm",
-         "Clearance:0.89916 mm"}}});
+         "Attribute:smd", "Solder mask margin:0.8992 mm",
+         "Clearance:0.8992 mm"}}});
   LegacyModuleProperty legacy;
   expect_pages(
       legacy,
       {{module_of("freetronics_kicad_pcb_lib.mod", "OMRON_XF2L-3025-1A"),
         {"Locked:false", "Placed:false", "Layer:15 (F.Cu, front copper)",
          "Last Edit:51255868", "Position:0, 0",
-         "Type:", "Tags:'OMRON''FFC''inline''XF2L'", "Clearance:0.09906 mm"}},
+         "Type:", "Tags:'OMRON''FFC''inline''XF2L'", "Clearance:0.0991 mm"}},
        // Latin-1 bytes, as old libraries without an encoding line hold.
        {module_of("WirePads_RevA.mod", "SolderWirePad_3x_2mmDrill"),
         {"Description:Solder Wire Pad; L\u00f6tanschluss; 3x; 2mm Drill;"}}});
@@ -152,7 +154,7 @@ TEST(PrettyModuleProperty, FormatsEscapesAndCutsTheModulesAttributes) {
   const LongValues long_values;
   const QStringList defaults{
       "Name:", "Locked:false",         "Position:0, 0",
-      "Tags:", "Auto place cost 90:0", "Thermal gap:0 mm"};
+      "Tags:", "Auto place cost 90:0", "Thermal gap:0.0000 mm"};
   auto empty_list = model("()");
   ASSERT_EQ(empty_list->root(), nullptr);
   const Pages cases = {
@@ -164,10 +166,10 @@ TEST(PrettyModuleProperty, FormatsEscapesAndCutsTheModulesAttributes) {
              " (thermal_gap abc))"),
        {"Locked:true", "Placed:true", "Layer:B.Cu",
         "Position:1.5, -2 @ 90\u00b0", "Tags:'R''res'", "Auto place cost 90:3",
-        "Auto place cost 180:4", "Clearance:0.2 mm",
-        "Solder mask margin:0.05 mm", "Solder paste margin:-0.3 mm",
-        "Solder paste ratio:-0.1", "Zone connect:2", "Thermal width:0.5 mm",
-        "Thermal gap:0 mm"}},
+        "Auto place cost 180:4", "Clearance:0.2000 mm",
+        "Solder mask margin:0.0500 mm", "Solder paste margin:-0.3000 mm",
+        "Solder paste ratio:-0.1", "Zone connect:2", "Thermal width:0.5000 mm",
+        "Thermal gap:0.0000 mm"}},
       {model(
            "(footprint \"SOT-23\" (tstamp 5A1B) (attr smd exclude_from_bom))"),
        {"Name:SOT-23", "Time-stamp from the schematic:5A1B",
@@ -217,9 +219,12 @@ TEST(PrettyModuleProperty, ListsTheFieldsOfNewerFiles) {
 
 TEST(LegacyModuleProperty, ShowsTheFirstModulesOwnRecordsEscapedAndCut) {
   const LongValues long_values;
-  const QStringList defaults{
-      "Locked:false",         "Layer:",          "Position:", "Description:",
-      "Auto place cost 90:0", "Thermal gap:0 mm"};
+  const QStringList defaults{"Locked:false",
+                             "Layer:",
+                             "Position:",
+                             "Description:",
+                             "Auto place cost 90:0",
+                             "Thermal gap:0.0000 mm"};
   const Pages cases = {
       // Index, pad and 3D shape repeat the module's records; a second follows.
       {model<zcore::LegacyStringModel>(
@@ -236,15 +241,15 @@ TEST(LegacyModuleProperty, ShowsTheFirstModulesOwnRecordsEscapedAndCut) {
         "Tags:", "Description:resistor <b>bold</b> & more",
         "Auto place cost 90:31", "Auto place cost 180:10",
         "Solder mask margin:0.1016 mm", "Solder paste margin:-0.0254 mm",
-        "Solder paste ratio:-0.5", "Clearance:0 mm", "Zone connect:2",
-        "Thermal width:0.3048 mm", "Thermal gap:0.254 mm"}},
+        "Solder paste ratio:-0.5", "Clearance:0.0000 mm", "Zone connect:2",
+        "Thermal width:0.3048 mm", "Thermal gap:0.2540 mm"}},
       // A module of a library in millimetres, split off as the canvas does.
       {legacy_format()
            .library_of(model<zcore::LegacyStringModel>(
                "PCBNEW-LibModule-V1\nUnits mm\n$MODULE A\n$EndMODULE A\n"
                "$MODULE B\n.LocalClearance 0.2\n$EndMODULE B\n"))
            ->model(1),
-       {"Clearance:0.2 mm"}},
+       {"Clearance:0.2000 mm"}},
       {model<zcore::LegacyStringModel>(
            "PCBNEW-LibModule-V1\n$MODULE R\nPo 0 0 0 15 0 0 ~~\nCd" +
            long_values.words + "\nKw" + long_values.tags + "\n$EndMODULE R\n"),
@@ -259,6 +264,65 @@ TEST(LegacyModuleProperty, ShowsTheFirstModulesOwnRecordsEscapedAndCut) {
   };
   LegacyModuleProperty panel;
   expect_pages(panel, cases);
+}
+
+// Succeeds when the page's tables hold each of `facts`, "Label:value", as
+// a row of a label cell and a value cell.
+testing::AssertionResult has_facts(const QWidget& panel,
+                                   const QStringList& facts) {
+  const QString page = browser(panel)->toPlainText();
+  for (const QString& fact : facts)
+    if (!page.contains(QString(fact).replace(':', ":\n")))
+      return testing::AssertionFailure()
+             << "no fact \"" << fact.toStdString() << "\" in:\n"
+             << page.toStdString();
+  return testing::AssertionSuccess();
+}
+
+// The colour of the text right after `label` in the page.
+QColor colour_after(const QWidget& panel, const QString& label) {
+  QTextCursor found = browser(panel)->document()->find(label);
+  if (found.isNull()) return QColor();
+  found.clearSelection();
+  found.movePosition(QTextCursor::NextCharacter);
+  return found.charFormat().foreground().color();
+}
+
+// The figures of the footprint at the top, in the unit chosen, then the
+// selection above them; the defaults of the page greyed; the legacy page
+// headed as such and named.
+TEST(HtmlProperty, FiguresSelectionUnitsAndGreyDefaults) {
+  PADSCOPE_REQUIRE_SHARED_TESTDATA();
+  PrettyModuleProperty pretty;
+  pretty.update_model(
+      model(read_file(shared_testdata_dir() + "/kicad5/SOT23-5.kicad_mod")));
+  EXPECT_TRUE(has_rows(pretty, {"Footprint"}));
+  EXPECT_TRUE(has_facts(pretty, {"Pads:5 (5 smd)", "Pitch:0.9500 mm",
+                                 "Type:SMD", "Generation:KiCad 5"}));
+  const QColor held = colour_after(pretty, "Solder mask margin:");
+  const QColor grey = colour_after(pretty, "Auto place cost 90:");
+  EXPECT_NE(held, grey);
+  EXPECT_EQ(grey, QColor(0x8a, 0x8a, 0x8a));
+  EXPECT_TRUE(has_rows(
+      pretty, {"Grey values are defaults: the file does not set them."}));
+
+  pretty.set_unit(zcore::length_unit::mil);
+  pretty.set_selection({{"Kind", zcore::fact::kind::text, 0, 0, "Pad"},
+                        {"Size", zcore::fact::kind::size, 2.54, 1.27, {}}});
+  EXPECT_TRUE(
+      has_rows(pretty, {"Selected: Pad", "Solder mask margin:35.40 mil"}));
+  EXPECT_TRUE(
+      has_facts(pretty, {"Size:100.00 \u00d7 50.00 mil", "Pitch:37.40 mil"}));
+  const QString page = browser(pretty)->toPlainText();
+  EXPECT_LT(page.indexOf("Selected: Pad"), page.indexOf("Footprint"));
+  pretty.set_selection({});
+  EXPECT_FALSE(browser(pretty)->toPlainText().contains("Selected"));
+
+  LegacyModuleProperty legacy;
+  legacy.update_model(
+      module_of("freetronics_kicad_pcb_lib.mod", "OMRON_XF2L-3025-1A"));
+  EXPECT_TRUE(has_rows(legacy, {"Legacy module", "Name:OMRON_XF2L-3025-1A"}));
+  EXPECT_TRUE(has_facts(legacy, {"Generation:legacy"}));
 }
 
 // Knows {Name} only.
