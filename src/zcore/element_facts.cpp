@@ -124,13 +124,6 @@ void arc_through(facts_builder& out, point a, point m, point b) {
   arc_facts(out, centre, a, sweep * 180 / kPi, &m, &b);
 }
 
-// KiCad reduces a legacy sweep beyond a whole turn by whole turns; a
-// multiple of a turn stays a full circle.
-double reduced_sweep(double degrees) {
-  const double turned = std::fmod(degrees, 360);
-  return turned == 0 && degrees != 0 ? std::copysign(360.0, degrees) : turned;
-}
-
 void stroke_and_layer(facts_builder& out, const nodeview& view) {
   out.text("Layer", view.layer());
   out.length("Width", view.width());
@@ -317,8 +310,7 @@ void legacy_element(facts_builder& out, const LegacyStringModel& model,
     out.text("Kind", "Arc");
     out.text("Layer", legacy_layer(arc.layer));
     out.length("Width", arc.width);
-    arc_facts(out, {arc.x1, arc.y1}, {arc.x2, arc.y2},
-              reduced_sweep(arc.angle / 10));
+    arc_facts(out, {arc.x1, arc.y1}, {arc.x2, arc.y2}, arc.sweep());
   } else if (is_poly_tag(tag)) {
     const l_poly poly = l_poly::with_corners(records, index);
     out.text("Kind", "Polygon");
