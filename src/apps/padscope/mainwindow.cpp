@@ -256,13 +256,21 @@ void MainWindow::build_status_bar() {
   auto value_label = [this](const char* name) {
     auto* label = new QLabel(this);
     label->setObjectName(name);
-    // The width the status bar has always given a position; one that needs
-    // more widens it. The unit stands once, after the positions, so that
-    // the bar fits the window's first width.
-    label->setMinimumWidth(70);
+    // Room for a footprint of tens of millimetres in every unit, as the
+    // unit stands once, on the right; more widens it.
+    label->setMinimumWidth(
+        label->fontMetrics().horizontalAdvance("X=-00.0000") + 4);
     return label;
   };
   QStatusBar* bar = ui->statusbar;
+  // The unit of every position, first: a narrow window cuts the bar short
+  // at its right end.
+  unit_button = new QToolButton(this);
+  unit_button->setObjectName("unitButton");
+  unit_button->setAutoRaise(true);
+  unit_button->setToolTip(tr("The unit of lengths; click to switch (Ctrl+U)"));
+  unit_button->setFocusPolicy(Qt::NoFocus);
+  bar->addWidget(unit_button, 0);
   bar->addWidget(new QLabel(tr("Current position:"), this), 0);
   current_x = value_label("currentX");
   bar->addWidget(current_x, 0);
@@ -280,12 +288,6 @@ void MainWindow::build_status_bar() {
   bar->addWidget(grid_x, 0);
   grid_y = value_label("gridY");
   bar->addWidget(grid_y, 0);
-  unit_button = new QToolButton(this);
-  unit_button->setObjectName("unitButton");
-  unit_button->setAutoRaise(true);
-  unit_button->setToolTip(tr("The unit of lengths; click to switch (Ctrl+U)"));
-  unit_button->setFocusPolicy(Qt::NoFocus);
-  bar->addWidget(unit_button, 0);
   load_message = new QLabel(this);
   load_message->setObjectName("loadMessage");
   bar->addPermanentWidget(load_message);
