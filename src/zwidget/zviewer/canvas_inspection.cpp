@@ -259,6 +259,7 @@ void ZObjCanvas::drawForeground(QPainter* painter, const QRectF& rect) {
   if (shown->relative_origin() != QPointF())
     overlay.origin = shown->relative_origin();
   overlay.ruler = measurement();
+  overlay.on_light = shown->background_colour().lightness() > 128;
   overlay.ruler_text = measurement_text();
   paint_overlay(painter, overlay);
 }

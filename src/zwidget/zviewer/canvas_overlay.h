@@ -22,6 +22,8 @@ struct Overlay {
   std::optional<QPointF> origin;
   std::optional<QLineF> ruler;
   QStringList ruler_text;
+  // Drawn in dark colours, for a light background.
+  bool on_light = false;
 };
 
 // Paints `overlay` with `painter`, which maps scene units to the viewport;

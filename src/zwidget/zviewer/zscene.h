@@ -136,6 +136,7 @@ public:
   // `build`.
   void set_colour_theme(ColourTheme theme);
   ColourTheme colour_theme() const { return theme; }
+  const QColor& background_colour() const { return background; }
   // The pitch of the point grid, in scene units.
   static constexpr double kGridStep = 1.27;
 

@@ -69,6 +69,16 @@ TEST(CanvasInspection, HoverHighlightsPadsClicksAndTabSelectEscClears) {
   const int plain = shown.brightness(at);
   QTest::mouseMove(shown.canvas.viewport(), at);
   EXPECT_GT(shown.brightness(at), plain + 60);
+  // A light theme gets a dark highlight.
+  PictureOptions light;
+  light.theme = ColourTheme::light;
+  shown.canvas.set_picture(light);
+  QTest::mouseMove(shown.canvas.viewport(), at + QPoint(1, 0));
+  const int lit = shown.brightness(at);
+  QTest::mouseMove(shown.canvas.viewport(), QPoint(3, 3));
+  EXPECT_LT(lit, shown.brightness(at) - 40);
+  shown.canvas.set_picture(PictureOptions());
+  first = shown.pad("1");
   EXPECT_EQ(shown.canvas.pad_tooltip(first),
             "Number: 1\nType: smd\nShape: roundrect\n"
             "Size: 1.4750 \u00d7 0.3000 mm");
