@@ -80,20 +80,27 @@ void read_shape(const nodeview& view, pad_facts& pad) {
   if (pad.shape == "custom") pad.primitives = view.primitives().size();
 }
 
-pad_facts pretty_pad(const basenode* node) {
+// What the figures of a footprint need of a pad.
+pad_facts summary_pad(const basenode* node) {
   const units& u = kFileMillimetres;
   const nodeview view(node);
   pad_facts pad;
   pad.number = view.first_text();
   pad.type = view.second_text();
-  pad.shape = view.third_text();
-  pad.pin_function = view.child_text("pinfunction");
-  pad.pin_type = view.child_text("pintype");
-  const placement at = view.at();
-  pad.position = u.mm(at.pos);
-  pad.rotation = at.angle;
+  pad.position = u.mm(view.at().pos);
   const point size = view.size();
   pad.size = u.size(size.x, size.y);
+  return pad;
+}
+
+pad_facts pretty_pad(const basenode* node) {
+  const units& u = kFileMillimetres;
+  const nodeview view(node);
+  pad_facts pad = summary_pad(node);
+  pad.shape = view.third_text();
+  pad.rotation = view.at().angle;
+  pad.pin_function = view.child_text("pinfunction");
+  pad.pin_type = view.child_text("pintype");
   const point drill = view.drill_size();
   pad.drill = u.size(drill.x, drill.y);
   pad.slot = view.is_oval_drill();
@@ -291,13 +298,20 @@ std::optional<box> rounded(const std::optional<box>& b) {
 struct outline_extents {
   extent_builder courtyard[2], fab[2], all;
 
+  extent_builder* outline(const std::string& layer) {
+    return layer == "F.CrtYd"   ? &courtyard[0]
+           : layer == "B.CrtYd" ? &courtyard[1]
+           : layer == "F.Fab"   ? &fab[0]
+           : layer == "B.Fab"   ? &fab[1]
+                                : nullptr;
+  }
   void add(const std::string& layer, const basenode* node, double width) {
-    extent_builder* on = layer == "F.CrtYd"   ? &courtyard[0]
-                         : layer == "B.CrtYd" ? &courtyard[1]
-                         : layer == "F.Fab"   ? &fab[0]
-                         : layer == "B.Fab"   ? &fab[1]
-                                              : nullptr;
+    extent_builder* on = outline(layer);
     if (add_graphic(node, all, width / 2) && on) add_graphic(node, *on, 0);
+  }
+  // The courtyard and fabrication outlines alone, leaving the bounds.
+  void add_outline(const std::string& layer, const basenode* node) {
+    if (extent_builder* on = outline(layer)) add_graphic(node, *on, 0);
   }
   void finish(footprint_facts& facts) const {
     facts.courtyard = size_of(courtyard[0], courtyard[1]);
@@ -408,7 +422,10 @@ std::string generation_of(long version) {
   return "newer than KiCad 10";
 }
 
-footprint_facts facts_of(const basenode* root) {
+namespace {
+
+// All the facts, or with `summary` only those the figures need.
+footprint_facts read_facts(const basenode* root, bool summary) {
   footprint_facts facts;
   if (!root) return facts;
   const nodeview view(root);
@@ -424,15 +441,24 @@ footprint_facts facts_of(const basenode* root) {
   facts.generation = generation_of(facts.version);
   const std::vector<std::string> attributes = view.attr();
   outline_extents extents;
+  facts.pads.reserve(std::count_if(
+      root->children.begin(), root->children.end(),
+      [](const basenode* child) { return child->name == "pad"; }));
   for (const basenode* child : root->children) {
-    if (child->name == "pad") {
+    if (child->name == "pad" && summary) {
+      facts.pads.push_back(summary_pad(child));
+    } else if (child->name == "pad") {
       facts.pads.push_back(pretty_pad(child));
       add_pad(facts.pads.back(), child, extents.all);
     } else if (child->name == "model") {
       facts.models.push_back(first_text(child));
     } else if (child->name.rfind("fp_", 0) == 0) {
       const nodeview shape(child);
-      extents.add(shape.layer(), child, shape.width());
+      if (summary) {
+        extents.add_outline(shape.layer(), child);
+      } else {
+        extents.add(shape.layer(), child, shape.width());
+      }
     }
   }
   extents.finish(facts);
@@ -440,6 +466,12 @@ footprint_facts facts_of(const basenode* root) {
              std::find(attributes.begin(), attributes.end(), "board_only") !=
                  attributes.end());
   return facts;
+}
+
+}  // namespace
+
+footprint_facts facts_of(const basenode* root) {
+  return read_facts(root, false);
 }
 
 footprint_facts facts_of(const LegacyStringModel& model) {
@@ -483,6 +515,12 @@ footprint_facts facts_of(const BaseModel& model) {
   if (const auto* legacy = dynamic_cast<const LegacyStringModel*>(&model))
     return facts_of(*legacy);
   return footprint_facts();
+}
+
+footprint_facts summary_facts_of(const BaseModel& model) {
+  if (const auto* tree = dynamic_cast<const S_Model*>(&model))
+    return read_facts(tree->root(), true);
+  return facts_of(model);
 }
 
 std::optional<double> pitch_of(const std::vector<pad_facts>& pads) {

@@ -123,6 +123,11 @@ footprint_facts facts_of(const BaseModel& model);
 footprint_facts facts_of(const basenode* root);
 footprint_facts facts_of(const LegacyStringModel& model);
 
+// The facts that figures_of reads, at a fraction of facts_of's cost for a
+// `.kicad_mod`: the pads keep their number, type, position and size alone,
+// the outlines their courtyard and fabrication extents; no bounds.
+footprint_facts summary_facts_of(const BaseModel& model);
+
 // The smallest centre distance that repeats along rows of equal pads: pads
 // of one type and size (either way round) whose centres share a y (or an
 // x). Unnumbered pads, non-plated holes and groups whose pads all share one

@@ -1,12 +1,13 @@
 #include "zcore/footprint_index.h"
 
+#include "zcore/footprint_facts.h"
 #include "zcore/footprint_format.h"
 #include "zcore/memory_adapter.h"
 #include "zcore/model_exception.h"
-#include "zcore/name_pattern.h"
 #include "zcore/regular_file.h"
 
 #include <algorithm>
+#include <charconv>
 #include <exception>
 #include <filesystem>
 #include <iterator>
@@ -24,7 +25,9 @@ namespace zcore {
 namespace {
 
 constexpr std::int64_t kNoStamp = std::numeric_limits<std::int64_t>::min();
-constexpr const char* kCacheHeader = "padscope-footprint-index\t1";
+// Version 2 added the figures; a cache of another version is read anew.
+constexpr const char* kCacheHeader = "padscope-footprint-index\t2";
+constexpr std::size_t kEntryFields = 18;
 // The canvas's bound: no footprint comes near it.
 constexpr std::size_t kMaxFileSize = std::size_t(256) << 20;
 constexpr const char* kTooLarge = "File too large (more than 256 MiB)";
@@ -74,30 +77,32 @@ index_entry unread_entry(const fs::path& file, const std::string& library) {
 
 // The entry of one footprint of `model`, read from `file`.
 index_entry entry_of(const footprint_format& format, const BaseModel& model,
-                     const index_entry& file, std::size_t module) {
+                     const index_entry& file, std::size_t module,
+                     bool figures) {
   index_entry entry = file;
   entry.module = module;
   const std::string name = format.footprint_name(model);
   if (!name.empty()) entry.name = name;
   entry.description = format.description(model);
   entry.tags = format.tags(model);
+  if (figures) entry.figures = figures_of(summary_facts_of(model));
   return entry;
 }
 
 // The entries of a file's bytes: one per footprint it holds.
 std::vector<index_entry> read_entries(const footprint_format& format,
                                       const std::string& bytes,
-                                      const index_entry& file) {
+                                      const index_entry& file, bool figures) {
   std::shared_ptr<BaseModel> model = format.make_model();
   MemoryAdapter in(bytes);
   model->load(in);
   const std::string problem = format.footprint_problem(*model);
   if (!problem.empty()) throw ModelException(problem);
   const std::optional<footprint_library> library = format.library_of(model);
-  if (!library) return {entry_of(format, *model, file, 0)};
+  if (!library) return {entry_of(format, *model, file, 0, figures)};
   std::vector<index_entry> result;
   for (std::size_t i = 0; i < library->names.size(); ++i)
-    result.push_back(entry_of(format, *library->model(i), file, i));
+    result.push_back(entry_of(format, *library->model(i), file, i, figures));
   return result;
 }
 
@@ -185,21 +190,116 @@ bool to_int64(const std::string& text, std::int64_t& value) {
   return !in.fail() && in.eof();
 }
 
+// Shortest text that reads back as the same number.
+std::string number_text(double value) {
+  char buffer[32];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string(buffer, result.ptr);
+}
+
+bool to_double(const std::string& text, double& value) {
+  const char* end = text.data() + text.size();
+  const auto result = std::from_chars(text.data(), end, value);
+  return result.ec == std::errc() && result.ptr == end;
+}
+
+bool to_count(const std::string& text, std::size_t& value) {
+  std::int64_t number = 0;
+  if (!to_int64(text, number) || number < 0) return false;
+  value = static_cast<std::size_t>(number);
+  return true;
+}
+
+// Nine fields: counts, kind, pitch, courtyard and body; all empty for no
+// figures and the optional ones empty where absent.
+void write_figures(std::ostream& out,
+                   const std::optional<footprint_figures>& figures) {
+  if (!figures) {
+    out << std::string(8, '\t');
+    return;
+  }
+  const auto optional = [](const std::optional<double>& value) {
+    return value ? number_text(*value) : std::string();
+  };
+  const auto size = [](const std::optional<dimensions>& d) {
+    return d ? number_text(d->width) + '\t' + number_text(d->height)
+             : std::string("\t");
+  };
+  out << figures->pads << '\t' << figures->smd_pads << '\t'
+      << figures->through_hole_pads << '\t' << static_cast<int>(figures->kind)
+      << '\t' << optional(figures->pitch) << '\t' << size(figures->courtyard)
+      << '\t' << size(figures->body);
+}
+
+// The figures from the nine fields at `first`; false for damaged ones.
+bool read_figures(const std::vector<std::string>& fields, std::size_t first,
+                  std::optional<footprint_figures>& figures) {
+  const auto* f = &fields[first];
+  if (std::all_of(f, f + 9, [](const std::string& s) { return s.empty(); }))
+    return true;
+  footprint_figures read;
+  std::int64_t kind = 0;
+  if (!to_count(f[0], read.pads) || !to_count(f[1], read.smd_pads) ||
+      !to_count(f[2], read.through_hole_pads) || !to_int64(f[3], kind) ||
+      kind < 0 || kind > static_cast<int>(footprint_kind::unspecified))
+    return false;
+  read.kind = static_cast<footprint_kind>(kind);
+  const auto optional = [](const std::string& text,
+                           std::optional<double>& value) {
+    if (text.empty()) return true;
+    double number = 0;
+    if (!to_double(text, number)) return false;
+    value = number;
+    return true;
+  };
+  const auto size = [&](const std::string& w, const std::string& h,
+                        std::optional<dimensions>& d) {
+    std::optional<double> width, height;
+    if (!optional(w, width) || !optional(h, height) ||
+        width.has_value() != height.has_value())
+      return false;
+    if (width) d = dimensions{*width, *height};
+    return true;
+  };
+  if (!optional(f[4], read.pitch) || !size(f[5], f[6], read.courtyard) ||
+      !size(f[7], f[8], read.body))
+    return false;
+  figures = read;
+  return true;
+}
+
 }  // namespace
 
 std::string library_name(const index_entry& entry) {
   return fs::path(entry.library).stem().string();
 }
 
+footprint_figures figures_of(const footprint_facts& facts) {
+  footprint_figures figures;
+  figures.pads = facts.distinct_numbers;
+  const auto count = [&](const char* type) -> std::size_t {
+    const auto found = facts.pads_by_type.find(type);
+    return found == facts.pads_by_type.end() ? 0 : found->second;
+  };
+  figures.smd_pads = count("smd");
+  figures.through_hole_pads = count("thru_hole");
+  figures.kind = facts.kind;
+  figures.pitch = facts.pitch;
+  figures.courtyard = facts.courtyard;
+  figures.body = facts.fab;
+  return figures;
+}
+
 std::vector<index_entry> read_footprint_file(const std::string& path,
-                                             const std::string& library) {
+                                             const std::string& library,
+                                             bool figures) {
   index_entry entry = unread_entry(path, library);
   entry.indexed = true;
   try {
     const std::string bytes = read_bounded(path);
     const footprint_format* format = format_for_name(path);
     if (!format) throw ModelException("Not a footprint file");
-    return read_entries(*format, bytes, entry);
+    return read_entries(*format, bytes, entry, figures);
   } catch (const std::exception& error) {
     entry.error = error.what();
     if (entry.error.empty()) entry.error = "Unknown error";
@@ -207,17 +307,14 @@ std::vector<index_entry> read_footprint_file(const std::string& path,
   return {std::move(entry)};
 }
 
-footprint_index::footprint_index(std::string root) : root_(std::move(root)) {
+footprint_index::footprint_index(std::string root, bool figures)
+    : root_(std::move(root)), figures_(figures) {
 }
 
 void footprint_index::fold(folder& f) {
-  f.folded.clear();
-  f.folded.reserve(3 * f.entries.size());
-  for (const index_entry& entry : f.entries) {
-    f.folded.push_back(name_pattern::fold(entry.name));
-    f.folded.push_back(name_pattern::fold(entry.description));
-    f.folded.push_back(name_pattern::fold(entry.tags));
-  }
+  f.texts.clear();
+  f.texts.reserve(f.entries.size());
+  for (const index_entry& entry : f.entries) f.texts.push_back(text_of(entry));
 }
 
 std::size_t footprint_index::scan() {
@@ -282,7 +379,7 @@ void footprint_index::read_pending(const progress_fn& progress) {
         continue;
       }
       std::vector<index_entry> read =
-          read_footprint_file(entry.path, entry.library);
+          read_footprint_file(entry.path, entry.library, figures_);
       std::move(read.begin(), read.end(), std::back_inserter(entries));
       ++done;
       if (progress && !progress(done, total, entry.path)) go_on = false;
@@ -318,18 +415,21 @@ std::vector<const index_entry*> footprint_index::entries() const {
   return result;
 }
 
-std::vector<const index_entry*> footprint_index::search(
-    const std::string& pattern) const {
-  const name_pattern wanted(pattern);
-  std::vector<const index_entry*> result;
+std::vector<search_hit> footprint_index::search(
+    const footprint_query& query, const std::function<bool()>& stop) const {
+  std::vector<search_hit> hits;
   for (const auto& [key, f] : folders) {
-    for (std::size_t i = 0; i < f.entries.size(); ++i) {
-      if (wanted.matches_folded(f.folded[3 * i]) ||
-          wanted.matches_folded(f.folded[3 * i + 1]) ||
-          wanted.matches_folded(f.folded[3 * i + 2]))
-        result.push_back(&f.entries[i]);
-    }
+    if (!collect_hits(query, f.entries, f.texts, hits, stop)) return {};
   }
+  rank_hits(hits);
+  return hits;
+}
+
+std::vector<const index_entry*> footprint_index::search(
+    const std::string& query) const {
+  std::vector<const index_entry*> result;
+  for (const search_hit& hit : search(footprint_query(query)))
+    result.push_back(hit.entry);
   return result;
 }
 
@@ -347,7 +447,9 @@ bool footprint_index::save(const std::string& cache_file) const {
       out << "E\t" << escape(e.path) << '\t' << escape(e.library) << '\t'
           << e.module << '\t' << escape(e.name) << '\t' << escape(e.description)
           << '\t' << escape(e.tags) << '\t' << escape(e.error) << '\t'
-          << (e.indexed ? 1 : 0) << '\n';
+          << (e.indexed ? 1 : 0) << '\t';
+      write_figures(out, e.figures);
+      out << '\n';
     }
   }
   return replace_file(cache_file, out.str());
@@ -376,12 +478,16 @@ bool footprint_index::load(const std::string& cache_file) {
     f.stamp = stamp;
     for (std::int64_t i = 0; i < count; ++i) {
       std::int64_t module = 0;
-      if (!in.next(line) || !split_fields(line, fields) || fields.size() != 9 ||
-          fields[0] != "E" || !to_int64(fields[3], module) || module < 0)
+      if (!in.next(line) || !split_fields(line, fields) ||
+          fields.size() != kEntryFields || fields[0] != "E" ||
+          !to_int64(fields[3], module) || module < 0)
         return false;
-      f.entries.push_back({fields[1], fields[2],
-                           static_cast<std::size_t>(module), fields[4],
-                           fields[5], fields[6], fields[7], fields[8] == "1"});
+      index_entry entry{
+          fields[1], fields[2],        static_cast<std::size_t>(module),
+          fields[4], fields[5],        fields[6],
+          fields[7], fields[8] == "1", {}};
+      if (!read_figures(fields, 9, entry.figures)) return false;
+      f.entries.push_back(std::move(entry));
     }
     fold(f);
   }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "zcore/footprint_query.h"
+#include "zcore/index_entry.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -9,30 +12,8 @@
 
 namespace zcore {
 
-// One footprint found below the root: a `.kicad_mod` file, or one module of
-// a legacy `.mod` library.
-struct index_entry {
-  std::string path;
-  // The folder of a `.kicad_mod` file; the `.mod` file of a module.
-  std::string library;
-  // The module's position in its legacy library; 0 for a `.kicad_mod`.
-  std::size_t module = 0;
-  // The name in the file; the file's stem until it is read or when the
-  // file names none.
-  std::string name;
-  std::string description;
-  std::string tags;
-  // Why the file could not be read; empty when it was.
-  std::string error;
-  // False while the entry is known by its file name only.
-  bool indexed = false;
-};
-
-// The library's name as a user knows it: its folder or file name without
-// the extension (`Package_QFP.pretty` gives `Package_QFP`).
-std::string library_name(const index_entry& entry);
-
-// Every footprint below a root folder, by name, description and tags. A
+// Every footprint below a root folder, by name, description, tags and
+// figures. A
 // folder is read again only when its time stamp changed since the index
 // last saw it, so a refresh of an unchanged tree lists folders and reads no
 // file. A file that cannot be read stays listed with the reason.
@@ -43,7 +24,9 @@ public:
   using progress_fn = std::function<bool(std::size_t done, std::size_t total,
                                          const std::string& path)>;
 
-  explicit footprint_index(std::string root);
+  // Without `figures`, the files' names, descriptions and tags alone are
+  // read.
+  explicit footprint_index(std::string root, bool figures = true);
 
   const std::string& root() const { return root_; }
 
@@ -70,28 +53,34 @@ public:
   std::size_t pending() const;
   // Every entry, by folder and then file name.
   std::vector<const index_entry*> entries() const;
-  // The entries whose name, description or tags a name_pattern of
-  // `pattern` matches, in the order of `entries`.
-  std::vector<const index_entry*> search(const std::string& pattern) const;
+  // The entries that meet the query, best first (see rank_hits). Empty,
+  // once `stop` says so, when it is asked every few hundred entries.
+  std::vector<search_hit> search(
+      const footprint_query& query,
+      const std::function<bool()>& stop = nullptr) const;
+  std::vector<const index_entry*> search(const std::string& query) const;
 
 private:
   struct folder {
     // The folder's time stamp when it was listed.
     std::int64_t stamp = 0;
     std::vector<index_entry> entries;
-    // Name, description and tags of each entry, folded for the search.
-    std::vector<std::string> folded;
+    // Each entry's texts, as the search compares them.
+    std::vector<entry_text> texts;
   };
   static void fold(folder& f);
 
   std::string root_;
+  bool figures_;
   std::map<std::string, folder> folders;
 };
 
 // The entries of one footprint file, read through the model readers: one
 // for a `.kicad_mod`, one per module of a legacy library. A file that
-// cannot be read gives one entry holding the reason.
+// cannot be read gives one entry holding the reason. With `figures`, the
+// entries hold the footprints' figures.
 std::vector<index_entry> read_footprint_file(const std::string& path,
-                                             const std::string& library);
+                                             const std::string& library,
+                                             bool figures = true);
 
 }  // namespace zcore

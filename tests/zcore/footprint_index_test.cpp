@@ -1,12 +1,15 @@
 #include "zcore/footprint_index.h"
 
 #include "support/test_data.h"
+#include "zcore/footprint_format.h"
+#include "zcore/memory_adapter.h"
 #include "zcore/name_pattern.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <fcntl.h>
@@ -15,6 +18,7 @@
 #include <functional>
 #include <random>
 #include <set>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <unistd.h>
@@ -255,7 +259,47 @@ TEST(IndexCacheTest, TakesOnlyARegularFileAndWritesThroughNoLink) {
   fs::remove_all(dir);
 }
 
-TEST(FootprintIndexTest, ReadsTheSharedDataWithoutFailures) {
+std::string number(double value) {
+  std::ostringstream out;
+  out << value;
+  return out.str();
+}
+
+std::string size_text(const std::optional<zcore::dimensions>& size) {
+  return size ? number(size->width) + "x" + number(size->height) : "-";
+}
+
+// The figures as a line, for comparison with what the files say.
+std::string figures_text(const index_entry& entry) {
+  if (!entry.figures) return "none";
+  const zcore::footprint_figures& f = *entry.figures;
+  return "pads " + std::to_string(f.pads) + " smd " +
+         std::to_string(f.smd_pads) + " tht " +
+         std::to_string(f.through_hole_pads) + " " + kind_name(f.kind) +
+         " pitch " + (f.pitch ? number(*f.pitch) : "-") + " courtyard " +
+         size_text(f.courtyard) + " body " + size_text(f.body);
+}
+
+// The index reads the summary of each footprint; the panel shows its
+// whole facts. Both must give the same figures.
+TEST(FootprintIndexTest, SummaryFactsGiveTheFiguresOfTheWholeFacts) {
+  PADSCOPE_REQUIRE_SHARED_TESTDATA();
+  const auto files = padscope::test::files_with_suffix(
+      padscope::test::shared_testdata_dir(), ".kicad_mod");
+  ASSERT_GT(files.size(), 250u);
+  for (const std::string& path : files) {
+    const std::string bytes = padscope::test::read_file(path);
+    const auto model = zcore::pretty_format().make_model();
+    zcore::MemoryAdapter in(bytes);
+    model->load(in);
+    index_entry whole, summary;
+    whole.figures = figures_of(facts_of(*model));
+    summary.figures = figures_of(summary_facts_of(*model));
+    EXPECT_EQ(figures_text(summary), figures_text(whole)) << path;
+  }
+}
+
+TEST(FootprintIndexTest, ReadsTheSharedDataWithFiguresKeptInTheCache) {
   PADSCOPE_REQUIRE_SHARED_TESTDATA();
   const std::string dir = padscope::test::shared_testdata_dir();
   footprint_index index(dir);
@@ -272,6 +316,48 @@ TEST(FootprintIndexTest, ReadsTheSharedDataWithoutFailures) {
   EXPECT_EQ(index.size(), pretty + modules);
   for (const index_entry* entry : index.entries())
     EXPECT_EQ(entry->error, "") << entry->path;
+
+  const fs::path cache =
+      fs::temp_directory_path() /
+      ("padscope-figures-" + std::to_string(std::random_device()()) + ".txt");
+  ASSERT_TRUE(index.save(cache.string()));
+  footprint_index cached(dir);
+  ASSERT_TRUE(cached.load(cache.string()));
+  fs::remove(cache);
+  // Written down from the files: pad numbers, pads by type, the outlines'
+  // extents.
+  const std::pair<const char*, const char*> rows[] = {
+      {"kicad5/ST_TFBGA-225_13x13mm_Layout15x15_P0.8mm.kicad_mod",
+       "pads 225 smd 225 tht 0 SMD pitch 0.8 courtyard 15x15 body 13x13"},
+      {"kicad6/LQFP-48_7x7mm_P0.5mm.kicad_mod",
+       "pads 48 smd 48 tht 0 SMD pitch 0.5 courtyard 10.3x10.3 body 7x7"},
+      // The exposed pad's paste pads are unnumbered.
+      {"kicad7/QFN-32-1EP_4x4mm_P0.4mm_EP2.9x2.9mm.kicad_mod",
+       "pads 33 smd 37 tht 0 SMD pitch 0.4 courtyard 5.2x5.2 body 4x4"},
+      {"kicad8/TYPE-C-SMD_HX-TYPE-C-16PIN.kicad_mod",
+       "pads 13 smd 13 tht 8 mixed pitch 0.5 courtyard 9.5x8.25 body -"},
+      {"kicad9/1x05_P2.54mm.kicad_mod",
+       "pads 5 smd 0 tht 5 through-hole pitch 2.54 courtyard 12.7x2.54 body "
+       "10.668x0.508"},
+      {"kicad10/0402.kicad_mod",
+       "pads 2 smd 2 tht 0 SMD pitch - courtyard 1.86x0.94 body 1x0.5"},
+      {"legacy/40xx.mod",
+       "pads 8 smd 0 tht 8 through-hole pitch 2.54 courtyard - body -"},
+  };
+  for (const footprint_index* read : {&index, &cached}) {
+    for (const auto& [file, figures] : rows) {
+      SCOPED_TRACE(file);
+      const auto entries = read->entries();
+      const auto found = std::find_if(
+          entries.begin(), entries.end(), [&](const index_entry* e) {
+            return e->path == dir + "/" + file && e->module == 0;
+          });
+      ASSERT_NE(found, entries.end());
+      EXPECT_EQ(figures_text(**found), figures);
+    }
+  }
+  EXPECT_EQ(cached.search("pads:48 pitch:0.5 size:7x7").front()->name,
+            "LQFP-48_7x7mm_P0.5mm");
 }
 
 }  // namespace

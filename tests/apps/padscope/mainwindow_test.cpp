@@ -642,8 +642,9 @@ TEST_F(MainWindowTest, SearchFindsFootprintsOfEveryLibraryByTag) {
   for (int i = 0; i < results->topLevelItemCount(); ++i)
     found << results->topLevelItem(i)->text(1) + "/" +
                  results->topLevelItem(i)->text(0);
-  EXPECT_EQ(found, (QStringList{"kicad6/DIP-8_W7.62mm", "kicad9/SMDIP-4"}));
-  results->setCurrentItem(results->topLevelItem(1));
+  // Both by a tag: the shorter name first.
+  EXPECT_EQ(found, (QStringList{"kicad9/SMDIP-4", "kicad6/DIP-8_W7.62mm"}));
+  results->setCurrentItem(results->topLevelItem(0));
   EXPECT_EQ(title(), shared("kicad9/SMDIP-4.kicad_mod"));
 
   library()->filter_field()->setText("rc05_vert");  // a module of a library
