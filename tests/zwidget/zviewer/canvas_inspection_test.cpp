@@ -30,17 +30,18 @@ struct Inspected : test::ShownCanvas {
   }
 
   QGraphicsItem* pad(const QString& number) const {
-    for (QGraphicsItem* item : canvas.scene()->items())
-      if (pad_of(item) >= 0 &&
-          static_cast<zgraph::GraphicsPadItem*>(item)->spec().number == number)
-        return item;
+    // A pad's hole carries the pad's tag too, so check the item's class.
+    for (QGraphicsItem* item : canvas.scene()->items()) {
+      const auto* found = dynamic_cast<zgraph::GraphicsPadItem*>(item);
+      if (found && found->spec().number == number) return item;
+    }
     ADD_FAILURE() << "no pad " << number.toStdString();
     return nullptr;
   }
   // A few pixels off the pad's centre, within reach of its snap.
   QPoint near(const QGraphicsItem* item) const {
     const QPointF centre =
-        static_cast<const zgraph::GraphicsPadItem*>(item)->spec().position;
+        dynamic_cast<const zgraph::GraphicsPadItem&>(*item).spec().position;
     return canvas.mapFromScene(centre) + QPoint(3, -2);
   }
   void click(const QPoint& at) const {
