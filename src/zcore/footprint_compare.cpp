@@ -167,13 +167,16 @@ private:
                       std::max(std::abs(corner.y), std::abs(other.y)));
   }
 
-  // How far apart two pads lie; of pads as far, the one of nearer size.
+  // How far apart two pads lie; of pads as far, the one of nearer size and
+  // on the same layers: a pad on the front and one on the back may share a
+  // number and a place.
   double apart(std::size_t i, std::size_t j) const {
     const pad_facts& p = a.facts.pads[i];
     const pad_facts& q = b.facts.pads[j];
     return distance(p.position, q.position) +
            1e-3 * (std::abs(p.size.width - q.size.width) +
-                   std::abs(p.size.height - q.size.height));
+                   std::abs(p.size.height - q.size.height)) +
+           (layers_text(p.layers) == layers_text(q.layers) ? 0 : 1e-3);
   }
 
   bool alike(std::size_t i, std::size_t j) const {

@@ -192,6 +192,11 @@ TEST(FootprintCompare, SpellingsMatchAndChangesShow) {
        ep + "(at 0 0)) " + ep + "(at 2 0))",
        ep + "(at 2 0)) " + ep + "(at 0.1 0))",
        {"pad EP moved (0.1, 0) mm"}},
+      {"pads of one number and place on both sides",
+       ep + "(at 0 0)) (pad \"EP\" smd rect (size 1 1) (layers B.Cu) (at 0 0))",
+       "(pad \"EP\" smd circle (size 1 1) (layers B.Cu) (at 0 0)) (pad \"EP\" "
+       "smd circle (size 1 1) (layers F.Cu) (at 0 0))",
+       {"pad EP reshaped rect -> circle", "pad EP reshaped rect -> circle"}},
       {"a rectangle as four lines, one side in two pieces, backwards",
        "(fp_rect (start 0 0) (end 2 1) (layer F.SilkS) (width 0.1))",
        "(fp_line (start 0 0) (end 1 0) (layer F.SilkS) (width 0.1)) "
