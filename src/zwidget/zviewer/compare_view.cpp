@@ -52,8 +52,11 @@ CompareView::CompareView(QWidget* parent)
   column->addWidget(list, 1);
   splitter->addWidget(left);
   splitter->addWidget(view);
+  // The list's long lines would take the width; the drawing gets most.
   splitter->setStretchFactor(0, 1);
   splitter->setStretchFactor(1, 2);
+  splitter->setSizes({350, 700});
+  list->setMinimumWidth(200);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(splitter);
@@ -83,9 +86,10 @@ void CompareView::compare(std::shared_ptr<zcore::BaseModel> before,
   view->show_scene(fresh.release());
   models[0] = std::move(before);
   models[1] = std::move(after);
-  const QString count = result.same() ? tr("identical")
-                                      : tr("%n difference(s)", "",
-                                           int(result.differences.size()));
+  const std::size_t n = result.differences.size();
+  const QString count = n == 0   ? tr("identical")
+                        : n == 1 ? tr("1 difference")
+                                 : tr("%1 differences").arg(n);
   title->setText(
       QStringLiteral("<span style=\"color:%1\">%2</span> &rarr; "
                      "<span style=\"color:%3\">%4</span>: %5")
