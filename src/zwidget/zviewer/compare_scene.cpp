@@ -95,6 +95,8 @@ void ZCompareScene::highlight(const std::optional<zcore::box>& before,
   const double margin =
       std::max(0.05, 0.01 * std::max(bounds.width(), bounds.height()));
   QPainterPath path;
+  // Overlapping places make one frame around both, not their difference.
+  path.setFillRule(Qt::WindingFill);
   for (const std::optional<zcore::box>& place : {before, after})
     if (place)
       path.addRect(rect_of(*place).adjusted(-margin, -margin, margin, margin));

@@ -82,6 +82,14 @@ TEST(CompareScene, EachSideInItsColourWhatTheyShareInGrey) {
   EXPECT_TRUE(frame.contains(QPointF(-2.75, 3.5)));
   EXPECT_TRUE(frame.contains(QPointF(-2.75, 6.8)));
   EXPECT_FALSE(frame.contains(QPointF(2.75, 4.1625)));
+  // Overlapping places: one frame around both, no line where one place
+  // ends inside the other.
+  scene.highlight(zcore::box{0, 0, 2, 1}, zcore::box{0.5, 0, 2.5, 1});
+  const SceneImage framed(scene);
+  int yellow = 0;
+  for (double x = 1.9; x < 2.3; x += 0.01)
+    yellow += framed.at(x, 0.5) == colours.highlight;
+  EXPECT_EQ(yellow, 0);
 }
 
 // A legacy module stands in millimetres beside the file KiCad made of it.
