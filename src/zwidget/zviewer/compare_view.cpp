@@ -142,7 +142,7 @@ void CompareView::show_row(QTreeWidgetItem* row) {
   const QRectF marked = shown->highlighted();
   const QRectF seen = view->mapToScene(view->viewport()->rect()).boundingRect();
   if (!marked.isEmpty() && !seen.contains(marked))
-    view->centerOn(marked.center());
+    view->centre_on(marked.center());
 }
 
 }  // namespace zwidget::zcvpcb

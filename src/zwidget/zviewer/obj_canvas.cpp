@@ -191,6 +191,11 @@ void ZObjCanvas::scale(const double& factor) {
   emit scaled(current_scale);
 }
 
+void ZObjCanvas::centre_on(const QPointF& at) {
+  keep_fitted = false;
+  place(at, middle());
+}
+
 void ZObjCanvas::wheelEvent(QWheelEvent* event) {
   // With or without Control: there is nothing to scroll, the view pans by
   // dragging.

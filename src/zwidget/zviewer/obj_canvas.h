@@ -44,6 +44,9 @@ public:
   void scale(const double& factor);
   // Fits the shown items into the viewport, unrotated.
   void fit();
+  // Brings the scene point `at` to the viewport's middle, at the same zoom
+  // and angle; unlike centerOn, anywhere on the scene.
+  void centre_on(const QPointF& at);
   // Theme, hidden layers and side for this footprint and the next ones.
   // A fitted view is fitted anew to what stays shown; another theme draws
   // the footprint anew in the same view.

@@ -3,11 +3,14 @@
 #include "support/test_data.h"
 #include "zcore/footprint_format.h"
 #include "zcore/models.h"
+#include "zwidget/zviewer/compare_view.h"
+#include "zwidget/zviewer/obj_canvas.h"
 
 #include <gtest/gtest.h>
 
 #include <QImage>
 #include <QPainter>
+#include <QTreeWidget>
 
 #include <sstream>
 
@@ -110,6 +113,59 @@ TEST(CompareScene, LegacyUnitsBecomeMillimetres) {
   EXPECT_NEAR(a.top(), b.top(), 0.01);
   EXPECT_NEAR(a.bottom(), b.bottom(), 0.01);
   EXPECT_EQ(mixed.sceneRect(), a);
+}
+
+// A layer's row frames the outline on both sides; a row whose place lies
+// out of sight brings it into the view; comparing again starts afresh.
+TEST(CompareView, RowsFrameTheirPlacesAndBringThemIntoSight) {
+  PADSCOPE_REQUIRE_SHARED_TESTDATA();
+  const std::string name = "DIP-8_W7.62mm.kicad_mod";
+  const std::string text = padscope::test::read_file(
+      padscope::test::shared_testdata_dir() + "/kicad6/" + name);
+  std::string changed = text;
+  // Pad 8 moved 1 mm right, the courtyard's right side 0.25 mm out.
+  for (const auto& [from, to] :
+       {std::pair<std::string, std::string>{"(at 7.62 0)", "(at 8.62 0)"},
+        {"(start 8.7 9.15) (end 8.7 -1.55)",
+         "(start 8.95 9.15) (end 8.95 -1.55)"}}) {
+    const std::size_t at = changed.find(from);
+    ASSERT_NE(at, std::string::npos) << from;
+    changed.replace(at, from.size(), to);
+  }
+  CompareView view;
+  view.resize(1000, 600);
+  view.show();
+  view.compare(read(name, text), "old", read(name, changed), "new");
+  EXPECT_TRUE(view.heading().endsWith(": 3 differences"))
+      << view.heading().toStdString();
+  QTreeWidget* list = view.differences();
+  QTreeWidgetItem* layer =
+      list->findItems("F.CrtYd:", Qt::MatchStartsWith).value(0);
+  QTreeWidgetItem* pad =
+      list->findItems("pad 8 moved", Qt::MatchStartsWith).value(0);
+  ASSERT_TRUE(layer && pad);
+  EXPECT_EQ(layer->childCount(), 2);
+  list->setCurrentItem(layer);
+  const QRectF outline = view.scene()->highlighted();
+  EXPECT_TRUE(outline.contains(QPointF(8.7, 0)));
+  EXPECT_TRUE(outline.contains(QPointF(8.95, 9.15)));
+  EXPECT_FALSE(outline.contains(QPointF(0, 0)));
+
+  // Zoomed in on the far corner, pad 8 lies out of sight until chosen.
+  ZObjCanvas* canvas = view.canvas();
+  canvas->scale(20);
+  canvas->centre_on(QPointF(0, 9));
+  const auto seen = [canvas] {
+    return canvas->mapToScene(canvas->viewport()->rect()).boundingRect();
+  };
+  EXPECT_FALSE(seen().contains(QPointF(8.62, 0)));
+  list->setCurrentItem(pad);
+  EXPECT_TRUE(seen().contains(view.scene()->highlighted().center()));
+
+  view.compare(read(name, text), "a", read(name, text), "b");
+  EXPECT_TRUE(view.heading().endsWith("identical"));
+  EXPECT_EQ(list->topLevelItemCount(), 0);
+  EXPECT_TRUE(view.scene()->highlighted().isEmpty());
 }
 
 }  // namespace
