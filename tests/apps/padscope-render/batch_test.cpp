@@ -440,6 +440,7 @@ TEST(ParseArguments, EveryOptionAndTheUsageErrors) {
   EXPECT_EQ(parsed.options.jobs, 3);
   EXPECT_EQ(parse({"a"}).options.jobs, 0);
   EXPECT_TRUE(parse({"--help"}).help);
+  EXPECT_TRUE(parse({"--diff", "old", "new"}).options.diff);
   const std::pair<QStringList, const char*> errors[] = {
       {{"--grid"}, "No INPUT"},
       {{"--frobnicate", "a"}, "frobnicate"},
@@ -451,6 +452,8 @@ TEST(ParseArguments, EveryOptionAndTheUsageErrors) {
       {{"--background", "grey", "a"}, "Unknown background 'grey'"},
       {{"--margin", "-1", "a"}, "Bad margin '-1'"},
       {{"--jobs", "0", "a"}, "Bad number of jobs '0'"},
+      {{"--diff", "a"}, "--diff compares two inputs, OLD and NEW."},
+      {{"--diff", "a", "b", "c"}, "--diff compares two inputs"},
       // Half the height would leave no pixel for the footprint.
       {{"--size", "100x40", "--margin", "20", "a"}, "Bad margin '20'"},
   };

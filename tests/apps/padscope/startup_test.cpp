@@ -41,6 +41,7 @@ TEST(CommandLine, TakesOnePathHelpAndVersion) {
        "a.mod",
        "b.kicad_mod"},
       {{"--compare", "a.mod"}, Action::error, ""},
+      {{"--compare", "a.mod", "b.mod", "c.mod"}, Action::error, ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.arguments.join(' ').toStdString());
