@@ -1,5 +1,6 @@
 #include "apps/padscope-render/batch.h"
 
+#include "apps/padscope-render/find_command.h"
 #include "apps/padscope-render/jobs.h"
 #include "apps/padscope-render/library_diff.h"
 #include "apps/padscope-render/output_folder.h"
@@ -360,6 +361,8 @@ int run(const QStringList& arguments, std::ostream& out, std::ostream& err,
   const RenderOptions& options = parsed.options;
   if (options.worker) return run_worker(options);
   if (options.diff) return run_diff(options, out, err, progress);
+  if (!options.find.isEmpty())
+    return run_find(options.find, options.inputs, out, err);
   QStringList missing;
   std::vector<SkippedPath> skipped;
   const std::vector<InputFile> files =

@@ -35,6 +35,7 @@ QString usage() {
   return QStringLiteral(
       "Usage: padscope-render [options] INPUT...\n"
       "       padscope-render --diff [options] OLD NEW\n"
+      "       padscope-render --find QUERY FOLDER...\n"
       "Renders footprints to images: each INPUT is a .kicad_mod file, a "
       "legacy .mod\n"
       "library (one image per module) or a folder searched recursively for "
@@ -70,11 +71,19 @@ QString usage() {
       "                          legacy libraries or files) by name; writes\n"
       "                          report.json, index.html and a picture of\n"
       "                          each changed footprint over its old self\n"
+      "      --find QUERY        list the footprints below the FOLDERs that\n"
+      "                          meet QUERY, best first, one path a line (a\n"
+      "                          legacy module: its library, a tab, its "
+      "name);\n"
+      "                          QUERY as the viewer's library search takes "
+      "it\n"
       "  -h, --help              show this text\n"
       "\n"
       "Exit status: 0 when every footprint was rendered, 1 when any failed\n"
       "or a path in a folder could not be taken, 2 for a usage error. With\n"
-      "--diff: 0 when nothing changed, 1 when something did, 2 on errors.\n");
+      "--diff: 0 when nothing changed, 1 when something did, 2 on errors.\n"
+      "With --find: 0 when any footprint matched, 1 when none did, 2 on "
+      "errors.\n");
 }
 
 QString suffix(ImageFormat format) {
@@ -101,9 +110,10 @@ ParsedArguments parse_arguments(const QStringList& arguments) {
   // Not in the usage: how the tool starts its own workers.
   const QCommandLineOption worker("worker");
   const QCommandLineOption diff("diff");
+  const QCommandLineOption find("find", "", "QUERY");
   const QCommandLineOption help(QStringList{"h", "help"});
   parser.addOptions({output, format, size, background, grid, theme, layers,
-                     flip, margin, report, jobs, worker, diff, help});
+                     flip, margin, report, jobs, worker, diff, find, help});
 
   if (!parser.parse(arguments)) {
     parsed.error = parser.errorText();
@@ -227,6 +237,17 @@ ParsedArguments parse_arguments(const QStringList& arguments) {
   }
   options.worker = parser.isSet(worker);
   options.diff = parser.isSet(diff);
+  if (parser.isSet(find)) {
+    options.find = parser.value(find);
+    if (options.find.trimmed().isEmpty()) {
+      parsed.error = QStringLiteral("--find needs a QUERY.");
+      return parsed;
+    }
+    if (options.diff) {
+      parsed.error = QStringLiteral("--find and --diff exclude each other.");
+      return parsed;
+    }
+  }
 
   options.inputs = parser.positionalArguments();
   if (options.inputs.isEmpty()) {

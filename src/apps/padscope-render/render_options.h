@@ -40,6 +40,9 @@ struct RenderOptions {
   bool worker = false;
   // Compare the footprints of two inputs instead of rendering them.
   bool diff = false;
+  // Set: list the footprints below the inputs that meet this query
+  // instead of rendering them.
+  QString find;
 };
 
 struct ParsedArguments {

@@ -424,6 +424,46 @@ TEST(RenderSummary, TimesPerFootprintWithTheSlowestNamed) {
   EXPECT_FALSE(has(summary(), "Per footprint")) << summary();
 }
 
+// A footprint of `pads` SMD pads in a row at `pitch`.
+QByteArray row_of_pads(const QByteArray& name, int pads, double pitch) {
+  QByteArray text = "(footprint \"" + name + "\" (tags \"row\")";
+  for (int i = 0; i < pads; ++i)
+    text += "(pad " + QByteArray::number(i + 1) + " smd rect (at " +
+            QByteArray::number(i * pitch) + " 0) (size 0.3 1) (layers F.Cu))";
+  return text + ")";
+}
+
+TEST(FindCommand, ListsTheMatchesBestFirstOverSeveralFolders) {
+  QTemporaryDir temp;
+  const QDir root(temp.path());
+  write(root, "a/SOT.pretty/TSOT-23.kicad_mod",
+        row_of_pads("TSOT-23", 3, 0.95));
+  write(root, "a/SOT.pretty/SOT-23.kicad_mod", row_of_pads("SOT-23", 3, 0.95));
+  write(root, "a/SOT.pretty/SOT-23-5.kicad_mod",
+        row_of_pads("SOT-23-5", 5, 0.95));
+  write(root, "b/QFP.pretty/LQFP-48.kicad_mod",
+        row_of_pads("LQFP-48", 48, 0.5));
+  write(root, "b/old.mod",
+        "PCBNEW-LibModule-V1 date\nUnits mm\n$MODULE SOT23_old\nLi "
+        "SOT23_old\n$EndMODULE SOT23_old\n$EndLIBRARY\n");
+  const QString a = temp.filePath("a"), b = temp.filePath("b");
+  const Outcome sot = run_here({"--find", "sot23 -tsot", a, b});
+  EXPECT_EQ(sot.status, 0) << sot.err;
+  EXPECT_EQ(sot.out,
+            (a + "/SOT.pretty/SOT-23.kicad_mod\n" + a +
+             "/SOT.pretty/SOT-23-5.kicad_mod\n" + b + "/old.mod\tSOT23_old\n")
+                .toStdString());
+  EXPECT_EQ(run_here({"--find", "pads:>4 pitch:0.5", a, b}).out,
+            (b + "/QFP.pretty/LQFP-48.kicad_mod\n").toStdString());
+  const Outcome none = run_here({"--find", "row pads:4", a});
+  EXPECT_EQ(none.status, 1);
+  EXPECT_EQ(none.out, "");
+  const Outcome file =
+      run_here({"--find", "sot", a + "/SOT.pretty/SOT-23.kicad_mod"});
+  EXPECT_EQ(file.status, 2);
+  EXPECT_TRUE(has(file.err, "--find searches folders")) << file.err;
+}
+
 TEST(ParseArguments, EveryOptionAndTheUsageErrors) {
   const auto parse = [](const QStringList& arguments) {
     return parse_arguments(QStringList{"padscope-render"} + arguments);
@@ -456,6 +496,8 @@ TEST(ParseArguments, EveryOptionAndTheUsageErrors) {
       {{"--diff", "a", "b", "c"}, "--diff compares two inputs"},
       // Half the height would leave no pixel for the footprint.
       {{"--size", "100x40", "--margin", "20", "a"}, "Bad margin '20'"},
+      {{"--find", " ", "a"}, "--find needs a QUERY"},
+      {{"--find", "x", "--diff", "a", "b"}, "exclude each other"},
   };
   for (const auto& [arguments, error] : errors) {
     const QString message = parse(arguments).error;
