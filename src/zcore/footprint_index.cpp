@@ -421,7 +421,8 @@ std::vector<search_hit> footprint_index::search(
   for (const auto& [key, f] : folders) {
     if (!collect_hits(query, f.entries, f.texts, hits, stop)) return {};
   }
-  rank_hits(hits);
+  // Every entry meets no term alike: they stay by library and name.
+  if (!query.empty()) rank_hits(hits);
   return hits;
 }
 

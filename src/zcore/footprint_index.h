@@ -53,7 +53,8 @@ public:
   std::size_t pending() const;
   // Every entry, by folder and then file name.
   std::vector<const index_entry*> entries() const;
-  // The entries that meet the query, best first (see rank_hits). Empty,
+  // The entries that meet the query, best first (see rank_hits), or all
+  // by folder and file name for an empty query. Empty,
   // once `stop` says so, when it is asked every few hundred entries.
   std::vector<search_hit> search(
       const footprint_query& query,
