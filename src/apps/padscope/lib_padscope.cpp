@@ -59,6 +59,7 @@ int EPOINT(int argc, char** argv) {
       const QScreen* screen = QGuiApplication::primaryScreen();
       const QSize desktop = screen ? screen->virtualSize() : QSize();
       window.setGeometry(padscope::centred_geometry(desktop));
+      window.restore_geometry();
       {
         QSettings settings;
         qDebug().noquote() << QObject::tr("Setting file location -> ") +

@@ -1,5 +1,7 @@
 #include "apps/padscope/library_panel.h"
 
+#include "apps/padscope/search_results.h"
+#include "apps/padscope/stored_state.h"
 #include "zcore/name_pattern.h"
 
 #include <QCoreApplication>
@@ -12,17 +14,19 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPainter>
+#include <QSettings>
 #include <QToolButton>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 namespace {
 
-// More results than a list can usefully show; the count says how many
-// were found.
-constexpr int kShownResults = 1000;
 constexpr int kPathRole = Qt::UserRole;
 constexpr int kModuleRole = Qt::UserRole + 1;
+
+const char* const kRootKey = "library/root";
+const char* const kColumnsKey = "library/columns";
 
 const QString kPrettySuffix = QStringLiteral(".kicad_mod");
 
@@ -36,14 +40,39 @@ bool is_move_key(int key) {
          key == Qt::Key_PageDown;
 }
 
+// A path elided in the middle to the label's width, whole in its tooltip;
+// it never widens the panel.
+class PathLabel : public QLabel {
+public:
+  using QLabel::QLabel;
+  QSize minimumSizeHint() const override {
+    return QSize(0, QLabel::minimumSizeHint().height());
+  }
+
+protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    painter.setPen(palette().color(QPalette::WindowText));
+    painter.drawText(contentsRect(), Qt::AlignLeft | Qt::AlignVCenter,
+                     fontMetrics().elidedText(text(), Qt::ElideMiddle,
+                                              contentsRect().width()));
+  }
+};
+
+// The columns' first widths; the name's stretches to what the others
+// leave.
+constexpr int kColumnWidths[] = {220, 150, 45, 50, 95};
+
 }  // namespace
 
 LibraryPanel::LibraryPanel(const QStringList& filters, QWidget* parent)
     : QDockWidget(tr("Library"), parent), filters(filters) {
   setObjectName("libraryPanel");
+  searcher.setMaxThreadCount(1);
   auto* body = new QWidget(this);
   filter = new QLineEdit(body);
   filter->setObjectName("libraryFilter");
+  filter->setClearButtonEnabled(true);
   mode = new QToolButton(body);
   mode->setObjectName("searchMode");
   mode->setText(tr("All"));
@@ -52,22 +81,17 @@ LibraryPanel::LibraryPanel(const QStringList& filters, QWidget* parent)
   root_button = new QToolButton(body);
   root_button->setText(tr("Folder..."));
   root_button->setToolTip(tr("Choose the folder to search"));
+  folder = new PathLabel(body);
+  folder->setObjectName("libraryFolder");
   count = new QLabel(body);
   names = new QListWidget(body);
   names->setObjectName("libraryList");
   names->setUniformItemSizes(true);
   names->setTextElideMode(Qt::ElideMiddle);
-  results = new QTreeWidget(body);
-  results->setObjectName("searchResults");
-  results->setHeaderLabels({tr("Name"), tr("Library")});
-  results->setRootIsDecorated(false);
-  results->setUniformRowHeights(true);
-  results->setTextElideMode(Qt::ElideMiddle);
-  results->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  results->header()->setStretchLastSection(false);
-  results->header()->setSectionResizeMode(0, QHeaderView::Stretch);
-  results->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
-  results->hide();
+  build_results();
+  chosen_root = QSettings().value(kRootKey).toString();
+  if (!chosen_root.isEmpty() && !QFileInfo(chosen_root).isDir())
+    chosen_root.clear();
 
   auto* row = new QHBoxLayout;
   row->addWidget(filter);
@@ -76,6 +100,7 @@ LibraryPanel::LibraryPanel(const QStringList& filters, QWidget* parent)
   auto* layout = new QVBoxLayout(body);
   layout->setContentsMargins(2, 2, 2, 2);
   layout->addLayout(row);
+  layout->addWidget(folder);
   layout->addWidget(count);
   layout->addWidget(names);
   layout->addWidget(results);
@@ -92,12 +117,11 @@ LibraryPanel::LibraryPanel(const QStringList& filters, QWidget* parent)
   });
   connect(filter, &QLineEdit::returnPressed, this, [this] {
     if (searching()) {
-      QTreeWidgetItem* item = results->currentItem();
-      if (!item) item = results->topLevelItem(0);
-      if (item == results->currentItem()) {
-        open_result(item);
-      } else {
-        results->setCurrentItem(item);
+      const QModelIndex current = results->currentIndex();
+      if (current.isValid()) {
+        open_result(current);
+      } else if (found->rowCount() > 0) {
+        results->setCurrentIndex(found->index(0, 0));
       }
       return;
     }
@@ -116,12 +140,6 @@ LibraryPanel::LibraryPanel(const QStringList& filters, QWidget* parent)
             if (!selecting) open_item(item);
           });
   connect(names, &QListWidget::itemActivated, this, &LibraryPanel::open_item);
-  connect(results, &QTreeWidget::currentItemChanged, this,
-          [this](QTreeWidgetItem* item) {
-            if (!selecting) open_result(item);
-          });
-  connect(results, &QTreeWidget::itemActivated, this,
-          &LibraryPanel::open_result);
   connect(mode, &QToolButton::toggled, this, &LibraryPanel::set_searching);
   connect(root_button, &QToolButton::clicked, this, &LibraryPanel::choose_root);
   connect(&index_, &BackgroundIndex::updated, this, [this] {
@@ -136,17 +154,55 @@ LibraryPanel::LibraryPanel(const QStringList& filters, QWidget* parent)
   });
 }
 
+LibraryPanel::~LibraryPanel() {
+  if (search_stop) *search_stop = true;
+  searcher.waitForDone();
+  QSettings().setValue(kColumnsKey, results->header()->saveState());
+}
+
+void LibraryPanel::build_results() {
+  results = new QTreeView(widget());
+  results->setObjectName("searchResults");
+  found = new SearchResultsModel(results);
+  results->setModel(found);
+  results->setItemDelegateForColumn(SearchResultsModel::name,
+                                    new MatchDelegate(results));
+  results->setRootIsDecorated(false);
+  results->setUniformRowHeights(true);
+  results->setAllColumnsShowFocus(true);
+  results->setTextElideMode(Qt::ElideMiddle);
+  QHeaderView* header = results->header();
+  header->setStretchLastSection(false);
+  header->setSectionsMovable(false);
+  for (int column = 0; column < SearchResultsModel::columns; ++column)
+    header->resizeSection(column, kColumnWidths[column]);
+  header->setSectionResizeMode(SearchResultsModel::name, QHeaderView::Stretch);
+  header->setMinimumSectionSize(30);
+  const QVariant stored = QSettings().value(kColumnsKey);
+  if (stored.userType() == QMetaType::QByteArray &&
+      is_sound_header_state(stored.toByteArray()))
+    header->restoreState(stored.toByteArray());
+  results->hide();
+  connect(results->selectionModel(), &QItemSelectionModel::currentRowChanged,
+          this, [this](const QModelIndex& current) {
+            if (!selecting) open_result(current);
+          });
+  connect(results, &QTreeView::activated, this, &LibraryPanel::open_result);
+}
+
 void LibraryPanel::set_current(const QString& path, const QStringList& modules,
                                int module) {
   const QFileInfo file(path);
+  current_path = file.absoluteFilePath();
+  current_module = modules.isEmpty() ? -1 : module;
   const QString listed =
       modules.isEmpty() ? file.absolutePath() : file.absoluteFilePath();
   default_root = QFileInfo(listed).absolutePath();
   const auto find = [&]() -> QListWidgetItem* {
     for (int i = 0; i < names->count(); ++i) {
       QListWidgetItem* item = names->item(i);
-      if (item->data(kPathRole).toString() == file.absoluteFilePath() &&
-          item->data(kModuleRole).toInt() == (modules.isEmpty() ? -1 : module))
+      if (item->data(kPathRole).toString() == current_path &&
+          item->data(kModuleRole).toInt() == current_module)
         return item;
     }
     return nullptr;
@@ -154,6 +210,8 @@ void LibraryPanel::set_current(const QString& path, const QStringList& modules,
   selecting = true;
   QListWidgetItem* current = listed == library ? find() : nullptr;
   if (!current) {
+    // A filter typed for another library would hide this one's names.
+    if (listed != library && !searching()) filter->clear();
     library = listed;
     names->clear();
     if (modules.isEmpty()) {
@@ -175,7 +233,9 @@ void LibraryPanel::set_current(const QString& path, const QStringList& modules,
   }
   names->setCurrentItem(current);
   if (current) names->scrollToItem(current);
+  select_current_result();
   selecting = false;
+  show_folder();
   if (searching() && chosen_root.isEmpty() && index_.root() != default_root)
     index_.start(default_root);
 }
@@ -192,8 +252,10 @@ void LibraryPanel::set_searching(bool on) {
   names->setVisible(!on);
   results->setVisible(on);
   filter->setPlaceholderText(
-      on ? tr("Search all libraries: name, tag, description")
+      on ? tr("Search all: words, \"phrases\", -not, pads:48, pitch:0.5, "
+              "size:7x7, smd, lib:NAME")
          : tr("Filter this library (* and ? as wildcards)"));
+  show_folder();
   if (on) {
     index_.start(search_root());
     run_search();
@@ -208,7 +270,21 @@ QString LibraryPanel::search_root() const {
 
 void LibraryPanel::set_search_root(const QString& root) {
   chosen_root = root;
+  QSettings().setValue(kRootKey, root);
+  show_folder();
   if (searching()) set_searching(true);
+}
+
+QString LibraryPanel::shown_folder() const {
+  return QDir::toNativeSeparators(searching() ? search_root() : library);
+}
+
+void LibraryPanel::show_folder() {
+  const QString shown = shown_folder();
+  folder->setText(shown.isEmpty() ? QString()
+                  : searching()   ? tr("Searching %1").arg(shown)
+                                  : tr("Listing %1").arg(shown));
+  folder->setToolTip(shown);
 }
 
 void LibraryPanel::choose_root() {
@@ -242,35 +318,50 @@ void LibraryPanel::apply_filter() {
 }
 
 void LibraryPanel::run_search() {
-  selecting = true;
-  results->clear();
-  selecting = false;
-  const IndexSnapshot& index = index_.snapshot();
+  if (search_stop) *search_stop = true;
+  const IndexSnapshot index = index_.snapshot();
   if (!index) {
     count->setText(tr("Indexing..."));
     return;
   }
-  const auto found = index->search(filter->text().toStdString());
-  QList<QTreeWidgetItem*> items;
-  for (const zcore::index_entry* entry : found) {
-    if (items.size() == kShownResults) break;
-    auto* item = new QTreeWidgetItem(
-        {QString::fromStdString(entry->name),
-         QString::fromStdString(zcore::library_name(*entry))});
-    item->setData(0, kPathRole, QString::fromStdString(entry->path));
-    const bool legacy = entry->library == entry->path;
-    item->setData(0, kModuleRole,
-                  legacy ? static_cast<int>(entry->module) : -1);
-    const QString about = QString::fromStdString(
-        entry->error.empty() ? entry->description : entry->error);
-    item->setToolTip(0, about);
-    item->setToolTip(1, QString::fromStdString(entry->path));
-    items << item;
-  }
+  auto stop = std::make_shared<std::atomic<bool>>(false);
+  search_stop = stop;
+  const quint64 number = ++search_number;
+  const std::string text = filter->text().toStdString();
+  searcher.start([this, index, text, stop, number] {
+    auto query = std::make_shared<const zcore::footprint_query>(text);
+    auto hits = std::make_shared<std::vector<zcore::search_hit>>(
+        index->search(*query, [&stop] { return stop->load(); }));
+    if (*stop) return;
+    QMetaObject::invokeMethod(
+        this,
+        [this, index, query, hits, number] {
+          if (number == search_number) show_hits(index, query, *hits);
+        },
+        Qt::QueuedConnection);
+  });
+}
+
+void LibraryPanel::show_hits(
+    const IndexSnapshot& index,
+    std::shared_ptr<const zcore::footprint_query> query,
+    std::vector<zcore::search_hit> hits) {
+  const int shown = static_cast<int>(hits.size());
   selecting = true;
-  results->addTopLevelItems(items);
+  found->set_hits(index, query->empty() ? nullptr : std::move(query),
+                  std::move(hits));
+  select_current_result();
   selecting = false;
-  show_count(static_cast<int>(found.size()), static_cast<int>(index->size()));
+  show_count(shown, static_cast<int>(index->size()));
+  emit searched();
+}
+
+void LibraryPanel::select_current_result() {
+  const int row = found->row_of(current_path, current_module);
+  if (row < 0) return;
+  const QModelIndex at = found->index(row, 0);
+  results->setCurrentIndex(at);
+  results->scrollTo(at);
 }
 
 void LibraryPanel::show_count(int shown, int total) {
@@ -285,8 +376,9 @@ void LibraryPanel::open_item(QListWidgetItem* item) {
                         item->data(kModuleRole).toInt());
 }
 
-void LibraryPanel::open_result(QTreeWidgetItem* item) {
-  if (item)
-    emit open_requested(item->data(0, kPathRole).toString(),
-                        item->data(0, kModuleRole).toInt());
+void LibraryPanel::open_result(const QModelIndex& index) {
+  if (index.isValid())
+    emit open_requested(
+        index.siblingAtColumn(0).data(SearchResultsModel::path_role).toString(),
+        index.siblingAtColumn(0).data(SearchResultsModel::module_role).toInt());
 }

@@ -4,24 +4,33 @@
 
 #include <QDockWidget>
 #include <QStringList>
+#include <QThreadPool>
+
+#include <atomic>
+#include <memory>
 
 class QLabel;
 class QLineEdit;
 class QListWidget;
 class QListWidgetItem;
+class QModelIndex;
 class QToolButton;
-class QTreeWidget;
-class QTreeWidgetItem;
+class QTreeView;
+class SearchResultsModel;
 
 // The footprints of the current library beside the canvas, narrowed by a
 // filter field; in its second mode the same field searches every library
 // below a root folder through a footprint index built in the background.
+// Searches run on a thread of their own, a newer one stopping the older,
+// so that no keystroke waits for one.
 class LibraryPanel : public QDockWidget {
   Q_OBJECT
 
 public:
   // `filters` are the name patterns of footprint files, as the navigator's.
   LibraryPanel(const QStringList& filters, QWidget* parent = nullptr);
+  // Keeps the columns' widths for the next start; waits for the search.
+  ~LibraryPanel() override;
 
   // Makes the footprint at `path` the current one: module `module` of the
   // legacy library `path` whose modules are `modules`, or, with no modules,
@@ -33,15 +42,17 @@ public:
   // Search mode; entering it starts indexing the search root.
   bool searching() const;
   void set_searching(bool on);
-  // The folder searched: one chosen, else the parent of the current
-  // library.
+  // The folder searched: one chosen (and kept for the next start), else
+  // the parent of the current library.
   QString search_root() const;
   void set_search_root(const QString& root);
   BackgroundIndex& index() { return index_; }
 
   QLineEdit* filter_field() const { return filter; }
   QListWidget* library_list() const { return names; }
-  QTreeWidget* search_results() const { return results; }
+  QTreeView* search_results() const { return results; }
+  // The folder or library the panel shows it lists or searches.
+  QString shown_folder() const;
 
 signals:
   // A footprint chosen: a file, or module `module` of a legacy library
@@ -49,26 +60,44 @@ signals:
   void open_requested(const QString& path, int module);
   // Progress of the index, for the status bar.
   void status(const QString& text);
+  // The results of the field's query are shown.
+  void searched();
 
 protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+  void build_results();
   void apply_filter();
   void run_search();
+  void show_hits(const IndexSnapshot& index,
+                 std::shared_ptr<const zcore::footprint_query> query,
+                 std::vector<zcore::search_hit> hits);
+  void select_current_result();
   void choose_root();
   void open_item(QListWidgetItem* item);
-  void open_result(QTreeWidgetItem* item);
+  void open_result(const QModelIndex& index);
   void show_count(int shown, int total);
+  void show_folder();
 
   QStringList filters;
   QLineEdit* filter;
   QToolButton* mode;
   QToolButton* root_button;
+  QLabel* folder;
   QLabel* count;
   QListWidget* names;
-  QTreeWidget* results;
+  QTreeView* results;
+  SearchResultsModel* found;
   BackgroundIndex index_;
+  // One search at a time; a new one stops the one before through its flag,
+  // and only the newest one's results are shown.
+  QThreadPool searcher;
+  std::shared_ptr<std::atomic<bool>> search_stop;
+  quint64 search_number = 0;
+  // The footprint shown on the canvas.
+  QString current_path;
+  int current_module = -1;
   // The folder or legacy file listed, and the library searched from.
   QString library;
   QString default_root;

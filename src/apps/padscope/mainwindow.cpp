@@ -31,6 +31,7 @@
 #include <QSplitter>
 #include <QStandardPaths>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolButton>
 
 #include <algorithm>
@@ -48,6 +49,8 @@ const char* const kSplitterLeftKey = "mainwindow.splitter.0";
 const char* const kSplitterRightKey = "mainwindow.splitter.1";
 const char* const kHideKey = "mainwindow.splitter.hide";
 const char* const kLibraryShownKey = "library/shown";
+const char* const kLibraryWidthKey = "library/width";
+const char* const kGeometryKey = "mainwindow.geometry";
 const char* const kLayersShownKey = "layers/shown";
 const char* const kThemeKey = "view/theme";
 const char* const kHiddenLayersKey = "view/hidden_layers";
@@ -197,7 +200,11 @@ bool MainWindow::compare_footprints(const QString& before, int module,
 }
 
 MainWindow::~MainWindow() {
-  QSettings().setValue(tr(kSplitterKey), splitter->saveState());
+  QSettings settings;
+  settings.setValue(tr(kSplitterKey), splitter->saveState());
+  settings.setValue(kGeometryKey, saveGeometry());
+  if (library->isVisible())
+    settings.setValue(kLibraryWidthKey, library->width());
   delete ui;
   // The factory lives as long as the window: the pairs it made do not
   // refer to it, so it can go last.
@@ -413,6 +420,22 @@ void MainWindow::focus_library_filter() {
   library->filter_field()->selectAll();
 }
 
+bool MainWindow::restore_geometry() {
+  const QVariant stored = QSettings().value(kGeometryKey);
+  return stored.userType() == QMetaType::QByteArray &&
+         restoreGeometry(stored.toByteArray());
+}
+
+void MainWindow::size_library_panel() {
+  if (library_sized || !library->isVisible() || library->isFloating()) return;
+  library_sized = true;
+  bool number = false;
+  int width = QSettings().value(kLibraryWidthKey).toInt(&number);
+  if (!number || width <= 0) width = this->width() / 3;
+  width = std::min(width, this->width() * 4 / 5);
+  resizeDocks({library}, {width}, Qt::Horizontal);
+}
+
 void MainWindow::build_library_panel() {
   recent = new RecentFiles(new QMenu(tr("Recent files"), this));
   ui->menuFile->insertMenu(ui->menuFile->actions().value(1),
@@ -432,6 +455,11 @@ void MainWindow::build_library_panel() {
   connect(toggle, &QAction::triggered, this, [this](bool shown) {
     QSettings().setValue(kLibraryShownKey, shown);
     if (shown) footprint_shown();
+  });
+  // The width waits until the panel is laid out in a shown window.
+  connect(library, &QDockWidget::visibilityChanged, this, [this](bool shown) {
+    if (shown && !library_sized)
+      QTimer::singleShot(0, this, &MainWindow::size_library_panel);
   });
   connect(library, &LibraryPanel::open_requested, this,
           &MainWindow::open_footprint);
@@ -617,7 +645,10 @@ bool MainWindow::open_path(const QString& path) {
 }
 
 void MainWindow::open_footprint(const QString& path, int module) {
-  if (path != fileName || canvas->module_count() <= 1) show_path(path);
+  if (path != fileName || canvas->module_count() <= 1) {
+    if (!show_path(path)) return;
+    recent->add(path);
+  }
   if (module >= 0 && canvas->module_index() != module &&
       canvas->show_module(module))
     footprint_shown();

@@ -45,6 +45,9 @@ public:
   // `before` (the first module of a library) against `after`. False, with
   // the reason in the status bar, when either cannot be read or drawn.
   bool compare_paths(const QString& before, const QString& after);
+  // Puts the window where it was when the last one closed; false when
+  // nothing sound was stored.
+  bool restore_geometry();
 
   // The unit every length in the window is shown in; remembered.
   zcore::length_unit length_unit() const { return unit; }
@@ -90,6 +93,8 @@ private:
   QMenu* view_menu();
   // Shows the library panel and puts the focus into its filter.
   void focus_library_filter();
+  // Gives the library panel its stored width, or a third of the window.
+  void size_library_panel();
   // The status bar's positions of the last cursor report, in the unit
   // that the button after them names.
   void show_positions();
@@ -145,6 +150,8 @@ private:
   zwidget::zcvpcb::ZObjFactory* factory;
   RecentFiles* recent = nullptr;
   LibraryPanel* library = nullptr;
+  // Set once the library panel has its width of the last run.
+  bool library_sized = false;
   LayersPanel* layers = nullptr;
   // Kept from footprint to footprint: each new canvas starts with it.
   zwidget::zcvpcb::PictureOptions picture;

@@ -63,21 +63,6 @@ private:
   bool ok = true;
 };
 
-// QHeaderView::saveState of the dialog's detail view.
-bool is_sound_header_state(const QByteArray& state) {
-  StateReader in(state);
-  in.expect(in.i32() == 0xff && in.i32() == 0);
-  in.skip(3 * 4 + 1);  // orientation, sort order and section, sort shown
-  in.array(4);         // visual indices
-  in.array(4);         // logical indices
-  const std::uint32_t hidden_bits = in.u32();
-  in.skip(hidden_bits / 8 + (hidden_bits % 8 != 0));
-  in.array(8);              // hidden section sizes by section
-  in.skip(2 * 4 + 5 + 24);  // length, count, five flags, six numbers
-  in.array(12);             // section items
-  return in.sound();
-}
-
 }  // namespace
 
 bool is_sound_splitter_state(const QByteArray& state) {
@@ -106,4 +91,18 @@ bool is_sound_file_dialog_state(const QByteArray& state) {
   return in.sound() &&
          (splitter.isEmpty() || is_sound_splitter_state(splitter)) &&
          (header.isEmpty() || is_sound_header_state(header));
+}
+
+bool is_sound_header_state(const QByteArray& state) {
+  StateReader in(state);
+  in.expect(in.i32() == 0xff && in.i32() == 0);
+  in.skip(3 * 4 + 1);  // orientation, sort order and section, sort shown
+  in.array(4);         // visual indices
+  in.array(4);         // logical indices
+  const std::uint32_t hidden_bits = in.u32();
+  in.skip(hidden_bits / 8 + (hidden_bits % 8 != 0));
+  in.array(8);              // hidden section sizes by section
+  in.skip(2 * 4 + 5 + 24);  // length, count, five flags, six numbers
+  in.array(12);             // section items
+  return in.sound();
 }

@@ -8,3 +8,5 @@
 // abort the viewer: each list must fit into the bytes that follow it.
 bool is_sound_splitter_state(const QByteArray& state);
 bool is_sound_file_dialog_state(const QByteArray& state);
+// The same for QHeaderView::saveState.
+bool is_sound_header_state(const QByteArray& state);

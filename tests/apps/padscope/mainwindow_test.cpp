@@ -24,6 +24,7 @@
 #include <QDoubleSpinBox>
 #include <QDropEvent>
 #include <QGraphicsSceneMouseEvent>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -40,6 +41,7 @@
 #include <QTextBrowser>
 #include <QTextEdit>
 #include <QToolButton>
+#include <QTreeView>
 #include <QTreeWidget>
 #include <QtTest/QTest>
 
@@ -622,7 +624,21 @@ TEST_F(MainWindowTest, LibraryPanelListsFiltersOpensAndFollowsTheSteps) {
   EXPECT_EQ(title(), dir + led + ".kicad_mod");
 }
 
-TEST_F(MainWindowTest, SearchFindsFootprintsOfEveryLibraryByTag) {
+// The rows of the search results: library/name and the figures asked.
+QStringList result_rows(const LibraryPanel& panel, int figures = 0) {
+  const QAbstractItemModel* model = panel.search_results()->model();
+  QStringList rows;
+  for (int row = 0; row < model->rowCount(); ++row) {
+    QStringList cells{model->index(row, 1).data().toString() + "/" +
+                      model->index(row, 0).data().toString()};
+    for (int column = 2; column < 2 + figures; ++column)
+      cells << model->index(row, column).data().toString();
+    rows << cells.join(' ');
+  }
+  return rows;
+}
+
+TEST_F(MainWindowTest, SearchRanksEveryLibraryWithFiguresOffTheWindowsThread) {
   PADSCOPE_REQUIRE_SHARED_TESTDATA();
   QStandardPaths::setTestModeEnabled(true);
   show(900);
@@ -636,21 +652,86 @@ TEST_F(MainWindowTest, SearchFindsFootprintsOfEveryLibraryByTag) {
   EXPECT_TRUE(window->findChild<QLabel*>("indexMessage")
                   ->text()
                   .endsWith("footprints indexed"));
-  library()->filter_field()->setText("300MIL");
-  QTreeWidget* results = library()->search_results();
-  QStringList found;
-  for (int i = 0; i < results->topLevelItemCount(); ++i)
-    found << results->topLevelItem(i)->text(1) + "/" +
-                 results->topLevelItem(i)->text(0);
+  EXPECT_TRUE(library()->shown_folder().endsWith("testdata"));
+  QSignalSpy searched(library(), &LibraryPanel::searched);
+  const auto search = [&](const QString& query) {
+    searched.clear();
+    library()->filter_field()->setText(query);
+    // The keystroke has returned; the results come from the search's
+    // thread.
+    EXPECT_EQ(searched.count(), 0);
+    EXPECT_TRUE(searched.wait(10000)) << query.toStdString();
+    return result_rows(*library());
+  };
   // Both by a tag: the shorter name first.
-  EXPECT_EQ(found, (QStringList{"kicad9/SMDIP-4", "kicad6/DIP-8_W7.62mm"}));
-  results->setCurrentItem(results->topLevelItem(0));
+  EXPECT_EQ(search("300MIL"),
+            (QStringList{"kicad9/SMDIP-4", "kicad6/DIP-8_W7.62mm"}));
+  QTreeView* results = library()->search_results();
+  const QModelIndex dip = results->model()->index(1, 0);
+  EXPECT_TRUE(dip.data(Qt::ToolTipRole).toString().contains("300mil"))
+      << dip.data(Qt::ToolTipRole).toString().toStdString();
+  results->setCurrentIndex(results->model()->index(0, 0));
   EXPECT_EQ(title(), shared("kicad9/SMDIP-4.kicad_mod"));
+  EXPECT_EQ(recent_menu(*window).value(0), title());
 
-  library()->filter_field()->setText("rc05_vert");  // a module of a library
-  ASSERT_EQ(results->topLevelItemCount(), 1);
+  search("dip pads:8 pitch:2.54 tht");
+  // A module of a legacy library has its figures too.
+  EXPECT_EQ(result_rows(*library(), 2),
+            (QStringList{"freetronics_kicad_pcb_lib/DIP08 8 2.54",
+                         "kicad6/DIP-8_W7.62mm 8 2.54"}));
+  EXPECT_EQ(results->model()->index(1, 0).data(Qt::UserRole + 2).toList(),
+            QVariantList{QPoint(0, 3)});  // "DIP" marked
+  // The footprint shown stays current when it is found again.
+  search("smdip");
+  EXPECT_EQ(results->currentIndex().row(), 0);
+
+  search("rc05_vert");  // a module of a library
+  ASSERT_EQ(results->model()->rowCount(), 1);
   emit library()->filter_field()->returnPressed();
   EXPECT_EQ(canvas()->module_name(), "rc05_vert");
+}
+
+// The window's place, the panel's width, its columns and its search
+// folder come back at the next start; a filter goes with its library.
+TEST_F(MainWindowTest, LibraryPanelKeepsItsStateAndDropsAStaleFilter) {
+  PADSCOPE_REQUIRE_SHARED_TESTDATA();
+  show(1200);
+  window->move(40, 30);
+  trigger("actionLibrary");
+  QApplication::processEvents();
+  window->resizeDocks({library()}, {520}, Qt::Horizontal);
+  QApplication::processEvents();
+  const int width = library()->width();
+  EXPECT_GT(width, 450);  // not the first start's third
+  library()->search_results()->header()->resizeSection(1, 233);
+  library()->set_search_root(shared("kicad9"));
+  window->open_path(shared("kicad6/DIP-8_W7.62mm.kicad_mod"));
+  EXPECT_EQ(library()->shown_folder(),
+            QDir::toNativeSeparators(shared("kicad6")));
+
+  QLineEdit* field = library()->filter_field();
+  field->setText("dip");
+  EXPECT_EQ(listed(), QStringList{"[DIP-8_W7.62mm]"});
+  window->open_path(shared("kicad9/SMDIP-4.kicad_mod"));
+  EXPECT_EQ(field->text(), "");
+  EXPECT_TRUE(listed().contains("[SMDIP-4]"));
+  const QRect geometry = window->geometry();
+
+  window.reset();
+  window = std::make_unique<MainWindow>();
+  EXPECT_TRUE(window->restore_geometry());
+  window->show();
+  QApplication::processEvents();
+  EXPECT_EQ(window->geometry().size(), geometry.size());
+  EXPECT_NEAR(library()->width(), width, 8);
+  EXPECT_EQ(library()->search_results()->header()->sectionSize(1), 233);
+  EXPECT_EQ(library()->search_root(), shared("kicad9"));
+
+  // Settings no header would write are left aside.
+  window.reset();
+  QSettings().setValue("library/columns", QByteArray("\0\0\0\xff\x7f", 5));
+  window = std::make_unique<MainWindow>();
+  EXPECT_EQ(library()->search_results()->header()->sectionSize(1), 150);
 }
 
 }  // namespace
