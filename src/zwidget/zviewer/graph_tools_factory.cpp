@@ -83,11 +83,11 @@ ZGraphToolsFactory::ZGraphToolsFactory(ColourTheme theme) {
   if (theme == ColourTheme::classic) {
     for (const auto& row : table)
       colours.emplace(row.name, QColor(row.red, row.green, row.blue));
-    // Inner copper layers cycle through colours the outer ones leave free,
-    // so that neighbours differ and none is black on black.
-    const QColor inner[] = {{194, 194, 0}, {194, 0, 194},   {0, 194, 194},
-                            {194, 132, 0}, {132, 132, 194}, {0, 194, 0},
-                            {194, 0, 0},   {132, 194, 132}};
+    // Inner copper layers cycle through colours no other layer has, so
+    // that neighbours differ and none is black on black.
+    const QColor inner[] = {{194, 132, 0},   {64, 194, 132}, {194, 64, 132},
+                            {132, 132, 194}, {0, 194, 0},    {194, 0, 0},
+                            {132, 194, 132}, {194, 132, 194}};
     for (int layer = 1; layer <= 30; ++layer)
       colours.emplace("In" + std::to_string(layer) + ".Cu",
                       inner[(layer - 1) % std::size(inner)]);

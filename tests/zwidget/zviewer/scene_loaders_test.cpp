@@ -572,21 +572,35 @@ TEST(ZGraphToolsFactory, ThemesGiveEveryLayerAColourOfItsOwn) {
       EXPECT_NE(colours.pad_colour(type, {"B.Cu", "B.Mask"}),
                 colours.pad_colour(type, {"F.Cu", "F.Mask"}))
           << type;
-    if (theme == ColourTheme::classic) continue;
     std::vector<std::string> names;
     for (const QString& layer : known_layers())
       names.push_back(layer.toStdString());
     for (const char* row :
          {"system.pad.thru_hole", "system.hole.plated", "system.hole.bare"})
       names.push_back(row);
+    const auto is_inner = [](const std::string& name) {
+      return name.rfind("In", 0) == 0;
+    };
+    if (theme == ColourTheme::classic) {
+      // Its layers share colours, but an inner copper layer takes none of
+      // another kind's.
+      for (const std::string& inner : names) {
+        for (const std::string& other : names) {
+          if (is_inner(inner) && !is_inner(other)) {
+            EXPECT_NE(colours.colour(inner), colours.colour(other))
+                << inner << " " << other;
+          }
+        }
+      }
+      continue;
+    }
     const QColor background = colours.colour("system.background");
     for (std::size_t i = 0; i < names.size(); ++i) {
       const QColor colour = colours.colour(names[i]);
       EXPECT_GE(apart(colour, background), 100) << names[i];
       for (std::size_t j = i + 1; j < names.size(); ++j) {
         // Thirty inner layers cannot all be far apart.
-        const bool inner =
-            names[i].rfind("In", 0) == 0 && names[j].rfind("In", 0) == 0;
+        const bool inner = is_inner(names[i]) && is_inner(names[j]);
         EXPECT_GE(apart(colour, colours.colour(names[j])), inner ? 1 : 25)
             << names[i] << " " << names[j];
       }
