@@ -4,6 +4,7 @@
 #include "apps/padscope-render/jobs.h"
 #include "apps/padscope-render/library_diff.h"
 #include "apps/padscope-render/output_folder.h"
+#include "apps/padscope-render/pdf_pages.h"
 #include "zwidget/zviewer/footprint_file.h"
 #include "zwidget/zviewer/footprint_formats.h"
 
@@ -20,6 +21,7 @@
 #include <cmath>
 #include <exception>
 #include <iomanip>
+#include <memory>
 #include <sstream>
 #include <vector>
 
@@ -65,7 +67,11 @@ public:
         output(options.output_dir),
         err(err),
         progress(progress),
-        observer(observer) {}
+        observer(observer) {
+    if (options.single_file)
+      pages = std::make_unique<PdfPages>(
+          QFileInfo(options.output_dir).completeBaseName());
+  }
 
   void render_file(const InputFile& input, int done, int total) {
     current = done - 1;
@@ -129,6 +135,7 @@ public:
 
   BatchResult finish() {
     if (progress) err << kClearLine << std::flush;
+    if (pages) write_pages();
     return std::move(result);
   }
 
@@ -148,14 +155,62 @@ private:
     return QString();
   }
 
+  QByteArray encode(const QString& title) const {
+    switch (options.format) {
+      case ImageFormat::svg:
+        return renderer.svg(title);
+      case ImageFormat::qt_svg:
+        return renderer.qt_svg(title);
+      case ImageFormat::pdf:
+        return renderer.pdf(title);
+      case ImageFormat::png:
+        break;
+    }
+    return renderer.png();
+  }
+
+  // The page of the single PDF.
+  void add_page(FootprintResult& entry, const QElapsedTimer& timer) {
+    if (!pages->add(renderer)) {
+      fail(entry, QStringLiteral("Nothing shown to put on a page"), timer);
+      return;
+    }
+    entry.ok = true;
+    entry.output = options.output_dir;
+    entry.milliseconds = timer.nsecsElapsed() / 1e6;
+    ++result.images;
+    for (const auto& [kind, count] : entry.not_drawn)
+      result.not_drawn[kind] += count;
+    add(std::move(entry));
+  }
+
+  void write_pages() {
+    const QByteArray document = pages->finish();
+    if (document.isEmpty()) return;
+    const QString problem = write_file_in_place(options.output_dir, document);
+    if (problem.isEmpty()) return;
+    err << "padscope-render: cannot write " << printable(options.output_dir)
+        << ": " << printable(problem) << std::endl;
+    // Every page is lost with the file.
+    for (FootprintResult& entry : result.results) {
+      if (!entry.ok) continue;
+      entry.ok = false;
+      entry.message = problem;
+      entry.output.clear();
+      --result.images;
+      ++result.failures;
+    }
+  }
+
   void write(FootprintResult& entry, const QString& relative,
              const QElapsedTimer& timer) {
     entry.items = renderer.items();
     entry.not_drawn = renderer.not_drawn();
-    const QByteArray image =
-        options.format == ImageFormat::svg      ? renderer.svg(entry.module)
-        : options.format == ImageFormat::qt_svg ? renderer.qt_svg(entry.module)
-                                                : renderer.png();
+    if (pages) {
+      add_page(entry, timer);
+      return;
+    }
+    const QByteArray image = encode(entry.module);
     // Not synced to the disk: that took longer than drawing.
     const QString problem =
         image.isEmpty()
@@ -198,6 +253,8 @@ private:
   // The index of the file being rendered.
   int current = -1;
   BatchResult result;
+  // With a single file: its pages.
+  std::unique_ptr<PdfPages> pages;
 };
 
 // Milliseconds per footprint: the median, the 99th percentile (nearest
@@ -384,8 +441,9 @@ int run(const QStringList& arguments, std::ostream& out, std::ostream& err,
     err << "skipped: " << printable(path.path) << ": " << printable(path.reason)
         << '\n';
 
+  // One PDF is written by one process.
   const int jobs =
-      worker_program.isEmpty()
+      worker_program.isEmpty() || options.single_file
           ? 1
           : (options.jobs > 0 ? options.jobs
                               : std::max(1, QThread::idealThreadCount()));

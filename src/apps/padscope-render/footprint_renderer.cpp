@@ -1,9 +1,11 @@
 #include "apps/padscope-render/footprint_renderer.h"
 
+#include "apps/padscope-render/pdf_pages.h"
 #include "apps/padscope-render/png_writer.h"
 #include "apps/padscope-render/svg_writer.h"
 #include "zwidget/zgraph/item_kind.h"
 #include "zwidget/zviewer/compare_scene.h"
+#include "zwidget/zviewer/drawn_area.h"
 #include "zwidget/zviewer/footprint_formats.h"
 #include "zwidget/zviewer/grid_painter.h"
 #include "zwidget/zviewer/obj_canvas.h"
@@ -16,6 +18,7 @@
 #include <QSvgGenerator>
 
 #include <algorithm>
+#include <cmath>
 #include <stdexcept>
 
 namespace padscope::render {
@@ -30,6 +33,10 @@ constexpr double kGridStep = 1.27;
 constexpr int kSvgDecimals = 6;
 
 const QString kSvgDescription = QStringLiteral("Rendered by padscope-render");
+
+// CSS pixels: an SVG at a scale is a pixel of its own a screen pixel in a
+// browser, so that hairlines drawn one pixel wide stay so.
+constexpr double kPixelsPerMillimetre = 96 / 25.4;
 
 // A control character that XML 1.0 cannot hold, or the start of U+FFFE or
 // U+FFFF (UTF-8 has neither inside another character).
@@ -68,6 +75,11 @@ class FootprintRenderer::Canvas : public zwidget::zcvpcb::ZObjCanvas {
 public:
   explicit Canvas(const RenderStyle& style)
       : ZObjCanvas(nullptr), style(style) {}
+
+  // The background of the style over `rect`, in scene units.
+  void paint_background(QPainter* painter, const QRectF& rect) {
+    drawBackground(painter, rect);
+  }
 
 protected:
   void drawBackground(QPainter* painter, const QRectF& rect) override {
@@ -205,7 +217,63 @@ QByteArray FootprintRenderer::png() const {
   return encode_png(image());
 }
 
+QSizeF FootprintRenderer::drawn_millimetres(double scale) const {
+  return zwidget::zcvpcb::DrawnArea(*canvas).millimetres(scale);
+}
+
+QSizeF FootprintRenderer::picture_millimetres() const {
+  if (style.scale <= 0) return QSizeF(style.size) * (25.4 / 96);
+  return drawn_millimetres(style.scale);
+}
+
+void FootprintRenderer::paint_drawn_area(
+    QPainter& painter, const QRectF& target,
+    const zwidget::zcvpcb::DrawnArea& area) const {
+  area.paint(painter, target, [this](QPainter* on, const QRectF& rect) {
+    canvas->paint_background(on, rect);
+  });
+}
+
+void FootprintRenderer::paint_into(QPainter& painter,
+                                   const QRectF& target) const {
+  if (style.scale > 0) {
+    paint_drawn_area(painter, target, zwidget::zcvpcb::DrawnArea(*canvas));
+    return;
+  }
+  painter.save();
+  painter.translate(target.topLeft());
+  painter.scale(target.width() / style.size.width(),
+                target.height() / style.size.height());
+  paint(painter);
+  painter.restore();
+}
+
+QByteArray FootprintRenderer::pdf(const QString& title) const {
+  PdfPages document(title);
+  document.add(*this);
+  return document.finish();
+}
+
+QByteArray FootprintRenderer::svg_at_scale(const QString& title,
+                                           double scale) const {
+  const zwidget::zcvpcb::DrawnArea area(*canvas);
+  const QSizeF millimetres = area.millimetres(scale);
+  if (millimetres.isEmpty()) return QByteArray();
+  const QRectF view(QPointF(0, 0), millimetres * kPixelsPerMillimetre);
+  const QSize pixels(static_cast<int>(std::ceil(view.width())),
+                     static_cast<int>(std::ceil(view.height())));
+  SvgDevice device(pixels, area.drawing_into(view), kSvgDecimals);
+  device.set_title(title);
+  device.set_description(kSvgDescription);
+  device.set_physical_size(millimetres, view.size());
+  QPainter painter(&device);
+  paint_drawn_area(painter, view, area);
+  painter.end();
+  return device.svg();
+}
+
 QByteArray FootprintRenderer::svg(const QString& title) const {
+  if (style.scale > 0) return svg_at_scale(title, style.scale);
   // Where the view puts the scene on the image: the fit, shifted by the
   // margin as paint() shifts the viewport.
   const QTransform drawing =

@@ -4,6 +4,8 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QRectF>
+#include <QSizeF>
 #include <QString>
 
 #include <map>
@@ -18,8 +20,9 @@ struct footprint_comparison;
 }  // namespace zcore
 
 namespace zwidget::zcvpcb {
+class DrawnArea;
 struct FootprintFormat;
-}
+}  // namespace zwidget::zcvpcb
 
 namespace padscope::render {
 
@@ -72,10 +75,32 @@ public:
   // The same through Qt's SVG generator: several times larger and slower,
   // but pad numbers stay text.
   QByteArray qt_svg(const QString& title) const;
+  // The picture as a PDF of one page.
+  QByteArray pdf(const QString& title) const;
+  // The drawn area as SVG at `scale`, its size stated in millimetres,
+  // whatever the style's size and scale; empty when nothing is shown.
+  QByteArray svg_at_scale(const QString& title, double scale) const;
+  // The drawn area's size at `scale`, in millimetres.
+  QSizeF drawn_millimetres(double scale) const;
+  // The model shown; null for none, or for two compared.
+  std::shared_ptr<zcore::BaseModel> model() const { return shown; }
+
+  // The picture's size in millimetres: at the style's scale the drawn area
+  // times the scale (empty when nothing is shown), else the style's size
+  // at 96 pixels an inch.
+  QSizeF picture_millimetres() const;
+  // Paints the picture into `target`, in the painter's coordinates, with
+  // the target's aspect ratio: fitted at the style's size, or at a scale
+  // the drawn area exactly, as the view would show it.
+  void paint_into(QPainter& painter, const QRectF& target) const;
 
   class Canvas;
 
 private:
+  // Paints the drawn area into `target` over the style's background.
+  void paint_drawn_area(QPainter& painter, const QRectF& target,
+                        const zwidget::zcvpcb::DrawnArea& area) const;
+
   RenderStyle style;
   std::unique_ptr<Canvas> canvas;
   // The model the canvas announced last: the shown module.

@@ -29,6 +29,20 @@ bool parse_size(const QString& text, QSize& size) {
   return true;
 }
 
+// "N:M", the drawing N times as large as the footprint over M: 1:1, 2:1,
+// 1:2.5. Beyond a thousand either way is a typing error.
+bool parse_scale(const QString& text, double& scale) {
+  static const QRegularExpression pattern(
+      QStringLiteral("^(\\d+(?:\\.\\d+)?):(\\d+(?:\\.\\d+)?)$"));
+  const QRegularExpressionMatch match = pattern.match(text);
+  if (!match.hasMatch()) return false;
+  const double drawn = match.captured(1).toDouble();
+  const double real = match.captured(2).toDouble();
+  if (drawn <= 0 || real <= 0) return false;
+  scale = drawn / real;
+  return scale >= 1e-3 && scale <= 1e3;
+}
+
 }  // namespace
 
 QString usage() {
@@ -45,9 +59,17 @@ QString usage() {
       "  -o, --output DIR        folder for the images, keeping the folders "
       "of\n"
       "                          a folder INPUT (default ./padscope-out)\n"
-      "  -f, --format FORMAT     png, svg, or qt-svg for SVG through Qt's\n"
+      "  -f, --format FORMAT     png, svg, pdf, or qt-svg for SVG through "
+      "Qt's\n"
       "                          generator, pad numbers as text (default png)\n"
-      "  -s, --size WxH          image size in pixels (default 800x600)\n"
+      "  -s, --size WxH          image size in pixels (default 800x600; a "
+      "PDF\n"
+      "                          page at 96 pixels an inch)\n"
+      "      --scale N:M         SVG or PDF at true size (1:1) or N:M of it:\n"
+      "                          as large as the drawn area, stated in mm\n"
+      "      --single-file       with --format pdf: every footprint a page of\n"
+      "                          one PDF, which -o names (default\n"
+      "                          padscope-out.pdf)\n"
       "  -b, --background COLOR  black, white or transparent (default: "
       "the\n"
       "                          theme's, black for Classic)\n"
@@ -87,8 +109,16 @@ QString usage() {
 }
 
 QString suffix(ImageFormat format) {
-  return format == ImageFormat::png ? QStringLiteral("png")
-                                    : QStringLiteral("svg");
+  switch (format) {
+    case ImageFormat::png:
+      return QStringLiteral("png");
+    case ImageFormat::pdf:
+      return QStringLiteral("pdf");
+    case ImageFormat::svg:
+    case ImageFormat::qt_svg:
+      break;
+  }
+  return QStringLiteral("svg");
 }
 
 ParsedArguments parse_arguments(const QStringList& arguments) {
@@ -111,9 +141,12 @@ ParsedArguments parse_arguments(const QStringList& arguments) {
   const QCommandLineOption worker("worker");
   const QCommandLineOption diff("diff");
   const QCommandLineOption find("find", "", "QUERY");
+  const QCommandLineOption scale("scale", "", "N:M");
+  const QCommandLineOption single_file("single-file");
   const QCommandLineOption help(QStringList{"h", "help"});
   parser.addOptions({output, format, size, background, grid, theme, layers,
-                     flip, margin, report, jobs, worker, diff, find, help});
+                     flip, margin, report, jobs, worker, diff, find, scale,
+                     single_file, help});
 
   if (!parser.parse(arguments)) {
     parsed.error = parser.errorText();
@@ -138,9 +171,11 @@ ParsedArguments parse_arguments(const QStringList& arguments) {
       options.format = ImageFormat::svg;
     } else if (value == QLatin1String("qt-svg")) {
       options.format = ImageFormat::qt_svg;
+    } else if (value == QLatin1String("pdf")) {
+      options.format = ImageFormat::pdf;
     } else {
       parsed.error =
-          QStringLiteral("Unknown format '%1': use png, svg or qt-svg.")
+          QStringLiteral("Unknown format '%1': use png, svg, pdf or qt-svg.")
               .arg(value);
       return parsed;
     }
@@ -247,6 +282,36 @@ ParsedArguments parse_arguments(const QStringList& arguments) {
       parsed.error = QStringLiteral("--find and --diff exclude each other.");
       return parsed;
     }
+  }
+
+  if (parser.isSet(scale)) {
+    if (!parse_scale(parser.value(scale), options.style.scale)) {
+      parsed.error = QStringLiteral(
+                         "Bad scale '%1': use N:M such as 1:1, 2:1 or 1:2, "
+                         "from 1:1000 to 1000:1.")
+                         .arg(parser.value(scale));
+      return parsed;
+    }
+    if (options.format != ImageFormat::svg &&
+        options.format != ImageFormat::pdf) {
+      parsed.error = QStringLiteral("--scale needs --format svg or pdf.");
+      return parsed;
+    }
+    if (parser.isSet(size) || parser.isSet(margin)) {
+      parsed.error = QStringLiteral(
+          "--scale sizes the picture by the footprint: leave out --size and "
+          "--margin.");
+      return parsed;
+    }
+  }
+  options.single_file = parser.isSet(single_file);
+  if (options.single_file) {
+    if (options.format != ImageFormat::pdf) {
+      parsed.error = QStringLiteral("--single-file needs --format pdf.");
+      return parsed;
+    }
+    if (!parser.isSet(output))
+      options.output_dir = QStringLiteral("padscope-out.pdf");
   }
 
   options.inputs = parser.positionalArguments();

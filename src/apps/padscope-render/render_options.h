@@ -10,7 +10,7 @@ namespace padscope::render {
 
 // qt_svg: SVG through Qt's generator, several times larger and slower, with
 // pad numbers as text.
-enum class ImageFormat { png, svg, qt_svg };
+enum class ImageFormat { png, svg, qt_svg, pdf };
 // `theme`: the colour theme's own background.
 enum class Background { theme, black, white, transparent };
 
@@ -24,6 +24,10 @@ struct RenderStyle {
   // Colour theme, layers left out and side, as the viewer's View menu and
   // layers panel choose them.
   zwidget::zcvpcb::PictureOptions picture = {};
+  // Millimetres on the picture per millimetre of the footprint; 0 fits the
+  // footprint into `size` instead. At a scale, an SVG or PDF is as large as
+  // the drawn area times the scale, its size stated in millimetres.
+  double scale = 0;
 };
 
 struct RenderOptions {
@@ -43,6 +47,8 @@ struct RenderOptions {
   // Set: list the footprints below the inputs that meet this query
   // instead of rendering them.
   QString find;
+  // Every footprint a page of one PDF, `output_dir` naming that file.
+  bool single_file = false;
 };
 
 struct ParsedArguments {

@@ -36,6 +36,9 @@ constexpr double kFixedLimit = 1e15;
 // drawing is on the picture.
 constexpr double kPixelFractions = 100;
 
+// A stated size to a ten-thousandth of a millimetre.
+constexpr int kMillimetreDecimals = 4;
+
 // Glyph layouts and outlines are kept for the whole process: the same pad
 // numbers and digits come back in footprint after footprint.
 constexpr int kCacheLimit = 100000;
@@ -518,13 +521,23 @@ public:
         "<svg xmlns=\"http://www.w3.org/2000/svg\" "
         "xmlns:xlink=\"http://www.w3.org/1999/xlink\" version=\"1.1\" "
         "width=\"";
-    append_int(out, size.width());
-    out += "\" height=\"";
-    append_int(out, size.height());
-    out += "\" viewBox=\"0 0 ";
-    append_int(out, size.width());
-    out += ' ';
-    append_int(out, size.height());
+    if (device.millimetres.isEmpty()) {
+      append_int(out, size.width());
+      out += "\" height=\"";
+      append_int(out, size.height());
+      out += "\" viewBox=\"0 0 ";
+      append_int(out, size.width());
+      out += ' ';
+      append_int(out, size.height());
+    } else {
+      append_number(out, device.millimetres.width(), kMillimetreDecimals);
+      out += "mm\" height=\"";
+      append_number(out, device.millimetres.height(), kMillimetreDecimals);
+      out += "mm\" viewBox=\"0 0 ";
+      append_number(out, device.view.width(), kMillimetreDecimals);
+      out += ' ';
+      append_number(out, device.view.height(), kMillimetreDecimals);
+    }
     out += "\">\n";
     if (!device.title.isEmpty()) {
       out += "<title>";
@@ -1113,6 +1126,12 @@ SvgDevice::~SvgDevice() = default;
 
 void SvgDevice::set_title(const QString& text) {
   title = text;
+}
+
+void SvgDevice::set_physical_size(const QSizeF& size_mm,
+                                  const QSizeF& view_pixels) {
+  millimetres = size_mm;
+  view = view_pixels;
 }
 
 void SvgDevice::set_description(const QString& text) {

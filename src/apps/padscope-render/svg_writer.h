@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QPaintDevice>
 #include <QSize>
+#include <QSizeF>
 #include <QString>
 #include <QTransform>
 
@@ -30,6 +31,10 @@ public:
 
   void set_title(const QString& title);
   void set_description(const QString& description);
+  // States the picture's size in millimetres; `view_pixels` is the part of
+  // the device it spans, which may end inside a pixel. Without it the size
+  // is the device's, in pixels.
+  void set_physical_size(const QSizeF& size_mm, const QSizeF& view_pixels);
   // The document; complete once the painter on the device has ended.
   QByteArray svg() const;
 
@@ -46,6 +51,8 @@ private:
   int decimals;
   QString title;
   QString description;
+  QSizeF millimetres;
+  QSizeF view;
   QByteArray document;
   std::unique_ptr<SvgPaintEngine> engine;
 };

@@ -12,6 +12,7 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -296,6 +297,31 @@ TEST(RenderCommand, UsageErrorsExitWithTwo) {
   EXPECT_EQ(read(temp.filePath("lib/c.kicad_mod")), kBattery);
 }
 
+// One PDF holds a page per footprint; without --single-file each footprint
+// has a file of one page.
+TEST(RenderCommand, PdfPagesOneFileOrOneEach) {
+  QTemporaryDir temp;
+  write(QDir(temp.path()), "lib/a.kicad_mod", kBattery);
+  write(QDir(temp.path()), "lib/b.kicad_mod", kBattery);
+  const QRegularExpression page("/Type /Page\\b");
+  const Outcome one = run_tool(
+      {"lib", "-f", "pdf", "--scale", "1:1", "--single-file", "-o", "all.pdf"},
+      temp.path());
+  EXPECT_EQ(one.status, 0) << one.err;
+  // Every byte: the PDF holds NULs, where fromLatin1 of a QByteArray stops.
+  const auto text = [&](const char* name) {
+    const QByteArray bytes = read(temp.filePath(name));
+    return QString::fromLatin1(bytes.constData(), bytes.size());
+  };
+  const QString all = text("all.pdf");
+  EXPECT_TRUE(all.startsWith("%PDF-"));
+  EXPECT_EQ(all.count(page), 2);
+  const Outcome each = run_tool({"lib", "-f", "pdf", "-o", "out"}, temp.path());
+  EXPECT_EQ(each.status, 0) << each.err;
+  for (const char* name : {"out/a.pdf", "out/b.pdf"})
+    EXPECT_EQ(text(name).count(page), 1) << name;
+}
+
 TEST(RenderCommand, ReportCountsWhatTheFilesHoldWithProgressOnATerminal) {
   PADSCOPE_REQUIRE_SHARED_TESTDATA();
   QTemporaryDir temp;
@@ -481,11 +507,22 @@ TEST(ParseArguments, EveryOptionAndTheUsageErrors) {
   EXPECT_EQ(parse({"a"}).options.jobs, 0);
   EXPECT_TRUE(parse({"--help"}).help);
   EXPECT_TRUE(parse({"--diff", "old", "new"}).options.diff);
+  const RenderOptions pdf =
+      parse({"a", "-f", "pdf", "--scale", "5:2", "--single-file"}).options;
+  EXPECT_EQ(pdf.style.scale, 2.5);
+  EXPECT_TRUE(pdf.single_file);
+  EXPECT_EQ(pdf.output_dir, "padscope-out.pdf");
+  EXPECT_EQ(parse({"a"}).options.style.scale, 0);
   const std::pair<QStringList, const char*> errors[] = {
       {{"--grid"}, "No INPUT"},
       {{"--frobnicate", "a"}, "frobnicate"},
       {{"--format", "PNG", "a"},
-       "Unknown format 'PNG': use png, svg or qt-svg"},
+       "Unknown format 'PNG': use png, svg, pdf or qt-svg"},
+      {{"--scale", "1", "-f", "svg", "a"}, "Bad scale '1'"},
+      {{"--scale", "0:1", "-f", "svg", "a"}, "Bad scale"},
+      {{"--scale", "1:1", "a"}, "--scale needs --format svg or pdf"},
+      {{"--scale", "1:1", "-f", "pdf", "-s", "9x9", "a"}, "leave out --size"},
+      {{"--single-file", "-f", "svg", "a"}, "--single-file needs"},
       {{"--size", "800", "a"}, "Bad size '800'"},
       {{"--size", "0x600", "a"}, "Bad size"},
       {{"--size", "99999999999x600", "a"}, "Bad size"},

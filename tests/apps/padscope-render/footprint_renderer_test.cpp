@@ -1,6 +1,8 @@
 #include "apps/padscope-render/footprint_renderer.h"
 
+#include "apps/padscope-render/pdf_pages.h"
 #include "support/test_data.h"
+#include "zcore/footprint_facts.h"
 #include "zwidget/zviewer/footprint_formats.h"
 
 #include <gtest/gtest.h>
@@ -8,9 +10,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFontInfo>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <map>
 
@@ -30,6 +34,95 @@ QImage render(const std::string& path, const RenderStyle& style,
   for (int i = 1; !module.isEmpty() && renderer.footprint_name() != module; ++i)
     renderer.show_module(i);
   return renderer.image().convertToFormat(QImage::Format_ARGB32);
+}
+
+// The size an SVG states in millimetres.
+QSizeF svg_millimetres(const QByteArray& svg) {
+  static const QRegularExpression size(
+      R"(<svg [^>]*width="([0-9.]+)mm" height="([0-9.]+)mm")");
+  const auto match = size.match(QString::fromUtf8(svg));
+  return match.hasMatch() ? QSizeF(match.captured(1).toDouble(),
+                                   match.captured(2).toDouble())
+                          : QSizeF();
+}
+
+// The sizes of a PDF's pages in points, in order.
+std::vector<QSizeF> pdf_pages(const QByteArray& pdf) {
+  static const QRegularExpression box(
+      R"(/MediaBox \[0 0 ([0-9.]+) ([0-9.]+)\])");
+  std::vector<QSizeF> pages;
+  auto matches =
+      box.globalMatch(QString::fromLatin1(pdf.constData(), pdf.size()));
+  while (matches.hasNext()) {
+    const auto match = matches.next();
+    pages.emplace_back(match.captured(1).toDouble(),
+                       match.captured(2).toDouble());
+  }
+  return pages;
+}
+
+// At a scale the SVG states the drawn area in millimetres, times the scale,
+// and a PDF's page is that rounded up to whole points. Lines are drawn as
+// wide as they are: a line of width w adds w/2 at both ends. Real files show
+// only their courtyard, whose extent along its lines' centres the facts
+// give, drawn 0.05 mm wide in KiCad's libraries.
+TEST(FootprintRenderer, AtAScaleTheStatedSizeIsTheDrawnArea) {
+  QTemporaryDir dir;
+  const auto write = [&](const char* name, const char* text) {
+    const QString path = dir.filePath(name);
+    EXPECT_TRUE(test::write_file(path.toStdString(), text));
+    return path.toStdString();
+  };
+  const std::string line =
+      write("line.kicad_mod",
+            "(footprint line (fp_line (start -5 1) (end 5 1) (layer F.SilkS) "
+            "(width 0.2)))");
+  // 1/10000 inch: 0.2 inch long, 0.01 inch wide.
+  const std::string legacy = write("line.mod",
+                                   "PCBNEW-LibModule-V1\n$INDEX\nL\n"
+                                   "$EndINDEX\n$MODULE L\nPo 0 0 0 15 0 0 ~~\n"
+                                   "Li L\nDS -1000 0 1000 0 100 21\n"
+                                   "$EndMODULE L\n$EndLIBRARY\n");
+  struct Case {
+    std::string path;
+    double scale;
+    QSizeF expected;
+  };
+  std::vector<Case> cases = {{line, 1, {10.2, 0.2}},
+                             {line, 2, {20.4, 0.4}},
+                             {legacy, 1, {5.334, 0.254}},
+                             {legacy, 0.5, {2.667, 0.127}}};
+  const std::string shared = test::shared_testdata_dir();
+  for (const char* file :
+       {"/kicad5/TQFP-32_7x7mm_P0.8mm.kicad_mod",
+        "/kicad9/Battery_CR1225.kicad_mod", "/kicad9/1x08_P2.54mm.kicad_mod"}) {
+    const std::string path = shared + file;
+    if (shared.empty() || !QFile::exists(QString::fromStdString(path)))
+      continue;
+    const auto model =
+        zwidget::zcvpcb::read_footprint(QString::fromStdString(path));
+    const auto courtyard = zcore::facts_of(*model).courtyard;
+    ASSERT_TRUE(courtyard) << path;
+    cases.push_back(
+        {path, 1, {courtyard->width + 0.05, courtyard->height + 0.05}});
+  }
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.path << " at " << c.scale);
+    RenderStyle style;
+    style.scale = c.scale;
+    style.picture.hidden = zwidget::zcvpcb::hidden_but(
+        zwidget::zcvpcb::layers_named({"F.SilkS", "F.CrtYd"}, nullptr));
+    const QString file = QString::fromStdString(c.path);
+    FootprintRenderer renderer(style);
+    renderer.load(file, *zwidget::zcvpcb::format_for_path(file));
+    const QSizeF stated = svg_millimetres(renderer.svg("x"));
+    EXPECT_NEAR(stated.width(), c.expected.width(), 0.002);
+    EXPECT_NEAR(stated.height(), c.expected.height(), 0.002);
+    const std::vector<QSizeF> pages = pdf_pages(renderer.pdf("x"));
+    ASSERT_EQ(pages.size(), 1u);
+    EXPECT_EQ(pages[0].width(), std::ceil(stated.width() * 72 / 25.4));
+    EXPECT_EQ(pages[0].height(), std::ceil(stated.height() * 72 / 25.4));
+  }
 }
 
 // A coin cell, a circle with its texts inside, fitted: the circle spans the
