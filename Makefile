@@ -30,11 +30,13 @@ run: build
 	$(BUILD_DIR)/src/apps/padscope/padscope
 
 test: build
+	@scripts/install-deps build test
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
 # The same tests under AddressSanitizer and UndefinedBehaviorSanitizer; any
 # report fails the test that caused it.
 test-sanitize: deps
+	@scripts/install-deps build test
 	cmake -S . -B $(SANITIZE_DIR) -DPADSCOPE_SANITIZE=ON $(CMAKE_FLAGS)
 	cmake --build $(SANITIZE_DIR) -j $(JOBS)
 	cd $(SANITIZE_DIR) && QT_QPA_PLATFORM=offscreen \

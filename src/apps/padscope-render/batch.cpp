@@ -1,5 +1,6 @@
 #include "apps/padscope-render/batch.h"
 
+#include "apps/padscope-render/catalogue.h"
 #include "apps/padscope-render/find_command.h"
 #include "apps/padscope-render/jobs.h"
 #include "apps/padscope-render/library_diff.h"
@@ -440,6 +441,16 @@ int run(const QStringList& arguments, std::ostream& out, std::ostream& err,
   for (const SkippedPath& path : skipped)
     err << "skipped: " << printable(path.path) << ": " << printable(path.reason)
         << '\n';
+  if (!options.catalogue_dir.isEmpty()) {
+    const CatalogueResult written = write_catalogue(
+        options.catalogue_dir, options.style, files, err, progress);
+    out << "Footprints: " << written.footprints << '\n'
+        << "Failures: " << written.failures << '\n'
+        << "Time: " << written.seconds << " s\n"
+        << "Catalogue: " << printable(options.catalogue_dir) << "/index.html"
+        << std::endl;
+    return written.failures > 0 || !skipped.empty() ? 1 : 0;
+  }
 
   // One PDF is written by one process.
   const int jobs =

@@ -50,6 +50,7 @@ QString usage() {
       "Usage: padscope-render [options] INPUT...\n"
       "       padscope-render --diff [options] OLD NEW\n"
       "       padscope-render --find QUERY FOLDER...\n"
+      "       padscope-render --catalogue DIR [options] INPUT...\n"
       "Renders footprints to images: each INPUT is a .kicad_mod file, a "
       "legacy .mod\n"
       "library (one image per module) or a folder searched recursively for "
@@ -99,6 +100,11 @@ QString usage() {
       "name);\n"
       "                          QUERY as the viewer's library search takes "
       "it\n"
+      "      --catalogue DIR     write a catalogue of the footprints: "
+      "DIR/index.html,\n"
+      "                          a searchable grid of pictures that works "
+      "opened\n"
+      "                          from disk, and a page for each footprint\n"
       "  -h, --help              show this text\n"
       "\n"
       "Exit status: 0 when every footprint was rendered, 1 when any failed\n"
@@ -143,10 +149,11 @@ ParsedArguments parse_arguments(const QStringList& arguments) {
   const QCommandLineOption find("find", "", "QUERY");
   const QCommandLineOption scale("scale", "", "N:M");
   const QCommandLineOption single_file("single-file");
+  const QCommandLineOption catalogue("catalogue", "", "DIR");
   const QCommandLineOption help(QStringList{"h", "help"});
   parser.addOptions({output, format, size, background, grid, theme, layers,
                      flip, margin, report, jobs, worker, diff, find, scale,
-                     single_file, help});
+                     single_file, catalogue, help});
 
   if (!parser.parse(arguments)) {
     parsed.error = parser.errorText();
@@ -301,6 +308,13 @@ ParsedArguments parse_arguments(const QStringList& arguments) {
       parsed.error = QStringLiteral(
           "--scale sizes the picture by the footprint: leave out --size and "
           "--margin.");
+      return parsed;
+    }
+  }
+  if (parser.isSet(catalogue)) {
+    options.catalogue_dir = parser.value(catalogue);
+    if (options.catalogue_dir.isEmpty()) {
+      parsed.error = QStringLiteral("The catalogue folder must not be empty.");
       return parsed;
     }
   }

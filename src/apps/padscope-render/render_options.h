@@ -49,6 +49,8 @@ struct RenderOptions {
   QString find;
   // Every footprint a page of one PDF, `output_dir` naming that file.
   bool single_file = false;
+  // Not empty: write a catalogue of the inputs into this folder instead.
+  QString catalogue_dir;
 };
 
 struct ParsedArguments {
