@@ -157,6 +157,13 @@ private:
                               : "pad " + pad.number;
   }
 
+  // An unnumbered pad's label says already where it is.
+  static std::string added_pad_summary(const pad_facts& pad) {
+    return pad.number.empty()
+               ? pad_label(pad) + " added"
+               : pad_label(pad) + " added at " + point_text(pad.position);
+  }
+
   static box pad_box(const pad_facts& pad) {
     const point corner =
         turned({pad.size.width / 2, pad.size.height / 2}, pad.rotation);
@@ -414,8 +421,7 @@ private:
                            const pad_facts& q = b.facts.pads[j];
                            difference& d =
                                add("pad", q.number, "added", "", describe(q),
-                                   pad_label(q) + " added at " +
-                                       point_text(q.position));
+                                   added_pad_summary(q));
                            d.new_where = pad_box(q);
                            d.new_sources = {b.pad_sources[j]};
                          }});

@@ -197,6 +197,10 @@ TEST(FootprintCompare, SpellingsMatchAndChangesShow) {
        "(pad \"EP\" smd circle (size 1 1) (layers B.Cu) (at 0 0)) (pad \"EP\" "
        "smd circle (size 1 1) (layers F.Cu) (at 0 0))",
        {"pad EP reshaped rect -> circle", "pad EP reshaped rect -> circle"}},
+      {"pads added, with a number and without",
+       "",
+       ep + "(at 1 0)) (pad \"\" smd rect (size 1 1) (layers F.Cu) (at 0 2))",
+       {"unnumbered pad at (0, 2) added", "pad EP added at (1, 0)"}},
       {"a rectangle as four lines, one side in two pieces, backwards",
        "(fp_rect (start 0 0) (end 2 1) (layer F.SilkS) (width 0.1))",
        "(fp_line (start 0 0) (end 1 0) (layer F.SilkS) (width 0.1)) "
