@@ -3,15 +3,19 @@
 #include "zwidget/zviewer/footprint_formats.h"
 
 #include <benchmark/benchmark.h>
+#include <sys/resource.h>
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <cstdlib>
 #include <exception>
 #include <iostream>
 #include <streambuf>
@@ -157,6 +161,104 @@ BENCHMARK(BM_ToolJobs)
     ->ArgName("format")
     ->Arg(kPng)
     ->Arg(kSvg)
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+
+// KiCad 9's library as reference/setup-kicad9.sh unpacks it
+// (PADSCOPE_KICAD9_FOOTPRINTS names another folder).
+QString kicad9_library_dir() {
+  const char* chosen = std::getenv("PADSCOPE_KICAD9_FOOTPRINTS");
+  return QString::fromLocal8Bit(
+      chosen && *chosen ? chosen : "/opt/kicad9/usr/share/kicad/footprints");
+}
+
+// CPU seconds of the children waited for so far.
+double children_cpu_seconds() {
+  rusage usage{};
+  getrusage(RUSAGE_CHILDREN, &usage);
+  const auto seconds = [](const timeval& t) {
+    return double(t.tv_sec) + double(t.tv_usec) / 1e6;
+  };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+struct ToolRun {
+  bool ok = false;
+  QString summary;
+  double seconds = 0, cpu_seconds = 0;
+};
+
+ToolRun run_tool(const QStringList& arguments) {
+  ToolRun result;
+  QProcess tool;
+  tool.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  const double cpu = children_cpu_seconds();
+  QElapsedTimer timer;
+  timer.start();
+  tool.start(PADSCOPE_RENDER_EXE, arguments);
+  tool.waitForFinished(-1);
+  result.seconds = timer.nsecsElapsed() / 1e9;
+  result.cpu_seconds = children_cpu_seconds() - cpu;
+  result.summary = tool.readAllStandardOutput();
+  result.ok = tool.exitStatus() == QProcess::NormalExit && tool.exitCode() < 2;
+  return result;
+}
+
+double summary_count(const QString& summary, const QString& label) {
+  return QRegularExpression("\\b" + label + ": (\\d+)")
+      .match(summary)
+      .captured(1)
+      .toDouble();
+}
+
+// The tool's --diff of Debian's KiCad 6 library against KiCad 9's, against
+// rendering both once with --jobs 1 (the comparison runs on one thread),
+// PNG at 200x150: library:0 takes Package_QFP.pretty alone, library:1 the
+// whole libraries. ratio and cpu_ratio are the comparison's wall-clock and
+// CPU time over the two renderings', measured in the same run.
+void BM_LibraryDiff(benchmark::State& state) {
+  const std::string debian = padscope::test::kicad_library_dir();
+  QString before = QString::fromStdString(debian), after = kicad9_library_dir();
+  if (state.range(0) == 0) {
+    before += "/Package_QFP.pretty";
+    after += "/Package_QFP.pretty";
+  }
+  if (debian.empty() || !QFileInfo(after).isDir()) {
+    state.SkipWithError("Debian's KiCad library or KiCad 9's not found");
+    return;
+  }
+  ToolRun render, diff;
+  for (auto _ : state) {
+    render = {true, {}, 0, 0};
+    for (const QString& input : {before, after}) {
+      QTemporaryDir out;
+      const ToolRun once =
+          run_tool({input, "-s", "200x150", "--jobs", "1", "-o", out.path()});
+      render.ok = render.ok && once.ok;
+      render.seconds += once.seconds;
+      render.cpu_seconds += once.cpu_seconds;
+    }
+    QTemporaryDir out;
+    diff =
+        run_tool({"--diff", before, after, "-s", "200x150", "-o", out.path()});
+  }
+  if (!render.ok || !diff.ok) {
+    state.SkipWithError("the tool failed");
+    return;
+  }
+  state.counters["render_s"] = render.seconds;
+  state.counters["diff_s"] = diff.seconds;
+  state.counters["ratio"] = diff.seconds / render.seconds;
+  state.counters["cpu_ratio"] = diff.cpu_seconds / render.cpu_seconds;
+  for (const char* label : {"Added", "Removed", "Changed", "Unchanged"})
+    state.counters[QString(label).toLower().toStdString()] =
+        summary_count(diff.summary, label);
+}
+BENCHMARK(BM_LibraryDiff)
+    ->ArgName("library")
+    ->Arg(0)
+    ->Arg(1)
     ->Iterations(1)
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
