@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <random>
 #include <sstream>
@@ -249,13 +249,14 @@ TEST(FootprintQueryTest, LongPatternOverHugeDescriptionsStaysFast) {
        {almost + "b", almost + "?", "a?" + almost.substr(1000) + "b"}) {
     const footprint_query query(pattern);
     std::vector<zcore::search_hit> hits;
-    const auto start = std::chrono::steady_clock::now();
+    // Processor time, so that a loaded machine does not fail the test; a
+    // fraction of a second here, and the generous bound catches a return to
+    // seconds per description.
+    const std::clock_t start = std::clock();
     zcore::collect_hits(query, entries, texts, hits);
-    const std::chrono::duration<double> spent =
-        std::chrono::steady_clock::now() - start;
+    const double spent = double(std::clock() - start) / CLOCKS_PER_SEC;
     EXPECT_EQ(hits.size(), pattern.back() == '?' ? 3u : 0u);
-    // Milliseconds here; the generous bound catches a return to seconds.
-    EXPECT_LT(spent.count(), 2.0) << pattern.substr(0, 4);
+    EXPECT_LT(spent, 2.0) << pattern.substr(0, 4);
   }
 }
 
