@@ -7,11 +7,12 @@
 #include "zcore/models.h"
 #include "zcore/nodeview.h"
 #include "zcore/shape_extents.h"
+#include "zcore/to_double.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <set>
+#include <string_view>
 #include <tuple>
 #include <utility>
 
@@ -53,77 +54,167 @@ bool rounded_to_nm(double length, std::int64_t& nm) {
   return true;
 }
 
-// The number of a child's first atom, when the child and its atom exist.
-std::optional<double> number_of(const basenode* node, const char* key) {
-  const basenode* child = node->find(key);
-  if (!child || child->children.empty()) return std::nullopt;
-  return first_number(child);
+// Whether a pad is one a net can reach, which KiCad numbers: not a
+// non-plated hole, not a pad without copper (a paste or mask opening).
+bool connects(const pad_facts& pad) {
+  return !pad.number.empty() && pad.type != "np_thru_hole" &&
+         std::any_of(pad.layers.begin(), pad.layers.end(),
+                     [](std::string_view layer) {
+                       return layer.size() > 3 &&
+                              layer.substr(layer.size() - 3) == ".Cu";
+                     });
 }
 
-void read_shape(const nodeview& view, pad_facts& pad) {
-  const point size = view.size();
-  const bool cornered = pad.shape == "rect" || pad.shape == "roundrect";
-  pad.chamfered_corners = view.chamfer_corners();
-  if (cornered && !pad.chamfered_corners.empty() && view.chamfer_ratio() > 0) {
-    pad.chamfer_ratio = view.chamfer_ratio();
-    // A chamfered roundrect keeps its rounding.
-    if (pad.shape == "roundrect") pad.roundrect_ratio = view.roundrect_rratio();
-    pad.shape = "chamfered_rect";
-  } else if (pad.shape == "roundrect") {
-    pad.roundrect_ratio = view.roundrect_rratio();
+// The facts read one child at a time: a pad has some twenty children to
+// look for, and finding each by name took as long as reading the file.
+// Later children of a name replace earlier ones, as basenode::find picks
+// the last.
+double number_at(const basenode* node, std::size_t i) {
+  return node->children.size() > i ? to_double(node->children[i]->name) : 0;
+}
+
+void read_drill(const basenode* drill, pad_facts& pad) {
+  const units& u = kFileMillimetres;
+  pad.slot = std::string_view(drill->children[0]->name) == "oval";
+  const double x = number_at(drill, pad.slot ? 1 : 0);
+  pad.drill = u.size(x, pad.slot ? number_at(drill, 2) : x);
+  pad.drill_offset = u.mm(to_point(drill->find("offset")));
+}
+
+// What a pad may set for itself, by the child that holds it.
+const std::pair<std::string_view, std::optional<double> pad_facts::*>
+    kOverrides[] = {
+        {"die_length", &pad_facts::die_length},
+        {"solder_mask_margin", &pad_facts::solder_mask_margin},
+        {"solder_paste_margin", &pad_facts::solder_paste_margin},
+        {"solder_paste_margin_ratio", &pad_facts::solder_paste_ratio},
+        {"clearance", &pad_facts::clearance}};
+
+// Where a pad is, how large and on which layers: all the figures need.
+bool read_placement_child(const basenode* child, pad_facts& pad, point& size) {
+  const units& u = kFileMillimetres;
+  const std::string_view key = child->name;
+  if (key == "at") {
+    pad.position = u.mm(to_point(child));
+    pad.rotation = number_at(child, 2);
+  } else if (key == "size") {
+    size = to_point(child);
+    pad.size = u.size(size.x, size.y);
+  } else if (key == "layers") {
+    pad.layers.clear();
+    pad.layers.reserve(4);
+    add_layers(child, pad.layers);
+  } else {
+    return false;
   }
-  const double ratio = std::clamp(pad.roundrect_ratio, 0.0, 0.5);
-  pad.corner_radius =
-      kFileMillimetres.mm(ratio * std::min(std::abs(size.x), std::abs(size.y)));
-  const point delta = view.rect_delta();
-  pad.trapezoid_delta = kFileMillimetres.size(delta.x, delta.y);
-  if (pad.shape == "custom") pad.primitives = view.primitives().size();
+  return true;
+}
+
+void read_pad_child(const basenode* child, pad_facts& pad, point& size,
+                    double& rratio) {
+  if (read_placement_child(child, pad, size)) return;
+  const units& u = kFileMillimetres;
+  const std::string_view key = child->name;
+  if (key == "drill") {
+    read_drill(child, pad);
+  } else if (key == "roundrect_rratio") {
+    rratio = first_number(child);
+  } else if (key == "chamfer_ratio") {
+    pad.chamfer_ratio = first_number(child);
+  } else if (key == "chamfer") {
+    pad.chamfered_corners.clear();
+    for (const basenode* corner : child->children)
+      pad.chamfered_corners.push_back(corner->name);
+  } else if (key == "rect_delta") {
+    const point delta = to_point(child);
+    pad.trapezoid_delta = u.size(delta.x, delta.y);
+  } else if (key == "primitives") {
+    pad.primitives = std::count_if(
+        child->children.begin(), child->children.end(),
+        [](const basenode* shape) { return !shape->children.empty(); });
+  } else if (key == "pinfunction" || key == "pintype") {
+    (key == "pintype" ? pad.pin_type : pad.pin_function) = first_text(child);
+  } else if (key == "zone_connect") {
+    pad.zone_connection = static_cast<int>(whole(first_number(child), -1));
+  } else if (key == "solder_paste_ratio") {
+    // An older spelling; the newer wins.
+    if (!pad.solder_paste_ratio) pad.solder_paste_ratio = first_number(child);
+  } else {
+    for (const auto& [name, field] : kOverrides)
+      if (key == name) pad.*field = first_number(child);
+  }
 }
 
 // What the figures of a footprint need of a pad.
 pad_facts summary_pad(const basenode* node) {
-  const units& u = kFileMillimetres;
   const nodeview view(node);
   pad_facts pad;
   pad.number = view.first_text();
   pad.type = view.second_text();
-  pad.position = u.mm(view.at().pos);
-  const point size = view.size();
-  pad.size = u.size(size.x, size.y);
+  point size;
+  for (const basenode* child : node->children)
+    if (!child->children.empty()) read_placement_child(child, pad, size);
   return pad;
 }
 
 pad_facts pretty_pad(const basenode* node) {
-  const units& u = kFileMillimetres;
   const nodeview view(node);
-  pad_facts pad = summary_pad(node);
+  pad_facts pad;
+  pad.number = view.first_text();
+  pad.type = view.second_text();
   pad.shape = view.third_text();
-  pad.rotation = view.at().angle;
-  pad.pin_function = view.child_text("pinfunction");
-  pad.pin_type = view.child_text("pintype");
-  const point drill = view.drill_size();
-  pad.drill = u.size(drill.x, drill.y);
-  pad.slot = view.is_oval_drill();
-  pad.drill_offset = u.mm(view.drill_offset());
-  pad.layers = view.layers();
-  read_shape(view, pad);
-  pad.die_length = u.mm(number_of(node, "die_length"));
-  pad.solder_mask_margin = u.mm(number_of(node, "solder_mask_margin"));
-  pad.solder_paste_margin = u.mm(number_of(node, "solder_paste_margin"));
-  pad.solder_paste_ratio = number_of(node, "solder_paste_margin_ratio");
-  if (!pad.solder_paste_ratio)
-    pad.solder_paste_ratio = number_of(node, "solder_paste_ratio");
-  pad.clearance = u.mm(number_of(node, "clearance"));
-  if (const std::optional<double> zone = number_of(node, "zone_connect"))
-    pad.zone_connection = static_cast<int>(whole(*zone, -1));
+  point size;
+  double rratio = 0.25;  // KiCad's own when the file says none
+  for (const basenode* child : node->children)
+    if (!child->children.empty()) read_pad_child(child, pad, size, rratio);
+  for (std::optional<double>* length :
+       {&pad.die_length, &pad.solder_mask_margin, &pad.solder_paste_margin,
+        &pad.clearance})
+    if (*length) *length = kFileMillimetres.mm(**length);
+  const std::string_view shape = pad.shape;
+  const bool chamfered = (shape == "rect" || shape == "roundrect") &&
+                         !pad.chamfered_corners.empty() &&
+                         pad.chamfer_ratio > 0;
+  // A chamfered roundrect keeps its rounding.
+  if (shape == "roundrect") pad.roundrect_ratio = rratio;
+  if (chamfered) pad.shape = "chamfered_rect";
+  if (!chamfered) pad.chamfer_ratio = 0;
+  const double ratio = std::clamp(pad.roundrect_ratio, 0.0, 0.5);
+  pad.corner_radius =
+      kFileMillimetres.mm(ratio * std::min(std::abs(size.x), std::abs(size.y)));
+  if (pad.shape != "custom") pad.primitives = 0;
   return pad;
 }
 
+// The children of a graphic shape that give its extent.
+struct shape_parts {
+  const basenode *start = nullptr, *mid = nullptr, *end = nullptr,
+                 *center = nullptr, *angle = nullptr, *pts = nullptr,
+                 *width = nullptr, *stroke = nullptr, *layer = nullptr;
+
+  explicit shape_parts(const basenode* node) {
+    static const std::pair<std::string_view, const basenode * shape_parts::*>
+        kParts[] = {
+            {"start", &shape_parts::start}, {"mid", &shape_parts::mid},
+            {"end", &shape_parts::end},     {"center", &shape_parts::center},
+            {"angle", &shape_parts::angle}, {"pts", &shape_parts::pts},
+            {"width", &shape_parts::width}, {"stroke", &shape_parts::stroke},
+            {"layer", &shape_parts::layer}};
+    for (const basenode* child : node->children)
+      for (const auto& [name, part] : kParts)
+        if (std::string_view(child->name) == name) this->*part = child;
+  }
+  // `(width W)`, or `(stroke (width W) ...)` from KiCad 7 on.
+  double line_width() const {
+    if (width) return first_number(width);
+    return first_number(stroke ? stroke->find("width") : nullptr);
+  }
+};
+
 // `(pts (xy X Y) ... (arc (start ..) (mid ..) (end ..)) ...)`.
-void add_points(const nodeview& view, extent_builder& extent, double radius) {
-  const basenode* pts = view.node()->find("pts");
+void add_points(const basenode* pts, extent_builder& extent, double radius) {
   for (const basenode* child : pts ? pts->children : std::vector<basenode*>()) {
-    if (child->name == "arc") {
+    if (std::string_view(child->name) == "arc") {
       const nodeview arc(child);
       extent.add(arc_points{arc.start(), arc.mid(), arc.end()}, radius);
     } else {
@@ -134,34 +225,30 @@ void add_points(const nodeview& view, extent_builder& extent, double radius) {
 
 // A graphic shape, footprint-level (fp_*) or a custom pad's primitive
 // (gr_*), in its own coordinates; false for another kind of element.
-bool add_graphic(const basenode* node, extent_builder& extent, double radius) {
-  const std::string& name = node->name;
-  if (name.rfind("fp_", 0) != 0 && name.rfind("gr_", 0) != 0) return false;
-  const std::string kind = name.substr(3);
-  const nodeview view(node);
-  if (kind == "line") {
-    extent.add(view.start(), radius);
-    extent.add(view.end(), radius);
-  } else if (kind == "rect") {
-    const point a = view.start(), b = view.end();
+bool add_graphic(const basenode* node, const shape_parts& parts,
+                 extent_builder& extent, double radius) {
+  const std::string_view name = node->name;
+  if (name.substr(0, 3) != "fp_" && name.substr(0, 3) != "gr_") return false;
+  const std::string_view kind = name.substr(3);
+  const point a = to_point(parts.start), b = to_point(parts.end);
+  if (kind == "line" || kind == "rect") {
     extent.add(a, radius);
     extent.add(b, radius);
   } else if (kind == "circle") {
-    const point c = view.center(), e = view.end();
-    extent.add(c, std::hypot(e.x - c.x, e.y - c.y) + radius);
-  } else if (kind == "arc" && view.has_mid()) {
-    extent.add(arc_points{view.start(), view.mid(), view.end()}, radius);
+    const point c = to_point(parts.center);
+    extent.add(c, std::hypot(b.x - c.x, b.y - c.y) + radius);
+  } else if (kind == "arc" && parts.mid) {
+    extent.add(arc_points{a, to_point(parts.mid), b}, radius);
   } else if (kind == "arc") {
     // Older files: the centre, where the arc begins, and its sweep.
-    const point c = view.start(), e = view.end();
-    extent.add(
-        arc_extent{c, std::hypot(e.x - c.x, e.y - c.y),
-                   std::atan2(e.y - c.y, e.x - c.x) * kDegrees, view.angle()},
-        radius);
+    extent.add(arc_extent{a, std::hypot(b.x - a.x, b.y - a.y),
+                          std::atan2(b.y - a.y, b.x - a.x) * kDegrees,
+                          first_number(parts.angle)},
+               radius);
   } else if (kind == "poly") {
-    add_points(view, extent, radius);
+    add_points(parts.pts, extent, radius);
   } else if (kind == "curve") {
-    const std::vector<point> pts = view.pts();
+    const std::vector<point> pts = nodeview(node).pts();
     if (pts.size() < 4) return false;
     const point p[4] = {pts[0], pts[1], pts[2], pts[3]};
     extent.add_curve(p, radius);
@@ -171,44 +258,56 @@ bool add_graphic(const basenode* node, extent_builder& extent, double radius) {
   return true;
 }
 
-// The outline of a pad's copper in its own axes, about its centre, as discs
-// (points for radius 0).
-std::vector<std::pair<point, double>> copper_discs(const pad_facts& pad) {
+// The outline of a pad's copper in its own axes, about its centre, as
+// discs (points for radius 0): at most a rectangle's corners, two for each
+// cut one.
+struct copper_discs {
+  std::pair<point, double> discs[8];
+  std::size_t count = 0;
+
+  explicit copper_discs(const pad_facts& pad);
+  void add(point centre, double radius) { discs[count++] = {centre, radius}; }
+  const std::pair<point, double>* begin() const { return discs; }
+  const std::pair<point, double>* end() const { return discs + count; }
+};
+
+copper_discs::copper_discs(const pad_facts& pad) {
   const double w = pad.size.width / 2, h = pad.size.height / 2;
   const double small = std::min(std::abs(w), std::abs(h));
-  std::vector<std::pair<point, double>> discs;
-  if (pad.shape == "circle") return {{{0, 0}, w}};
-  if (pad.shape == "oval") {
+  const std::string_view shape = pad.shape;
+  if (shape == "circle") {
+    add({0, 0}, w);
+  } else if (shape == "oval") {
     const point along = w >= h ? point{w - small, 0} : point{0, h - small};
-    return {{along, small}, {{-along.x, -along.y}, small}};
-  }
-  if (pad.shape == "trapezoid") {
+    add(along, small);
+    add({-along.x, -along.y}, small);
+  } else if (shape == "trapezoid") {
     // As the pad item draws it.
     const double dw = pad.trapezoid_delta.width / 2;
     const double dh = pad.trapezoid_delta.height / 2;
-    return {{{-w + dh, -h - dw}, 0},
-            {{-w - dh, h + dw}, 0},
-            {{w + dh, h - dw}, 0},
-            {{w - dh, -h + dw}, 0}};
-  }
-  const double r = std::min(pad.corner_radius, small);
-  const double cut = std::clamp(pad.chamfer_ratio, 0.0, 0.5) * 2 * small;
-  const std::pair<const char*, point> corners[] = {{"top_left", {-1, -1}},
-                                                   {"top_right", {1, -1}},
-                                                   {"bottom_left", {-1, 1}},
-                                                   {"bottom_right", {1, 1}}};
-  for (const auto& [name, sign] : corners) {
-    const auto& cut_corners = pad.chamfered_corners;
-    const point tip{sign.x * w, sign.y * h};
-    if (cut > 0 && std::find(cut_corners.begin(), cut_corners.end(), name) !=
-                       cut_corners.end()) {
-      discs.push_back({{tip.x - sign.x * cut, tip.y}, 0});
-      discs.push_back({{tip.x, tip.y - sign.y * cut}, 0});
-    } else {
-      discs.push_back({{tip.x - sign.x * r, tip.y - sign.y * r}, r});
+    add({-w + dh, -h - dw}, 0);
+    add({-w - dh, h + dw}, 0);
+    add({w + dh, h - dw}, 0);
+    add({w - dh, -h + dw}, 0);
+  } else {
+    const double r = std::min(pad.corner_radius, small);
+    const double cut = std::clamp(pad.chamfer_ratio, 0.0, 0.5) * 2 * small;
+    const std::pair<const char*, point> corners[] = {{"top_left", {-1, -1}},
+                                                     {"top_right", {1, -1}},
+                                                     {"bottom_left", {-1, 1}},
+                                                     {"bottom_right", {1, 1}}};
+    const std::vector<std::string>& cut_corners = pad.chamfered_corners;
+    for (const auto& [name, sign] : corners) {
+      const point tip{sign.x * w, sign.y * h};
+      if (cut > 0 && std::find(cut_corners.begin(), cut_corners.end(), name) !=
+                         cut_corners.end()) {
+        add({tip.x - sign.x * cut, tip.y}, 0);
+        add({tip.x, tip.y - sign.y * cut}, 0);
+      } else {
+        add({tip.x - sign.x * r, tip.y - sign.y * r}, r);
+      }
     }
   }
-  return discs;
 }
 
 // The pad's copper and hole in footprint coordinates. A custom pad's
@@ -220,7 +319,7 @@ void add_pad(const pad_facts& pad, const basenode* node,
     const point p = turned({o.x + local.x, o.y + local.y}, pad.rotation);
     return point{pad.position.x + p.x, pad.position.y + p.y};
   };
-  if (pad.shape == "custom" && node) {
+  if (node && std::string_view(pad.shape) == "custom") {
     const nodeview view(node);
     const double w = pad.size.width / 2, h = pad.size.height / 2;
     extent_builder local;
@@ -228,8 +327,10 @@ void add_pad(const pad_facts& pad, const basenode* node,
       local.add(point{0, 0}, w);
     else
       local.add(box{-w, -h, w, h});
-    for (const basenode* primitive : view.primitives())
-      add_graphic(primitive, local, nodeview(primitive).width() / 2);
+    for (const basenode* primitive : view.primitives()) {
+      const shape_parts parts(primitive);
+      add_graphic(primitive, parts, local, parts.line_width() / 2);
+    }
     // The box turned with the pad: exact at the right angles pads mostly
     // stand at, a little large at others.
     const box b = local.result().value_or(box{});
@@ -260,12 +361,14 @@ footprint_kind declared_kind(const std::vector<std::string>& attributes) {
 
 void count_pads(footprint_facts& facts, footprint_kind declared,
                 bool board_only) {
-  std::set<std::string> numbers;
+  std::vector<std::string_view> numbers;
   for (const pad_facts& pad : facts.pads) {
     ++facts.pads_by_type[pad.type];
-    if (!pad.number.empty()) numbers.insert(pad.number);
+    if (connects(pad)) numbers.push_back(pad.number);
   }
-  facts.distinct_numbers = numbers.size();
+  std::sort(numbers.begin(), numbers.end());
+  facts.distinct_numbers =
+      std::unique(numbers.begin(), numbers.end()) - numbers.begin();
   facts.pitch = pitch_of(facts.pads);
   const bool smd = facts.pads_by_type.count("smd") > 0;
   const bool through = facts.pads_by_type.count("thru_hole") > 0;
@@ -298,20 +401,29 @@ std::optional<box> rounded(const std::optional<box>& b) {
 struct outline_extents {
   extent_builder courtyard[2], fab[2], all;
 
-  extent_builder* outline(const std::string& layer) {
+  extent_builder* outline(std::string_view layer) {
     return layer == "F.CrtYd"   ? &courtyard[0]
            : layer == "B.CrtYd" ? &courtyard[1]
            : layer == "F.Fab"   ? &fab[0]
            : layer == "B.Fab"   ? &fab[1]
                                 : nullptr;
   }
-  void add(const std::string& layer, const basenode* node, double width) {
-    extent_builder* on = outline(layer);
-    if (add_graphic(node, all, width / 2) && on) add_graphic(node, *on, 0);
+  static std::string_view layer_of(const shape_parts& parts) {
+    return parts.layer && !parts.layer->children.empty()
+               ? std::string_view(parts.layer->children[0]->name)
+               : std::string_view();
+  }
+  void add(const basenode* node) {
+    const shape_parts parts(node);
+    extent_builder* on = outline(layer_of(parts));
+    if (add_graphic(node, parts, all, parts.line_width() / 2) && on)
+      add_graphic(node, parts, *on, 0);
   }
   // The courtyard and fabrication outlines alone, leaving the bounds.
-  void add_outline(const std::string& layer, const basenode* node) {
-    if (extent_builder* on = outline(layer)) add_graphic(node, *on, 0);
+  void add_outline(const basenode* node) {
+    const shape_parts parts(node);
+    if (extent_builder* on = outline(layer_of(parts)))
+      add_graphic(node, parts, *on, 0);
   }
   void finish(footprint_facts& facts) const {
     facts.courtyard = size_of(courtyard[0], courtyard[1]);
@@ -319,15 +431,6 @@ struct outline_extents {
     facts.bounds = rounded(all.result());
   }
 };
-
-std::string property_value(const basenode* root, const std::string& key) {
-  for (const basenode* child : root->children) {
-    const nodeview view(child);
-    if (child->name == "property" && view.first_text() == key)
-      return view.second_text();
-  }
-  return std::string();
-}
 
 std::string joined(const record& r, std::size_t from) {
   std::string text;
@@ -431,37 +534,39 @@ footprint_facts read_facts(const basenode* root, bool summary) {
   const nodeview view(root);
   facts.name = view.first_text();
   facts.description = view.descr();
-  if (facts.description.empty())
-    facts.description = property_value(root, "Description");
   facts.tags = view.tags();
-  facts.datasheet = property_value(root, "Datasheet");
-  // KiCad's word for no value.
-  if (facts.datasheet == "~") facts.datasheet.clear();
   facts.version = whole(first_number(root->find("version")), 0);
   facts.generation = generation_of(facts.version);
-  const std::vector<std::string> attributes = view.attr();
+  std::string description;
   outline_extents extents;
   facts.pads.reserve(std::count_if(
-      root->children.begin(), root->children.end(),
-      [](const basenode* child) { return child->name == "pad"; }));
+      root->children.begin(), root->children.end(), [](const basenode* child) {
+        return std::string_view(child->name) == "pad";
+      }));
   for (const basenode* child : root->children) {
-    if (child->name == "pad" && summary) {
+    const std::string_view name = child->name;
+    if (name == "pad" && summary) {
       facts.pads.push_back(summary_pad(child));
-    } else if (child->name == "pad") {
+    } else if (name == "pad") {
       facts.pads.push_back(pretty_pad(child));
       add_pad(facts.pads.back(), child, extents.all);
-    } else if (child->name == "model") {
+    } else if (name == "model") {
       facts.models.push_back(first_text(child));
-    } else if (child->name.rfind("fp_", 0) == 0) {
-      const nodeview shape(child);
-      if (summary) {
-        extents.add_outline(shape.layer(), child);
-      } else {
-        extents.add(shape.layer(), child, shape.width());
-      }
+    } else if (name.substr(0, 3) == "fp_" && summary) {
+      extents.add_outline(child);
+    } else if (name.substr(0, 3) == "fp_") {
+      extents.add(child);
+    } else if (name == "property" && child->children.size() > 1) {
+      const std::string_view key = child->children[0]->name;
+      if (key == "Datasheet") facts.datasheet = child->children[1]->name;
+      if (key == "Description") description = child->children[1]->name;
     }
   }
+  // KiCad's word for no value.
+  if (facts.datasheet == "~") facts.datasheet.clear();
+  if (facts.description.empty()) facts.description = description;
   extents.finish(facts);
+  const std::vector<std::string> attributes = view.attr();
   count_pads(facts, declared_kind(attributes),
              std::find(attributes.begin(), attributes.end(), "board_only") !=
                  attributes.end());
@@ -525,7 +630,7 @@ footprint_facts summary_facts_of(const BaseModel& model) {
 
 std::optional<double> pitch_of(const std::vector<pad_facts>& pads) {
   // Pads of one group: same type and size, either way round.
-  using group_key = std::tuple<std::string, std::int64_t, std::int64_t>;
+  using group_key = std::tuple<std::string_view, std::int64_t, std::int64_t>;
   struct centre {
     std::int64_t x, y;
     const std::string* number;
@@ -533,8 +638,7 @@ std::optional<double> pitch_of(const std::vector<pad_facts>& pads) {
   std::map<group_key, std::vector<centre>> groups;
   for (const pad_facts& pad : pads) {
     std::int64_t x = 0, y = 0, w = 0, h = 0;
-    if (pad.number.empty() || pad.type == "np_thru_hole" ||
-        !rounded_to_nm(pad.position.x, x) ||
+    if (!connects(pad) || !rounded_to_nm(pad.position.x, x) ||
         !rounded_to_nm(pad.position.y, y) ||
         !rounded_to_nm(pad.size.width, w) || !rounded_to_nm(pad.size.height, h))
       continue;

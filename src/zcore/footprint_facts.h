@@ -101,7 +101,8 @@ struct footprint_facts {
   // In file order.
   std::vector<pad_facts> pads;
   std::map<std::string, std::size_t> pads_by_type;
-  // Different non-empty pad numbers.
+  // Different numbers of the pads a net can reach: non-plated holes and
+  // pads without copper carry none in KiCad, whatever the file says.
   std::size_t distinct_numbers = 0;
   // See pitch_of; empty where there is none.
   std::optional<double> pitch;
@@ -124,16 +125,16 @@ footprint_facts facts_of(const basenode* root);
 footprint_facts facts_of(const LegacyStringModel& model);
 
 // The facts that figures_of reads, at a fraction of facts_of's cost for a
-// `.kicad_mod`: the pads keep their number, type, position and size alone,
+// `.kicad_mod`: the pads keep their number, type, position, size and layers,
 // the outlines their courtyard and fabrication extents; no bounds.
 footprint_facts summary_facts_of(const BaseModel& model);
 
 // The smallest centre distance that repeats along rows of equal pads: pads
 // of one type and size (either way round) whose centres share a y (or an
-// x). Unnumbered pads, non-plated holes and groups whose pads all share one
-// number (thermal vias, split paste) take no part. A QFP gives its pitch, a
-// BGA its ball pitch, a 2xN header 2.54; two pads alone give none. Exact to
-// the nanometre; O(n log n) in the pads.
+// x). Unnumbered pads, non-plated holes, pads without copper and groups
+// whose pads all share one number (thermal vias) take no part. A QFP gives its
+// pitch, a BGA its ball pitch, a 2xN header 2.54; two pads alone give none.
+// Exact to the nanometre; O(n log n) in the pads.
 std::optional<double> pitch_of(const std::vector<pad_facts>& pads);
 
 // "KiCad 6" for 20211014 and the versions before it back to 2020, and so

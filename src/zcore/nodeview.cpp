@@ -70,26 +70,27 @@ std::vector<std::string> nodeview::atoms_of(const std::string& key) const {
   return result;
 }
 
-std::vector<std::string> nodeview::layers() const {
-  std::vector<std::string> result;
-  const auto add = [&result](std::string name) {
-    if (std::find(result.begin(), result.end(), name) == result.end())
-      result.push_back(std::move(name));
+void add_layers(const basenode* list, std::vector<std::string>& layers) {
+  const auto add = [&layers](std::string name) {
+    if (std::find(layers.begin(), layers.end(), name) == layers.end())
+      layers.push_back(std::move(name));
   };
-  for (const char* key : {"layer", "layers"}) {
-    const basenode* list = child(key);
-    if (!list) continue;
-    for (const basenode* atom : list->children) {
-      const std::string& name = atom->name;
-      if (name.rfind("*.", 0) == 0 || name.rfind("F&B.", 0) == 0) {
-        const std::string kind = name.substr(name.find('.'));
-        add("F" + kind);
-        add("B" + kind);
-      } else {
-        add(name);
-      }
+  for (const basenode* atom : list->children) {
+    const std::string& name = atom->name;
+    if (name.rfind("*.", 0) == 0 || name.rfind("F&B.", 0) == 0) {
+      const std::string kind = name.substr(name.find('.'));
+      add("F" + kind);
+      add("B" + kind);
+    } else {
+      add(name);
     }
   }
+}
+
+std::vector<std::string> nodeview::layers() const {
+  std::vector<std::string> result;
+  for (const char* key : {"layer", "layers"})
+    if (const basenode* list = child(key)) add_layers(list, result);
   return result;
 }
 

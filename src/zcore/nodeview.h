@@ -42,6 +42,10 @@ struct text_effects {
   bool hidden = false;
 };
 
+// Appends the layer names of the list `(layers L ...)` to `layers` that are
+// not there yet, with the wildcards spelt out as nodeview::layers does.
+void add_layers(const basenode* list, std::vector<std::string>& layers);
+
 // A flag as the format writes it: a bare atom, or a list `(NAME yes)`.
 bool is_set(const basenode* flag);
 

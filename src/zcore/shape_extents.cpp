@@ -28,13 +28,14 @@ double degrees_of(const point& from, const point& to) {
 }  // namespace
 
 point turned(const point& p, double degrees) {
-  double c = std::cos(degrees * kRadians), s = std::sin(degrees * kRadians);
-  if (std::fmod(degrees, 90) == 0) {
-    const point axis = quarter(static_cast<long>(std::fmod(degrees, 360) / 90));
-    c = axis.x;
-    s = axis.y;
-  }
-  return {p.x * c + p.y * s, -p.x * s + p.y * c};
+  point axis;
+  if (degrees == 0)
+    return p;
+  else if (std::fmod(degrees, 90) == 0)
+    axis = quarter(static_cast<long>(std::fmod(degrees, 360) / 90));
+  else
+    axis = {std::cos(degrees * kRadians), std::sin(degrees * kRadians)};
+  return {p.x * axis.x + p.y * axis.y, -p.x * axis.y + p.y * axis.x};
 }
 
 void extent_builder::take(double x, double y) {

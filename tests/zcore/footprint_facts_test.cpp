@@ -291,6 +291,7 @@ pad_facts pad_at(std::string number, double x, double y, double w = 0.3,
   pad.type = std::move(type);
   pad.position = {x, y};
   pad.size = {w, h};
+  pad.layers = {"F.Cu"};
   return pad;
 }
 
@@ -305,13 +306,14 @@ TEST(FootprintFacts, PitchIsExactAndLeavesOutWhatIsNoRow) {
   ASSERT_TRUE(pitch_of(grid));
   EXPECT_EQ(*pitch_of(grid), 0.8);
 
-  // Thermal vias sharing the pad's number, unnumbered paste and
-  // non-plated holes at 0.3 are no row; the leads at 0.65 are.
+  // Thermal vias sharing the pad's number, paste openings and non-plated
+  // holes at 0.3 are no row; the leads at 0.65 are.
   std::vector<pad_facts> leads;
   for (int i = 0; i < 4; ++i) {
     leads.push_back(pad_at(std::to_string(i + 1), 0.65 * i, 2));
     leads.push_back(pad_at("9", 0.3 * i, 0, 0.3, 0.3, "thru_hole"));
-    leads.push_back(pad_at("", 0.3 * i, 0.5, 0.2, 0.2));
+    leads.push_back(pad_at(std::to_string(i + 1), 0.3 * i, 0.5, 0.2, 0.2));
+    leads.back().layers = {"F.Paste"};
     leads.push_back(pad_at("M", 0.3 * i, 1, 0.2, 0.2, "np_thru_hole"));
   }
   EXPECT_EQ(pitch_of(leads), std::optional<double>(0.65));
