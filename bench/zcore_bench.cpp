@@ -1,5 +1,6 @@
 #include "memory_input.h"
 #include "support/test_data.h"
+#include "zcore/footprint_facts.h"
 #include "zcore/legacy_model.h"
 #include "zcore/models.h"
 #include "zcore/stream_model_adapter.h"
@@ -309,6 +310,41 @@ void BM_LibraryIntoModels(benchmark::State& state) {
   state.counters["max_us"] = each.back();
 }
 BENCHMARK(BM_LibraryIntoModels)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5);
+
+// The footprint facts of every file of the library against reading the
+// same files from memory, file by file in turn, in the thread's processor
+// time: the iteration time is the facts', `ratio` their time over the
+// reading's. The index computes facts for every footprint it reads.
+void BM_LibraryFactsOverRead(benchmark::State& state) {
+  const auto& files = padscope::bench::library_files();
+  if (skip_without_library(state, files)) return;
+  std::chrono::duration<double> read{}, facts{};
+  std::size_t pads = 0;
+  for (auto _ : state) {
+    std::chrono::duration<double> pass{};
+    for (const LoadedFile& file : files) {
+      const auto start = thread_time();
+      MemoryAdapter in(file.bytes);
+      zcore::S_Model model("module_parser");
+      model.load(in);
+      const auto loaded = thread_time();
+      const zcore::footprint_facts figures = zcore::facts_of(model);
+      pass += thread_time() - loaded;
+      read += loaded - start;
+      benchmark::DoNotOptimize(figures.pitch);
+      pads += figures.pads.size();
+    }
+    facts += pass;
+    state.SetIterationTime(pass.count());
+  }
+  state.counters["files"] = files.size();
+  state.counters["pads"] = pads / state.iterations();
+  state.counters["ratio"] = facts.count() / read.count();
+}
+BENCHMARK(BM_LibraryFactsOverRead)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Repetitions(5);
