@@ -207,6 +207,8 @@ private:
              const QElapsedTimer& timer) {
     entry.items = renderer.items();
     entry.not_drawn = renderer.not_drawn();
+    if (!options.report_file.isEmpty())
+      entry.facts = facts_object(renderer.facts());
     if (pages) {
       add_page(entry, timer);
       return;
@@ -302,6 +304,37 @@ bool is_one_of(const QString& path, const std::vector<InputFile>& files) {
   });
 }
 
+QJsonArray pair_of(double a, double b) {
+  return QJsonArray{a, b};
+}
+
+QJsonValue size_value(const std::optional<zcore::dimensions>& size) {
+  if (!size) return QJsonValue::Null;
+  return pair_of(size->width, size->height);
+}
+
+QJsonArray strings_of(const std::vector<std::string>& texts) {
+  QJsonArray array;
+  for (const std::string& text : texts)
+    array.append(QString::fromStdString(text));
+  return array;
+}
+
+QJsonObject pad_object(const zcore::pad_facts& pad) {
+  return QJsonObject{
+      {"number", QString::fromStdString(pad.number)},
+      {"type", QString::fromStdString(pad.type)},
+      {"shape", QString::fromStdString(pad.shape)},
+      {"x", pad.position.x},
+      {"y", pad.position.y},
+      {"rotation", pad.rotation},
+      {"width", pad.size.width},
+      {"height", pad.size.height},
+      {"drill", pair_of(pad.drill.width, pad.drill.height)},
+      {"drill_offset", pair_of(pad.drill_offset.x, pad.drill_offset.y)},
+      {"layers", strings_of(pad.layers)}};
+}
+
 QJsonObject counts_object(const KindCounts& counts) {
   QJsonObject object;
   for (const auto& [kind, count] : counts)
@@ -375,6 +408,30 @@ void write_summary(const BatchResult& result, std::ostream& out) {
   write_timing(result, out);
 }
 
+QJsonObject facts_object(const zcore::footprint_facts& facts) {
+  QJsonObject by_type;
+  for (const auto& [type, count] : facts.pads_by_type)
+    by_type.insert(QString::fromStdString(type), static_cast<int>(count));
+  QJsonArray pads;
+  for (const zcore::pad_facts& pad : facts.pads) pads.append(pad_object(pad));
+  QJsonValue bbox = QJsonValue::Null;
+  if (const std::optional<zcore::box>& b = facts.bounds)
+    bbox = QJsonArray{b->x0, b->y0, b->x1, b->y1};
+  return QJsonObject{
+      {"generation", QString::fromStdString(facts.generation)},
+      {"kind", zcore::kind_name(facts.kind)},
+      {"pad_count", static_cast<int>(facts.pads.size())},
+      {"pads_by_type", by_type},
+      {"pad_numbers", static_cast<int>(facts.distinct_numbers)},
+      {"pitch", facts.pitch ? QJsonValue(*facts.pitch) : QJsonValue::Null},
+      {"courtyard", size_value(facts.courtyard)},
+      {"fab", size_value(facts.fab)},
+      {"bbox", bbox},
+      {"models", strings_of(facts.models)},
+      {"datasheet", QString::fromStdString(facts.datasheet)},
+      {"pads", pads}};
+}
+
 QJsonDocument report(const BatchResult& result) {
   QJsonArray entries;
   for (const FootprintResult& entry : result.results) {
@@ -386,6 +443,8 @@ QJsonDocument report(const BatchResult& result) {
     object.insert("output", json_name(entry.output));
     object.insert("items", counts_object(entry.items));
     object.insert("not_drawn", counts_object(entry.not_drawn));
+    object.insert("facts", entry.facts.isEmpty() ? QJsonValue::Null
+                                                 : QJsonValue(entry.facts));
     // Hundredths of a millisecond are enough and keep the file readable.
     object.insert("milliseconds", std::round(entry.milliseconds * 100) / 100);
     entries.append(object);

@@ -5,6 +5,7 @@
 #include "apps/padscope-render/render_options.h"
 
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QString>
 #include <QStringList>
 
@@ -25,6 +26,9 @@ struct FootprintResult {
   QString output;
   KindCounts items;
   KindCounts not_drawn;
+  // The footprint's figures and pads as the report gives them; empty on
+  // failure and when no report is asked for.
+  QJsonObject facts;
   double milliseconds = 0;
 };
 
@@ -73,6 +77,10 @@ void write_summary(const BatchResult& result, std::ostream& out);
 
 // The per-footprint results as JSON.
 QJsonDocument report(const BatchResult& result);
+
+// The report's `facts` of one footprint: lengths in millimetres, positions
+// from the footprint origin with y down.
+QJsonObject facts_object(const zcore::footprint_facts& facts);
 
 // The program once the application object exists; returns the exit status:
 // 0 when every footprint was rendered, 1 when any failed or a path was

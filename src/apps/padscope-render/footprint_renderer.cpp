@@ -182,6 +182,10 @@ KindCounts FootprintRenderer::items() const {
   return counts;
 }
 
+zcore::footprint_facts FootprintRenderer::facts() const {
+  return shown ? zcore::facts_of(*shown) : zcore::footprint_facts();
+}
+
 KindCounts FootprintRenderer::not_drawn() const {
   auto* scene = dynamic_cast<zwidget::zcvpcb::ZScene*>(canvas->scene());
   if (!scene || !scene->scene_loader()) return {};

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "apps/padscope-render/render_options.h"
+#include "zcore/footprint_facts.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -63,6 +64,8 @@ public:
   KindCounts items() const;
   // The elements the scene loader met but could not draw.
   KindCounts not_drawn() const;
+  // The figures of the footprint shown and its pads; empty when none is.
+  zcore::footprint_facts facts() const;
 
   // The picture at the style's size, over the style's background.
   void paint(QPainter& painter) const;

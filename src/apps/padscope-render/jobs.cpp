@@ -62,7 +62,8 @@ void write_result(QDataStream& out, const FootprintResult& result) {
       << result.output;
   write_counts(out, result.items);
   write_counts(out, result.not_drawn);
-  out << result.milliseconds;
+  out << QJsonDocument(result.facts).toJson(QJsonDocument::Compact)
+      << result.milliseconds;
 }
 
 void read_result(QDataStream& in, FootprintResult& result) {
@@ -70,7 +71,9 @@ void read_result(QDataStream& in, FootprintResult& result) {
       result.output;
   read_counts(in, result.items);
   read_counts(in, result.not_drawn);
-  in >> result.milliseconds;
+  QByteArray facts;
+  in >> facts >> result.milliseconds;
+  result.facts = QJsonDocument::fromJson(facts).object();
 }
 
 // The name an image of `base` is claimed under, less "-N" endings: a

@@ -354,6 +354,30 @@ TEST(RenderCommand, ReportCountsWhatTheFilesHoldWithProgressOnATerminal) {
   EXPECT_EQ(trimmer["not_drawn"].toObject(), QJsonObject{});
   EXPECT_EQ(trimmer["status"].toString(), "ok");
   EXPECT_EQ(QImage(trimmer["output"].toString()).size(), QSize(200, 150));
+  // Read off the files; the legacy module's tenths of a mil in millimetres.
+  const auto compact = [](const QJsonValue& value) {
+    return QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
+  };
+  const QJsonObject hole_facts = hole["facts"].toObject();
+  EXPECT_EQ(compact(hole_facts["pitch"]), "[null]");
+  EXPECT_EQ(compact(hole_facts["courtyard"]), "[[6.5,6.5]]");
+  EXPECT_EQ(compact(hole_facts["bbox"]), "[[-3.275,-3.275,3.275,3.275]]");
+  EXPECT_EQ(compact(hole_facts["pads"]),
+            "[[{\"drill\":[3,3],\"drill_offset\":[0,0],\"height\":6,"
+            "\"layers\":[\"F.Cu\",\"B.Cu\",\"F.Mask\",\"B.Mask\"],"
+            "\"number\":\"1\",\"rotation\":0,\"shape\":\"circle\","
+            "\"type\":\"thru_hole\",\"width\":6,\"x\":0,\"y\":0}]]");
+  const QJsonObject trimmer_facts = trimmer["facts"].toObject();
+  EXPECT_EQ(compact(trimmer_facts["pitch"]), "[2.54]");
+  EXPECT_EQ(compact(trimmer_facts["fab"]), "[null]");
+  EXPECT_EQ(compact(trimmer_facts["bbox"]),
+            "[[-2.7305,-5.2705,2.7305,5.2705]]");
+  EXPECT_EQ(compact(trimmer_facts["pads"].toArray()[1]),
+            "[{\"drill\":[0.50038,0.50038],\"drill_offset\":[0,0],"
+            "\"height\":1.50114,\"layers\":[\"F.Cu\",\"B.Cu\",\"F.SilkS\","
+            "\"B.Mask\",\"F.Mask\"],\"number\":\"2\",\"rotation\":0,"
+            "\"shape\":\"oval\",\"type\":\"thru_hole\",\"width\":1.99898,"
+            "\"x\":0,\"y\":0}]");
 }
 
 // The files below `root` and their bytes.
