@@ -2,6 +2,7 @@
 
 #include "apps/padscope/search_results.h"
 #include "apps/padscope/stored_state.h"
+#include "apps/padscope/thumbnails.h"
 #include "zcore/name_pattern.h"
 
 #include <QCoreApplication>
@@ -13,6 +14,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
 #include <QPainter>
 #include <QSettings>
@@ -27,6 +29,11 @@ constexpr int kModuleRole = Qt::UserRole + 1;
 
 const char* const kRootKey = "library/root";
 const char* const kColumnsKey = "library/columns";
+const char* const kPicturesKey = "library/pictures";
+
+// The results a grid shows at most: enough to choose among, few enough to
+// draw in seconds.
+constexpr int kGridResults = 300;
 
 const QString kPrettySuffix = QStringLiteral(".kicad_mod");
 
@@ -59,6 +66,28 @@ protected:
   }
 };
 
+// Keeps the current picture in sight when a new width lays the pictures
+// out anew; the layout comes after the resize.
+class PictureGrid : public QListView {
+public:
+  using QListView::QListView;
+
+protected:
+  void resizeEvent(QResizeEvent* event) override {
+    QListView::resizeEvent(event);
+    recentre = true;
+  }
+  void updateGeometries() override {
+    QListView::updateGeometries();
+    if (!recentre || !currentIndex().isValid()) return;
+    recentre = false;
+    scrollTo(currentIndex(), QAbstractItemView::PositionAtCenter);
+  }
+
+private:
+  bool recentre = false;
+};
+
 // The columns' first widths; the name's stretches to what the others
 // leave.
 constexpr int kColumnWidths[] = {220, 150, 45, 50, 95};
@@ -88,7 +117,28 @@ LibraryPanel::LibraryPanel(const QStringList& filters, QWidget* parent)
   names->setObjectName("libraryList");
   names->setUniformItemSizes(true);
   names->setTextElideMode(Qt::ElideMiddle);
+  pictures_button = new QToolButton(body);
+  pictures_button->setObjectName("libraryPictures");
+  pictures_button->setText(tr("Pictures"));
+  pictures_button->setToolTip(tr("Show the footprints as pictures"));
+  pictures_button->setCheckable(true);
+  pictures_button->setChecked(QSettings().value(kPicturesKey, false).toBool());
   build_results();
+  grid = new PictureGrid(body);
+  grid->setObjectName("libraryGrid");
+  pictures_model = new ThumbnailModel(grid);
+  grid->setModel(pictures_model);
+  grid->setViewMode(QListView::IconMode);
+  grid->setMovement(QListView::Static);
+  grid->setResizeMode(QListView::Adjust);
+  grid->setUniformItemSizes(true);
+  // Whole names, broken where they must be: variants differ anywhere.
+  grid->setWordWrap(true);
+  grid->setTextElideMode(Qt::ElideMiddle);
+  grid->setIconSize(ThumbnailModel::kSize);
+  grid->setGridSize(ThumbnailModel::kSize +
+                    QSize(12, 3 * fontMetrics().height() + 8));
+  grid->setSpacing(4);
   chosen_root = QSettings().value(kRootKey).toString();
   if (!chosen_root.isEmpty() && !QFileInfo(chosen_root).isDir())
     chosen_root.clear();
@@ -97,6 +147,7 @@ LibraryPanel::LibraryPanel(const QStringList& filters, QWidget* parent)
   row->addWidget(filter);
   row->addWidget(mode);
   row->addWidget(root_button);
+  row->addWidget(pictures_button);
   auto* layout = new QVBoxLayout(body);
   layout->setContentsMargins(2, 2, 2, 2);
   layout->addLayout(row);
@@ -104,6 +155,7 @@ LibraryPanel::LibraryPanel(const QStringList& filters, QWidget* parent)
   layout->addWidget(count);
   layout->addWidget(names);
   layout->addWidget(results);
+  layout->addWidget(grid);
   setWidget(body);
   set_searching(false);
 
@@ -116,6 +168,16 @@ LibraryPanel::LibraryPanel(const QStringList& filters, QWidget* parent)
     }
   });
   connect(filter, &QLineEdit::returnPressed, this, [this] {
+    if (showing_pictures()) {
+      const QModelIndex current = grid->currentIndex();
+      if (current.isValid()) {
+        open_index(current, ThumbnailModel::path_role,
+                   ThumbnailModel::module_role);
+      } else if (pictures_model->rowCount() > 0) {
+        grid->setCurrentIndex(pictures_model->index(0));
+      }
+      return;
+    }
     if (searching()) {
       const QModelIndex current = results->currentIndex();
       if (current.isValid()) {
@@ -141,6 +203,17 @@ LibraryPanel::LibraryPanel(const QStringList& filters, QWidget* parent)
           });
   connect(names, &QListWidget::itemActivated, this, &LibraryPanel::open_item);
   connect(mode, &QToolButton::toggled, this, &LibraryPanel::set_searching);
+  connect(pictures_button, &QToolButton::toggled, this,
+          &LibraryPanel::set_pictures);
+  connect(grid->selectionModel(), &QItemSelectionModel::currentChanged, this,
+          [this](const QModelIndex& current) {
+            if (!selecting)
+              open_index(current, ThumbnailModel::path_role,
+                         ThumbnailModel::module_role);
+          });
+  connect(grid, &QListView::activated, this, [this](const QModelIndex& at) {
+    open_index(at, ThumbnailModel::path_role, ThumbnailModel::module_role);
+  });
   connect(root_button, &QToolButton::clicked, this, &LibraryPanel::choose_root);
   connect(&index_, &BackgroundIndex::updated, this, [this] {
     if (searching()) run_search();
@@ -234,10 +307,55 @@ void LibraryPanel::set_current(const QString& path, const QStringList& modules,
   names->setCurrentItem(current);
   if (current) names->scrollToItem(current);
   select_current_result();
+  select_current_picture();
   selecting = false;
   show_folder();
   if (searching() && chosen_root.isEmpty() && index_.root() != default_root)
     index_.start(default_root);
+}
+
+bool LibraryPanel::showing_pictures() const {
+  return pictures_button->isChecked();
+}
+
+void LibraryPanel::set_pictures(bool on) {
+  const QSignalBlocker blocker(pictures_button);
+  pictures_button->setChecked(on);
+  QSettings().setValue(kPicturesKey, on);
+  show_view();
+  fill_grid();
+}
+
+void LibraryPanel::show_view() {
+  names->setVisible(!searching() && !showing_pictures());
+  results->setVisible(searching() && !showing_pictures());
+  grid->setVisible(showing_pictures());
+}
+
+void LibraryPanel::fill_grid() {
+  if (!showing_pictures()) return;
+  std::vector<Thumbnail> shown;
+  if (searching()) {
+    const int rows = std::min(found->rowCount(), kGridResults);
+    for (int row = 0; row < rows; ++row) {
+      const QModelIndex at = found->index(row, 0);
+      shown.push_back({at.data().toString(),
+                       at.data(SearchResultsModel::path_role).toString(),
+                       at.data(SearchResultsModel::module_role).toInt()});
+    }
+  } else {
+    for (int i = 0; i < names->count(); ++i) {
+      const QListWidgetItem* item = names->item(i);
+      if (!item->isHidden())
+        shown.push_back({item->text(), item->data(kPathRole).toString(),
+                         item->data(kModuleRole).toInt()});
+    }
+  }
+  const bool was_selecting = selecting;
+  selecting = true;
+  pictures_model->set_footprints(std::move(shown));
+  select_current_picture();
+  selecting = was_selecting;
 }
 
 bool LibraryPanel::searching() const {
@@ -249,8 +367,7 @@ void LibraryPanel::set_searching(bool on) {
   if (on && search_root().isEmpty()) on = false;
   const QSignalBlocker blocker(mode);
   mode->setChecked(on);
-  names->setVisible(!on);
-  results->setVisible(on);
+  show_view();
   filter->setPlaceholderText(
       on ? tr("Search all: words, \"phrases\", -not, pads:48, pitch:0.5, "
               "size:7x7, smd, lib:NAME")
@@ -297,7 +414,9 @@ bool LibraryPanel::eventFilter(QObject* watched, QEvent* event) {
   // The arrow keys in the field move through the list, as in a combo box.
   if (watched == filter && event->type() == QEvent::KeyPress &&
       is_move_key(static_cast<QKeyEvent*>(event)->key())) {
-    QWidget* list = searching() ? static_cast<QWidget*>(results) : names;
+    QWidget* list = showing_pictures() ? static_cast<QWidget*>(grid)
+                    : searching()      ? static_cast<QWidget*>(results)
+                                       : names;
     QKeyEvent copy(*static_cast<QKeyEvent*>(event));
     QCoreApplication::sendEvent(list, &copy);
     return true;
@@ -314,7 +433,10 @@ void LibraryPanel::apply_filter() {
     item->setHidden(!match);
     shown += match;
   }
-  if (!searching()) show_count(shown, names->count());
+  if (!searching()) {
+    show_count(shown, names->count());
+    fill_grid();
+  }
 }
 
 void LibraryPanel::run_search() {
@@ -353,6 +475,7 @@ void LibraryPanel::show_hits(
   select_current_result();
   selecting = false;
   show_count(shown, static_cast<int>(index->size()));
+  fill_grid();
   emit searched();
 }
 
@@ -377,8 +500,25 @@ void LibraryPanel::open_item(QListWidgetItem* item) {
 }
 
 void LibraryPanel::open_result(const QModelIndex& index) {
+  open_index(index.siblingAtColumn(0), SearchResultsModel::path_role,
+             SearchResultsModel::module_role);
+}
+
+void LibraryPanel::open_index(const QModelIndex& index, int path_role,
+                              int module_role) {
   if (index.isValid())
-    emit open_requested(
-        index.siblingAtColumn(0).data(SearchResultsModel::path_role).toString(),
-        index.siblingAtColumn(0).data(SearchResultsModel::module_role).toInt());
+    emit open_requested(index.data(path_role).toString(),
+                        index.data(module_role).toInt());
+}
+
+void LibraryPanel::select_current_picture() {
+  for (int row = 0; row < pictures_model->rowCount(); ++row) {
+    const QModelIndex at = pictures_model->index(row);
+    if (at.data(ThumbnailModel::path_role).toString() == current_path &&
+        at.data(ThumbnailModel::module_role).toInt() == current_module) {
+      grid->setCurrentIndex(at);
+      grid->scrollTo(at, QAbstractItemView::PositionAtCenter);
+      return;
+    }
+  }
 }

@@ -11,12 +11,14 @@
 
 class QLabel;
 class QLineEdit;
+class QListView;
 class QListWidget;
 class QListWidgetItem;
 class QModelIndex;
 class QToolButton;
 class QTreeView;
 class SearchResultsModel;
+class ThumbnailModel;
 
 // The footprints of the current library beside the canvas, narrowed by a
 // filter field; in its second mode the same field searches every library
@@ -51,6 +53,12 @@ public:
   QLineEdit* filter_field() const { return filter; }
   QListWidget* library_list() const { return names; }
   QTreeView* search_results() const { return results; }
+  // The library, or the first results of a search, as pictures; kept for
+  // the next start.
+  bool showing_pictures() const;
+  void set_pictures(bool on);
+  QListView* picture_grid() const { return grid; }
+  ThumbnailModel& thumbnails() const { return *pictures_model; }
   // The folder or library the panel shows it lists or searches.
   QString shown_folder() const;
 
@@ -74,21 +82,29 @@ private:
                  std::shared_ptr<const zcore::footprint_query> query,
                  std::vector<zcore::search_hit> hits);
   void select_current_result();
+  void select_current_picture();
   void choose_root();
   void open_item(QListWidgetItem* item);
   void open_result(const QModelIndex& index);
   void show_count(int shown, int total);
   void show_folder();
+  void show_view();
+  // Gives the grid what the list or the results show.
+  void fill_grid();
+  void open_index(const QModelIndex& index, int path_role, int module_role);
 
   QStringList filters;
   QLineEdit* filter;
   QToolButton* mode;
   QToolButton* root_button;
+  QToolButton* pictures_button;
   QLabel* folder;
   QLabel* count;
   QListWidget* names;
   QTreeView* results;
   SearchResultsModel* found;
+  QListView* grid;
+  ThumbnailModel* pictures_model;
   BackgroundIndex index_;
   // One search at a time; a new one stops the one before through its flag,
   // and only the newest one's results are shown.

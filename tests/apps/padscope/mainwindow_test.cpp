@@ -3,6 +3,7 @@
 #include "apps/padscope/dialogs.h"
 #include "apps/padscope/layers_panel.h"
 #include "apps/padscope/library_panel.h"
+#include "apps/padscope/thumbnails.h"
 #include "support/modal.h"
 #include "support/qt_printers.h"
 #include "support/temp_settings.h"
@@ -28,6 +29,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
 #include <QMenu>
 #include <QMimeData>
@@ -689,6 +691,38 @@ TEST_F(MainWindowTest, SearchRanksEveryLibraryWithFiguresOffTheWindowsThread) {
   ASSERT_EQ(results->model()->rowCount(), 1);
   emit library()->filter_field()->returnPressed();
   EXPECT_EQ(canvas()->module_name(), "rc05_vert");
+}
+
+TEST_F(MainWindowTest, LibraryShowsItsFootprintsAsPicturesThatOpenAndMove) {
+  PADSCOPE_REQUIRE_SHARED_TESTDATA();
+  show(1200);
+  trigger("actionLibrary");
+  library()->thumbnails().set_program(QString());  // drawn in their own test
+  const QString dir = shared("kicad6/");
+  window->open_path(dir + "DIP-8_W7.62mm.kicad_mod");
+  library()->set_pictures(true);
+  QListView* grid = library()->picture_grid();
+  EXPECT_TRUE(grid->isVisible());
+  EXPECT_FALSE(library()->library_list()->isVisible());
+  EXPECT_EQ(grid->model()->rowCount(), 32);
+  const auto path = [](const QModelIndex& at) {
+    return at.data(ThumbnailModel::path_role).toString();
+  };
+  EXPECT_EQ(path(grid->currentIndex()), dir + "DIP-8_W7.62mm.kicad_mod");
+  const int row = grid->currentIndex().row();
+  QTest::keyClick(grid, Qt::Key_Right);
+  EXPECT_EQ(grid->currentIndex().row(), row + 1);
+  EXPECT_EQ(title(), path(grid->currentIndex()));
+
+  library()->filter_field()->setText("led");
+  ASSERT_EQ(grid->model()->rowCount(), 2);
+  const QModelIndex second = grid->model()->index(1, 0);
+  QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                    grid->visualRect(second).center());
+  EXPECT_EQ(title(), path(second));
+  window.reset();
+  window = std::make_unique<MainWindow>();
+  EXPECT_TRUE(library()->showing_pictures());
 }
 
 // The window's place, the panel's width, its columns and its search
