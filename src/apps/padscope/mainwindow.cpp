@@ -1,6 +1,7 @@
 #include "apps/padscope/mainwindow.h"
 
 #include "apps/padscope/dialogs.h"
+#include "apps/padscope/footprint_output.h"
 #include "apps/padscope/layers_panel.h"
 #include "apps/padscope/library_panel.h"
 #include "apps/padscope/open_file_dialog.h"
@@ -122,6 +123,9 @@ MainWindow::MainWindow()
   build_library_panel();
   build_view_menu();
   add_compare_action();
+  new FootprintOutput(
+      this, ui->menuFile, ui->actionLoose, [this] { return canvas; },
+      [this](const QString& text) { statusBar()->showMessage(text, 5000); });
   build_view_actions();
   connect_inspection();
   new ShortcutKeeper(this);
