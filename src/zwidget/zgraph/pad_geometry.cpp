@@ -233,10 +233,6 @@ bool has_hole(const PadSpec& pad) {
   return pad.type != PadType::smd && pad.type != PadType::connect;
 }
 
-bool has_label(const PadSpec& pad) {
-  return pad.type != PadType::connect;
-}
-
 // Every pad shape is built here.
 std::vector<QPainterPath> pad_outline(const PadSpec& pad, double scale) {
   const QRectF rect =

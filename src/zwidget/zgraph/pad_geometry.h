@@ -45,7 +45,7 @@ struct PadShapeOptions {
 
 // The shapes drawn; `other` stands for any other keyword and draws nothing.
 enum class PadShape { circle, rect, oval, trapezoid, roundrect, custom, other };
-// Only `smd` and `connect` pads have no hole; `connect` pads no number.
+// Only `smd` and `connect` pads have no hole.
 enum class PadType { thru_hole, np_thru_hole, smd, connect, other };
 
 // The file's keywords, letter case counting.
@@ -75,6 +75,8 @@ struct PadSpec {
   // with the pad.
   QPointF offset;
   PadShapeOptions options;
+  // The pin's function, written under the number where the file gives it.
+  QString pin_name = {};
 };
 
 // `size` centred on position plus offset, unturned.
@@ -84,7 +86,6 @@ QRectF drill_rect(const PadSpec& pad);
 // From the unturned pad to the turned one; the identity when not turned.
 QTransform pad_turn(const PadSpec& pad);
 bool has_hole(const PadSpec& pad);
-bool has_label(const PadSpec& pad);
 
 // The outline, unturned, with every coordinate times `scale`: one path, or
 // for a custom pad several filled each on its own; none for a shape not

@@ -1,8 +1,7 @@
 #include "zwidget/zgraph/pad_item.h"
 
-#include <QFontMetricsF>
 #include <QPainter>
-#include <QTextLayout>
+#include <QStyleOptionGraphicsItem>
 
 #include <algorithm>
 #include <cmath>
@@ -15,8 +14,17 @@
 namespace zwidget::zgraph {
 namespace {
 
-// The label is a 1-point font drawn at this scale: one size for every pad.
-constexpr double kLabelScale = 0.3;
+// Pad numbers are shaped once per text in a font of this size, then scaled
+// to fit their pad.
+constexpr double kShapedPoints = 10;
+// Of the pad's inside, the share along its long side a label may take, and
+// across it.
+constexpr double kLabelAlong = 0.85;
+constexpr double kLabelAcross = 0.6;
+// A pin name is at most this high beside its number's height.
+constexpr double kPinNameHeight = 0.7;
+// Labels smaller than this many pixels are left out when painted.
+constexpr double kSmallestLabelPixels = 4;
 
 // Qt flattens curves in the path's own coordinates and, below one unit,
 // measures flatness in absolute terms: a circle of a millimetre became
@@ -31,15 +39,43 @@ constexpr double kOutlineScale = 1024;
 constexpr std::size_t kMostHolesOnAPad = 256;
 constexpr std::size_t kMostHolesCut = 1024;
 
-// Texts that QPainter::drawText changes before laying them out (line ends,
-// tabs, mnemonics, length variants) are left to it.
-bool is_plain_label(const QString& text) {
-  for (const QChar c : text) {
-    if (c == QLatin1Char('\r') || c == QLatin1Char('\n') ||
-        c == QLatin1Char('\t') || c == QLatin1Char('&') || c.unicode() == 0x9c)
-      return false;
-  }
-  return true;
+// The outline of `text` in the label font, its ink centred on the origin.
+// Kept by text: numbers come back pad after pad and footprint after
+// footprint.
+QPainterPath shaped(const QString& text) {
+  static std::map<QString, QPainterPath> kept;
+  const auto found = kept.find(text);
+  if (found != kept.end()) return found->second;
+  // Bounded: a library of odd pad names must not grow it without end.
+  if (kept.size() > 20000) kept.clear();
+  QFont font(QStringLiteral("Arial"));
+  font.setPointSizeF(kShapedPoints);
+  QPainterPath path;
+  path.addText(0, 0, font, text);
+  path.translate(-path.boundingRect().center());
+  return kept.emplace(text, path).first->second;
+}
+
+// The room inside a pad for its label, unturned: a round end takes its
+// corners away.
+QSizeF label_room(const PadSpec& pad) {
+  const bool round = pad.shape == PadShape::circle ||
+                     pad.shape == PadShape::oval ||
+                     (pad.shape == PadShape::custom &&
+                      pad.options.anchor == QLatin1String("circle"));
+  const double keep = round ? 0.75 : 1.0;
+  return pad.size * keep;
+}
+
+// An angle in degrees, counter-clockwise, turned by half turns into
+// (-90, 90]: a text at it reads from left to right or from bottom to top.
+double upright(double degrees) {
+  degrees = std::fmod(degrees, 360);
+  if (degrees > 180) degrees -= 360;
+  if (degrees <= -180) degrees += 360;
+  if (degrees > 90) degrees -= 180;
+  if (degrees <= -90) degrees += 180;
+  return degrees;
 }
 
 enum class Clip { subtracted, intersected };
@@ -212,16 +248,14 @@ GraphicsPadItem::GraphicsPadItem(const PadSpec& spec, const QColor& colour,
     : spec_(spec),
       brush_(colour, Qt::SolidPattern),
       label_colour_(label),
-      rotation_(pad_turn(spec)),
-      label_font_(QStringLiteral("Arial"), 1) {
+      rotation_(pad_turn(spec)) {
   pen_.setColor(colour);
   pen_.setWidth(0);
   pen_.setCapStyle(Qt::RoundCap);
 
   const QRectF pad = pad_rect(spec_);
   bounds_ = rotation_.mapRect(pad);
-  label_rect_ =
-      QRectF(pad.topLeft() / kLabelScale, pad.bottomRight() / kLabelScale);
+  lay_out_label();
   if (spec_.shape == PadShape::other) return;
 
   outline_ = pad_outline(spec_, kOutlineScale);
@@ -323,117 +357,51 @@ void cut_stacked_holes(const std::vector<GraphicsPadItem*>& pads) {
   }
 }
 
-namespace {
-
-// A pad number in one line of the label font, laid out as drawText lays it
-// out for a device and direction.
-struct LaidNumber {
-  QTextLayout layout;
-  qreal width = 0;
-  qreal height = 0;
-};
-
-// Laid out once for all pads: numbers come back pad after pad and
-// footprint after footprint, and laying one out took most of a BGA's
-// first paint. Null for a number of several lines.
-std::shared_ptr<const LaidNumber> laid_number(const QString& number,
-                                              const QFont& label_font,
-                                              QPaintDevice* device,
-                                              Qt::LayoutDirection direction) {
-  // Kept for one font, device resolution and direction at a time.
-  struct Cache {
-    QFont font;
-    int dpi_x = 0;
-    int dpi_y = 0;
-    Qt::LayoutDirection direction = Qt::LeftToRight;
-    std::map<QString, std::shared_ptr<const LaidNumber>> numbers;
-  };
-  static Cache cache;
-  if (!(cache.font == label_font) || cache.dpi_x != device->logicalDpiX() ||
-      cache.dpi_y != device->logicalDpiY() || cache.direction != direction ||
-      cache.numbers.size() > 20000) {
-    // Bounded too: a library of odd pad names must not grow it without end.
-    cache = Cache{label_font,
-                  device->logicalDpiX(),
-                  device->logicalDpiY(),
-                  direction,
-                  {}};
-  }
-  auto found = cache.numbers.find(number);
-  if (found != cache.numbers.end()) return found->second;
-  auto made = std::make_shared<LaidNumber>();
-  const QFont font(label_font, device);
-  QTextLayout& layout = made->layout;
-  layout.setText(number);
-  layout.setFont(font);
-  QTextOption option;
-  option.setTextDirection(direction);
-  option.setAlignment(Qt::AlignLeft);
-  option.setFlags(QTextOption::IncludeTrailingSpaces);
-  layout.setTextOption(option);
-  layout.setCacheEnabled(true);
-  const qreal leading = QFontMetricsF(font).leading();
-  qreal height = -leading;
-  layout.beginLayout();
-  for (QTextLine line = layout.createLine(); line.isValid();
-       line = layout.createLine()) {
-    line.setLineWidth(0x01000000);
-    height += leading;
-    height = std::ceil(height);
-    line.setPosition(QPointF(0, height));
-    height += line.height();
-    made->width = std::max(made->width, line.naturalTextWidth());
-  }
-  layout.endLayout();
-  made->height = height;
-  std::shared_ptr<const LaidNumber> result;
-  if (layout.lineCount() == 1) result = std::move(made);
-  cache.numbers.emplace(number, result);
-  return result;
-}
-
-}  // namespace
-
-struct GraphicsPadItem::LabelLayout {
-  int dpi_x = 0;
-  int dpi_y = 0;
-  Qt::LayoutDirection direction = Qt::LeftToRight;
-  std::shared_ptr<const LaidNumber> laid;
-  // Where drawText puts the line, and whether it clips to the rectangle.
-  QPointF position;
-  bool clipped = false;
-};
-
 GraphicsPadItem::~GraphicsPadItem() = default;
 
-// The number in a single line centred in the label rectangle, as drawText
-// puts it for these flags.
-const GraphicsPadItem::LabelLayout* GraphicsPadItem::label_layout(
-    QPainter* painter) const {
-  QPaintDevice* device = painter->device();
-  if (!device || !is_plain_label(spec_.number)) return nullptr;
-  LabelLayout* cached = label_layout_.get();
-  if (cached && cached->dpi_x == device->logicalDpiX() &&
-      cached->dpi_y == device->logicalDpiY() &&
-      cached->direction == painter->layoutDirection())
-    return cached->laid ? cached : nullptr;
-  auto made = std::make_unique<LabelLayout>();
-  made->dpi_x = device->logicalDpiX();
-  made->dpi_y = device->logicalDpiY();
-  made->direction = painter->layoutDirection();
-  made->laid = laid_number(spec_.number, label_font_, device, made->direction);
-  if (const LaidNumber* laid = made->laid.get()) {
-    const QRectF& r = label_rect_;
-    const qreal yoff = (r.height() - laid->height) / 2;
-    const QRectF bounds(r.x() + (r.width() - laid->width) / 2, r.y() + yoff,
-                        laid->width, laid->height);
-    made->clipped = !r.contains(bounds);
-    made->position = QPointF(
-        r.x() + (r.width() - laid->layout.lineAt(0).horizontalAdvance()) / 2,
-        r.y() + yoff);
-  }
-  label_layout_ = std::move(made);
-  return label_layout_->laid ? label_layout_.get() : nullptr;
+// Along the pad's long side, centred; a pin name under the number, both
+// turned to read from left to right or from bottom to top.
+void GraphicsPadItem::lay_out_label() {
+  if (spec_.shape == PadShape::other ||
+      (spec_.number.isEmpty() && spec_.pin_name.isEmpty()))
+    return;
+  const QSizeF room = label_room(spec_);
+  const bool tall = room.height() > room.width();
+  const double along = kLabelAlong * (tall ? room.height() : room.width());
+  const double across = kLabelAcross * (tall ? room.width() : room.height());
+  const QPainterPath number = shaped(spec_.number);
+  const QPainterPath name = shaped(spec_.pin_name);
+  const bool two_rows = !spec_.number.isEmpty() && !spec_.pin_name.isEmpty();
+  const auto fit = [&](const QPainterPath& text, double height) {
+    const QRectF ink = text.boundingRect();
+    if (ink.isEmpty()) return 0.0;
+    return std::min(along / ink.width(), height / ink.height());
+  };
+  const double row = two_rows ? across / (1 + kPinNameHeight) : across;
+  const double number_scale = fit(number, row);
+  const double name_scale =
+      std::min(fit(name, row * kPinNameHeight),
+               spec_.number.isEmpty() ? fit(name, row) : number_scale);
+  const double number_height = number.boundingRect().height() * number_scale;
+  const double name_height = name.boundingRect().height() * name_scale;
+  // The two rows centred together, a quarter of the name's height apart.
+  const double total =
+      number_height + name_height + (two_rows ? name_height / 4 : 0);
+  QPainterPath label;
+  label.addPath(QTransform::fromScale(number_scale, number_scale)
+                    .map(number)
+                    .translated(0, (number_height - total) / 2));
+  label.addPath(QTransform::fromScale(name_scale, name_scale)
+                    .map(name)
+                    .translated(0, (total - name_height) / 2));
+  label_height_ = spec_.number.isEmpty() ? name_height : number_height;
+  const QPointF centre = rotation_.map(pad_rect(spec_).center());
+  QTransform place;
+  place.translate(centre.x(), centre.y());
+  place.rotate(-upright(spec_.turn + (tall ? 90 : 0)));
+  label_ = place.map(label);
+  label_.setFillRule(Qt::WindingFill);
+  label_centre_ = centre;
 }
 
 QRectF GraphicsPadItem::boundingRect() const {
@@ -445,7 +413,8 @@ void GraphicsPadItem::paint(QPainter* painter,
                             QWidget* /*widget*/) {
   if (spec_.shape == PadShape::other) return;
   painter->save();
-  const QTransform turned = rotation_ * painter->transform();
+  const QTransform base = painter->transform();
+  const QTransform turned = rotation_ * base;
   if (!outline_.empty()) {
     painter->setTransform(
         QTransform::fromScale(1 / kOutlineScale, 1 / kOutlineScale) * turned);
@@ -459,21 +428,19 @@ void GraphicsPadItem::paint(QPainter* painter,
     for (std::size_t i = 1; i < outline_.size(); ++i)
       painter->drawPath(outline_[i]);
   }
-  if (has_label(spec_) && !spec_.number.isEmpty()) {
-    painter->setTransform(QTransform::fromScale(kLabelScale, kLabelScale) *
-                          turned);
-    painter->setPen(label_colour_);
-    painter->setFont(label_font_);
-    if (const LabelLayout* label = label_layout(painter)) {
-      if (label->clipped) {
-        painter->save();
-        painter->setClipRect(label_rect_, Qt::IntersectClip);
-      }
-      label->laid->layout.lineAt(0).draw(painter, label->position);
-      if (label->clipped) painter->restore();
-    } else {
-      painter->drawText(label_rect_, Qt::AlignHCenter | Qt::AlignVCenter,
-                        spec_.number);
+  if (!label_.isEmpty()) {
+    const double pixels =
+        QStyleOptionGraphicsItem::levelOfDetailFromTransform(base) *
+        label_height_;
+    if (pixels >= kSmallestLabelPixels) {
+      // A mirrored view, from below, still shows the numbers readable.
+      painter->setTransform(
+          base.determinant() < 0
+              ? QTransform(-1, 0, 0, 1, 2 * label_centre_.x(), 0) * base
+              : base);
+      painter->setPen(Qt::NoPen);
+      painter->setBrush(label_colour_);
+      painter->drawPath(label_);
     }
   }
   painter->restore();

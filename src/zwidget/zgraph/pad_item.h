@@ -5,7 +5,6 @@
 
 #include <QAbstractGraphicsShapeItem>
 #include <QBrush>
-#include <QFont>
 #include <QPainterPath>
 #include <QPen>
 #include <QTransform>
@@ -14,14 +13,12 @@
 #include <optional>
 #include <vector>
 
-class QPaintDevice;
-class QTextLayout;
-
 namespace zwidget::zgraph {
 
 // One pad: its outline filled in the pad colour, the drill hole cut out of
-// it and the pad number written across it, all turned about the pad's
-// position. A shape of PadShape::other paints nothing.
+// it and the pad number, with its pin name, written across it, sized to
+// fit and turned to read along its long side. A shape of PadShape::other paints
+// nothing.
 class GraphicsPadItem : public QAbstractGraphicsShapeItem, public GraphBase {
 public:
   // The number is written in `label`.
@@ -68,6 +65,7 @@ public:
   void cut_holes(const std::vector<Hole>& holes);
 
 private:
+  void lay_out_label();
   QTransform outline_to_scene() const;
   QPainterPath to_scene(const QPainterPath& piece) const;
   // Cuts holes given in outline units out of every piece; `cut_before`
@@ -89,15 +87,12 @@ private:
   std::vector<QPainterPath> plain_;
   QRectF bounds_;
   Hole scene_hole_;
-  QRectF label_rect_;
-  QFont label_font_;
-
-  // The label laid out as QPainter::drawText lays it out, kept for the
-  // device it was made for: laying out a pad number anew on every paint
-  // took most of a BGA's repaint. A cache only; it changes nothing drawn.
-  struct LabelLayout;
-  const LabelLayout* label_layout(QPainter* painter) const;
-  mutable std::unique_ptr<LabelLayout> label_layout_;
+  // The number, and the pin name under it, in scene units: shaped and
+  // placed once, filled in the label colour.
+  QPainterPath label_;
+  QPointF label_centre_;
+  // The number's height, for leaving out labels too small to read.
+  double label_height_ = 0;
 };
 
 // Cuts every pad's hole out of the copper of every other pad stacked on it,

@@ -343,6 +343,7 @@ void ZPrettyModuleSceneLoader::add_pad(const zcore::basenode* node) {
   };
   zgraph::PadSpec pad;
   pad.number = to_qt(view.first_text());
+  pad.pin_name = to_qt(view.child_text("pinfunction"));
   pad.type = zgraph::pad_type_of(to_qt(view.second_text()));
   const std::string shape = stack_layer && stack_layer->has("shape")
                                 ? from("shape").child_text("shape")

@@ -307,62 +307,57 @@ TEST(PadItem, BoundingRectangleHoldsTheTurnedPadAndPrimitives) {
   }
 }
 
-TEST(PadItem, LabelIsWhiteOnAllButConnectPadsAndTurnsWithThePad) {
-  // The pad colour has no blue, the label is white.
-  const auto label = [](const Pad& pad) {
-    return pad.paint().extent([](const QColor& c) { return c.blue() > 100; });
-  };
-  for (const char* type : {"np_thru_hole", "connect"}) {
-    SCOPED_TRACE(type);
-    const Pad pad{"rect", type, {2, 1}, k0, k0, 0, {}, {}, false, "8"};
-    EXPECT_EQ(label(pad).isEmpty(), type == QString("connect"));
-  }
-  Pad pad{"rect", "smd", {1, 1}, k0, k0, 0, {-0.5, 0.5}, {}, false, "12345"};
-  const QRectF cut = label(pad);
-  EXPECT_GT(cut.width(), 2 * cut.height());
-  pad.angle = 90;
-  EXPECT_NEAR(label(pad).height(), cut.width(), 0.05);
-  EXPECT_NEAR(label(pad).width(), cut.height(), 0.05);
-}
-
-// The label laid out once must match drawText centring it on the pad, cut
-// at its edges: antialiased at `dpi`, against the bare pad plus drawText.
-TEST(PadItem, LabelLooksExactlyAsDrawTextDrawsIt) {
+// Numbers on every pad type, connect pads too: inside the pad and centred
+// on it at every zoom, reading along its long side, and left out where they
+// would be smaller than a few pixels. A pin name goes under its number. The
+// pads are a 0.4 mm pitch QFP's.
+TEST(PadItem, LabelFitsItsPadAtEveryZoomAndReadsAlongItsLongSide) {
   const struct {
-    const char* number;
-    QSizeF size;
-    int dpi;
-  } cases[] = {
-      {"12345", {1, 1}, 96},     {"EP", {2.5, 0.4}, 72},
-      {"1 ", {1.2, 0.9}, 192},   {"a&b", {1.2, 0.9}, 96},
-      {"A1234", {0.4, 0.3}, 96},
-  };
-  const QTransform view(41.3, 0, 0, 41.3, 97.5, 88.25);
+    const char* type;
+    double angle;
+    QString pin_name;
+  } cases[] = {{"smd", 0, {}},
+               {"connect", 90, {}},
+               {"smd", 30, {}},
+               {"smd", 180, {}},
+               {"smd", 0, "VDD"}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.number << " at " << c.dpi);
-    const auto paint = [&](bool reference) {
-      QImage image(200, 180, QImage::Format_ARGB32_Premultiplied);
-      image.setDotsPerMeterX(std::lround(c.dpi / 0.0254));
-      image.setDotsPerMeterY(std::lround(c.dpi / 0.0254));
-      image.fill(Qt::black);
-      QPainter painter(&image);
-      painter.setRenderHint(QPainter::Antialiasing);
-      painter.setTransform(view);
-      GraphicsPadItem pad(reference ? "" : c.number, "smd", "rect", c.size,
-                          QPointF(0.3, -0.2), 0, k0, false, {}, k0, kInk);
-      QStyleOptionGraphicsItem option;
-      pad.paint(&painter, &option, nullptr);
-      if (reference) {
-        painter.setTransform(QTransform::fromScale(0.3, 0.3) * view);
-        painter.setPen(QColor(Qt::white));
-        painter.setFont(QFont(QStringLiteral("Arial"), 1));
-        const QRectF rect = pad_rect(pad.spec());
-        painter.drawText(QRectF(rect.topLeft() / 0.3, rect.bottomRight() / 0.3),
-                         Qt::AlignHCenter | Qt::AlignVCenter, c.number);
+    SCOPED_TRACE(testing::Message() << c.type << " " << c.angle);
+    Pad pad{"roundrect", c.type, {1.5, 0.25}, k0, k0, c.angle};
+    pad.number = "64";
+    PadSpec spec = pad.make().spec();
+    spec.pin_name = c.pin_name;
+    GraphicsPadItem item(spec, kInk);
+    const QTransform turn = pad_turn(spec);
+    for (const double scale : {10.0, 40.0, 100.0, 400.0}) {
+      SCOPED_TRACE(scale);
+      const padscope::test::ItemImage image(item, QRectF(-1, -1, 2, 2), scale);
+      // The pad colour has no blue, the label is white.
+      const QRectF label = image.extent(
+          [](const QColor& colour) { return colour.blue() > 100; });
+      // Two rows are smaller, and one shows from 40 pixels a millimetre.
+      if (scale == 10 || (scale == 40 && !c.pin_name.isEmpty()))
+        EXPECT_TRUE(label.isEmpty());
+      else
+        ASSERT_FALSE(label.isEmpty());
+      if (label.isEmpty()) continue;
+      const double pixel = 1.5 / scale;
+      EXPECT_TRUE(item.boundingRect()
+                      .adjusted(-pixel, -pixel, pixel, pixel)
+                      .contains(label));
+      // Every corner of the label's box within the turned pad.
+      const QPolygonF inside = turn.map(
+          QPolygonF(pad_rect(spec).adjusted(-pixel, -pixel, pixel, pixel)));
+      if (int(c.angle) % 90 == 0) {
+        for (const QPointF& corner : {label.topLeft(), label.topRight(),
+                                      label.bottomLeft(), label.bottomRight()})
+          EXPECT_TRUE(inside.containsPoint(corner, Qt::OddEvenFill));
+        EXPECT_NEAR(label.center().x(), 0, 2 * pixel);
+        EXPECT_NEAR(label.center().y(), 0, 2 * pixel);
+        const bool across = int(c.angle) % 180 != 0;
+        EXPECT_EQ(label.height() > label.width(), across);
       }
-      return image;
-    };
-    EXPECT_EQ(paint(false), paint(true));
+    }
   }
 }
 

@@ -446,18 +446,18 @@ TEST(ZSceneLoaders, DrawWhereKiCadPlotsTheSame) {
 
 // Each hole shows through every pad stacked on it, painted before or after;
 // the copper around it stays, and a hole half off a pad, stroked copper
-// too, leaves no fill.
+// too, leaves no fill. The pads have no numbers to write over the holes.
 TEST(ZScene, CutsEveryHoleThroughThePadsStackedOnIt) {
   const Built built = Built(
-      "(footprint X (pad 1 connect circle (size 2 2) (layers B.Cu))"
-      " (pad 1 thru_hole circle (size 1 1) (drill 0.6) (layers *.Cu))"
-      " (pad 1 connect circle (size 2 2) (layers F.Cu))"
-      " (pad 2 smd rect (at 3 0) (size 1 1) (layers F.Cu))"
-      " (pad 2 thru_hole circle (at 3.5 0) (size 0.6 0.6) (drill 0.4))"
-      " (pad 3 smd custom (at 0 3) (size 0.4 0.4) (layers F.Cu) (primitives"
+      "(footprint X (pad \"\" connect circle (size 2 2) (layers B.Cu))"
+      " (pad \"\" thru_hole circle (size 1 1) (drill 0.6) (layers *.Cu))"
+      " (pad \"\" connect circle (size 2 2) (layers F.Cu))"
+      " (pad \"\" smd rect (at 3 0) (size 1 1) (layers F.Cu))"
+      " (pad \"\" thru_hole circle (at 3.5 0) (size 0.6 0.6) (drill 0.4))"
+      " (pad \"\" smd custom (at 0 3) (size 0.4 0.4) (layers F.Cu) (primitives"
       "  (gr_poly (pts (xy 0 -0.2) (xy 1 -0.2) (xy 1 0.2) (xy 0 0.2))"
       "   (width 0.1))))"
-      " (pad 3 np_thru_hole circle (at 0.8 3) (size 0.2 0.2) (drill 0.2)))");
+      " (pad \"\" np_thru_hole circle (at 0.8 3) (size 0.2 0.2) (drill 0.2)))");
   const auto pads = built.all<GraphicsPadItem>();
   ASSERT_EQ(pads.size(), 7u);
   const struct {
