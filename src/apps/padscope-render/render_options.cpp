@@ -62,7 +62,7 @@ QString usage() {
       "                          a folder INPUT (default ./padscope-out)\n"
       "  -f, --format FORMAT     png, svg, pdf, or qt-svg for SVG through "
       "Qt's\n"
-      "                          generator, pad numbers as text (default png)\n"
+      "                          generator (default png)\n"
       "  -s, --size WxH          image size in pixels (default 800x600; a "
       "PDF\n"
       "                          page at 96 pixels an inch)\n"

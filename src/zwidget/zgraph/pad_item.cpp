@@ -25,6 +25,9 @@ constexpr double kLabelAcross = 0.6;
 constexpr double kPinNameHeight = 0.7;
 // Labels smaller than this many pixels are left out when painted.
 constexpr double kSmallestLabelPixels = 4;
+// The rim's width in the shaped font: about a tenth of a digit's height on
+// either side of the ink.
+constexpr double kRimWidth = 0.2 * kShapedPoints;
 
 // Qt flattens curves in the path's own coordinates and, below one unit,
 // measures flatness in absolute terms: a circle of a millimetre became
@@ -39,21 +42,33 @@ constexpr double kOutlineScale = 1024;
 constexpr std::size_t kMostHolesOnAPad = 256;
 constexpr std::size_t kMostHolesCut = 1024;
 
-// The outline of `text` in the label font, its ink centred on the origin.
+// A text in the label font, its ink centred on the origin, and the rim
+// around that ink which keeps it readable over a hole or a light pad.
+struct ShapedText {
+  QPainterPath ink;
+  QPainterPath rim;
+};
+
 // Kept by text: numbers come back pad after pad and footprint after
 // footprint.
-QPainterPath shaped(const QString& text) {
-  static std::map<QString, QPainterPath> kept;
+ShapedText shaped(const QString& text) {
+  static std::map<QString, ShapedText> kept;
   const auto found = kept.find(text);
   if (found != kept.end()) return found->second;
   // Bounded: a library of odd pad names must not grow it without end.
   if (kept.size() > 20000) kept.clear();
   QFont font(QStringLiteral("Arial"));
   font.setPointSizeF(kShapedPoints);
-  QPainterPath path;
-  path.addText(0, 0, font, text);
-  path.translate(-path.boundingRect().center());
-  return kept.emplace(text, path).first->second;
+  ShapedText made;
+  made.ink.addText(0, 0, font, text);
+  made.ink.translate(-made.ink.boundingRect().center());
+  QPainterPathStroker stroker;
+  stroker.setWidth(kRimWidth);
+  stroker.setJoinStyle(Qt::RoundJoin);
+  stroker.setCapStyle(Qt::RoundCap);
+  // The ink, filled over it, covers what lies inside the band.
+  made.rim = stroker.createStroke(made.ink);
+  return kept.emplace(text, made).first->second;
 }
 
 // The room inside a pad for its label, unturned: a round end takes its
@@ -244,10 +259,11 @@ GraphicsPadItem::GraphicsPadItem(const QString& number, const QString& type,
 }
 
 GraphicsPadItem::GraphicsPadItem(const PadSpec& spec, const QColor& colour,
-                                 const QColor& label)
+                                 const QColor& label, const QColor& label_rim)
     : spec_(spec),
       brush_(colour, Qt::SolidPattern),
       label_colour_(label),
+      label_rim_colour_(label_rim),
       rotation_(pad_turn(spec)) {
   pen_.setColor(colour);
   pen_.setWidth(0);
@@ -369,11 +385,11 @@ void GraphicsPadItem::lay_out_label() {
   const bool tall = room.height() > room.width();
   const double along = kLabelAlong * (tall ? room.height() : room.width());
   const double across = kLabelAcross * (tall ? room.width() : room.height());
-  const QPainterPath number = shaped(spec_.number);
-  const QPainterPath name = shaped(spec_.pin_name);
+  const ShapedText number = shaped(spec_.number);
+  const ShapedText name = shaped(spec_.pin_name);
   const bool two_rows = !spec_.number.isEmpty() && !spec_.pin_name.isEmpty();
-  const auto fit = [&](const QPainterPath& text, double height) {
-    const QRectF ink = text.boundingRect();
+  const auto fit = [&](const ShapedText& text, double height) {
+    const QRectF ink = text.ink.boundingRect();
     if (ink.isEmpty()) return 0.0;
     return std::min(along / ink.width(), height / ink.height());
   };
@@ -382,25 +398,31 @@ void GraphicsPadItem::lay_out_label() {
   const double name_scale =
       std::min(fit(name, row * kPinNameHeight),
                spec_.number.isEmpty() ? fit(name, row) : number_scale);
-  const double number_height = number.boundingRect().height() * number_scale;
-  const double name_height = name.boundingRect().height() * name_scale;
+  const double number_height =
+      number.ink.boundingRect().height() * number_scale;
+  const double name_height = name.ink.boundingRect().height() * name_scale;
   // The two rows centred together, a quarter of the name's height apart.
   const double total =
       number_height + name_height + (two_rows ? name_height / 4 : 0);
-  QPainterPath label;
-  label.addPath(QTransform::fromScale(number_scale, number_scale)
-                    .map(number)
-                    .translated(0, (number_height - total) / 2));
-  label.addPath(QTransform::fromScale(name_scale, name_scale)
-                    .map(name)
-                    .translated(0, (total - name_height) / 2));
-  label_height_ = spec_.number.isEmpty() ? name_height : number_height;
   const QPointF centre = rotation_.map(pad_rect(spec_).center());
   QTransform place;
   place.translate(centre.x(), centre.y());
   place.rotate(-upright(spec_.turn + (tall ? 90 : 0)));
-  label_ = place.map(label);
+  const QTransform number_place =
+      QTransform::fromScale(number_scale, number_scale) *
+      QTransform::fromTranslate(0, (number_height - total) / 2) * place;
+  const QTransform name_place =
+      QTransform::fromScale(name_scale, name_scale) *
+      QTransform::fromTranslate(0, (total - name_height) / 2) * place;
+  label_.addPath(number_place.map(number.ink));
+  label_.addPath(name_place.map(name.ink));
   label_.setFillRule(Qt::WindingFill);
+  if (label_rim_colour_.isValid()) {
+    label_rim_.addPath(number_place.map(number.rim));
+    label_rim_.addPath(name_place.map(name.rim));
+    label_rim_.setFillRule(Qt::WindingFill);
+  }
+  label_height_ = spec_.number.isEmpty() ? name_height : number_height;
   label_centre_ = centre;
 }
 
@@ -439,6 +461,10 @@ void GraphicsPadItem::paint(QPainter* painter,
               ? QTransform(-1, 0, 0, 1, 2 * label_centre_.x(), 0) * base
               : base);
       painter->setPen(Qt::NoPen);
+      if (!label_rim_.isEmpty()) {
+        painter->setBrush(label_rim_colour_);
+        painter->drawPath(label_rim_);
+      }
       painter->setBrush(label_colour_);
       painter->drawPath(label_);
     }

@@ -21,9 +21,11 @@ namespace zwidget::zgraph {
 // nothing.
 class GraphicsPadItem : public QAbstractGraphicsShapeItem, public GraphBase {
 public:
-  // The number is written in `label`.
+  // The number is written in `label`, with a rim around its strokes in
+  // `label_rim` where that is a valid colour.
   GraphicsPadItem(const PadSpec& spec, const QColor& colour,
-                  const QColor& label = Qt::white);
+                  const QColor& label = Qt::white,
+                  const QColor& label_rim = QColor());
   // The same from the files' keywords, letter case counting.
   GraphicsPadItem(const QString& number, const QString& type,
                   const QString& shape, const QSizeF& size,
@@ -77,6 +79,7 @@ private:
   QPen pen_;
   QBrush brush_;
   QColor label_colour_;
+  QColor label_rim_colour_;
 
   // Derived once from the fields above; paint() only draws them.
   QTransform rotation_;
@@ -90,6 +93,8 @@ private:
   // The number, and the pin name under it, in scene units: shaped and
   // placed once, filled in the label colour.
   QPainterPath label_;
+  // The same grown by a rim, filled under it; empty without a rim colour.
+  QPainterPath label_rim_;
   QPointF label_centre_;
   // The number's height, for leaving out labels too small to read.
   double label_height_ = 0;

@@ -75,6 +75,7 @@ Rows kicad_rows() {
       {"system.background", {0, 16, 35}},
       {"system.grid", {132, 132, 132}},
       {"system.label", {255, 255, 255}},
+      {"system.label.rim", {0, 16, 35}},
   };
   add_inner(rows, 1.0);
   return rows;
@@ -122,6 +123,8 @@ Rows light_rows() {
       {"system.background", {255, 255, 255}},
       {"system.grid", {170, 170, 170}},
       {"system.label", {255, 255, 255}},
+      // White numbers over a hole show on white paper only with a rim.
+      {"system.label.rim", {40, 40, 40}},
   };
   add_inner(rows, 0.62);
   return rows;

@@ -24,7 +24,8 @@ const std::vector<ColourTheme>& colour_themes();
 // The colours of the KiCad and Light themes by layer name, with the pads'
 // ("system.pad." and the type), the holes' ("system.hole.plated",
 // "system.hole.bare"), the background's, the grid's and the pad numbers'
-// ("system.background", "system.grid", "system.label"). None for Classic,
+// ("system.background", "system.grid", "system.label") and the rim around
+// the numbers ("system.label.rim"). None for Classic,
 // whose table the colour factory keeps.
 std::vector<std::pair<std::string, QColor>> theme_colours(ColourTheme theme);
 

@@ -111,6 +111,13 @@ QColor ZGraphToolsFactory::colour(const std::string& name) const {
   return is_numbered_user_layer(name) ? colour("Dwgs.User") : kUnknownColour;
 }
 
+std::optional<QColor> ZGraphToolsFactory::find_colour(
+    const std::string& name) const {
+  const auto found = colours.find(name);
+  if (found == colours.end()) return std::nullopt;
+  return found->second;
+}
+
 QColor ZGraphToolsFactory::colour(const std::string& prefix,
                                   const std::string& name) const {
   return colour(prefix + name);

@@ -27,6 +27,8 @@ public:
   // Black for any name not in the table, the empty name included; the tint
   // while one is set.
   QColor colour(const std::string& name) const;
+  // The table's own colour of `name`, untinted; none outside the table.
+  std::optional<QColor> find_colour(const std::string& name) const;
   // The colour of `prefix + name`, as for pads: "system.pad." and the type.
   QColor colour(const std::string& prefix, const std::string& name) const;
   // A pad's colour: the pad type's, "system.pad." and `type`; the back

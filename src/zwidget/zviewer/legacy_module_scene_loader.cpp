@@ -199,8 +199,9 @@ void ZLegacyModuleSceneLoader::add_pad(const zcore::l_pad& pad) {
   for (int bit = 0; bit <= 28; ++bit)
     if ((pad.layer_mask >> bit) & 1) layers << layer_name(named(bit));
   ZSceneLoader::add_pad(
-      new zgraph::GraphicsPadItem(spec_of(pad, type), colour,
-                                  tools.colour("system.label")),
+      new zgraph::GraphicsPadItem(
+          spec_of(pad, type), colour, tools.colour("system.label"),
+          tools.find_colour("system.label.rim").value_or(QColor())),
       layers);
 }
 

@@ -363,10 +363,12 @@ void ZPrettyModuleSceneLoader::add_pad(const zcore::basenode* node) {
   pad.options = pad_options(view, stack_layer, pad.shape);
   QStringList layer_names;
   for (const std::string& layer : layers) layer_names << layer_name(layer);
-  ZSceneLoader::add_pad(new zgraph::GraphicsPadItem(
-                            pad, tools.pad_colour(view.second_text(), layers),
-                            tools.colour("system.label")),
-                        layer_names);
+  ZSceneLoader::add_pad(
+      new zgraph::GraphicsPadItem(
+          pad, tools.pad_colour(view.second_text(), layers),
+          tools.colour("system.label"),
+          tools.find_colour("system.label.rim").value_or(QColor())),
+      layer_names);
 }
 
 void ZPrettyModuleSceneLoader::add_zone(const zcore::basenode* node) {

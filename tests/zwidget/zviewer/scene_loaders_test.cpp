@@ -557,6 +557,35 @@ TEST(ZScene, ShowsEveryHoleWithItsRimOverTheCopper) {
   }
 }
 
+// A pad number written over a drill hole shows in every theme, on white
+// paper too: the hole is the background, so the number needs a rim there.
+TEST(ZScene, WritesPadNumbersReadablyOverTheirHoles) {
+  for (const ColourTheme theme : colour_themes()) {
+    SCOPED_TRACE(theme_name(theme).toStdString());
+    for (const char* pad :
+         {"(pad 8 thru_hole circle (size 1.6 1.6) (drill 1.2) (layers *.Cu))",
+          "$PAD\nSh \"8\" C 1.6 1.6 0 0 0\nDr 1.2 0 0\nAt STD N 00E0FFFF\n"
+          "Po 0 0\n$EndPAD"}) {
+      const Built built(test::footprint_of(pad), theme);
+      const QColor background =
+          ZGraphToolsFactory(theme).colour("system.background");
+      const double scale = 100;
+      QImage image(200, 200, QImage::Format_RGB32);
+      image.fill(background);
+      QPainter painter(&image);
+      built.scene->render(&painter, QRectF(image.rect()), QRectF(-1, -1, 2, 2));
+      painter.end();
+      // Well inside the hole, clear of its rim.
+      int ink = 0;
+      for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+          ink += std::hypot(x / scale - 1, y / scale - 1) < 0.5 &&
+                 image.pixelColor(x, y) != background;
+      EXPECT_GT(ink, 200);
+    }
+  }
+}
+
 // In KiCad's and the light theme every layer, the pads and the holes have
 // colours of their own that show on the theme's background; in every
 // theme a pad on the back copper alone differs from one on the front.

@@ -79,10 +79,12 @@ struct ShownCanvas {
 // A footprint text built into a scene: the items in the order added, and the
 // loader's trace. One starting with a parenthesis is a `.kicad_mod` file.
 struct Built {
-  explicit Built(const std::string& text) {
+  explicit Built(const std::string& text,
+                 ColourTheme theme = ColourTheme::classic) {
     const FootprintFormat& format =
         text.rfind('(', 0) == 0 ? pretty_format() : legacy_format();
     model = format.make_model();
+    scene->set_colour_theme(theme);
     std::istringstream in(text);
     model->load(in);
     QObject::connect(scene.get(), &ZScene::item_added,
