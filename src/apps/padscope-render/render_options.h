@@ -8,8 +8,7 @@
 
 namespace padscope::render {
 
-// qt_svg: SVG through Qt's generator, several times larger and slower, with
-// pad numbers as text.
+// qt_svg: SVG through Qt's generator, several times larger and slower.
 enum class ImageFormat { png, svg, qt_svg, pdf };
 // `theme`: the colour theme's own background.
 enum class Background { theme, black, white, transparent };
