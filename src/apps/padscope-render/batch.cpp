@@ -512,12 +512,11 @@ int run(const QStringList& arguments, std::ostream& out, std::ostream& err,
   }
 
   // One PDF is written by one process.
-  const int jobs =
-      worker_program.isEmpty() || options.single_file
-          ? 1
-          : (options.jobs > 0 ? options.jobs
-                              : std::max(1, QThread::idealThreadCount()));
-  BatchResult result = jobs > 1 && files.size() > 1
+  const int jobs = worker_program.isEmpty() || options.single_file
+                       ? 1
+                       : worker_count(options.jobs, files.size(),
+                                      QThread::idealThreadCount());
+  BatchResult result = jobs > 1
                            ? render_in_workers(worker_program, arguments.mid(1),
                                                files, jobs, err, progress)
                            : render_batch(options, files, err, progress);

@@ -10,7 +10,11 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <fcntl.h>
 #include <map>
 #include <memory>
 #include <numeric>
@@ -31,6 +35,10 @@ constexpr quint8 kEnd = 'E';     // the share is done
 const char* const kCrashVariable = "PADSCOPE_RENDER_CRASH_ON";
 
 const char* const kClearLine = "\r\033[K";
+
+// A worker takes about as long to start as a few footprints take to
+// render: with fewer files than this each, fewer workers finish sooner.
+constexpr std::size_t kFilesPerWorker = 16;
 
 class DiscardBuffer : public std::streambuf {
 protected:
@@ -106,6 +114,17 @@ private:
   std::vector<int> parent;
 };
 
+// Whether kDescriptorsToStart descriptors can be opened now.
+bool room_to_start() {
+  int opened[kDescriptorsToStart];
+  int count = 0;
+  while (count < kDescriptorsToStart &&
+         (opened[count] = open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0)
+    ++count;
+  for (int i = 0; i < count; ++i) close(opened[i]);
+  return count == kDescriptorsToStart;
+}
+
 // One worker process and the part of its share it was given.
 struct Worker {
   std::unique_ptr<QProcess> process;
@@ -134,12 +153,15 @@ public:
         results(files.size()) {}
 
   BatchResult run(const std::vector<std::vector<int>>& shares) {
+    starting = true;
     for (const std::vector<int>& share : shares) {
       if (share.empty()) continue;
       workers.push_back(std::make_unique<Worker>());
       workers.back()->share = share;
       start(*workers.back());
     }
+    starting = false;
+    if (running == 0) finish_waiting();
     if (running > 0) loop.exec();
     if (progress) err << kClearLine << std::flush;
     BatchResult merged;
@@ -186,6 +208,10 @@ private:
     worker.messages.clear();
     worker.running = true;
     ++running;
+    if (!room_to_start()) {
+      stopped(worker, QString::fromLocal8Bit(std::strerror(EMFILE)));
+      return;
+    }
     process->start(program, arguments);
     QByteArray share;
     QDataStream out(&share, QIODevice::WriteOnly);
@@ -244,36 +270,60 @@ private:
   }
 
   // The worker is gone: cleanly at the end of its share, or on a file,
-  // which then fails; another takes the rest. One that began nothing
-  // gets no second start: its files fail with the reason.
+  // which then fails; another takes the rest. One that began nothing (it
+  // could not start: no descriptors or processes left) leaves its share to
+  // the next worker that ends its own, and fails it only when none runs.
   void stopped(Worker& worker, const QString& reason) {
     if (!worker.running) return;
-    read(worker);
-    relay(worker, true);
+    // One that never started has nothing to read.
+    if (worker.process->isOpen()) {
+      read(worker);
+      relay(worker, true);
+    }
     worker.running = false;
     --running;
+    gone.push_back(std::move(worker.process));
+    const std::size_t on = worker.first + worker.begun;
+    if (!worker.ended && worker.begun == 0) {
+      waiting.emplace_back(worker.share.begin() + worker.first,
+                           worker.share.end());
+      start_failure = reason;
+      if (running == 0 && !starting) finish_waiting();
+      return;
+    }
     if (!worker.ended) {
-      const std::size_t on = worker.first + worker.begun;
-      const std::size_t failed_until =
-          worker.begun == 0 ? worker.share.size() : on;
-      for (std::size_t i = worker.begun == 0 ? worker.first : on - 1;
-           i < failed_until; ++i) {
-        FootprintResult entry;
-        entry.file = files[worker.share[i]].path;
-        entry.message =
-            QStringLiteral("The renderer stopped on this file: %1").arg(reason);
-        write_failure(entry, err, progress);
-        results[worker.share[i]].push_back(std::move(entry));
-      }
-      if (worker.begun > 0 && on < worker.share.size()) {
+      fail(worker.share[on - 1], reason);
+      if (on < worker.share.size()) {
         worker.first = on;
-        gone.push_back(std::move(worker.process));
         start(worker);
         return;
       }
     }
-    gone.push_back(std::move(worker.process));
+    if (!waiting.empty()) {
+      worker.share = std::move(waiting.front());
+      waiting.pop_front();
+      worker.first = 0;
+      start(worker);
+      return;
+    }
     if (running == 0) loop.quit();
+  }
+
+  void fail(int file, const QString& reason) {
+    FootprintResult entry;
+    entry.file = files[file].path;
+    entry.message =
+        QStringLiteral("The renderer stopped on this file: %1").arg(reason);
+    write_failure(entry, err, progress);
+    results[file].push_back(std::move(entry));
+  }
+
+  // No worker is left to take the waiting shares: they fail.
+  void finish_waiting() {
+    for (const std::vector<int>& share : waiting)
+      for (const int file : share) fail(file, start_failure);
+    waiting.clear();
+    loop.quit();
   }
 
   QString program;
@@ -283,6 +333,12 @@ private:
   bool progress;
   std::vector<std::vector<FootprintResult>> results;
   std::vector<std::unique_ptr<Worker>> workers;
+  // Shares of workers that could not start, for the next that ends, and
+  // why the last could not.
+  std::deque<std::vector<int>> waiting;
+  QString start_failure;
+  // While the first workers are started.
+  bool starting = false;
   // Processes that ended, kept until the batch is over: a process cannot
   // be deleted in its own signal.
   std::vector<std::unique_ptr<QProcess>> gone;
@@ -292,6 +348,14 @@ private:
 };
 
 }  // namespace
+
+int worker_count(int requested, std::size_t files, int cores) {
+  const int machine = std::max(1, cores);
+  const std::size_t busy = files / kFilesPerWorker;
+  const int work = static_cast<int>(std::min<std::size_t>(busy, machine));
+  return std::max(
+      1, std::min({requested > 0 ? requested : machine, machine, work}));
+}
 
 std::vector<std::vector<int>> shares_of(const std::vector<InputFile>& files,
                                         int jobs) {

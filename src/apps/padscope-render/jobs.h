@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstddef>
 #include <ostream>
 #include <vector>
 
@@ -17,6 +18,17 @@ namespace padscope::render {
 // modules. Each share then names its images as a single process would.
 std::vector<std::vector<int>> shares_of(const std::vector<InputFile>& files,
                                         int jobs);
+
+// Descriptors free for a worker to start: its pipes and Qt's own. A start
+// is not tried with fewer, as one that runs out of them half way can close
+// those of running workers.
+constexpr int kDescriptorsToStart = 16;
+
+// The workers worth starting for `files` files when `requested` were asked
+// for (0: one per core): no more than the cores, which they would only take
+// turns on, and no more than the files keep busy for longer than a worker
+// takes to start.
+int worker_count(int requested, std::size_t files, int cores);
 
 // Renders `files` in `jobs` worker processes, each `program` run with
 // `arguments` (the tool's, less the program name) and --worker over its
