@@ -23,6 +23,7 @@
 #include <exception>
 #include <iomanip>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <vector>
 
@@ -495,6 +496,15 @@ int run(const QStringList& arguments, std::ostream& out, std::ostream& err,
     err << "padscope-render: the report " << printable(options.report_file)
         << " is an input\n\n"
         << local(usage());
+    return 2;
+  }
+  // Images take the output folder; a PDF is one file, and a catalogue has
+  // a folder of its own.
+  std::optional<FolderLock> lock;
+  if (!options.single_file && options.catalogue_dir.isEmpty() &&
+      lock.emplace(options.output_dir).busy()) {
+    err << "padscope-render: another batch is writing into "
+        << printable(options.output_dir) << '\n';
     return 2;
   }
   for (const SkippedPath& path : skipped)

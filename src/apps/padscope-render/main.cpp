@@ -1,4 +1,5 @@
 #include "apps/padscope-render/batch.h"
+#include "apps/padscope-render/output_folder.h"
 
 #include <QApplication>
 
@@ -20,6 +21,7 @@ protected:
 }  // namespace
 
 int main(int argc, char** argv) {
+  padscope::render::remove_temporaries_on_signals();
   // Headless unless the caller chose a platform.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
     qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -2,14 +2,17 @@
 
 #include "zwidget/zviewer/footprint_file.h"
 
+#include <sys/file.h>
 #include <sys/stat.h>
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QRandomGenerator>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
@@ -62,6 +65,31 @@ int open_or_create(const QByteArray& path) {
   return open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 }
 
+// The temporary file being written, for a signal handler to remove: its
+// folder's descriptor, -1 while the name changes, and its name.
+volatile sig_atomic_t pending_folder = -1;
+char pending_name[64];
+
+void announce_pending(int dir, const QByteArray& name) {
+  pending_folder = -1;
+  const int size = std::min<int>(name.size(), sizeof pending_name - 1);
+  std::memcpy(pending_name, name.constData(), size);
+  pending_name[size] = '\0';
+  pending_folder = dir;
+}
+
+// Removes the temporary file, then ends the process as the signal would
+// have.
+void remove_pending_and_end(int signal) {
+  const int dir = pending_folder;
+  if (dir >= 0) unlinkat(dir, pending_name, 0);
+  struct sigaction action {};
+  action.sa_handler = SIG_DFL;
+  sigemptyset(&action.sa_mask);
+  sigaction(signal, &action, nullptr);
+  raise(signal);
+}
+
 // Writes into `dir` a new file renamed to `name` once complete; what is at
 // `name` already is replaced only if it is a regular file, never followed.
 QString write_new_file(int dir, const QString& name, const QByteArray& bytes,
@@ -77,12 +105,15 @@ QString write_new_file(int dir, const QString& name, const QByteArray& bytes,
     temporary = ".padscope-" +
                 QByteArray::number(QRandomGenerator::global()->generate(), 16) +
                 ".tmp";
+    announce_pending(dir, temporary);
     fd = openat(dir, temporary.constData(),
                 O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0 && errno != EEXIST) break;
   }
-  if (fd < 0)
+  if (fd < 0) {
+    pending_folder = -1;
     return QStringLiteral("Cannot write %1: %2").arg(shown, system_error());
+  }
   qint64 written = 0;
   while (written < bytes.size()) {
     const ssize_t count =
@@ -96,8 +127,9 @@ QString write_new_file(int dir, const QString& name, const QByteArray& bytes,
   if (problem.isEmpty() &&
       renameat(dir, temporary.constData(), dir, target.constData()) != 0)
     problem = system_error();
+  if (!problem.isEmpty()) unlinkat(dir, temporary.constData(), 0);
+  pending_folder = -1;
   if (problem.isEmpty()) return QString();
-  unlinkat(dir, temporary.constData(), 0);
   return QStringLiteral("Cannot write %1: %2").arg(shown, problem);
 }
 
@@ -175,6 +207,29 @@ int OutputFolder::enter(const QString& relative_dir, QString& problem) {
     }
   }
   return open_folder;
+}
+
+FolderLock::FolderLock(const QString& root)
+    : folder(open_or_create(encode_file_name(root))) {
+  // A folder that cannot be opened is no lock's business: its images fail.
+  if (folder >= 0 && flock(folder, LOCK_EX | LOCK_NB) != 0)
+    busy_ = errno == EWOULDBLOCK;
+}
+
+FolderLock::~FolderLock() {
+  if (folder >= 0) close(folder);
+}
+
+void remove_temporaries_on_signals() {
+  struct sigaction action {};
+  action.sa_handler = remove_pending_and_end;
+  sigemptyset(&action.sa_mask);
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGXFSZ}) {
+    struct sigaction old {};
+    // A signal the caller ignores (nohup) stays ignored.
+    if (sigaction(signal, nullptr, &old) == 0 && old.sa_handler != SIG_IGN)
+      sigaction(signal, &action, nullptr);
+  }
 }
 
 QString write_file_in_place(const QString& path, const QByteArray& bytes) {

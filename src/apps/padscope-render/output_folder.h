@@ -41,6 +41,28 @@ private:
   int open_folder = -1;
 };
 
+// The output folder, created if missing, held by one batch: two batches
+// writing into one folder would claim the same image names, and the first
+// one's report would point at the second one's images.
+class FolderLock {
+public:
+  explicit FolderLock(const QString& root);
+  ~FolderLock();
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+  // Held by another batch: this one must not write there.
+  bool busy() const { return busy_; }
+
+private:
+  int folder = -1;
+  bool busy_ = false;
+};
+
+// Has SIGINT, SIGTERM, SIGHUP and SIGXFSZ remove the temporary file being
+// written before they end the process, so that an interrupted batch leaves
+// no hidden `.padscope-*.tmp` behind.
+void remove_temporaries_on_signals();
+
 // Writes `bytes` to the file `path` as a new file renamed into place, in a
 // folder created if missing; refuses to replace anything but a regular
 // file. Empty on success, else the problem.

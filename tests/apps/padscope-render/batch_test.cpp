@@ -4,6 +4,7 @@
 #include "support/test_data.h"
 
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -480,6 +481,39 @@ TEST(Workers, ACrashFailsOneFileAndAStartThatFailsHandsItsShareOn) {
   setrlimit(RLIMIT_NOFILE, &limit);
   EXPECT_EQ(handed.failures, 0) << messages;
   EXPECT_EQ(handed.images, 9);
+}
+
+// Killed while writing, by a signal it can catch (here the file size limit
+// of the shell), the tool removes the temporary file of the image.
+TEST(RenderCommand, AnInterruptedWriteLeavesNoTemporaryFile) {
+  QTemporaryDir temp;
+  write(QDir(temp.path()), "a.kicad_mod", kBattery);
+  const Outcome tool =
+      run_tool({"-c", "ulimit -c 0 && ulimit -f 1 && exec \"$0\" \"$@\"",
+                PADSCOPE_RENDER_EXE, "a.kicad_mod", "-o", "out"},
+               temp.path(), "/bin/sh");
+  EXPECT_EQ(tool.status, -1);
+  EXPECT_EQ(QDir(temp.filePath("out"))
+                .entryList(QDir::Files | QDir::Hidden | QDir::System),
+            QStringList());
+}
+
+// A second batch into a folder that a first is writing stops at once.
+TEST(RenderCommand, OneBatchAtATimeWritesIntoAFolder) {
+  QTemporaryDir temp;
+  const QDir root(temp.path());
+  write(root, "a.kicad_mod", kBattery);
+  const Outcome alone = run_here({root.filePath("a.kicad_mod"), "-o",
+                                  root.filePath("out"), "-s", "80x60"});
+  EXPECT_EQ(alone.status, 0) << alone.err;
+  const int held = open(root.filePath("out").toLocal8Bit(),
+                        O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
+  const Outcome second = run_here({root.filePath("a.kicad_mod"), "-o",
+                                   root.filePath("out"), "-s", "80x60"});
+  close(held);
+  EXPECT_EQ(second.status, 2);
+  expect_parts(second.err, {"another batch is writing into"});
 }
 
 // Images that could claim one name stay in one share, which keeps the
