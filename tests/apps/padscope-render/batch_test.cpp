@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <fcntl.h>
+#include <filesystem>
 #include <map>
 #include <sstream>
 #include <unistd.h>
@@ -172,11 +173,21 @@ private:
   std::vector<int> folders;
 };
 
+// A temporary folder removed by the bytes of its names: QTemporaryDir
+// leaves behind those that are not UTF-8.
+class BytesTemporaryDir : public QTemporaryDir {
+public:
+  ~BytesTemporaryDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path().toLocal8Bit().toStdString(), ignored);
+  }
+};
+
 // What a folder holds beyond footprints: each path not taken gets a line and
 // the exit status 1; names reach the terminal escaped. Opening a FIFO would
 // block: the tool's run is bounded.
 TEST(RenderCommand, EveryPathOfAFolderIsRenderedOrReported) {
-  QTemporaryDir temp;
+  BytesTemporaryDir temp;
   const QDir root(temp.path());
   write(root, "lib/ok.kicad_mod", kBattery);
   ASSERT_EQ(mkfifo(root.filePath("lib/fifo.kicad_mod").toLocal8Bit(), 0600), 0);
