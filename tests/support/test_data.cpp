@@ -20,6 +20,18 @@ std::string local_testdata_dir() {
   return PADSCOPE_TEST_LOCAL_DATA_DIR;
 }
 
+std::string real_file(const std::string& relative) {
+  const fs::path committed = fs::path(local_testdata_dir()) / "real" / relative;
+  std::error_code error;
+  if (fs::is_regular_file(committed, error)) return committed.string();
+  return (fs::path(PADSCOPE_TESTDATA_DIR) / relative).string();
+}
+
+std::string real_files_dir() {
+  const std::string shared = shared_testdata_dir();
+  return shared.empty() ? local_testdata_dir() + "/real" : shared;
+}
+
 std::string kicad_library_dir() {
   const char* chosen = std::getenv("PADSCOPE_KICAD_FOOTPRINTS");
   const fs::path dir(chosen && *chosen ? chosen

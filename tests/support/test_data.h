@@ -14,6 +14,16 @@ std::string shared_testdata_dir();
 // Footprints committed with the tests, with their attribution beside them.
 std::string local_testdata_dir();
 
+// A real footprint by its place in the shared test data, such as
+// "kicad6/DIP-8_W7.62mm.kicad_mod": the copy committed in tests/data/real/
+// when there is one, so that a clone without the shared data still reads
+// it, else the shared file.
+std::string real_file(const std::string& relative);
+
+// The folder of real footprints to sweep: the shared test data, else the
+// few committed in tests/data/real/.
+std::string real_files_dir();
+
 // Debian's kicad-footprints library (PADSCOPE_KICAD_FOOTPRINTS in the
 // environment names another folder), or the empty string when absent.
 std::string kicad_library_dir();

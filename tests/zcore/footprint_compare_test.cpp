@@ -75,7 +75,6 @@ struct one_edit {
 
 // A real file against itself with one edit: exactly the difference made.
 TEST(FootprintCompare, OneEditGivesExactlyItsDifference) {
-  PADSCOPE_REQUIRE_SHARED_TESTDATA();
   const char* lqfp = "kicad6/LQFP-48_7x7mm_P0.5mm.kicad_mod";
   const char* dip = "kicad6/DIP-8_W7.62mm.kicad_mod";
   const char* pad13 = "(pad \"13\"";
@@ -131,8 +130,7 @@ TEST(FootprintCompare, OneEditGivesExactlyItsDifference) {
   };
   for (const one_edit& c : cases) {
     SCOPED_TRACE(c.name);
-    const std::string path =
-        padscope::test::shared_testdata_dir() + "/" + c.file;
+    const std::string path = padscope::test::real_file(c.file);
     const std::string text = padscope::test::read_file(path);
     const footprint_contents before = contents_of(*model_of(path, text));
     const std::string changed = c.edits.empty() ? text : edited(text, c.edits);
@@ -144,9 +142,8 @@ TEST(FootprintCompare, OneEditGivesExactlyItsDifference) {
 }
 
 TEST(FootprintCompare, DifferencesSayWhereAndWhichElements) {
-  PADSCOPE_REQUIRE_SHARED_TESTDATA();
-  const std::string path = padscope::test::shared_testdata_dir() +
-                           "/kicad6/LQFP-48_7x7mm_P0.5mm.kicad_mod";
+  const std::string path =
+      padscope::test::real_file("kicad6/LQFP-48_7x7mm_P0.5mm.kicad_mod");
   const std::string text = padscope::test::read_file(path);
   const footprint_comparison result = compare_footprints(
       contents_of(*model_of(path, text)),
@@ -272,12 +269,9 @@ TEST(FootprintCompare, KiCadsOwnConversionsAreTheSame) {
         {library,
          converted + "w_pth_resistors.pretty/" + names[i] + ".kicad_mod",
          static_cast<int>(i)});
-  const std::string shared = padscope::test::shared_testdata_dir();
-  if (!shared.empty()) {
-    for (const char* name : {"SOT23-5", "Relay_SPDT_RAYEX-L90"})
-      pairs.push_back({shared + "/kicad5/" + name + ".kicad_mod",
-                       converted + name + ".kicad_mod", 0});
-  }
+  for (const std::string name : {"SOT23-5", "Relay_SPDT_RAYEX-L90"})
+    pairs.push_back({padscope::test::real_file("kicad5/" + name + ".kicad_mod"),
+                     converted + name + ".kicad_mod", 0});
   for (const pair& p : pairs) {
     SCOPED_TRACE(p.after);
     const footprint_contents before = contents_of_file(p.before, p.module);

@@ -331,11 +331,11 @@ TEST(RenderCommand, PdfPagesOneFileOrOneEach) {
 }
 
 TEST(RenderCommand, ReportCountsWhatTheFilesHoldWithProgressOnATerminal) {
-  PADSCOPE_REQUIRE_SHARED_TESTDATA();
   QTemporaryDir temp;
   const QString report = temp.filePath("report.json");
   const Outcome here =
-      run_here({kShared + "/kicad6/MountingHole_3mm_Pad.kicad_mod",
+      run_here({QString::fromStdString(
+                    test::real_file("kicad6/MountingHole_3mm_Pad.kicad_mod")),
                 kLocal + "/w_pth_resistors.mod", "-o", temp.path(), "--report",
                 report, "-s", "200x150"},
                true);

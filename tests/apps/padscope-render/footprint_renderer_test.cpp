@@ -92,13 +92,11 @@ TEST(FootprintRenderer, AtAScaleTheStatedSizeIsTheDrawnArea) {
                              {line, 2, {20.4, 0.4}},
                              {legacy, 1, {5.334, 0.254}},
                              {legacy, 0.5, {2.667, 0.127}}};
-  const std::string shared = test::shared_testdata_dir();
   for (const char* file :
-       {"/kicad5/TQFP-32_7x7mm_P0.8mm.kicad_mod",
-        "/kicad9/Battery_CR1225.kicad_mod", "/kicad9/1x08_P2.54mm.kicad_mod"}) {
-    const std::string path = shared + file;
-    if (shared.empty() || !QFile::exists(QString::fromStdString(path)))
-      continue;
+       {"kicad5/TQFP-32_7x7mm_P0.8mm.kicad_mod",
+        "kicad9/Battery_CR1225.kicad_mod", "kicad9/1x08_P2.54mm.kicad_mod"}) {
+    const std::string path = test::real_file(file);
+    if (!QFile::exists(QString::fromStdString(path))) continue;
     const auto model =
         zwidget::zcvpcb::read_footprint(QString::fromStdString(path));
     const auto courtyard = zcore::facts_of(*model).courtyard;
@@ -227,11 +225,9 @@ class GoldenImage : public testing::TestWithParam<GoldenCase> {};
 // Matches tests/data/golden/ but for a few antialiased pixels;
 // scripts/update-golden renders the references anew.
 TEST_P(GoldenImage, MatchesReference) {
-  PADSCOPE_REQUIRE_SHARED_TESTDATA();
   ASSERT_EQ(QFontInfo(QFont("Arial", 1)).family(), "DejaVu Sans");
   const GoldenCase& c = GetParam();
-  const QImage actual = render(test::shared_testdata_dir() + '/' + c.file,
-                               {{400, 300}}, c.module);
+  const QImage actual = render(test::real_file(c.file), {{400, 300}}, c.module);
   const QString golden = QString(PADSCOPE_GOLDEN_DIR) + '/' + c.golden;
   if (qgetenv("PADSCOPE_UPDATE_GOLDEN") == "1") {
     ASSERT_TRUE(actual.save(golden + ".png"));

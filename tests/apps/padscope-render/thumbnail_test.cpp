@@ -77,14 +77,15 @@ TEST(Thumbnailer, EntryCoversTheRegisteredTypes) {
 // PNG of the size asked with a drawing on it; a file that is no footprint
 // gives no picture and a failure.
 TEST(Thumbnailer, ExecLineWritesAPictureOfTheSizeAsked) {
-  PADSCOPE_REQUIRE_SHARED_TESTDATA();
-  const QString shared = QString::fromStdString(test::shared_testdata_dir());
   QTemporaryDir temp;
   const struct {
     QString input;
     int size;
-  } cases[] = {{shared + "/kicad9/TQFP-32_7x7mm_P0.8mm.kicad_mod", 128},
-               {shared + "/legacy/40xx.mod", 256}};
+  } cases[] = {
+      {QString::fromStdString(
+           test::real_file("kicad9/TQFP-32_7x7mm_P0.8mm.kicad_mod")),
+       128},
+      {QString::fromStdString(test::real_file("legacy/standard.mod")), 256}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.input.toStdString());
     const QString output = temp.filePath(QString::number(c.size) + ".png");

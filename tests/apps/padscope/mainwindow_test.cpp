@@ -62,6 +62,11 @@ QString shared(const QString& relative) {
   return QString::fromStdString(shared_testdata_dir()) + "/" + relative;
 }
 
+// A real footprint the tests carry, else the shared one.
+QString real(const std::string& relative) {
+  return QString::fromStdString(real_file(relative));
+}
+
 QString battery() {
   return QString::fromStdString(local_testdata_dir()) +
          "/Battery_CR1225.kicad_mod";
@@ -252,9 +257,8 @@ TEST_F(MainWindowTest, StoredSplitterThatDoesNotRestoreIsDiscarded) {
 }
 
 TEST_F(MainWindowTest, OpensARealFootprintReportsTheCursorZoomsAndFits) {
-  PADSCOPE_REQUIRE_SHARED_TESTDATA();
   show(900);
-  const QString path = shared("kicad6/DIP-8_W7.62mm.kicad_mod");
+  const QString path = real("kicad6/DIP-8_W7.62mm.kicad_mod");
   open(path);
   EXPECT_EQ(title(), path);
   EXPECT_TRUE(is<PrettyModuleCanvas>(canvas()) &&
@@ -285,9 +289,8 @@ TEST_F(MainWindowTest, OpensARealFootprintReportsTheCursorZoomsAndFits) {
 }
 
 TEST_F(MainWindowTest, SpaceSetsTheRelativeOriginAndUnitsSwitchEverywhere) {
-  PADSCOPE_REQUIRE_SHARED_TESTDATA();
   show(900);
-  open(shared("kicad6/DIP-8_W7.62mm.kicad_mod"));
+  open(real("kicad6/DIP-8_W7.62mm.kicad_mod"));
   const std::vector<const char*> all = {"currentX",  "currentY", "relativeX",
                                         "relativeY", "gridX",    "gridY"};
   positions({1.5, -2.25});
@@ -315,9 +318,8 @@ TEST_F(MainWindowTest, SpaceSetsTheRelativeOriginAndUnitsSwitchEverywhere) {
 }
 
 TEST_F(MainWindowTest, MeasuresBetweenPadsInTheStatusBarInEveryUnit) {
-  PADSCOPE_REQUIRE_SHARED_TESTDATA();
   show(900);
-  open(shared("kicad6/LQFP-48_7x7mm_P0.5mm.kicad_mod"));
+  open(real("kicad6/LQFP-48_7x7mm_P0.5mm.kicad_mod"));
   const auto centre = [this](const QString& number) {
     for (QGraphicsItem* item : canvas()->scene()->items()) {
       const auto* pad = dynamic_cast<zwidget::zgraph::GraphicsPadItem*>(item);

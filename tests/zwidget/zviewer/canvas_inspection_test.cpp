@@ -19,7 +19,7 @@ namespace zwidget::zcvpcb {
 namespace {
 
 using padscope::test::local_testdata_dir;
-using padscope::test::shared_testdata_dir;
+using padscope::test::real_file;
 
 struct Inspected : test::ShownCanvas {
   explicit Inspected(const std::string& path,
@@ -62,9 +62,7 @@ struct Inspected : test::ShownCanvas {
 };
 
 TEST(CanvasInspection, HoverHighlightsPadsClicksAndTabSelectEscClears) {
-  PADSCOPE_REQUIRE_SHARED_TESTDATA();
-  Inspected shown(shared_testdata_dir() +
-                  "/kicad6/LQFP-48_7x7mm_P0.5mm.kicad_mod");
+  Inspected shown(real_file("kicad6/LQFP-48_7x7mm_P0.5mm.kicad_mod"));
   QGraphicsItem* first = shown.pad("1");
   const QPoint at = shown.near(first);
   const int plain = shown.brightness(at);
@@ -115,8 +113,6 @@ TEST(CanvasInspection, HoverHighlightsPadsClicksAndTabSelectEscClears) {
 // Two clicks near two pad centres measure the file's pitch exactly, in any
 // unit of the file; Esc ends.
 TEST(CanvasInspection, MeasureSnapsToPadCentresForTheExactPitch) {
-  PADSCOPE_REQUIRE_SHARED_TESTDATA();
-  const std::string shared = shared_testdata_dir();
   const struct {
     std::string path;
     const char* parser;
@@ -124,11 +120,11 @@ TEST(CanvasInspection, MeasureSnapsToPadCentresForTheExactPitch) {
     double pitch;
     const char* distance;
   } cases[] = {
-      {shared + "/kicad6/LQFP-48_7x7mm_P0.5mm.kicad_mod", "module_parser", "1",
+      {real_file("kicad6/LQFP-48_7x7mm_P0.5mm.kicad_mod"), "module_parser", "1",
        "2", 0.5, "distance 0.5000 mm"},
-      {shared + "/kicad6/DIP-8_W7.62mm.kicad_mod", "module_parser", "1", "8",
+      {real_file("kicad6/DIP-8_W7.62mm.kicad_mod"), "module_parser", "1", "8",
        7.62, "distance 7.6200 mm"},
-      {shared + "/kicad5/ST_TFBGA-225_13x13mm_Layout15x15_P0.8mm.kicad_mod",
+      {real_file("kicad5/ST_TFBGA-225_13x13mm_Layout15x15_P0.8mm.kicad_mod"),
        "module_parser", "A1", "B2", std::hypot(0.8, 0.8), "distance 1.1314 mm"},
       {local_testdata_dir() + "/w_pth_resistors.mod", "module_legacy_parser",
        "1", "2", 2.54, "distance 2.5400 mm"},

@@ -53,10 +53,9 @@ private:
 };
 
 TEST(CompareScene, EachSideInItsColourWhatTheyShareInGrey) {
-  PADSCOPE_REQUIRE_SHARED_TESTDATA();
   const std::string name = "LQFP-48_7x7mm_P0.5mm.kicad_mod";
-  const std::string text = padscope::test::read_file(
-      padscope::test::shared_testdata_dir() + "/kicad6/" + name);
+  const std::string text =
+      padscope::test::read_file(padscope::test::real_file("kicad6/" + name));
   std::string moved = text;
   const std::string from = "(at -2.75 4.1625)";
   moved.replace(moved.find(from), from.size(), "(at -2.75 6.1625)");
@@ -118,10 +117,9 @@ TEST(CompareScene, LegacyUnitsBecomeMillimetres) {
 // A layer's row frames the outline on both sides; a row whose place lies
 // out of sight brings it into the view; comparing again starts afresh.
 TEST(CompareView, RowsFrameTheirPlacesAndBringThemIntoSight) {
-  PADSCOPE_REQUIRE_SHARED_TESTDATA();
   const std::string name = "DIP-8_W7.62mm.kicad_mod";
-  const std::string text = padscope::test::read_file(
-      padscope::test::shared_testdata_dir() + "/kicad6/" + name);
+  const std::string text =
+      padscope::test::read_file(padscope::test::real_file("kicad6/" + name));
   std::string changed = text;
   // Pad 8 moved 1 mm right, the courtyard's right side 0.25 mm out.
   for (const auto& [from, to] :
