@@ -23,10 +23,18 @@ std::ostream& operator<<(std::ostream& out, const font_info& f) {
   return out << f.size << ' ' << f.thickness << (f.italic ? " italic" : "");
 }
 std::ostream& operator<<(std::ostream& out, const text_effects& e) {
-  return out << e.size << ' ' << e.thickness << int(e.has_thickness) << ' '
-             << e.line_spacing << ' ' << e.horizontal << e.vertical
-             << int(e.bold) << int(e.italic) << int(e.mirror) << int(e.knockout)
-             << int(e.hidden) << e.face;
+  const char* const across[] = {"left", "centre", "right"};
+  const char* const down[] = {"top", "centre", "bottom"};
+  out << e.size << " thickness " << e.thickness
+      << (e.has_thickness ? " given" : "") << " spacing " << e.line_spacing
+      << ' ' << across[e.horizontal + 1] << ' ' << down[e.vertical + 1];
+  for (const auto& [set, name] : {std::pair{e.bold, "bold"},
+                                  {e.italic, "italic"},
+                                  {e.mirror, "mirror"},
+                                  {e.knockout, "knockout"},
+                                  {e.hidden, "hidden"}})
+    if (set) out << ' ' << name;
+  return out << (e.face.empty() ? "" : " face ") << e.face;
 }
 std::ostream& operator<<(std::ostream& out, const basenode* node) {
   return out << node->name;
@@ -93,10 +101,13 @@ TEST(Nodeview, AnswersEachAccessorFamily) {
       {"(fp_text user hide (at 0 0 unlocked) (effects (font (size 1 2) bold"
        " (line_spacing 1.5)) (justify right top mirror)))",
        ASK(v.effects(), v.unlocked(), v.font()),
-       "(2, 1) 00 1.5 1-110100, true, (1, 2) 0"},
+       "(2, 1) thickness 0 spacing 1.5 right top bold mirror, true, (1, 2) 0"},
       {"(property K V (unlocked yes) (layer F.Cu knockout) (hide no) (effects"
        " (font (face Arial) (italic no) (thickness 0.1)) (justify bottom)))",
-       ASK(v.effects(), v.unlocked()), "(0, 0) 0.11 1 0100010Arial, true"},
+       ASK(v.effects(), v.unlocked()),
+       "(0, 0) thickness 0.1 given spacing 1 centre bottom knockout face "
+       "Arial, "
+       "true"},
       {"(m (tags \"R res\") (layer))",
        ASK(v.tags(), v.layer(), v.child_text("layer", "x"),
            v.child_text("nope", "fallback")),

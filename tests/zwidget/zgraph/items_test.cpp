@@ -232,6 +232,10 @@ TEST(PadItem, ShowsPadColourAndBackgroundWhereItsShapeSays) {
       {{"trapezoid", "smd", {1, 2}, k0, {0, -0.4}},
        {{0.65, -0.97}, {0.48, 0}},
        {{0.52, 0}, {0.35, 0.97}}},
+      // W at the centre line, the left side W + D and the right one W - D.
+      {{"trapezoid", "smd", {2, 1}, k0, {0.4, 0}},
+       {{-0.97, 0.65}, {0, 0.48}},
+       {{0, 0.52}, {0.97, 0.35}}},
       // The copper moves by the drill offset, the hole stays; turned, and
       // on a pad without a hole too.
       {{"circle", "thru_hole", {1.6, 1.6}, {0.4, 0.4}, k0, 0, {}, {0.2, 0}},

@@ -4,10 +4,6 @@
 #include "support/test_data.h"
 #include "zcore/legacy_model.h"
 #include "zcore/model_exception.h"
-#include "zwidget/zviewer/canvas_variants.h"
-#include "zwidget/zviewer/mine_enum.h"
-#include "zwidget/zviewer/module/no_obj_property.h"
-#include "zwidget/zviewer/obj_factory.h"
 #include "zwidget/zviewer/viewer_test_support.h"
 #include "zwidget/zviewer/zmessage_exception.h"
 
@@ -27,7 +23,6 @@
 #include <cmath>
 #include <ios>
 #include <memory>
-#include <typeinfo>
 
 namespace zwidget::zcvpcb {
 namespace {
@@ -317,28 +312,6 @@ TEST(ZObjCanvas, ShowsALibraryOneModuleAtATimeAndTheCoverForABrokenOne) {
   EXPECT_EQ(shown.canvas.module_index(), 0);
 }
 
-using Pair = std::pair<ZObjCanvas*, HtmlProperty*>;
-
-TEST(MineEnum, ChoosesTheFirstRowMatchingTheWholeFileName) {
-  MineEnum mime;  // as the main window fills it, and two rows more
-  for (const FootprintFormat& format : footprint_formats())
-    mime.add(format.pattern, format.parser);
-  mime.add("[CL]?.txt", "passive");
-  mime.add("*.kicad_mod", "never");
-  const struct {
-    const char *path, *parser;
-  } cases[] = {
-      {"R_0805.kicad_mod", "module_parser"},
-      {"/lib/C1.txt", "passive"},
-      {"/lib/R_0805.KICAD_MOD", ""},  // patterns are case-sensitive
-      {"/lib/x.kicad_mod.bak", ""},   // only the whole name counts
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.path);
-    EXPECT_EQ(mime.parser_for(c.path), c.parser);
-  }
-}
-
 // The name wins; a file of another name is known by its first bytes.
 TEST(FootprintFormats, AFileIsReadByItsNameElseByItsFirstBytes) {
   QTemporaryDir dir;
@@ -360,30 +333,6 @@ TEST(FootprintFormats, AFileIsReadByItsNameElseByItsFirstBytes) {
     EXPECT_EQ(format ? format->parser : "", std::string(c.parser));
   }
   EXPECT_EQ(format_for_file(dir.filePath("missing")), nullptr);
-}
-
-// The main window's tests see each parser's pair; here, fresh ones each
-// time. Replaced items are deleted, as the leak checker sees.
-TEST(ZObjFactory, MakesNewWidgetsAndFallsBackOnACaseDifferentName) {
-  ZObjFactory factory;
-  EXPECT_EQ(factory.create("module_parser"), Pair(nullptr, nullptr));
-  factory.set_default(new PrettyFacItem);
-  factory.set_default(new NoFacItem);
-  factory.add("module_parser", new NoFacItem);
-  factory.add("module_parser", new PrettyFacItem);
-  for (const char* name : {"module_parser", "Module_Parser"}) {
-    SCOPED_TRACE(name);
-    const Pair made = factory.create(name), again = factory.create(name);
-    const std::unique_ptr<ZObjCanvas> canvas(made.first), other(again.first);
-    const std::unique_ptr<HtmlProperty> panel(made.second), next(again.second);
-    ASSERT_TRUE(canvas && panel && other && next);
-    EXPECT_NE(canvas, other);
-    EXPECT_NE(panel, next);
-    const bool known = name[0] == 'm';
-    EXPECT_EQ(typeid(*canvas) == typeid(PrettyModuleCanvas), known);
-    EXPECT_EQ(typeid(*panel) == typeid(NoObjProperty), !known);
-    EXPECT_EQ(canvas->parser_name, known ? "module_parser" : "no_parser");
-  }
 }
 
 }  // namespace

@@ -8,7 +8,6 @@
 #include "zwidget/zviewer/module/legacy_module_property.h"
 #include "zwidget/zviewer/module/no_obj_property.h"
 #include "zwidget/zviewer/module/pretty_module_property.h"
-#include "zwidget/zviewer/module/script_type1.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -323,34 +322,6 @@ TEST(HtmlProperty, FiguresSelectionUnitsAndGreyDefaults) {
       module_of("freetronics_kicad_pcb_lib.mod", "OMRON_XF2L-3025-1A"));
   EXPECT_TRUE(has_rows(legacy, {"Legacy module", "Name:OMRON_XF2L-3025-1A"}));
   EXPECT_TRUE(has_facts(legacy, {"Generation:legacy"}));
-}
-
-// Knows {Name} only.
-struct NameResolver : zaux::ScriptType1::Resolver {
-  explicit NameResolver(QString name) : name(std::move(name)) {}
-  QString resolve(QString key) override { return key == "{Name}" ? name : key; }
-  QString name;
-};
-
-TEST(ScriptType1, ReplacesTokensInOnePass) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"<b>{Name}</b>{Name}", "<b>SOT-23</b>SOT-23"},
-      {"{Colour}x}y", "{Colour}x}y"},  // unknown, a lone closing brace
-      {"ab{cd", "ab"},                 // unterminated: dropped
-      {"{a{Name}}", "{a{Name}}"},      // a nested brace stays in the token
-  };
-  for (const auto& [script, result] : cases) {
-    SCOPED_TRACE(script);
-    NameResolver resolver("SOT-23");
-    EXPECT_EQ(zaux::ScriptType1(script, &resolver).process(), result);
-  }
-  // Each run appends; a given resolver replaces the stored one; without any,
-  // the tokens stay as written.
-  NameResolver first("R1"), second("C7");
-  zaux::ScriptType1 script("<{Name}>", &first);
-  EXPECT_EQ(script.process(), "<R1>");
-  EXPECT_EQ(script.process(&second), "<R1><C7>");
-  EXPECT_EQ(zaux::ScriptType1("a{Name}b}", nullptr).process(), "a{Name}b}");
 }
 
 }  // namespace
