@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -59,16 +60,20 @@ read_outcome read_regular_file(const std::string& path, std::size_t limit,
   if (!S_ISREG(info.st_mode)) return read_outcome::not_regular;
   if (static_cast<std::size_t>(info.st_size) > limit)
     return read_outcome::too_large;
-  bytes.reserve(static_cast<std::size_t>(info.st_size));
-  char chunk[1 << 16];
+  // Straight into the result: one read for a file whose size still holds
+  // (and one that finds its end); one byte more tells a file that grew.
+  std::size_t want = static_cast<std::size_t>(info.st_size) + 1;
   for (;;) {
-    const ssize_t count = ::read(file.get(), chunk, sizeof chunk);
+    const std::size_t had = bytes.size();
+    bytes.resize(had + want);
+    const ssize_t count = ::read(file.get(), bytes.data() + had, want);
+    bytes.resize(had + static_cast<std::size_t>(std::max<ssize_t>(count, 0)));
     if (count < 0 && errno == EINTR) continue;
     if (count < 0) return read_outcome::failed;
+    if (bytes.size() > limit) return read_outcome::too_large;
     if (count == 0) return read_outcome::ok;
-    if (bytes.size() + static_cast<std::size_t>(count) > limit)
-      return read_outcome::too_large;
-    bytes.append(chunk, static_cast<std::size_t>(count));
+    // After a short read, which is the end, a small one to find it.
+    want = static_cast<std::size_t>(count) == want ? std::size_t(1) << 16 : 512;
   }
 }
 
