@@ -209,7 +209,7 @@ void pretty_dimension(facts_builder& out, const basenode* node) {
 void pretty_element(facts_builder& out, const basenode* root,
                     const basenode* node) {
   const nodeview view(node);
-  const std::string& name = node->name;
+  const node_name& name = node->name;
   if (name == "fp_line") {
     out.text("Kind", "Line");
     stroke_and_layer(out, view);

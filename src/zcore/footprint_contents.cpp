@@ -180,7 +180,7 @@ bool is_solid(const std::string& fill) {
 std::vector<point> corners_of(const nodeview& view) {
   std::vector<point> corners;
   const basenode* pts = view.node()->find("pts");
-  for (const basenode* child : pts ? pts->children : std::vector<basenode*>()) {
+  for (const basenode* child : pts ? pts->children : node_list()) {
     if (child->name == "arc") {
       const nodeview arc(child);
       for (const point& p : {arc.start(), arc.mid(), arc.end()})
@@ -406,7 +406,7 @@ void read_pretty(const basenode* root, footprint_contents& c) {
   set(c.fields, "Keywords", joined(view.tags()));
   for (std::size_t i = 0; i < root->children.size(); ++i) {
     const basenode* node = root->children[i];
-    const std::string& name = node->name;
+    const node_name& name = node->name;
     const nodeview element(node);
     if (name == "pad") {
       c.pad_sources.push_back(i);

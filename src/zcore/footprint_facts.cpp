@@ -213,7 +213,7 @@ struct shape_parts {
 
 // `(pts (xy X Y) ... (arc (start ..) (mid ..) (end ..)) ...)`.
 void add_points(const basenode* pts, extent_builder& extent, double radius) {
-  for (const basenode* child : pts ? pts->children : std::vector<basenode*>()) {
+  for (const basenode* child : pts ? pts->children : node_list()) {
     if (std::string_view(child->name) == "arc") {
       const nodeview arc(child);
       extent.add(arc_points{arc.start(), arc.mid(), arc.end()}, radius);

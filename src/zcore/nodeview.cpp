@@ -76,7 +76,7 @@ void add_layers(const basenode* list, std::vector<std::string>& layers) {
       layers.push_back(std::move(name));
   };
   for (const basenode* atom : list->children) {
-    const std::string& name = atom->name;
+    const node_name& name = atom->name;
     if (name.rfind("*.", 0) == 0 || name.rfind("F&B.", 0) == 0) {
       const std::string kind = name.substr(name.find('.'));
       add("F" + kind);
@@ -167,7 +167,7 @@ text_effects nodeview::effects() const {
   }
   if (const basenode* justify = effects ? effects->find("justify") : nullptr) {
     for (const basenode* word : justify->children) {
-      const std::string& w = word->name;
+      const node_name& w = word->name;
       if (w == "left") result.horizontal = -1;
       if (w == "right") result.horizontal = 1;
       if (w == "top") result.vertical = -1;

@@ -3,12 +3,50 @@
 #include "zcore/model_exception.h"
 
 #include <algorithm>
-#include <ios>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
 namespace zcore {
+
+// Makes the nodes of a read tree, all in the tree's arena but the root,
+// which holds the arena.
+class tree_builder {
+public:
+  static basenode* atom(node_arena& arena, node_name name) {
+    return ::new (arena.allocate_node()) basenode(name, node_list());
+  }
+
+  static basenode* list(node_arena& arena, node_name name,
+                        basenode* const* elements, std::size_t count) {
+    return adopt(::new (arena.allocate_node())
+                     basenode(name, copy(arena, elements, count)));
+  }
+
+  static basenode* root(std::unique_ptr<node_arena> arena, node_name name,
+                        basenode* const* elements, std::size_t count) {
+    const node_list children = copy(*arena, elements, count);
+    basenode* made = new basenode(name, children);
+    made->arena_ = std::move(arena);
+    return adopt(made);
+  }
+
+private:
+  static node_list copy(node_arena& arena, basenode* const* elements,
+                        std::size_t count) {
+    if (count == 0) return node_list();
+    auto* array =
+        static_cast<basenode**>(arena.allocate(count * sizeof(basenode*)));
+    std::copy(elements, elements + count, array);
+    return node_list(array, count);
+  }
+
+  static basenode* adopt(basenode* list) {
+    for (basenode* child : list->children) child->parent = list;
+    return list;
+  }
+};
 
 namespace {
 
@@ -33,114 +71,62 @@ byte_kind kind_of(char b) {
   return kKinds.of[static_cast<unsigned char>(b)];
 }
 
-// The bytes of the atom being read, so that its node is made once with its
-// whole name; kept for the whole read, it seldom grows.
-class atom_text {
-public:
-  atom_text() = default;
-  atom_text(atom_text&& other) noexcept
-      : bytes(std::move(other.bytes)), size(other.size) {
-    other.size = 0;
-  }
-  atom_text& operator=(atom_text&& other) noexcept {
-    bytes = std::move(other.bytes);
-    size = other.size;
-    other.size = 0;
-    return *this;
-  }
+// Quotes and backslashes are ordinary bytes in a plain atom.
+bool in_plain_atom(char b) {
+  const byte_kind kind = kind_of(b);
+  return kind == byte_kind::atom || kind == byte_kind::quote;
+}
 
-  void clear() { size = 0; }
-  void push(char b) {
-    if (size == bytes.size()) bytes.resize(bytes.empty() ? 64 : 2 * size);
-    bytes[size++] = b;
-  }
-  void append(const char* first, const char* last) {
-    const auto count = static_cast<std::size_t>(last - first);
-    if (size + count > bytes.size())
-      bytes.resize(std::max<std::size_t>(64, 2 * (size + count)));
-    std::copy(first, last, bytes.data() + size);
-    size += count;
-  }
-  std::string str() const { return std::string(bytes.data(), size); }
-  std::size_t capacity() const { return bytes.capacity(); }
-
-private:
-  std::vector<char> bytes;
-  std::size_t size = 0;
-};
-
-// One read: the input, the arena of the tree's nodes, and the elements of
+// One read: the whole input in the arena of the tree, and the elements of
 // every open list, innermost last.
-struct reader {
+class reader {
+public:
   reader(StreamModelAdapterBase& in, std::size_t root_depth)
-      : root_depth(root_depth),
-        input(std::move(spare().input)),
-        pending(std::move(spare().pending)),
-        text(std::move(spare().text)) {
+      : root_depth(root_depth), pending(std::move(spare_pending())) {
     gather(in);
   }
 
-  // The buffers go back for the next read: taking a kilobyte or more from
-  // the C library makes it merge all its free memory first. Those a huge
-  // file grew are given back instead: they would stay for the program's life.
+  // The list buffer goes back for the next read, unless a huge file grew
+  // it: it would stay for the program's life.
   ~reader() {
     pending.clear();
     if (pending.capacity() <= kKeptPending)
-      spare().pending = std::move(pending);
-    if (text.capacity() <= kKeptText) spare().text = std::move(text);
-    input.clear();
-    if (input.capacity() <= kKeptInput) spare().input = std::move(input);
+      spare_pending() = std::move(pending);
   }
-  static constexpr std::size_t kKeptPending = 1 << 13;
-  static constexpr std::size_t kKeptText = 1 << 16;
-  static constexpr std::size_t kKeptInput = 1 << 20;
-
-  struct buffers {
-    std::string input;
-    std::vector<basenode*> pending;
-    atom_text text;
-  };
-  static buffers& spare() {
-    thread_local buffers kept;
-    return kept;
-  }
-
-  // A list node made at this depth or above is the result, which keeps the
-  // arena.
-  std::size_t root_depth;
-  // The whole input, so that a fault can tell its line and column; `at` is
-  // the next byte to read.
-  std::string input;
-  const char* at = nullptr;
-  const char* stop = nullptr;
-  std::unique_ptr<node_arena> arena = std::make_unique<node_arena>();
-  std::vector<basenode*> pending;
-  atom_text text;
 
   basenode* read(std::size_t depth);
 
-  // Reads the whole input. A source that fails tells where it stopped.
+private:
+  static constexpr std::size_t kKeptPending = 1 << 13;
+  static std::vector<basenode*>& spare_pending() {
+    thread_local std::vector<basenode*> kept;
+    return kept;
+  }
+
+  // Takes the whole input into the arena. A source that fails tells where
+  // it stopped.
   void gather(StreamModelAdapterBase& in) {
-    input.clear();
+    std::string& text = arena->text();
     try {
       for (std::string_view block = in.block(); !block.empty();
            block = in.block())
-        input.append(block);
+        text.append(block);
     } catch (const read_failure& failure) {
-      if (input.empty()) throw;
-      throw failure.placed(position_at(input.data() + input.size()));
+      if (text.empty()) throw;
+      first = text.data();
+      throw failure.placed(position_at(text.data() + text.size()));
     }
-    at = input.data();
-    stop = at + input.size();
+    first = at = text.data();
+    stop = first + text.size();
   }
 
   // The line and column of the byte at `p`; a column counts characters
   // (UTF-8 sequences), not bytes.
   source_position position_at(const char* p) const {
-    const char* line_start = input.data();
+    const char* line_start = first;
     source_position where;
     where.line = 1;
-    for (const char* c = input.data(); c != p; ++c) {
+    for (const char* c = first; c != p; ++c) {
       if (*c == '\n') {
         ++where.line;
         line_start = c + 1;
@@ -155,59 +141,27 @@ struct reader {
     throw read_failure("Unexpected EOF", position_at(stop));
   }
 
-  // The next byte; an input that ends inside a list throws.
-  char next() {
-    if (at == stop) fail_at_end();
-    return *at++;
-  }
-  // Reads up to and with the first byte for which `ends` holds, which it
-  // returns; the bytes before go to `text`, or nowhere.
-  template <typename Ends>
-  char take_until(Ends ends, bool keep = true) {
-    const char* end = std::find_if(at, stop, ends);
-    if (keep) text.append(at, end);
-    at = end;
-    if (at == stop) fail_at_end();
-    return *at++;
-  }
-  template <typename Ends>
-  char skip_until(Ends ends) {
-    return take_until(ends, false);
-  }
+  node_name quoted_atom();
+  basenode* make_list(std::size_t depth, std::size_t from, node_name name);
 
-  basenode* make_atom() {
-    void* slot = arena->allocate();
-    return ::new (slot) basenode(text.str());
-  }
-
-  basenode* make_list(std::size_t depth, std::size_t first, std::string name) {
-    std::vector<basenode*> elements(pending.begin() + first, pending.end());
-    const bool root = depth <= root_depth;
-    void* slot =
-        root ? basenode::operator new(sizeof(basenode)) : arena->allocate();
-    // The node's constructor deletes its elements if it fails.
-    pending.resize(first);
-    basenode* list;
-    try {
-      list = ::new (slot) basenode(std::move(name), std::move(elements));
-    } catch (...) {
-      if (root) basenode::operator delete(slot);
-      throw;
-    }
-    if (root) list->keep_arena(std::move(arena));
-    return list;
-  }
+  // A list node made at this depth or above is the result, which keeps the
+  // arena.
+  std::size_t root_depth;
+  std::unique_ptr<node_arena> arena = std::make_unique<node_arena>();
+  // The input, and the next byte to read.
+  const char* first = nullptr;
+  const char* at = nullptr;
+  const char* stop = nullptr;
+  std::vector<basenode*> pending;
 };
 
-// Deletes the elements a list level read when it fails.
+// Forgets the elements a list level gathered, when it ends or fails; the
+// arena holds their memory.
 struct level_guard {
   std::vector<basenode*>& pending;
-  std::size_t first;
+  std::size_t from;
 
-  ~level_guard() {
-    for (std::size_t i = first; i < pending.size(); ++i) delete pending[i];
-    pending.resize(first);
-  }
+  ~level_guard() { pending.resize(from); }
 };
 
 }  // namespace
@@ -233,86 +187,105 @@ char unescape_char(unsigned char c) {
   }
 }
 
+// The text of the quoted atom whose opening quote was just read, which it
+// reads with its closing quote. Parentheses, blanks and line ends are
+// ordinary bytes in quotes. Without escapes the name views the input;
+// with them it is a copy, so that the input stays as the file has it.
+node_name reader::quoted_atom() {
+  const char* start = at;
+  while (at != stop && *at != '"' && *at != '\\') ++at;
+  if (at == stop) fail_at_end();
+  if (*at == '"')
+    return node_name(start, static_cast<std::size_t>(at++ - start));
+  std::string text(start, at);
+  for (;;) {
+    const char b = *at++;
+    if (b == '"') break;
+    if (b == '\\') {
+      if (at == stop) fail_at_end();
+      text.push_back(unescape_char(static_cast<unsigned char>(*at++)));
+    } else {
+      text.push_back(b);
+    }
+    if (at == stop) fail_at_end();
+  }
+  auto* copy = static_cast<char*>(arena->allocate(text.size() + 1));
+  std::copy(text.begin(), text.end(), copy);
+  return node_name(copy, text.size());
+}
+
+basenode* reader::make_list(std::size_t depth, std::size_t from,
+                            node_name name) {
+  basenode* const* elements = pending.data() + from;
+  const std::size_t count = pending.size() - from;
+  if (depth <= root_depth)
+    return tree_builder::root(std::move(arena), name, elements, count);
+  return tree_builder::list(*arena, name, elements, count);
+}
+
 basenode* reader::read(std::size_t depth) {
   if (depth > kMaxListDepth)
     throw ModelException("Lists nested deeper than 512 levels",
                          position_at(at - 1));
-  if (at == stop) {
-    if (depth == 0) throw read_failure("Failed to read stream.");
-    fail_at_end();
-  }
-  char b = *at++;
+  if (at == stop && depth == 0) throw read_failure("Failed to read stream.");
 
-  // The list's first element becomes its name, so it is kept apart as a
-  // string rather than as a node that would be deleted again.
-  std::string head;
+  // The list's first element becomes its name; it makes no node.
+  node_name head;
   bool has_head = false;
   // The `(` of a head that is a list with elements, which fails the list.
   const char* bad_head = nullptr;
-  const std::size_t first = pending.size();
-  level_guard guard{pending, first};
+  const std::size_t from = pending.size();
+  level_guard guard{pending, from};
 
-  // The atom in `text` is complete: it names the list or joins it.
-  const auto end_atom = [&] {
+  // An atom or list that is complete names the list or joins it.
+  const auto element = [&](node_name name) {
     if (!has_head) {
       has_head = true;
-      head = text.str();
+      head = name;
     } else {
-      pending.push_back(nullptr);
-      pending.back() = make_atom();
+      pending.push_back(tree_builder::atom(*arena, name));
     }
   };
 
   for (;;) {
-    switch (kind_of(b)) {
+    if (at == stop) fail_at_end();
+    switch (kind_of(*at)) {
       case byte_kind::blank:
-        b = skip_until([](char c) { return kind_of(c) != byte_kind::blank; });
+        for (++at; at != stop && kind_of(*at) == byte_kind::blank;) ++at;
         break;
-      case byte_kind::atom:
+      case byte_kind::atom: {
         // A plain atom runs to a blank or a parenthesis; a nested list ends
-        // it too, so `b(c d)e` gives b, c, e. Quotes and backslashes are
-        // ordinary bytes here.
-        text.clear();
-        text.push(b);
-        b = take_until([](char c) {
-          return kind_of(c) != byte_kind::atom &&
-                 kind_of(c) != byte_kind::quote;
-        });
-        end_atom();
+        // it too, so `b(c d)e` gives b, c, e.
+        const char* start = at;
+        for (++at; at != stop && in_plain_atom(*at);) ++at;
+        element(node_name(start, static_cast<std::size_t>(at - start)));
         break;
+      }
       case byte_kind::quote:
-        // Parentheses, blanks and line ends are ordinary bytes in quotes.
-        text.clear();
-        while ((b = take_until([](char c) { return c == '"' || c == '\\'; })) ==
-               '\\')
-          text.push(unescape_char(static_cast<unsigned char>(next())));
-        end_atom();
-        b = next();
+        ++at;
+        element(quoted_atom());
         break;
       case byte_kind::open: {
-        const char* opened = at - 1;
+        const char* opened = at++;
         basenode* list = read(depth + 1);
         if (depth == 0) return list;
-        if (list) {
-          std::unique_ptr<basenode> owned(list);
-          if (has_head) {
-            pending.push_back(nullptr);
-            pending.back() = owned.release();
-          } else {
-            has_head = true;
-            if (!list->children.empty()) bad_head = opened;
-            head = std::move(list->name);
-          }
+        if (!list) break;
+        if (has_head) {
+          pending.push_back(list);
+        } else {
+          has_head = true;
+          head = list->name;
+          if (!list->children.empty()) bad_head = opened;
         }
-        b = next();
         break;
       }
       case byte_kind::close:
+        ++at;
         if (!has_head) return nullptr;
         if (bad_head)
           throw ModelException("The first atom (aka-name) must be POD.",
                                position_at(bad_head));
-        return make_list(depth, first, std::move(head));
+        return make_list(depth, from, head);
     }
   }
 }

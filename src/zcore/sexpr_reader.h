@@ -12,8 +12,9 @@ namespace zcore {
 constexpr std::size_t kMaxListDepth = 512;
 
 // Reads the first top-level list of `in` in one pass over the input's
-// bytes, which it takes whole, in blocks. Returns the root (owned by the
-// caller), or null for an empty list `()`. Throws read_failure (a
+// bytes, which it takes whole: the tree keeps them, and its names view
+// them. Returns the root (owned by the caller; deleting it frees the whole
+// tree), or null for an empty list `()`. Throws read_failure (a
 // std::ios_base::failure) on empty input or an early end, and
 // ModelException for a list headed by a list with elements or too deep a
 // nesting; each names the line and column where it was found.

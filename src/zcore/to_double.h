@@ -1,15 +1,15 @@
 #pragma once
 
-#include <string>
+#include <string_view>
 
 namespace zcore {
 
 // Reads the number at the start of `text` the same way in every locale;
 // text that is not a number gives 0, never an error.
-double to_double(const char* text);
+double to_double(std::string_view text);
 
-inline double to_double(const std::string& text) {
-  return to_double(text.c_str());
+inline double to_double(const char* text) {
+  return to_double(std::string_view(text));
 }
 
 }  // namespace zcore

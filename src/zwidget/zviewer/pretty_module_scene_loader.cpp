@@ -175,7 +175,7 @@ zgraph::ArcShape arc_of(const zcore::nodeview& view) {
 // A custom pad's primitive in pad coordinates; none for a kind not drawn.
 std::optional<zgraph::PadPrimitive> primitive_of(const zcore::basenode* node) {
   const zcore::nodeview view(node);
-  const std::string& name = node->name;
+  const zcore::node_name& name = node->name;
   zgraph::PadPrimitive primitive;
   primitive.width = view.width();
   QPainterPath& path = primitive.path;
@@ -248,7 +248,7 @@ void ZPrettyModuleSceneLoader::load() {
   old_overbars = root->name == "module" || !version ||
                  zcore::first_number(version) < kFirstMarkupVersion;
   // Zones lie beneath everything else.
-  const std::vector<zcore::basenode*>& elements = root->children;
+  const zcore::node_list& elements = root->children;
   for (std::size_t i = 0; i < elements.size(); ++i) {
     if (elements[i]->name != "zone") continue;
     begin_element(i);
