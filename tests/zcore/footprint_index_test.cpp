@@ -4,6 +4,7 @@
 #include "zcore/footprint_format.h"
 #include "zcore/memory_adapter.h"
 #include "zcore/name_pattern.h"
+#include "zcore/regular_file.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -257,6 +258,28 @@ TEST(IndexCacheTest, TakesOnlyARegularFileAndWritesThroughNoLink) {
   EXPECT_FALSE(blocked);
   EXPECT_LT(peak_kib() - before, 32L << 10) << "KiB";
   fs::remove_all(dir);
+}
+
+// Whole files of any size come back byte for byte up to the bound, and a
+// byte more is too large, whether one read or several bring it in.
+TEST(IndexCacheTest, ReadsWholeFilesUpToTheirBound) {
+  const fs::path path = fs::temp_directory_path() /
+                        ("padscope-whole-" + std::to_string(::getpid()));
+  for (const std::size_t size : {0, 1, 70000}) {
+    SCOPED_TRACE(size);
+    std::string written(size, 'x');
+    for (std::size_t i = 0; i < size; ++i) written[i] = char('a' + i % 23);
+    write_file(path, written);
+    std::string bytes = "left over";
+    EXPECT_EQ(zcore::read_regular_file(path.string(), size, true, bytes),
+              zcore::read_outcome::ok);
+    EXPECT_EQ(bytes, written);
+    if (size > 0) {
+      EXPECT_EQ(zcore::read_regular_file(path.string(), size - 1, true, bytes),
+                zcore::read_outcome::too_large);
+    }
+  }
+  fs::remove(path);
 }
 
 std::string number(double value) {
