@@ -130,6 +130,9 @@ ZObjCanvas::ZObjCanvas(QWidget* parent)
 }
 
 ZObjCanvas::~ZObjCanvas() {
+  // Whoever listens may be half destroyed already; a canvas going away tells
+  // nobody that its items went with it.
+  const QSignalBlocker silent(this);
   replace_scene(nullptr);
 }
 

@@ -80,6 +80,9 @@ bool is(const QObject* object) {
 class MainWindowTest : public testing::Test {
 protected:
   void SetUp() override { window = std::make_unique<MainWindow>(); }
+  // Typing into the search field fades its clear button in; a fade still
+  // running when the window goes is never freed, so let it end first.
+  void TearDown() override { QTest::qWait(300); }
 
   QAction* action(const char* name) const {
     return window->findChild<QAction*>(name);
