@@ -1,0 +1,198 @@
+#include "apps/padscope-render/svg_text.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace padscope::render::svg {
+
+namespace {
+
+// Numbers of more decimal digits than this are printed as std::to_chars
+// has them: an integer of this many still holds exactly in a double.
+constexpr double kFixedLimit = 1e15;
+
+// Qt keeps a quadratic curve (a TrueType glyph's) as a cubic one; the
+// quadratic control point, when there is one, says the same more briefly.
+bool quadratic_control(const QPointF& from, const QPointF& c1,
+                       const QPointF& c2, const QPointF& to, QPointF& q) {
+  const QPointF q1 = (3 * c1 - from) / 2;
+  const QPointF q2 = (3 * c2 - to) / 2;
+  const double size = std::abs(from.x()) + std::abs(from.y()) +
+                      std::abs(to.x()) + std::abs(to.y()) + 1;
+  if (std::abs(q1.x() - q2.x()) + std::abs(q1.y() - q2.y()) > 1e-9 * size)
+    return false;
+  q = (q1 + q2) / 2;
+  return true;
+}
+
+}  // namespace
+
+char* format_number(char* out, double value, int decimals) {
+  static constexpr double kPowers[] = {1,    1e1,  1e2,  1e3, 1e4,  1e5,
+                                       1e6,  1e7,  1e8,  1e9, 1e10, 1e11,
+                                       1e12, 1e13, 1e14, 1e15};
+  static constexpr char kPairs[] =
+      "0001020304050607080910111213141516171819"
+      "2021222324252627282930313233343536373839"
+      "4041424344454647484950515253545556575859"
+      "6061626364656667686970717273747576777879"
+      "8081828384858687888990919293949596979899";
+  if (!std::isfinite(value)) value = 0;
+  const double scaled = std::abs(value) * kPowers[decimals];
+  if (scaled >= kFixedLimit)
+    return std::to_chars(out, out + kNumberRoom, value).ptr;
+  auto units = static_cast<unsigned long long>(scaled + 0.5);
+  if (units == 0) {
+    *out = '0';
+    return out + 1;
+  }
+  if (value < 0) *out++ = '-';
+  int fraction = decimals;
+  while (fraction > 0 && units % 10 == 0) {
+    units /= 10;
+    --fraction;
+  }
+  // Digits are copied 24 bytes at a time, a constant size that inlines;
+  // the bytes past the number are overwritten or left beyond the end.
+  char digits[48];
+  char* const last = digits + 24;
+  char* first = last;
+  for (; units >= 100; units /= 100) {
+    first -= 2;
+    std::memcpy(first, kPairs + 2 * (units % 100), 2);
+  }
+  if (units >= 10) {
+    first -= 2;
+    std::memcpy(first, kPairs + 2 * units, 2);
+  } else {
+    *--first = static_cast<char>('0' + units);
+  }
+  const int count = static_cast<int>(last - first);
+  if (count <= fraction) {
+    *out++ = '.';
+    for (int i = count; i < fraction; ++i) *out++ = '0';
+    std::memcpy(out, first, 24);
+    return out + count;
+  }
+  const int whole = count - fraction;
+  std::memcpy(out, first, 24);
+  out += whole;
+  if (fraction == 0) return out;
+  *out++ = '.';
+  std::memcpy(out, first + whole, 24);
+  return out + fraction;
+}
+
+void append_significant(Text& out, double value, int digits) {
+  if (!std::isfinite(value)) value = 0;
+  char* at = out.room(kNumberRoom);
+  char* end = std::to_chars(at, at + kNumberRoom, value,
+                            std::chars_format::general, digits)
+                  .ptr;
+  char* zero = at + (*at == '-');
+  if (zero[0] == '0' && zero[1] == '.') {
+    std::memmove(zero, zero + 1, static_cast<std::size_t>(end - zero - 1));
+    --end;
+  }
+  out.advance(end);
+}
+
+void append_int(Text& out, long long value) {
+  char* at = out.room(24);
+  out.advance(std::to_chars(at, at + 24, value).ptr);
+}
+
+void append_text(Text& out, const QString& text) {
+  const QByteArray utf8 = text.toUtf8();
+  const auto* bytes = reinterpret_cast<const unsigned char*>(utf8.constData());
+  const int size = utf8.size();
+  for (int i = 0; i < size; ++i) {
+    const unsigned char c = bytes[i];
+    if (c == 0xef && i + 2 < size && bytes[i + 1] == 0xbf &&
+        (bytes[i + 2] == 0xbe || bytes[i + 2] == 0xbf)) {
+      i += 2;
+    } else if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') {
+      continue;
+    } else if (c == '&') {
+      out += "&amp;";
+    } else if (c == '<') {
+      out += "&lt;";
+    } else if (c == '>') {
+      out += "&gt;";
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+}
+
+void append_colour(Text& out, const QColor& colour) {
+  static const char hex[] = "0123456789abcdef";
+  const QRgb rgb = colour.rgb();
+  const int parts[] = {qRed(rgb), qGreen(rgb), qBlue(rgb)};
+  out += '#';
+  const bool shorter = std::all_of(std::begin(parts), std::end(parts),
+                                   [](int v) { return v >> 4 == (v & 15); });
+  for (const int v : parts) {
+    out += hex[v >> 4];
+    if (!shorter) out += hex[v & 15];
+  }
+}
+
+void append_matrix(Text& out, const QTransform& m, int decimals) {
+  out += "matrix(";
+  for (const double v : {m.m11(), m.m12(), m.m21(), m.m22()}) {
+    append_number(out, v, std::min(decimals + 2, 15));
+    out += ' ';
+  }
+  append_number(out, m.dx(), decimals);
+  out += ' ';
+  append_number(out, m.dy(), decimals);
+  out += ')';
+}
+
+// A subpath whose last point is its first is closed: Qt joins its ends.
+void append_path(Text& out, const QPainterPath& path, const QTransform& map,
+                 int decimals) {
+  PathData data(out, decimals);
+  const int count = path.elementCount();
+  QPointF start, current;
+  for (int i = 0; i < count; ++i) {
+    const QPainterPath::Element& e = path.elementAt(i);
+    const QPointF p = map.map(QPointF(e.x, e.y));
+    const bool ends = i + 1 == count || path.elementAt(i + 1).isMoveTo();
+    if (e.isMoveTo()) {
+      data.command('M');
+      data.point(p);
+      start = current = p;
+    } else if (e.isLineTo()) {
+      if (ends && p == start && i > 0 && !path.elementAt(i - 1).isMoveTo()) {
+        data.command('Z');
+      } else {
+        data.command('L');
+        data.point(p);
+      }
+      current = p;
+    } else if (i + 2 < count) {
+      const QPointF c2 =
+          map.map(QPointF(path.elementAt(i + 1).x, path.elementAt(i + 1).y));
+      const QPointF to =
+          map.map(QPointF(path.elementAt(i + 2).x, path.elementAt(i + 2).y));
+      QPointF q;
+      if (quadratic_control(current, p, c2, to, q)) {
+        data.command('Q');
+        data.point(q);
+      } else {
+        data.command('C');
+        data.point(p);
+        data.point(c2);
+      }
+      data.point(to);
+      current = to;
+      i += 2;
+      const bool closes = i + 1 == count || path.elementAt(i + 1).isMoveTo();
+      if (closes && to == start) data.command('Z');
+    }
+  }
+}
+
+}  // namespace padscope::render::svg
