@@ -43,6 +43,203 @@ bool parse_scale(const QString& text, double& scale) {
   return scale >= 1e-3 && scale <= 1e3;
 }
 
+// The options the tool knows, and the parser that has read them.
+struct CommandLine {
+  CommandLine() {
+    parser.addOptions({output, format, size, background, grid, theme, layers,
+                       flip, margin, report, jobs, worker, diff, find, scale,
+                       single_file, catalogue, help});
+  }
+  bool isSet(const QCommandLineOption& option) const {
+    return parser.isSet(option);
+  }
+  QString value(const QCommandLineOption& option) const {
+    return parser.value(option);
+  }
+
+  QCommandLineParser parser;
+  const QCommandLineOption output{{"o", "output"}, "", "DIR"};
+  const QCommandLineOption format{{"f", "format"}, "", "FORMAT"};
+  const QCommandLineOption size{{"s", "size"}, "", "WxH"};
+  const QCommandLineOption background{{"b", "background"}, "", "COLOR"};
+  const QCommandLineOption grid{"grid"};
+  const QCommandLineOption theme{{"t", "theme"}, "", "NAME"};
+  const QCommandLineOption layers{{"l", "layers"}, "", "LIST"};
+  const QCommandLineOption flip{"flip"};
+  const QCommandLineOption margin{{"m", "margin"}, "", "PIXELS"};
+  const QCommandLineOption report{"report", "", "FILE"};
+  const QCommandLineOption jobs{{"j", "jobs"}, "", "N"};
+  // Not in the usage: how the tool starts its own workers.
+  const QCommandLineOption worker{"worker"};
+  const QCommandLineOption diff{"diff"};
+  const QCommandLineOption find{"find", "", "QUERY"};
+  const QCommandLineOption scale{"scale", "", "N:M"};
+  const QCommandLineOption single_file{"single-file"};
+  const QCommandLineOption catalogue{"catalogue", "", "DIR"};
+  const QCommandLineOption help{QStringList{"h", "help"}};
+};
+
+// Each step below reads some options into `options` and returns the usage
+// error it met, or nothing.
+
+QString read_output_and_format(const CommandLine& line,
+                               RenderOptions& options) {
+  if (line.isSet(line.output)) options.output_dir = line.value(line.output);
+  if (options.output_dir.isEmpty())
+    return QStringLiteral("The output folder must not be empty.");
+  if (!line.isSet(line.format)) return QString();
+  const QString value = line.value(line.format);
+  if (value == QLatin1String("png")) {
+    options.format = ImageFormat::png;
+  } else if (value == QLatin1String("svg")) {
+    options.format = ImageFormat::svg;
+  } else if (value == QLatin1String("qt-svg")) {
+    options.format = ImageFormat::qt_svg;
+  } else if (value == QLatin1String("pdf")) {
+    options.format = ImageFormat::pdf;
+  } else {
+    return QStringLiteral("Unknown format '%1': use png, svg, pdf or qt-svg.")
+        .arg(value);
+  }
+  return QString();
+}
+
+QString read_size_and_background(const CommandLine& line,
+                                 RenderOptions& options) {
+  if (line.isSet(line.size) &&
+      !parse_size(line.value(line.size), options.style.size))
+    return QStringLiteral(
+               "Bad size '%1': use WIDTHxHEIGHT in pixels, from 1 to "
+               "%2, such as 800x600.")
+        .arg(line.value(line.size))
+        .arg(kMaximumSide);
+  if (line.isSet(line.background)) {
+    const QString value = line.value(line.background);
+    if (value == QLatin1String("black")) {
+      options.style.background = Background::black;
+    } else if (value == QLatin1String("white")) {
+      options.style.background = Background::white;
+    } else if (value == QLatin1String("transparent")) {
+      options.style.background = Background::transparent;
+    } else {
+      return QStringLiteral(
+                 "Unknown background '%1': use black, white or transparent.")
+          .arg(value);
+    }
+  }
+  options.style.grid = line.isSet(line.grid);
+  return QString();
+}
+
+// Theme, layers and side.
+QString read_layers(const CommandLine& line, RenderOptions& options) {
+  zwidget::zcvpcb::PictureOptions& picture = options.style.picture;
+  if (line.isSet(line.theme)) {
+    const auto named = zwidget::zcvpcb::theme_named(line.value(line.theme));
+    if (!named)
+      return QStringLiteral("Unknown theme '%1': use Classic, KiCad or Light.")
+          .arg(line.value(line.theme));
+    picture.theme = *named;
+  }
+  if (line.isSet(line.layers)) {
+    QString unknown;
+    const QSet<QString> shown = zwidget::zcvpcb::layers_named(
+        line.value(line.layers).split(',', Qt::SkipEmptyParts), &unknown);
+    if (shown.isEmpty())
+      return QStringLiteral(
+                 "Unknown layer '%1': use layer names such as F.Cu, "
+                 "Pads, Holes or a preset such as Front.")
+          .arg(unknown);
+    picture.hidden = zwidget::zcvpcb::hidden_but(shown);
+  }
+  picture.from_below = line.isSet(line.flip);
+  return QString();
+}
+
+QString read_margin(const CommandLine& line, RenderOptions& options) {
+  if (!line.isSet(line.margin)) return QString();
+  bool ok = false;
+  const int pixels = line.value(line.margin).toInt(&ok);
+  const QSize& image = options.style.size;
+  // At least one pixel must stay for the footprint.
+  if (!ok || pixels < 0 || 2 * pixels >= image.width() ||
+      2 * pixels >= image.height())
+    return QStringLiteral(
+               "Bad margin '%1': use a whole number of pixels "
+               "smaller than half the image size.")
+        .arg(line.value(line.margin));
+  options.style.margin = pixels;
+  return QString();
+}
+
+// Report, workers, and what the run does instead of rendering.
+QString read_run(const CommandLine& line, RenderOptions& options) {
+  if (line.isSet(line.report)) {
+    options.report_file = line.value(line.report);
+    if (options.report_file.isEmpty())
+      return QStringLiteral("The report file name must not be empty.");
+  }
+  if (line.isSet(line.jobs)) {
+    bool ok = false;
+    options.jobs = line.value(line.jobs).toInt(&ok);
+    if (!ok || options.jobs < 1 || options.jobs > kMaximumJobs)
+      return QStringLiteral("Bad number of jobs '%1': use 1 to %2.")
+          .arg(line.value(line.jobs))
+          .arg(kMaximumJobs);
+  }
+  options.worker = line.isSet(line.worker);
+  options.diff = line.isSet(line.diff);
+  if (line.isSet(line.find)) {
+    options.find = line.value(line.find);
+    if (options.find.trimmed().isEmpty())
+      return QStringLiteral("--find needs a QUERY.");
+    if (options.diff)
+      return QStringLiteral("--find and --diff exclude each other.");
+  }
+  return QString();
+}
+
+QString read_scale(const CommandLine& line, RenderOptions& options) {
+  if (!line.isSet(line.scale)) return QString();
+  if (!parse_scale(line.value(line.scale), options.style.scale))
+    return QStringLiteral(
+               "Bad scale '%1': use N:M such as 1:1, 2:1 or 1:2, "
+               "from 1:1000 to 1000:1.")
+        .arg(line.value(line.scale));
+  if (options.format != ImageFormat::svg && options.format != ImageFormat::pdf)
+    return QStringLiteral("--scale needs --format svg or pdf.");
+  if (line.isSet(line.size) || line.isSet(line.margin))
+    return QStringLiteral(
+        "--scale sizes the picture by the footprint: leave out --size and "
+        "--margin.");
+  return QString();
+}
+
+QString read_catalogue_and_single_file(const CommandLine& line,
+                                       RenderOptions& options) {
+  if (line.isSet(line.catalogue)) {
+    options.catalogue_dir = line.value(line.catalogue);
+    if (options.catalogue_dir.isEmpty())
+      return QStringLiteral("The catalogue folder must not be empty.");
+  }
+  options.single_file = line.isSet(line.single_file);
+  if (options.single_file) {
+    if (options.format != ImageFormat::pdf)
+      return QStringLiteral("--single-file needs --format pdf.");
+    if (!line.isSet(line.output))
+      options.output_dir = QStringLiteral("padscope-out.pdf");
+  }
+  return QString();
+}
+
+QString read_inputs(const CommandLine& line, RenderOptions& options) {
+  options.inputs = line.parser.positionalArguments();
+  if (options.inputs.isEmpty()) return QStringLiteral("No INPUT given.");
+  if (options.diff && options.inputs.size() != 2)
+    return QStringLiteral("--diff compares two inputs, OLD and NEW.");
+  return QString();
+}
+
 }  // namespace
 
 QString usage() {
@@ -129,213 +326,22 @@ QString suffix(ImageFormat format) {
 
 ParsedArguments parse_arguments(const QStringList& arguments) {
   ParsedArguments parsed;
-  RenderOptions& options = parsed.options;
-
-  QCommandLineParser parser;
-  const QCommandLineOption output({"o", "output"}, "", "DIR");
-  const QCommandLineOption format({"f", "format"}, "", "FORMAT");
-  const QCommandLineOption size({"s", "size"}, "", "WxH");
-  const QCommandLineOption background({"b", "background"}, "", "COLOR");
-  const QCommandLineOption grid("grid");
-  const QCommandLineOption theme({"t", "theme"}, "", "NAME");
-  const QCommandLineOption layers({"l", "layers"}, "", "LIST");
-  const QCommandLineOption flip("flip");
-  const QCommandLineOption margin({"m", "margin"}, "", "PIXELS");
-  const QCommandLineOption report("report", "", "FILE");
-  const QCommandLineOption jobs({"j", "jobs"}, "", "N");
-  // Not in the usage: how the tool starts its own workers.
-  const QCommandLineOption worker("worker");
-  const QCommandLineOption diff("diff");
-  const QCommandLineOption find("find", "", "QUERY");
-  const QCommandLineOption scale("scale", "", "N:M");
-  const QCommandLineOption single_file("single-file");
-  const QCommandLineOption catalogue("catalogue", "", "DIR");
-  const QCommandLineOption help(QStringList{"h", "help"});
-  parser.addOptions({output, format, size, background, grid, theme, layers,
-                     flip, margin, report, jobs, worker, diff, find, scale,
-                     single_file, catalogue, help});
-
-  if (!parser.parse(arguments)) {
-    parsed.error = parser.errorText();
+  CommandLine line;
+  if (!line.parser.parse(arguments)) {
+    parsed.error = line.parser.errorText();
     return parsed;
   }
-  if (parser.isSet(help)) {
+  if (line.parser.isSet(line.help)) {
     parsed.help = true;
     return parsed;
   }
-
-  if (parser.isSet(output)) options.output_dir = parser.value(output);
-  if (options.output_dir.isEmpty()) {
-    parsed.error = QStringLiteral("The output folder must not be empty.");
-    return parsed;
-  }
-
-  if (parser.isSet(format)) {
-    const QString value = parser.value(format);
-    if (value == QLatin1String("png")) {
-      options.format = ImageFormat::png;
-    } else if (value == QLatin1String("svg")) {
-      options.format = ImageFormat::svg;
-    } else if (value == QLatin1String("qt-svg")) {
-      options.format = ImageFormat::qt_svg;
-    } else if (value == QLatin1String("pdf")) {
-      options.format = ImageFormat::pdf;
-    } else {
-      parsed.error =
-          QStringLiteral("Unknown format '%1': use png, svg, pdf or qt-svg.")
-              .arg(value);
-      return parsed;
-    }
-  }
-
-  if (parser.isSet(size) &&
-      !parse_size(parser.value(size), options.style.size)) {
-    parsed.error = QStringLiteral(
-                       "Bad size '%1': use WIDTHxHEIGHT in pixels, from 1 to "
-                       "%2, such as 800x600.")
-                       .arg(parser.value(size))
-                       .arg(kMaximumSide);
-    return parsed;
-  }
-
-  if (parser.isSet(background)) {
-    const QString value = parser.value(background);
-    if (value == QLatin1String("black")) {
-      options.style.background = Background::black;
-    } else if (value == QLatin1String("white")) {
-      options.style.background = Background::white;
-    } else if (value == QLatin1String("transparent")) {
-      options.style.background = Background::transparent;
-    } else {
-      parsed.error =
-          QStringLiteral(
-              "Unknown background '%1': use black, white or transparent.")
-              .arg(value);
-      return parsed;
-    }
-  }
-
-  options.style.grid = parser.isSet(grid);
-
-  zwidget::zcvpcb::PictureOptions& picture = options.style.picture;
-  if (parser.isSet(theme)) {
-    const auto named = zwidget::zcvpcb::theme_named(parser.value(theme));
-    if (!named) {
-      parsed.error =
-          QStringLiteral("Unknown theme '%1': use Classic, KiCad or Light.")
-              .arg(parser.value(theme));
-      return parsed;
-    }
-    picture.theme = *named;
-  }
-  if (parser.isSet(layers)) {
-    QString unknown;
-    const QSet<QString> shown = zwidget::zcvpcb::layers_named(
-        parser.value(layers).split(',', Qt::SkipEmptyParts), &unknown);
-    if (shown.isEmpty()) {
-      parsed.error = QStringLiteral(
-                         "Unknown layer '%1': use layer names such as F.Cu, "
-                         "Pads, Holes or a preset such as Front.")
-                         .arg(unknown);
-      return parsed;
-    }
-    picture.hidden = zwidget::zcvpcb::hidden_but(shown);
-  }
-  picture.from_below = parser.isSet(flip);
-
-  if (parser.isSet(margin)) {
-    bool ok = false;
-    const int pixels = parser.value(margin).toInt(&ok);
-    const QSize& image = options.style.size;
-    // At least one pixel must stay for the footprint.
-    if (!ok || pixels < 0 || 2 * pixels >= image.width() ||
-        2 * pixels >= image.height()) {
-      parsed.error = QStringLiteral(
-                         "Bad margin '%1': use a whole number of pixels "
-                         "smaller than half the image size.")
-                         .arg(parser.value(margin));
-      return parsed;
-    }
-    options.style.margin = pixels;
-  }
-
-  if (parser.isSet(report)) {
-    options.report_file = parser.value(report);
-    if (options.report_file.isEmpty()) {
-      parsed.error = QStringLiteral("The report file name must not be empty.");
-      return parsed;
-    }
-  }
-
-  if (parser.isSet(jobs)) {
-    bool ok = false;
-    options.jobs = parser.value(jobs).toInt(&ok);
-    if (!ok || options.jobs < 1 || options.jobs > kMaximumJobs) {
-      parsed.error = QStringLiteral("Bad number of jobs '%1': use 1 to %2.")
-                         .arg(parser.value(jobs))
-                         .arg(kMaximumJobs);
-      return parsed;
-    }
-  }
-  options.worker = parser.isSet(worker);
-  options.diff = parser.isSet(diff);
-  if (parser.isSet(find)) {
-    options.find = parser.value(find);
-    if (options.find.trimmed().isEmpty()) {
-      parsed.error = QStringLiteral("--find needs a QUERY.");
-      return parsed;
-    }
-    if (options.diff) {
-      parsed.error = QStringLiteral("--find and --diff exclude each other.");
-      return parsed;
-    }
-  }
-
-  if (parser.isSet(scale)) {
-    if (!parse_scale(parser.value(scale), options.style.scale)) {
-      parsed.error = QStringLiteral(
-                         "Bad scale '%1': use N:M such as 1:1, 2:1 or 1:2, "
-                         "from 1:1000 to 1000:1.")
-                         .arg(parser.value(scale));
-      return parsed;
-    }
-    if (options.format != ImageFormat::svg &&
-        options.format != ImageFormat::pdf) {
-      parsed.error = QStringLiteral("--scale needs --format svg or pdf.");
-      return parsed;
-    }
-    if (parser.isSet(size) || parser.isSet(margin)) {
-      parsed.error = QStringLiteral(
-          "--scale sizes the picture by the footprint: leave out --size and "
-          "--margin.");
-      return parsed;
-    }
-  }
-  if (parser.isSet(catalogue)) {
-    options.catalogue_dir = parser.value(catalogue);
-    if (options.catalogue_dir.isEmpty()) {
-      parsed.error = QStringLiteral("The catalogue folder must not be empty.");
-      return parsed;
-    }
-  }
-  options.single_file = parser.isSet(single_file);
-  if (options.single_file) {
-    if (options.format != ImageFormat::pdf) {
-      parsed.error = QStringLiteral("--single-file needs --format pdf.");
-      return parsed;
-    }
-    if (!parser.isSet(output))
-      options.output_dir = QStringLiteral("padscope-out.pdf");
-  }
-
-  options.inputs = parser.positionalArguments();
-  if (options.inputs.isEmpty()) {
-    parsed.error = QStringLiteral("No INPUT given.");
-    return parsed;
-  }
-  if (options.diff && options.inputs.size() != 2) {
-    parsed.error = QStringLiteral("--diff compares two inputs, OLD and NEW.");
-    return parsed;
+  // In this order: later steps check against what earlier ones read.
+  using Step = QString (*)(const CommandLine&, RenderOptions&);
+  for (const Step step : {read_output_and_format, read_size_and_background,
+                          read_layers, read_margin, read_run, read_scale,
+                          read_catalogue_and_single_file, read_inputs}) {
+    parsed.error = step(line, parsed.options);
+    if (!parsed.error.isEmpty()) return parsed;
   }
   return parsed;
 }
