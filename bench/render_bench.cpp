@@ -6,6 +6,7 @@
 #include <sys/resource.h>
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QProcess>
@@ -18,6 +19,7 @@
 #include <cstdlib>
 #include <exception>
 #include <iostream>
+#include <memory>
 #include <streambuf>
 #include <string>
 #include <vector>
@@ -118,53 +120,6 @@ BENCHMARK(BM_Render)
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
 
-// Footprints the tool renders per second (wall clock, files written) with
-// --jobs 1 and --jobs 2, and the ratio of the two, over Debian's KiCad
-// library, or the shared test data without it; as PNG (format:0) or SVG.
-void BM_ToolJobs(benchmark::State& state) {
-  const bool svg = state.range(0) == kSvg;
-  std::string dir = padscope::test::kicad_library_dir();
-  if (dir.empty()) dir = padscope::test::shared_testdata_dir();
-  if (dir.empty()) {
-    state.SkipWithError("no footprints found");
-    return;
-  }
-  double rates[2] = {};
-  for (auto _ : state) {
-    for (int jobs = 1; jobs <= 2; ++jobs) {
-      QTemporaryDir out;
-      QProcess tool;
-      tool.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-      QElapsedTimer timer;
-      timer.start();
-      tool.start(PADSCOPE_RENDER_EXE,
-                 {QString::fromStdString(dir), "-s", "200x150", "-f",
-                  svg ? "svg" : "png", "--jobs", QString::number(jobs), "-o",
-                  out.path()});
-      tool.waitForFinished(-1);
-      const double seconds = timer.nsecsElapsed() / 1e9;
-      const QString summary = tool.readAllStandardOutput();
-      const QRegularExpressionMatch images =
-          QRegularExpression("Images written: (\\d+)").match(summary);
-      if (tool.exitStatus() != QProcess::NormalExit || !images.hasMatch()) {
-        state.SkipWithError("the tool failed");
-        return;
-      }
-      rates[jobs - 1] = images.captured(1).toDouble() / seconds;
-    }
-  }
-  state.counters["jobs1_per_second"] = rates[0];
-  state.counters["jobs2_per_second"] = rates[1];
-  state.counters["ratio"] = rates[1] / rates[0];
-}
-BENCHMARK(BM_ToolJobs)
-    ->ArgName("format")
-    ->Arg(kPng)
-    ->Arg(kSvg)
-    ->Iterations(1)
-    ->UseRealTime()
-    ->Unit(benchmark::kMillisecond);
-
 // KiCad 9's library as reference/setup-kicad9.sh unpacks it
 // (PADSCOPE_KICAD9_FOOTPRINTS names another folder).
 QString kicad9_library_dir() {
@@ -189,14 +144,14 @@ struct ToolRun {
   double seconds = 0, cpu_seconds = 0;
 };
 
-ToolRun run_tool(const QStringList& arguments) {
+ToolRun run_program(const QString& program, const QStringList& arguments) {
   ToolRun result;
   QProcess tool;
   tool.setProcessChannelMode(QProcess::ForwardedErrorChannel);
   const double cpu = children_cpu_seconds();
   QElapsedTimer timer;
   timer.start();
-  tool.start(PADSCOPE_RENDER_EXE, arguments);
+  tool.start(program, arguments);
   tool.waitForFinished(-1);
   result.seconds = timer.nsecsElapsed() / 1e9;
   result.cpu_seconds = children_cpu_seconds() - cpu;
@@ -205,12 +160,145 @@ ToolRun run_tool(const QStringList& arguments) {
   return result;
 }
 
+ToolRun run_tool(const QStringList& arguments) {
+  return run_program(PADSCOPE_RENDER_EXE, arguments);
+}
+
 double summary_count(const QString& summary, const QString& label) {
   return QRegularExpression("\\b" + label + ": (\\d+)")
       .match(summary)
       .captured(1)
       .toDouble();
 }
+
+// Footprints the tool renders per second (wall clock, files written) with
+// --jobs 1 and --jobs 2, and the ratio of the two, as PNG (format:0) or SVG
+// at 200x150: library:0 over Debian's KiCad library (or the shared test
+// data without it), library:1 over KiCad 9's. cpu_per_second counts
+// footprints per CPU second of the --jobs 1 run, which other work on the
+// machine disturbs less than the wall clock.
+void BM_ToolJobs(benchmark::State& state) {
+  const bool svg = state.range(0) == kSvg;
+  QString dir;
+  if (state.range(1) == 1) {
+    dir = kicad9_library_dir();
+    if (!QFileInfo(dir).isDir()) dir.clear();
+  } else {
+    std::string debian = padscope::test::kicad_library_dir();
+    if (debian.empty()) debian = padscope::test::shared_testdata_dir();
+    dir = QString::fromStdString(debian);
+  }
+  if (dir.isEmpty()) {
+    state.SkipWithError("no footprints found");
+    return;
+  }
+  // Kept to the end: ext4 scans the inodes of files deleted in the last
+  // half minute on every file it creates, which deleting the output of one
+  // run would charge to the next.
+  std::vector<std::unique_ptr<QTemporaryDir>> outputs;
+  ToolRun runs[2];
+  for (auto _ : state) {
+    for (int jobs = 1; jobs <= 2; ++jobs) {
+      outputs.push_back(std::make_unique<QTemporaryDir>());
+      runs[jobs - 1] =
+          run_tool({dir, "-s", "200x150", "-f", svg ? "svg" : "png", "--jobs",
+                    QString::number(jobs), "-o", outputs.back()->path()});
+      if (!runs[jobs - 1].ok) {
+        state.SkipWithError("the tool failed");
+        return;
+      }
+    }
+  }
+  const double images = summary_count(runs[0].summary, "Images written");
+  state.counters["jobs1_per_second"] = images / runs[0].seconds;
+  state.counters["jobs2_per_second"] = images / runs[1].seconds;
+  state.counters["cpu_per_second"] = images / runs[0].cpu_seconds;
+  state.counters["ratio"] = runs[0].seconds / runs[1].seconds;
+}
+BENCHMARK(BM_ToolJobs)
+    ->ArgNames({"format", "library"})
+    ->ArgsProduct({{kPng, kSvg}, {0, 1}})
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+
+// KiCad 6's plotter as reference/kicad6_plot.py drives it, in-process, one
+// SVG per layer (PADSCOPE_KICAD6_PLOT names another script).
+QString kicad6_plot_script() {
+  const char* chosen = std::getenv("PADSCOPE_KICAD6_PLOT");
+  if (chosen && *chosen) return QString::fromLocal8Bit(chosen);
+  const std::string testdata = padscope::test::shared_testdata_dir();
+  if (testdata.empty()) return QString();
+  return QString::fromStdString(testdata) + "/../reference/kicad6_plot.py";
+}
+
+// The plotter's own time for its footprints, from its line "render_s=...".
+double plotter_seconds(const QString& output) {
+  return QRegularExpression("render_s=([0-9.]+)")
+      .match(output)
+      .captured(1)
+      .toDouble();
+}
+
+// A thousand KiCad 6 footprints, every Nth file of Debian's library, drawn
+// as SVG at 200x150 with --jobs 1, against KiCad 6's own plotter drawing
+// the same files in the same run. ratio is the plotter's seconds over the
+// tool's, the tool's whole run with its start against the plotter's loop
+// without its start; cpu_ratio the same in CPU seconds, both processes
+// whole.
+void BM_SvgAgainstKiCad6(benchmark::State& state) {
+  const std::string library = padscope::test::kicad_library_dir();
+  const QString script = kicad6_plot_script();
+  if (library.empty() || script.isEmpty() || !QFileInfo(script).isFile()) {
+    state.SkipWithError("Debian's KiCad library or the plotter not found");
+    return;
+  }
+  const std::vector<std::string> all =
+      padscope::test::files_with_suffix(library, ".kicad_mod");
+  const std::size_t step = std::max<std::size_t>(1, all.size() / 1000);
+  QStringList files;
+  QByteArray list;
+  for (std::size_t i = 0; i < all.size() && files.size() < 1000; i += step) {
+    files << QString::fromStdString(all[i]);
+    list += QByteArray::fromStdString(all[i].substr(library.size() + 1)) + '\n';
+  }
+  QTemporaryDir work;
+  QFile list_file(work.filePath("list.txt"));
+  list_file.open(QIODevice::WriteOnly);
+  list_file.write(list);
+  list_file.close();
+  std::vector<std::unique_ptr<QTemporaryDir>> outputs;
+  ToolRun ours, plotter;
+  double plotter_loop = 0;
+  for (auto _ : state) {
+    outputs.push_back(std::make_unique<QTemporaryDir>());
+    ours = run_tool(QStringList{"-s", "200x150", "-f", "svg", "--jobs", "1",
+                                "-o", outputs.back()->path()} +
+                    files);
+    outputs.push_back(std::make_unique<QTemporaryDir>());
+    plotter = run_program("/usr/bin/python3",
+                          {script, QString::fromStdString(library),
+                           list_file.fileName(), outputs.back()->path()});
+    plotter_loop = plotter_seconds(plotter.summary);
+  }
+  if (!ours.ok) {
+    state.SkipWithError("the tool failed");
+    return;
+  }
+  state.counters["footprints"] = files.size();
+  state.counters["per_second"] = files.size() / ours.seconds;
+  if (!plotter.ok || plotter_loop <= 0) {
+    state.SkipWithError("KiCad 6's plotter failed (is Debian's kicad in?)");
+    return;
+  }
+  state.counters["kicad_per_second"] = files.size() / plotter_loop;
+  state.counters["ratio"] = plotter_loop / ours.seconds;
+  state.counters["cpu_ratio"] = plotter.cpu_seconds / ours.cpu_seconds;
+}
+BENCHMARK(BM_SvgAgainstKiCad6)
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 
 // The tool's --diff of Debian's KiCad 6 library against KiCad 9's, against
 // rendering both once with --jobs 1 (the comparison runs on one thread),
