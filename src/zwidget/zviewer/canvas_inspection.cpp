@@ -38,6 +38,7 @@ const char* const kTooltipFacts[] = {"Number", "Pin function", "Pin type",
 }  // namespace
 
 zcore::fact_list ZObjCanvas::pad_facts(int ordinal) const {
+  const zcore::footprint_facts* figures = footprint_figures();
   if (!figures || ordinal < 0 ||
       static_cast<std::size_t>(ordinal) >= figures->pads.size())
     return {};

@@ -452,8 +452,8 @@ void ZObjCanvas::present(std::shared_ptr<zcore::BaseModel> shown) {
   const FootprintFormat* format = format_of(*shown);
   if (!format) throw zaux::ZMessageException(tr("No format reads the model."));
   reset_scene();
-  // Made anew: assigned, a short name would keep the buffer of a huge one.
-  figures.emplace(zcore::facts_of(*shown));
+  figures.reset();
+  figured_model = shown;
   ZScene* target = footprint_scene();
   target->set_colour_theme(options.theme);
   target->build(shown.get(), format->scene_loader(target, *shown).release());
@@ -512,8 +512,17 @@ void ZObjCanvas::install_scene(ZScene* fresh) {
   }
 }
 
+const zcore::footprint_facts* ZObjCanvas::footprint_figures() const {
+  if (!figures && figured_model) {
+    // Made anew: assigned, a short name would keep the buffer of a huge one.
+    figures.emplace(zcore::facts_of(*figured_model));
+  }
+  return figures ? &*figures : nullptr;
+}
+
 void ZObjCanvas::reset_cover() {
   figures.reset();
+  figured_model.reset();
   replace_scene(new ZCoverScene());
 }
 

@@ -107,9 +107,8 @@ public:
   // selection.
   QString selection_text() const;
   // The figures and pad facts of the footprint shown; null on the cover.
-  const zcore::footprint_facts* footprint_figures() const {
-    return figures ? &*figures : nullptr;
-  }
+  // Worked out when first asked for: a batch render never asks.
+  const zcore::footprint_facts* footprint_figures() const;
   // What a pad's tooltip tells: number, pin, type, shape, size and drill.
   QString pad_tooltip(const QGraphicsItem* pad) const;
 
@@ -233,7 +232,9 @@ private:
   std::optional<QPointF> snap_marker;
   // Made when first needed for a scene.
   std::optional<std::vector<SnapTarget>> snap_points;
-  std::optional<zcore::footprint_facts> figures;
+  // The footprint shown, whose figures are worked out when first asked for.
+  std::shared_ptr<zcore::BaseModel> figured_model;
+  mutable std::optional<zcore::footprint_facts> figures;
 };
 
 }  // namespace zwidget::zcvpcb
