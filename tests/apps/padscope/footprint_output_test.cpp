@@ -32,8 +32,8 @@ using zwidget::zcvpcb::ZObjCanvas;
 constexpr double kPointsPerMillimetre = 72 / 25.4;
 
 QString tqfp() {
-  return QString::fromStdString(shared_testdata_dir()) +
-         "/kicad9/TQFP-32_7x7mm_P0.8mm.kicad_mod";
+  return QString::fromStdString(
+      real_file("kicad9/TQFP-32_7x7mm_P0.8mm.kicad_mod"));
 }
 
 // A word of a PDF page and its box, in points.
@@ -85,7 +85,6 @@ protected:
 // 10 mm scale bar is 10 mm long between its labels; fitted to the page, it
 // grows.
 TEST_F(FootprintOutputTest, PrintsAtTrueSizeOnAnyPaper) {
-  PADSCOPE_REQUIRE_SHARED_TESTDATA();
   if (QStandardPaths::findExecutable("pdftotext").isEmpty())
     GTEST_SKIP() << "pdftotext not found (poppler-utils); skipping the "
                     "measurement of the printed page";
@@ -140,7 +139,6 @@ TEST_F(FootprintOutputTest, CopiesTheViewOrTheSelection) {
   window->findChild<QAction*>("actionCopy")->trigger();
   EXPECT_EQ(QApplication::clipboard()->text(), "before");
 
-  PADSCOPE_REQUIRE_SHARED_TESTDATA();
   ASSERT_TRUE(window->open_path(tqfp()));
   std::unique_ptr<QMimeData> view(output()->clipboard_data());
   ASSERT_TRUE(view);

@@ -58,8 +58,9 @@ using namespace zwidget::zcvpcb;
 const QString kPrettyFilter = "Modules Files (*.kicad_mod)";
 const QString kLegacyFilter = "Legacy modules Files (*.mod)";
 
-QString shared(const QString& relative) {
-  return QString::fromStdString(shared_testdata_dir()) + "/" + relative;
+// A footprint or folder of those the tests carry in tests/data/real.
+QString committed(const QString& relative) {
+  return QString::fromStdString(local_testdata_dir()) + "/real/" + relative;
 }
 
 // A real footprint the tests carry, else the shared one.
@@ -418,11 +419,10 @@ TEST_F(MainWindowTest, NextPreviousUpAndDownStepThroughFilesAndLibraries) {
 }
 
 TEST_F(MainWindowTest, LegacyLibraryOpensByItsFilterAndStepsByModule) {
-  PADSCOPE_REQUIRE_SHARED_TESTDATA();
   show(900);
   trigger("actionLibrary");
-  const QString standard = copy(shared("legacy/standard.mod"), "a.mod");
-  const QString after = copy(shared("legacy/valves.mod"), "b.mod");
+  const QString standard = copy(committed("legacy/standard.mod"), "a.mod");
+  const QString after = copy(committed("legacy/Logo.mod"), "b.mod");
   // The file, not the filter chosen, picks the reader.
   open(standard, kPrettyFilter);
   EXPECT_TRUE(is<LegacyModuleCanvas>(canvas()) &&
@@ -437,7 +437,7 @@ TEST_F(MainWindowTest, LegacyLibraryOpensByItsFilterAndStepsByModule) {
   for (const auto& [step, file, place] :
        {std::tuple{"actionNext", standard, "(2/12)"},
         {"actionPrevious", standard, "(1/12)"},
-        {"actionPrevious", after, "(9/9)"},
+        {"actionPrevious", after, "(2/2)"},
         {"actionNext", standard, "(1/12)"}}) {
     trigger(step);
     EXPECT_TRUE(title().startsWith(file) && title().endsWith(place)) << step;
@@ -604,23 +604,22 @@ TEST_F(MainWindowTest, RecentFilesKeepTheLastTenAndGreyMissingOnes) {
 }
 
 TEST_F(MainWindowTest, LibraryPanelListsFiltersOpensAndFollowsTheSteps) {
-  PADSCOPE_REQUIRE_SHARED_TESTDATA();
   show(900);
   EXPECT_FALSE(library()->isVisible());  // hidden until asked for
   trigger("actionLibrary");
   ASSERT_TRUE(library()->isVisible());
-  const QString dir = shared("kicad6/");
-  const QString led = "LED_WS2812B-2020_PLCC4_2.0x2.0mm";
+  const QString dir = committed("kicad6/");
+  const QString jumper = "SolderJumper-2_P1.3mm_Open_RoundedPad1.0x1.5mm";
   window->open_path(dir + "DIP-8_W7.62mm.kicad_mod");
-  EXPECT_EQ(listed().size(), 32);
+  EXPECT_EQ(listed().size(), 6);
   EXPECT_TRUE(listed().contains("[DIP-8_W7.62mm]"));
 
   QLineEdit* field = library()->filter_field();
-  field->setText("l*2?2");
-  EXPECT_EQ(listed(), QStringList{led});
+  field->setText("s*1?5");
+  EXPECT_EQ(listed(), QStringList{jumper});
   emit field->returnPressed();
-  EXPECT_EQ(title(), dir + led + ".kicad_mod");
-  EXPECT_EQ(listed(), QStringList{"[" + led + "]"});
+  EXPECT_EQ(title(), dir + jumper + ".kicad_mod");
+  EXPECT_EQ(listed(), QStringList{"[" + jumper + "]"});
 
   field->clear();
   trigger("actionNext");
@@ -628,7 +627,7 @@ TEST_F(MainWindowTest, LibraryPanelListsFiltersOpensAndFollowsTheSteps) {
       listed().contains("[" + QFileInfo(title()).completeBaseName() + "]"));
   QKeyEvent up(QEvent::KeyPress, Qt::Key_Up, Qt::NoModifier);
   QApplication::sendEvent(field, &up);  // the arrows move and show
-  EXPECT_EQ(title(), dir + led + ".kicad_mod");
+  EXPECT_EQ(title(), dir + jumper + ".kicad_mod");
 }
 
 // The rows of the search results: library/name and the figures asked.
@@ -646,20 +645,18 @@ QStringList result_rows(const LibraryPanel& panel, int figures = 0) {
 }
 
 TEST_F(MainWindowTest, SearchRanksEveryLibraryWithFiguresOffTheWindowsThread) {
-  PADSCOPE_REQUIRE_SHARED_TESTDATA();
   QStandardPaths::setTestModeEnabled(true);
   show(900);
   trigger("actionLibrary");
-  window->open_path(shared("kicad6/Battery_CR1225.kicad_mod"));
-  EXPECT_EQ(library()->search_root(),
-            QString::fromStdString(shared_testdata_dir()));
+  window->open_path(committed("kicad6/MountingHole_3mm_Pad.kicad_mod"));
+  EXPECT_EQ(library()->search_root(), committed("").chopped(1));
   QSignalSpy finished(&library()->index(), &BackgroundIndex::finished);
   library()->set_searching(true);
   ASSERT_TRUE(finished.wait(30000));
   EXPECT_TRUE(window->findChild<QLabel*>("indexMessage")
                   ->text()
                   .endsWith("footprints indexed"));
-  EXPECT_TRUE(library()->shown_folder().endsWith("testdata"));
+  EXPECT_TRUE(library()->shown_folder().endsWith("real"));
   QSignalSpy searched(library(), &LibraryPanel::searched);
   const auto search = [&](const QString& query) {
     searched.clear();
@@ -671,45 +668,45 @@ TEST_F(MainWindowTest, SearchRanksEveryLibraryWithFiguresOffTheWindowsThread) {
     return result_rows(*library());
   };
   // Both by a tag: the shorter name first.
-  EXPECT_EQ(search("300MIL"),
-            (QStringList{"kicad9/SMDIP-4", "kicad6/DIP-8_W7.62mm"}));
+  EXPECT_EQ(search("SPARKFUN"), (QStringList{"kicad8/C_0805_2012Metric",
+                                             "kicad9/TQFP-32_7x7mm_P0.8mm"}));
   QTreeView* results = library()->search_results();
-  const QModelIndex dip = results->model()->index(1, 0);
-  EXPECT_TRUE(dip.data(Qt::ToolTipRole).toString().contains("300mil"))
-      << dip.data(Qt::ToolTipRole).toString().toStdString();
+  const QModelIndex tqfp = results->model()->index(1, 0);
+  EXPECT_TRUE(tqfp.data(Qt::ToolTipRole).toString().contains("SparkFun TQFP"))
+      << tqfp.data(Qt::ToolTipRole).toString().toStdString();
   results->setCurrentIndex(results->model()->index(0, 0));
-  EXPECT_EQ(title(), shared("kicad9/SMDIP-4.kicad_mod"));
+  EXPECT_EQ(title(), committed("kicad8/C_0805_2012Metric.kicad_mod"));
   EXPECT_EQ(recent_menu(*window).value(0), title());
 
-  search("dip pads:8 pitch:2.54 tht");
-  // A module of a legacy library has its figures too.
+  search("dip pitch:2.54");
+  // A module of a legacy library has its figures too; a name that starts
+  // with the word comes first.
   EXPECT_EQ(result_rows(*library(), 2),
-            (QStringList{"freetronics_kicad_pcb_lib/DIP08 8 2.54",
-                         "kicad6/DIP-8_W7.62mm 8 2.54"}));
+            (QStringList{"kicad6/DIP-8_W7.62mm 8 2.54",
+                         "Footprints/SWITCH_DIP_3 6 2.54"}));
   EXPECT_EQ(results->model()->index(1, 0).data(Qt::UserRole + 2).toList(),
-            QVariantList{QPoint(0, 3)});  // "DIP" marked
+            QVariantList{QPoint(7, 10)});  // "DIP" marked
   // The footprint shown stays current when it is found again.
-  search("smdip");
+  search("2012metric");
   EXPECT_EQ(results->currentIndex().row(), 0);
 
-  search("rc05_vert");  // a module of a library
+  search("fuse_20mm");  // a module of a library
   ASSERT_EQ(results->model()->rowCount(), 1);
   emit library()->filter_field()->returnPressed();
-  EXPECT_EQ(canvas()->module_name(), "rc05_vert");
+  EXPECT_EQ(canvas()->module_name(), "FUSE_20mm");
 }
 
 TEST_F(MainWindowTest, LibraryShowsItsFootprintsAsPicturesThatOpenAndMove) {
-  PADSCOPE_REQUIRE_SHARED_TESTDATA();
   show(1200);
   trigger("actionLibrary");
   library()->thumbnails().set_program(QString());  // drawn in their own test
-  const QString dir = shared("kicad6/");
+  const QString dir = committed("kicad6/");
   window->open_path(dir + "DIP-8_W7.62mm.kicad_mod");
   library()->set_pictures(true);
   QListView* grid = library()->picture_grid();
   EXPECT_TRUE(grid->isVisible());
   EXPECT_FALSE(library()->library_list()->isVisible());
-  EXPECT_EQ(grid->model()->rowCount(), 32);
+  EXPECT_EQ(grid->model()->rowCount(), 6);
   const auto path = [](const QModelIndex& at) {
     return at.data(ThumbnailModel::path_role).toString();
   };
@@ -719,7 +716,7 @@ TEST_F(MainWindowTest, LibraryShowsItsFootprintsAsPicturesThatOpenAndMove) {
   EXPECT_EQ(grid->currentIndex().row(), row + 1);
   EXPECT_EQ(title(), path(grid->currentIndex()));
 
-  library()->filter_field()->setText("led");
+  library()->filter_field()->setText("ing");
   ASSERT_EQ(grid->model()->rowCount(), 2);
   const QModelIndex second = grid->model()->index(1, 0);
   QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
@@ -733,7 +730,6 @@ TEST_F(MainWindowTest, LibraryShowsItsFootprintsAsPicturesThatOpenAndMove) {
 // The window's place, the panel's width, its columns and its search
 // folder come back at the next start; a filter goes with its library.
 TEST_F(MainWindowTest, LibraryPanelKeepsItsStateAndDropsAStaleFilter) {
-  PADSCOPE_REQUIRE_SHARED_TESTDATA();
   show(1200);
   window->move(40, 30);
   trigger("actionLibrary");
@@ -743,17 +739,17 @@ TEST_F(MainWindowTest, LibraryPanelKeepsItsStateAndDropsAStaleFilter) {
   const int width = library()->width();
   EXPECT_GT(width, 450);  // not the first start's third
   library()->search_results()->header()->resizeSection(1, 233);
-  library()->set_search_root(shared("kicad9"));
-  window->open_path(shared("kicad6/DIP-8_W7.62mm.kicad_mod"));
+  library()->set_search_root(committed("kicad9"));
+  window->open_path(committed("kicad6/DIP-8_W7.62mm.kicad_mod"));
   EXPECT_EQ(library()->shown_folder(),
-            QDir::toNativeSeparators(shared("kicad6")));
+            QDir::toNativeSeparators(committed("kicad6")));
 
   QLineEdit* field = library()->filter_field();
   field->setText("dip");
   EXPECT_EQ(listed(), QStringList{"[DIP-8_W7.62mm]"});
-  window->open_path(shared("kicad9/SMDIP-4.kicad_mod"));
+  window->open_path(committed("kicad9/TQFP-32_7x7mm_P0.8mm.kicad_mod"));
   EXPECT_EQ(field->text(), "");
-  EXPECT_TRUE(listed().contains("[SMDIP-4]"));
+  EXPECT_TRUE(listed().contains("[TQFP-32_7x7mm_P0.8mm]"));
   const QRect geometry = window->geometry();
 
   window.reset();
@@ -764,7 +760,7 @@ TEST_F(MainWindowTest, LibraryPanelKeepsItsStateAndDropsAStaleFilter) {
   EXPECT_EQ(window->geometry().size(), geometry.size());
   EXPECT_NEAR(library()->width(), width, 8);
   EXPECT_EQ(library()->search_results()->header()->sectionSize(1), 233);
-  EXPECT_EQ(library()->search_root(), shared("kicad9"));
+  EXPECT_EQ(library()->search_root(), committed("kicad9"));
 
   // Settings no header would write are left aside.
   window.reset();

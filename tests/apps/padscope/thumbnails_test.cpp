@@ -15,9 +15,8 @@ namespace {
 
 using padscope::render::FootprintRenderer;
 
-QString shared(const QString& relative) {
-  return QString::fromStdString(padscope::test::shared_testdata_dir()) + "/" +
-         relative;
+QString real(const std::string& relative) {
+  return QString::fromStdString(padscope::test::real_file(relative));
 }
 
 // The render tool's own picture of a footprint, at the grid's size.
@@ -39,12 +38,11 @@ bool is_blank(const QImage& image) {
 }
 
 TEST(Thumbnails, AreTheRenderToolsPicturesKeptAcrossRuns) {
-  PADSCOPE_REQUIRE_SHARED_TESTDATA();
   QTemporaryDir cache;
   const std::vector<Thumbnail> footprints = {
-      {"DIP-8_W7.62mm", shared("kicad6/DIP-8_W7.62mm.kicad_mod"), -1},
-      {"SMDIP-4", shared("kicad9/SMDIP-4.kicad_mod"), -1},
-      {"VALVE-ECC-83-2", shared("legacy/valves.mod"), 1}};
+      {"DIP-8_W7.62mm", real("kicad6/DIP-8_W7.62mm.kicad_mod"), -1},
+      {"TQFP-32", real("kicad9/TQFP-32_7x7mm_P0.8mm.kicad_mod"), -1},
+      {"3528-21", real("legacy/standard.mod"), 1}};
   ThumbnailModel model;
   model.set_program(PADSCOPE_RENDER_EXE);
   model.set_folder(cache.path());

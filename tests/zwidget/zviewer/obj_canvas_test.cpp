@@ -193,10 +193,10 @@ TEST(ZObjCanvas, LoadSignalsInOrderFitsAndThenZoomsAndTurnsOneMatrix) {
 }
 
 TEST(ZObjCanvas, ALegacyFileFittedBelowOnePixelPerUnitStaysVisibleZoomed) {
-  PADSCOPE_REQUIRE_SHARED_TESTDATA();
   ShownCanvas shown("module_legacy_parser");
-  shown.load_file(padscope::test::shared_testdata_dir() + "/legacy/40xx.mod");
-  // The first module, 40xx-DIL08, is some 4000 decimils long.
+  shown.load_file(padscope::test::local_testdata_dir() +
+                  "/w_pth_resistors.mod");
+  // The first module, trimmer_64w, is some 5000 decimils long.
   EXPECT_GT(shown.canvas.current_scale, 0.05);
   EXPECT_LT(shown.canvas.current_scale, 1);
   EXPECT_EQ(shown.canvas.millimetres_per_unit(), 0.00254);

@@ -123,7 +123,7 @@ INSTANTIATE_TEST_SUITE_P(
         "kicad5/SOT23-5.kicad_mod",
         "kicad5/VQFN-16-1EP_3x3mm_P0.5mm_EP1.1x1.1mm_ThermalVias.kicad_mod",
         "committed/w_pth_resistors.mod", "legacy/standard.mod",
-        "legacy/divers.mod"),
+        "legacy/Footprints.mod"),
     [](const testing::TestParamInfo<const char*>& info) {
       const std::string path = info.param;
       std::string name;

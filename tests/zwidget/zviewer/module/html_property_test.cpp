@@ -36,7 +36,7 @@ namespace {
 
 using Model = std::shared_ptr<zcore::BaseModel>;
 using padscope::test::read_file;
-using padscope::test::shared_testdata_dir;
+using padscope::test::real_file;
 
 QTextBrowser* browser(const QWidget& panel) {
   return panel.findChild<QTextBrowser*>("textBrowser");
@@ -74,10 +74,9 @@ void expect_pages(HtmlProperty& panel, const Pages& pages) {
 }
 
 // One module of a legacy library, made into a model as the canvas makes it.
-Model module_of(const std::string& file, const std::string& name) {
+Model module_of(const std::string& bytes, const std::string& name) {
   const auto library =
-      legacy_format().library_of(model<zcore::LegacyStringModel>(
-          read_file(shared_testdata_dir() + "/legacy/" + file)));
+      legacy_format().library_of(model<zcore::LegacyStringModel>(bytes));
   for (std::size_t i = 0; library && i < library->names.size(); ++i)
     if (library->names[i] == name) return library->model(i);
   ADD_FAILURE() << "no module " << name;
@@ -116,24 +115,28 @@ TEST(HtmlProperty, TemplatesLiveWithThePanelsAndTheirLackThrows) {
 // Read by hand from the files' module-level records; pads carry margins,
 // clearances and placements of their own, which the page must not show.
 TEST(HtmlProperty, ShowsTheAttributesOfRealFiles) {
-  PADSCOPE_REQUIRE_SHARED_TESTDATA();
   PrettyModuleProperty pretty;
-  expect_pages(
-      pretty,
-      {{model(read_file(shared_testdata_dir() + "/kicad5/SOT23-5.kicad_mod")),
-        {"Name:SOT23-5", "Layer:F.Cu", "Last Edit:58F778C6", "Position:0, 0",
-         "Attribute:smd", "Solder mask margin:0.8992 mm",
-         "Clearance:0.8992 mm"}}});
+  expect_pages(pretty,
+               {{model(read_file(real_file("kicad5/SOT23-5.kicad_mod"))),
+                 {"Name:SOT23-5", "Layer:F.Cu", "Last Edit:58F778C6",
+                  "Position:0, 0", "Attribute:smd",
+                  "Solder mask margin:0.8992 mm", "Clearance:0.8992 mm"}}});
   LegacyModuleProperty legacy;
   expect_pages(
       legacy,
-      {{module_of("freetronics_kicad_pcb_lib.mod", "OMRON_XF2L-3025-1A"),
+      {{module_of(read_file(real_file("legacy/Footprints.mod")), "D2PACK"),
         {"Locked:false", "Placed:false", "Layer:15 (F.Cu, front copper)",
-         "Last Edit:51255868", "Position:0, 0",
-         "Type:", "Tags:'OMRON''FFC''inline''XF2L'", "Clearance:0.0991 mm"}},
-       // Latin-1 bytes, as old libraries without an encoding line hold.
-       {module_of("WirePads_RevA.mod", "SolderWirePad_3x_2mmDrill"),
-        {"Description:Solder Wire Pad; L\u00f6tanschluss; 3x; 2mm Drill;"}}});
+         "Last Edit:51DC95CE", "Position:0, 0",
+         "Description:MOS boitier DPACK G-D-S", "Tags:'CMD''DPACK'"}},
+       // Latin-1 bytes, as old libraries without an encoding line hold, and
+       // a clearance in tenths of a mil.
+       {module_of("PCBNEW-LibModule-V1\n$MODULE W\nPo 0 0 0 15 0 0 ~~\n"
+                  "Cd Solder Wire Pad; L\xf6tanschluss;\n"
+                  ".LocalClearance 39\n$EndMODULE W\n"
+                  "$MODULE X\n$EndMODULE X\n",
+                  "W"),
+        {"Description:Solder Wire Pad; L\u00f6tanschluss;",
+         "Type:", "Clearance:0.0991 mm"}}});
 }
 
 // Values longer than 4096 characters end in an ellipsis: a name of 50 MB
@@ -291,10 +294,8 @@ QColor colour_after(const QWidget& panel, const QString& label) {
 // selection above them; the defaults of the page greyed; the legacy page
 // headed as such and named.
 TEST(HtmlProperty, FiguresSelectionUnitsAndGreyDefaults) {
-  PADSCOPE_REQUIRE_SHARED_TESTDATA();
   PrettyModuleProperty pretty;
-  pretty.update_model(
-      model(read_file(shared_testdata_dir() + "/kicad5/SOT23-5.kicad_mod")));
+  pretty.update_model(model(read_file(real_file("kicad5/SOT23-5.kicad_mod"))));
   EXPECT_TRUE(has_rows(pretty, {"Footprint"}));
   EXPECT_TRUE(has_facts(pretty, {"Pads:5 (5 smd)", "Pitch:0.9500 mm",
                                  "Type:SMD", "Generation:KiCad 5"}));
@@ -319,8 +320,8 @@ TEST(HtmlProperty, FiguresSelectionUnitsAndGreyDefaults) {
 
   LegacyModuleProperty legacy;
   legacy.update_model(
-      module_of("freetronics_kicad_pcb_lib.mod", "OMRON_XF2L-3025-1A"));
-  EXPECT_TRUE(has_rows(legacy, {"Legacy module", "Name:OMRON_XF2L-3025-1A"}));
+      module_of(read_file(real_file("legacy/Footprints.mod")), "D2PACK"));
+  EXPECT_TRUE(has_rows(legacy, {"Legacy module", "Name:D2PACK"}));
   EXPECT_TRUE(has_facts(legacy, {"Generation:legacy"}));
 }
 
