@@ -99,6 +99,19 @@ LibraryPanel::LibraryPanel(const QStringList& filters, QWidget* parent)
   setObjectName("libraryPanel");
   searcher.setMaxThreadCount(1);
   auto* body = new QWidget(this);
+  build_controls(body);
+  build_results();
+  build_grid(body);
+  chosen_root = QSettings().value(kRootKey).toString();
+  if (!chosen_root.isEmpty() && !QFileInfo(chosen_root).isDir())
+    chosen_root.clear();
+  lay_out(body);
+  set_searching(false);
+  connect_controls();
+  connect_index();
+}
+
+void LibraryPanel::build_controls(QWidget* body) {
   filter = new QLineEdit(body);
   filter->setObjectName("libraryFilter");
   filter->setClearButtonEnabled(true);
@@ -123,7 +136,9 @@ LibraryPanel::LibraryPanel(const QStringList& filters, QWidget* parent)
   pictures_button->setToolTip(tr("Show the footprints as pictures"));
   pictures_button->setCheckable(true);
   pictures_button->setChecked(QSettings().value(kPicturesKey, false).toBool());
-  build_results();
+}
+
+void LibraryPanel::build_grid(QWidget* body) {
   grid = new PictureGrid(body);
   grid->setObjectName("libraryGrid");
   pictures_model = new ThumbnailModel(grid);
@@ -139,10 +154,9 @@ LibraryPanel::LibraryPanel(const QStringList& filters, QWidget* parent)
   grid->setGridSize(ThumbnailModel::kSize +
                     QSize(12, 3 * fontMetrics().height() + 8));
   grid->setSpacing(4);
-  chosen_root = QSettings().value(kRootKey).toString();
-  if (!chosen_root.isEmpty() && !QFileInfo(chosen_root).isDir())
-    chosen_root.clear();
+}
 
+void LibraryPanel::lay_out(QWidget* body) {
   auto* row = new QHBoxLayout;
   row->addWidget(filter);
   row->addWidget(mode);
@@ -157,8 +171,9 @@ LibraryPanel::LibraryPanel(const QStringList& filters, QWidget* parent)
   layout->addWidget(results);
   layout->addWidget(grid);
   setWidget(body);
-  set_searching(false);
+}
 
+void LibraryPanel::connect_controls() {
   filter->installEventFilter(this);
   connect(filter, &QLineEdit::textChanged, this, [this] {
     if (searching()) {
@@ -167,36 +182,8 @@ LibraryPanel::LibraryPanel(const QStringList& filters, QWidget* parent)
       apply_filter();
     }
   });
-  connect(filter, &QLineEdit::returnPressed, this, [this] {
-    if (showing_pictures()) {
-      const QModelIndex current = grid->currentIndex();
-      if (current.isValid()) {
-        open_index(current, ThumbnailModel::path_role,
-                   ThumbnailModel::module_role);
-      } else if (pictures_model->rowCount() > 0) {
-        grid->setCurrentIndex(pictures_model->index(0));
-      }
-      return;
-    }
-    if (searching()) {
-      const QModelIndex current = results->currentIndex();
-      if (current.isValid()) {
-        open_result(current);
-      } else if (found->rowCount() > 0) {
-        results->setCurrentIndex(found->index(0, 0));
-      }
-      return;
-    }
-    QListWidgetItem* item = names->currentItem();
-    for (int i = 0; (!item || item->isHidden()) && i < names->count(); ++i)
-      item = names->item(i);
-    if (!item || item->isHidden()) return;
-    if (item == names->currentItem()) {
-      open_item(item);
-    } else {
-      names->setCurrentItem(item);
-    }
-  });
+  connect(filter, &QLineEdit::returnPressed, this,
+          &LibraryPanel::open_on_return);
   connect(names, &QListWidget::currentItemChanged, this,
           [this](QListWidgetItem* item) {
             if (!selecting) open_item(item);
@@ -215,6 +202,9 @@ LibraryPanel::LibraryPanel(const QStringList& filters, QWidget* parent)
     open_index(at, ThumbnailModel::path_role, ThumbnailModel::module_role);
   });
   connect(root_button, &QToolButton::clicked, this, &LibraryPanel::choose_root);
+}
+
+void LibraryPanel::connect_index() {
   connect(&index_, &BackgroundIndex::updated, this, [this] {
     if (searching()) run_search();
   });
@@ -225,6 +215,39 @@ LibraryPanel::LibraryPanel(const QStringList& filters, QWidget* parent)
     const std::size_t size = index_.snapshot() ? index_.snapshot()->size() : 0;
     emit status(tr("%1 footprints indexed").arg(size));
   });
+}
+
+// Return opens what is current in the view shown, or makes its first row
+// current.
+void LibraryPanel::open_on_return() {
+  if (showing_pictures()) {
+    const QModelIndex current = grid->currentIndex();
+    if (current.isValid()) {
+      open_index(current, ThumbnailModel::path_role,
+                 ThumbnailModel::module_role);
+    } else if (pictures_model->rowCount() > 0) {
+      grid->setCurrentIndex(pictures_model->index(0));
+    }
+    return;
+  }
+  if (searching()) {
+    const QModelIndex current = results->currentIndex();
+    if (current.isValid()) {
+      open_result(current);
+    } else if (found->rowCount() > 0) {
+      results->setCurrentIndex(found->index(0, 0));
+    }
+    return;
+  }
+  QListWidgetItem* item = names->currentItem();
+  for (int i = 0; (!item || item->isHidden()) && i < names->count(); ++i)
+    item = names->item(i);
+  if (!item || item->isHidden()) return;
+  if (item == names->currentItem()) {
+    open_item(item);
+  } else {
+    names->setCurrentItem(item);
+  }
 }
 
 LibraryPanel::~LibraryPanel() {

@@ -75,7 +75,13 @@ protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+  void build_controls(QWidget* body);
   void build_results();
+  void build_grid(QWidget* body);
+  void lay_out(QWidget* body);
+  void connect_controls();
+  void connect_index();
+  void open_on_return();
   void apply_filter();
   void run_search();
   void show_hits(const IndexSnapshot& index,
