@@ -408,14 +408,6 @@ TEST_F(MainWindowTest, NextPreviousUpAndDownStepThroughFilesAndLibraries) {
     trigger(step);
     EXPECT_TRUE(title() == file && shows_cover() == cover) << step;
   }
-  // An emptied folder shows nothing, and is stepped through again once a
-  // file is back.
-  for (const QString& path : {a, b, c}) QFile::remove(path);
-  trigger("actionNext");
-  EXPECT_TRUE(shows_cover());
-  copy(battery(), "A.pretty/c.kicad_mod");
-  trigger("actionPrevious");
-  EXPECT_EQ(title(), c);
 }
 
 TEST_F(MainWindowTest, LegacyLibraryOpensByItsFilterAndStepsByModule) {
@@ -560,27 +552,16 @@ TEST_F(MainWindowTest, ComparesTheFootprintShownWithAnother) {
   EXPECT_TRUE(view->comparison().same());
   EXPECT_TRUE(view->heading().endsWith("identical"));
 
-  // Against another module: differences, listed, each marked on a click.
+  // Against another module: the differences listed.
   const QString other =
       copy(QString::fromStdString(local_testdata_dir()) +
                "/converted/w_pth_resistors.pretty/RC07.kicad_mod",
            "RC07.kicad_mod");
   ASSERT_TRUE(window->compare_paths(after, other));
   EXPECT_EQ(view->windowTitle(), "Compare: RC05.kicad_mod and RC07.kicad_mod");
-  QTreeWidget* list = view->differences();
-  ASSERT_GT(list->topLevelItemCount(), 0);
-  QTreeWidgetItem* pad =
-      list->findItems("pad 1 moved", Qt::MatchStartsWith).value(0);
-  ASSERT_NE(pad, nullptr);
-  EXPECT_TRUE(view->scene()->highlighted().isEmpty());
-  list->scrollToItem(pad);
-  QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                    list->visualItemRect(pad).center());
-  EXPECT_EQ(list->currentItem(), pad);
-  const QRectF marked = view->scene()->highlighted();
-  const zcore::point moved =
-      zcore::contents_of(*read_footprint(other)).facts.pads[0].position;
-  EXPECT_TRUE(marked.contains(QPointF(moved.x, moved.y)));
+  EXPECT_TRUE(view->differences()
+                  ->findItems("pad 1 moved", Qt::MatchStartsWith)
+                  .value(0));
 
   EXPECT_FALSE(window->compare_paths(after, folder.filePath("none.mod")));
   EXPECT_TRUE(load_message().startsWith("none.mod: "))

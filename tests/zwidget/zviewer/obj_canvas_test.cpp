@@ -319,9 +319,7 @@ TEST(FootprintFormats, AFileIsReadByItsNameElseByItsFirstBytes) {
     const char *name, *bytes, *parser;
   } cases[] = {
       {"a.kicad_mod", "PCBNEW-LibModule-V1", "module_parser"},
-      {"A.MOD", "\xEF\xBB\xBF \r\nPCBNEW-LibModule-V1", "module_legacy_parser"},
       {"fp", "(footprint \"R\" (layer F.Cu))", "module_parser"},
-      {"fp.bin", "\x89PNG\r\n", ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
