@@ -326,9 +326,57 @@ QRectF lay_out_strokes(const Placement& at, std::vector<Line> lines,
                 QPointF(right + half, bottom + half));
 }
 
+// The glyphs and overbars of one line of a face, with the baseline at
+// y = 0 and x from 0, in pieces of a few dozen glyphs: Qt fills a path of
+// thousands of glyphs in bands, going over all of them for each.
+std::vector<QPainterPath> face_outlines(const Placement& at, const Line& line,
+                                        const QFont& face, double scale_x,
+                                        double scale_y,
+                                        const Advance& advance) {
+  std::vector<QPainterPath> parts;
+  double x = 0;
+  for (const Piece& piece : line) {
+    for (int from = 0; from < piece.text.size(); from += kFaceChunk) {
+      const Piece part{piece.text.mid(from, kFaceChunk), piece.size, piece.drop,
+                       piece.overbar};
+      QPainterPath glyphs;
+      glyphs.addText(0, 0, face, part.text);
+      QTransform place;
+      place.translate(x, part.drop * at.size.height());
+      place.scale(scale_x * part.size, scale_y * part.size);
+      parts.push_back(place.map(glyphs));
+      x += advance(part);
+    }
+  }
+  for_each_overbar(line, 0, advance, [&](double from, double to) {
+    const double inset = kOverbarInset * at.size.width();
+    const double bar = -kOverbarHeight * at.size.height();
+    const double half = at.stroke / 2;
+    parts.emplace_back();
+    parts.back().addRect(QRectF(QPointF(from + inset, bar - half),
+                                QPointF(to - inset, bar + half)));
+  });
+  return parts;
+}
+
+// The first line's baseline for the text's vertical justification.
+double face_baseline(const Placement& at, const std::vector<QRectF>& extents,
+                     double pitch) {
+  const double rows = static_cast<double>(extents.size() - 1);
+  switch (at.style.vertical) {
+    case TextStyle::Align::start:
+      return at.position.y() - extents.front().top();
+    case TextStyle::Align::centre:
+      // Half the capitals' height below the position, whatever descends.
+      return at.position.y() - rows * pitch / 2 + at.size.height() / 2;
+    case TextStyle::Align::end:
+      return at.position.y() - extents.back().bottom() - rows * pitch;
+  }
+  return 0;
+}
+
 // Places the lines of a face by their outlines' extent, adding the glyphs to
-// `filled` in pieces of a few dozen: Qt fills a path of thousands of glyphs
-// in bands, going over all of them for each. Returns their ink.
+// `filled`. Returns their ink.
 QRectF lay_out_face(const Placement& at, std::vector<Line> lines,
                     std::vector<QPainterPath>& filled) {
   const QFont face = face_font(at.style, at.italic);
@@ -342,54 +390,19 @@ QRectF lay_out_face(const Placement& at, std::vector<Line> lines,
   };
   if (at.style.wrap_width > 0)
     lines = wrapped(lines, at.style.wrap_width, advance);
-  // Each line's glyphs with the baseline at y = 0 and x from 0.
   std::vector<std::vector<QPainterPath>> outlines;
   std::vector<QRectF> extents;
   for (const Line& line : lines) {
-    std::vector<QPainterPath> parts;
-    double x = 0;
-    for (const Piece& piece : line) {
-      for (int from = 0; from < piece.text.size(); from += kFaceChunk) {
-        const Piece part{piece.text.mid(from, kFaceChunk), piece.size,
-                         piece.drop, piece.overbar};
-        QPainterPath glyphs;
-        glyphs.addText(0, 0, face, part.text);
-        QTransform place;
-        place.translate(x, part.drop * at.size.height());
-        place.scale(scale_x * part.size, scale_y * part.size);
-        parts.push_back(place.map(glyphs));
-        x += advance(part);
-      }
-    }
-    for_each_overbar(line, 0, advance, [&](double from, double to) {
-      const double inset = kOverbarInset * at.size.width();
-      const double bar = -kOverbarHeight * at.size.height();
-      const double half = at.stroke / 2;
-      parts.emplace_back();
-      parts.back().addRect(QRectF(QPointF(from + inset, bar - half),
-                                  QPointF(to - inset, bar + half)));
-    });
+    outlines.push_back(
+        face_outlines(at, line, face, scale_x, scale_y, advance));
     QRectF extent;
-    for (const QPainterPath& part : parts) extent |= part.boundingRect();
-    outlines.push_back(std::move(parts));
+    for (const QPainterPath& part : outlines.back())
+      extent |= part.boundingRect();
     extents.push_back(extent);
   }
   const double pitch =
       at.style.line_spacing * metrics.lineSpacing() * at.size.height() / cap;
-  const double rows = static_cast<double>(lines.size() - 1);
-  double baseline = 0;
-  switch (at.style.vertical) {
-    case TextStyle::Align::start:
-      baseline = at.position.y() - extents.front().top();
-      break;
-    case TextStyle::Align::centre:
-      // Half the capitals' height below the position, whatever descends.
-      baseline = at.position.y() - rows * pitch / 2 + at.size.height() / 2;
-      break;
-    case TextStyle::Align::end:
-      baseline = at.position.y() - extents.back().bottom() - rows * pitch;
-      break;
-  }
+  const double baseline = face_baseline(at, extents, pitch);
   QRectF ink;
   for (std::size_t i = 0; i < outlines.size(); ++i) {
     const QRectF& extent = extents[i];
