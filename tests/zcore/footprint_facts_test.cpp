@@ -137,13 +137,6 @@ TEST(FootprintFacts, RealFilesOfEveryGeneration) {
        {{0,
          "\"\" smd roundrect at -0.725 -0.725 0 size 1.17x1.17 F.Paste "
          "round 0.213675 0.25"}}},
-      {"kicad8/2x05_P1.27mm.kicad_mod",
-       "2x05_P1.27mm; KiCad 8 20240108; through-hole; pads 10 thru_hole:10; "
-       "numbers 10; pitch 1.27; courtyard 4.45x7.4; fab 3.41x6.35; bounds "
-       "-1.625 -1.175 2.875 6.275; models 0",
-       {{0,
-         "\"1\" thru_hole rect at 0 0 0 size 1x1 drill 0.65x0.65 F.Cu "
-         "B.Cu F.Mask B.Mask"}}},
       {"kicad8/TYPE-C-SMD_HX-TYPE-C-16PIN.kicad_mod",
        "TYPE-C-SMD_HX-TYPE-C-16PIN; KiCad 8 20240108; mixed; pads 23 "
        "np_thru_hole:2 smd:13 thru_hole:8; numbers 13; pitch 0.5; courtyard "

@@ -109,9 +109,6 @@ TEST_P(CrashSweep, EveryPrefixAndSuffixReadsOrShowsTheCover) {
       }
     }
   }
-  window.show_bytes(bytes);
-  EXPECT_EQ(window.failure, "");
-  EXPECT_FALSE(window.canvas.scene()->items().isEmpty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
