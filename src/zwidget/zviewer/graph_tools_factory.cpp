@@ -40,7 +40,23 @@ bool ZGraphToolsFactory::CaseInsensitiveLess::operator()(
       [](char x, char y) { return fold(x) < fold(y); });
 }
 
-ZGraphToolsFactory::ZGraphToolsFactory(ColourTheme theme) {
+ZGraphToolsFactory::ZGraphToolsFactory(ColourTheme theme)
+    : colours(&table_of(theme)) {
+}
+
+const ZGraphToolsFactory::ColourTable& ZGraphToolsFactory::table_of(
+    ColourTheme theme) {
+  // Made once for the process: a scene, its loader and the render tool's
+  // background each asked for a table of a footprint's theme.
+  static const ColourTable tables[] = {make_table(ColourTheme::classic),
+                                       make_table(ColourTheme::kicad),
+                                       make_table(ColourTheme::light)};
+  return tables[static_cast<int>(theme)];
+}
+
+ZGraphToolsFactory::ColourTable ZGraphToolsFactory::make_table(
+    ColourTheme theme) {
+  ColourTable colours;
   // The Classic theme: layer names of .kicad_mod files, two legacy layer
   // numbers and the pad types; "F.Silks" also answers the format's F.SilkS.
   const struct {
@@ -98,23 +114,31 @@ ZGraphToolsFactory::ZGraphToolsFactory(ColourTheme theme) {
   // for; 21 and 25 keep their rows.
   for (int number = 0; number <= 28; ++number) {
     const std::string name = zcore::legacy_layer_name(number);
-    if (!name.empty()) colours.emplace(std::to_string(number), colour(name));
+    if (!name.empty())
+      colours.emplace(std::to_string(number), colour_in(colours, name));
   }
+  return colours;
+}
+
+QColor ZGraphToolsFactory::colour_in(const ColourTable& colours,
+                                     const std::string& name) {
+  const auto found = colours.find(name);
+  if (found != colours.end()) return found->second;
+  return is_numbered_user_layer(name) ? colour_in(colours, "Dwgs.User")
+                                      : kUnknownColour;
 }
 
 ZGraphToolsFactory::~ZGraphToolsFactory() = default;
 
 QColor ZGraphToolsFactory::colour(const std::string& name) const {
   if (tint && name.rfind("system.hole.", 0) != 0) return *tint;
-  const auto found = colours.find(name);
-  if (found != colours.end()) return found->second;
-  return is_numbered_user_layer(name) ? colour("Dwgs.User") : kUnknownColour;
+  return colour_in(*colours, name);
 }
 
 std::optional<QColor> ZGraphToolsFactory::find_colour(
     const std::string& name) const {
-  const auto found = colours.find(name);
-  if (found == colours.end()) return std::nullopt;
+  const auto found = colours->find(name);
+  if (found == colours->end()) return std::nullopt;
   return found->second;
 }
 

@@ -53,7 +53,14 @@ private:
     bool operator()(const std::string& a, const std::string& b) const;
   };
 
-  std::map<std::string, QColor, CaseInsensitiveLess> colours;
+  using ColourTable = std::map<std::string, QColor, CaseInsensitiveLess>;
+  static const ColourTable& table_of(ColourTheme theme);
+  static ColourTable make_table(ColourTheme theme);
+  // The table's colour of `name`, for any name.
+  static QColor colour_in(const ColourTable& colours, const std::string& name);
+
+  // The theme's table, shared by every factory of that theme.
+  const ColourTable* colours;
   std::optional<QColor> tint;
 };
 
