@@ -49,7 +49,6 @@ void PrintTo(const HostileFile& file, std::ostream* out) {
 }
 
 std::vector<HostileFile> hostile_files() {
-  static const std::string k400(400, '9');
   const std::map<std::string, int> too_large = {{"geometry too large", 1}};
   const std::map<std::string, int> non_finite = {{"non-finite geometry", 1}};
   return {
@@ -90,12 +89,6 @@ std::vector<HostileFile> hostile_files() {
              "  (pad 1 smd rect (at 0 0) (size 1e300 1e300) (layers F.Cu))\n");
        },
        "line", too_large},
-      {"NumbersOf400Digits", "digits.kicad_mod",
-       [] {
-         return pretty(
-             silk("fp_line (start 0 0) (end " + k400 + " " + k400 + ")"));
-       },
-       "line", non_finite},
       {"RectangleAcrossTheWholeRange", "range.kicad_mod",
        [] {
          return pretty(silk("fp_rect (start -1e308 -1e308) (end 1e308 1e308)"));
