@@ -197,37 +197,51 @@ void MainWindow::build_status_bar() {
     return label;
   };
   QStatusBar* bar = ui->statusbar;
-  // The unit of every position, first: a narrow window cuts the bar short
-  // at its right end.
+  // Why a load or a comparison failed takes the positions' place: they
+  // leave it no room in a window of the start size, and the cover shows no
+  // positions.
+  load_message = new QLabel(this);
+  load_message->setObjectName("loadMessage");
+  load_message->hide();
+  bar->addWidget(load_message, 0);
+  const auto add = [this, bar](QWidget* widget) {
+    bar->addWidget(widget, 0);
+    position_widgets.push_back(widget);
+  };
+  // The unit of every position first: a narrow window cuts the bar short at
+  // its right end.
   unit_button = new QToolButton(this);
   unit_button->setObjectName("unitButton");
   unit_button->setAutoRaise(true);
   unit_button->setToolTip(tr("The unit of lengths; click to switch (Ctrl+U)"));
   unit_button->setFocusPolicy(Qt::NoFocus);
-  bar->addWidget(unit_button, 0);
-  bar->addWidget(new QLabel(tr("Current position:"), this), 0);
+  add(unit_button);
+  add(new QLabel(tr("Current position:"), this));
   current_x = value_label("currentX");
-  bar->addWidget(current_x, 0);
+  add(current_x);
   current_y = value_label("currentY");
-  bar->addWidget(current_y, 0);
-  bar->addWidget(new zwidget::zaux::ZIntent(10), 0);
-  bar->addWidget(new QLabel(tr("Relative position:"), this), 0);
+  add(current_y);
+  add(new zwidget::zaux::ZIntent(10));
+  add(new QLabel(tr("Relative position:"), this));
   relative_x = value_label("relativeX");
-  bar->addWidget(relative_x, 0);
+  add(relative_x);
   relative_y = value_label("relativeY");
-  bar->addWidget(relative_y, 0);
-  bar->addWidget(new zwidget::zaux::ZIntent(10), 0);
-  bar->addWidget(new QLabel(tr("Grid position:"), this), 0);
+  add(relative_y);
+  add(new zwidget::zaux::ZIntent(10));
+  add(new QLabel(tr("Grid position:"), this));
   grid_x = value_label("gridX");
-  bar->addWidget(grid_x, 0);
+  add(grid_x);
   grid_y = value_label("gridY");
-  bar->addWidget(grid_y, 0);
-  load_message = new QLabel(this);
-  load_message->setObjectName("loadMessage");
-  bar->addPermanentWidget(load_message);
+  add(grid_y);
   index_message = new QLabel(this);
   index_message->setObjectName("indexMessage");
   bar->addPermanentWidget(index_message);
+}
+
+void MainWindow::show_load_message(const QString& text) {
+  load_message->setText(text);
+  load_message->setVisible(!text.isEmpty());
+  for (QWidget* widget : position_widgets) widget->setVisible(text.isEmpty());
 }
 
 QMenu* MainWindow::view_menu() {
@@ -507,10 +521,9 @@ bool MainWindow::load_file(const QString& path, const QString& parser) {
   if (!failure.isEmpty()) canvas->reset_cover();
   // Nothing to show is no failure to report.
   if (!path.isEmpty() && !failure.isEmpty()) {
-    load_message->setText(
-        tr("%1: %2").arg(QFileInfo(path).fileName(), failure));
+    show_load_message(tr("%1: %2").arg(QFileInfo(path).fileName(), failure));
   } else {
-    load_message->clear();
+    show_load_message(QString());
   }
   splitter->insertWidget(0, property);
   splitter->insertWidget(1, canvas);

@@ -10,6 +10,7 @@
 class LayersPanel;
 #include <optional>
 #include <utility>
+#include <vector>
 
 class LibraryPanel;
 class QLabel;
@@ -86,6 +87,8 @@ private:
   void create_initial_pair();
   void restore_property_visibility();
   void build_status_bar();
+  // Says why a load or a comparison failed; empty hides the message.
+  void show_load_message(const QString& text);
   // Units, the library filter's key, and the second keys of Open and Zoom
   // in.
   void build_view_actions();
@@ -146,6 +149,8 @@ private:
   QSplitter* splitter = nullptr;
   // Why the last load failed; empty after one that succeeded.
   QLabel* load_message = nullptr;
+  // The unit and the positions, hidden while a load message shows.
+  std::vector<QWidget*> position_widgets;
   QLabel* index_message = nullptr;
   zwidget::zcvpcb::ZObjFactory* factory;
   RecentFiles* recent = nullptr;

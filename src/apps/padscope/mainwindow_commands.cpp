@@ -45,13 +45,12 @@ bool MainWindow::open_path(const QString& path) {
   if (info.isDir()) {
     file = navigator.first_in(path);
     if (file.isEmpty()) {
-      load_message->setText(
+      show_load_message(
           tr("%1: no footprint file in the folder").arg(info.fileName()));
       return false;
     }
   } else if (!info.exists()) {
-    load_message->setText(
-        tr("%1: no such file or folder").arg(info.fileName()));
+    show_load_message(tr("%1: no such file or folder").arg(info.fileName()));
     return false;
   }
   if (!show_path(file)) return false;
@@ -174,7 +173,7 @@ void MainWindow::help_about() {
 
 void MainWindow::compare_with() {
   if (fileName.isEmpty() || canvas->scene() == nullptr) {
-    load_message->setText(tr("Open a footprint first, then compare it."));
+    show_load_message(tr("Open a footprint first, then compare it."));
     return;
   }
   QStringList patterns;
@@ -214,7 +213,7 @@ bool MainWindow::compare_footprints(const QString& before, int module,
     failure = QString::fromLocal8Bit(error.what());
   }
   if (!failure.isEmpty()) {
-    load_message->setText(
+    show_load_message(
         failed.isEmpty()
             ? tr("Cannot compare: %1").arg(failure)
             : tr("%1: %2").arg(QFileInfo(failed).fileName(), failure));

@@ -28,6 +28,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
@@ -148,6 +149,20 @@ protected:
   }
   QString load_message() const {
     return window->findChild<QLabel*>("loadMessage")->text();
+  }
+  // The load message as a shown window's status bar shows it: whole, or
+  // not at all.
+  QString shown_message() const {
+    QApplication::processEvents();
+    window->statusBar()->layout()->activate();
+    const auto* label = window->findChild<QLabel*>("loadMessage");
+    const bool whole =
+        label->isVisible() &&
+        label->fontMetrics().horizontalAdvance(label->text()) <=
+            label->contentsRect().width() &&
+        label->mapTo(window.get(), label->rect().bottomRight()).x() <
+            window->width();
+    return whole ? label->text() : QString();
   }
   LibraryPanel* library() const { return window->findChild<LibraryPanel*>(); }
   // The names the library list shows, with the current one in brackets.
@@ -484,6 +499,7 @@ TEST_F(MainWindowTest, AboutNamesTheProgram) {
 }
 
 TEST_F(MainWindowTest, OpensAFileOrAFolderAndSaysWhyALoadFailed) {
+  show(900);
   const QString a = copy(battery(), "lib/a.kicad_mod");
   copy(battery(), "lib/b.kicad_mod");
   put("broken.kicad_mod", "(footprint \"x\" (fp_line");
@@ -498,7 +514,7 @@ TEST_F(MainWindowTest, OpensAFileOrAFolderAndSaysWhyALoadFailed) {
         {put("empty/notes.txt", "x").section('/', 0, -2),
          "empty: no footprint file in the folder"}}) {
     EXPECT_FALSE(window->open_path(path));
-    EXPECT_EQ(load_message(), message);
+    EXPECT_EQ(shown_message(), message);
   }
   EXPECT_TRUE(shows_cover());
   trigger("actionNext");  // a step onto the broken file says so too
