@@ -146,7 +146,10 @@ QByteArray zlib_of(const QByteArray& rows, std::size_t pixel, std::size_t row) {
     std::size_t length = 0;
     const Reach* from = nullptr;
     for (const Reach& r : reaches) {
-      if (r.code < 0 || at < r.back || length == most) continue;
+      // Most literals differ at once from both bytes they are checked with.
+      if (r.code < 0 || at < r.back || length == most ||
+          data[at] != data[at - r.back])
+        continue;
       const std::size_t same = same_bytes(data + at, data + at - r.back, most);
       if (same > length) {
         length = same;
