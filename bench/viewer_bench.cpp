@@ -1,16 +1,19 @@
 #include "memory_input.h"
 #include "support/test_data.h"
 #include "zcore/models.h"
+#include "zwidget/zgraph/pad_item.h"
 #include "zwidget/zviewer/obj_canvas.h"
 #include "zwidget/zviewer/zscene.h"
 
 #include <benchmark/benchmark.h>
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QDataStream>
 #include <QFile>
 #include <QImage>
 #include <QLoggingCategory>
+#include <QMouseEvent>
 #include <QPainter>
 
 #include <algorithm>
@@ -129,6 +132,42 @@ void repaint_view(benchmark::State& state, const std::string& path) {
   canvas->viewport()->render(&image);  // fills the background cache
   for (auto _ : state) canvas->viewport()->render(&image);
   state.counters["items"] = canvas->scene()->items().size();
+}
+
+// A cursor going to and fro between two neighbouring pads: every move
+// changes the highlight and the viewport repaints what it must.
+void hover_crossing(benchmark::State& state, const std::string& path) {
+  const auto canvas = shown_canvas(path);
+  std::vector<QPointF> centres;
+  for (const QGraphicsItem* item : canvas->scene()->items()) {
+    const auto* pad =
+        dynamic_cast<const zwidget::zgraph::GraphicsPadItem*>(item);
+    if (pad) centres.push_back(pad->spec().position);
+  }
+  if (centres.size() < 2) {
+    state.SkipWithError("fewer than two pads");
+    return;
+  }
+  // The first pad and the one nearest it.
+  const QPointF first = centres.front();
+  const auto distance = [&first](const QPointF& p) {
+    return p == first ? 1e300 : QLineF(first, p).length();
+  };
+  const QPointF next = *std::min_element(
+      centres.begin(), centres.end(), [&](const QPointF& a, const QPointF& b) {
+        return distance(a) < distance(b);
+      });
+  const QPoint stops[] = {canvas->mapFromScene(first),
+                          canvas->mapFromScene(next)};
+  QuietCout quiet;
+  QCoreApplication::processEvents();  // the first full paint
+  std::size_t moves = 0;
+  for (auto _ : state) {
+    QMouseEvent move(QEvent::MouseMove, stops[moves++ % 2], Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(canvas->viewport(), &move);
+    QCoreApplication::processEvents();
+  }
 }
 
 // The same picture through QGraphicsScene::render at the fitted transform:
@@ -410,6 +449,9 @@ double maximum(const std::vector<double>& v) {
       ".kicad_mod";
   benchmark::RegisterBenchmark("repaint_view/library/Xilinx_FFG1926",
                                repaint_view, bga)
+      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("hover_crossing/library/Xilinx_FFG1926",
+                               hover_crossing, bga)
       ->Unit(benchmark::kMillisecond);
   return true;
 }();
