@@ -168,14 +168,25 @@ void ZObjCanvas::pointer_moved(const QPointF& at) {
   const QPointF scene_at = to_scene(at);
   const QGraphicsItem* under =
       item_at(*shown, scene_at, scene_length(kPickPixels), true);
-  bool changed = under != hovered;
+  if (under != hovered && !measuring_) {
+    // Only the two highlights change: repainting a whole BGA for every pad
+    // the cursor crosses made the hover lag.
+    update_highlight(hovered);
+    update_highlight(under);
+  }
   hovered = under;
   if (measuring_) {
     snapped(scene_at);
-    changed = true;
     if (ruler_start && !ruler_end) emit measurement_changed();
+    viewport()->update();
   }
-  if (changed) viewport()->update();
+}
+
+void ZObjCanvas::update_highlight(const QGraphicsItem* item) {
+  if (!item) return;
+  const QRectF area = highlight_path(item).boundingRect();
+  // Grown by the highlight's line and the antialiasing beside it.
+  viewport()->update(mapFromScene(area).boundingRect().adjusted(-3, -3, 3, 3));
 }
 
 void ZObjCanvas::clicked(const QPointF& at) {

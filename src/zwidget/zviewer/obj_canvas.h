@@ -195,6 +195,8 @@ private:
   double scene_length(double pixels) const;
   // The cursor moved to viewport point `at` without a button pressed.
   void pointer_moved(const QPointF& at);
+  // Repaints what the highlight of `item`, when there is one, covers.
+  void update_highlight(const QGraphicsItem* item);
   // A press and release without a drag at viewport point `at`.
   void clicked(const QPointF& at);
   // Scene point `at` snapped for measuring; sets the snap marker.

@@ -232,7 +232,6 @@ void ZScene::mouseMoveEvent(QGraphicsSceneMouseEvent* event) {
   cursor = event->scenePos();
   emit position_changed(cursor, cursor - origin);
   QGraphicsScene::mouseMoveEvent(event);
-  update(QRectF());
 }
 
 void ZScene::set_relative_origin(const QPointF& at) {
