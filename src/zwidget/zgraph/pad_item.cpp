@@ -1,15 +1,13 @@
 #include "zwidget/zgraph/pad_item.h"
 
+#include "zwidget/zgraph/item_caches.h"
+
 #include <QPainter>
 #include <QStyleOptionGraphicsItem>
 
 #include <algorithm>
 #include <cmath>
-#include <cstdint>
-#include <cstring>
-#include <map>
 #include <memory>
-#include <unordered_map>
 
 namespace zwidget::zgraph {
 namespace {
@@ -42,42 +40,29 @@ constexpr double kOutlineScale = 1024;
 constexpr std::size_t kMostHolesOnAPad = 256;
 constexpr std::size_t kMostHolesCut = 1024;
 
-// A text in the label font, its ink centred on the origin, and the rim
-// around that ink which keeps it readable over a hole or a light pad.
-struct ShapedText {
+// `text` in the label font, its ink centred on the origin.
+QPainterPath label_ink(const QString& text) {
+  QFont font(QStringLiteral("Arial"));
+  font.setPointSizeF(kShapedPoints);
   QPainterPath ink;
-  // Stroked only once a theme with a rim asks: it took four fifths of the
-  // shaping, which is most of a batch's time where pad names vary.
-  QPainterPath rim;
-  bool rimmed = false;
-};
+  ink.addText(0, 0, font, text);
+  ink.translate(-ink.boundingRect().center());
+  return ink;
+}
 
-// Kept by text: numbers come back pad after pad and footprint after
-// footprint.
+// The band around `ink` that a rim fills; the ink, filled over it, covers
+// what lies inside.
+QPainterPath label_rim(const QPainterPath& ink) {
+  QPainterPathStroker stroker;
+  stroker.setWidth(kRimWidth);
+  stroker.setJoinStyle(Qt::RoundJoin);
+  stroker.setCapStyle(Qt::RoundCap);
+  return stroker.createStroke(ink);
+}
+
+// Numbers come back pad after pad and footprint after footprint.
 ShapedText shaped(const QString& text, bool with_rim) {
-  static std::map<QString, ShapedText> kept;
-  auto found = kept.find(text);
-  if (found == kept.end()) {
-    // Bounded: a library of odd pad names must not grow it without end.
-    if (kept.size() > 20000) kept.clear();
-    QFont font(QStringLiteral("Arial"));
-    font.setPointSizeF(kShapedPoints);
-    ShapedText made;
-    made.ink.addText(0, 0, font, text);
-    made.ink.translate(-made.ink.boundingRect().center());
-    found = kept.emplace(text, std::move(made)).first;
-  }
-  ShapedText& shape = found->second;
-  if (with_rim && !shape.rimmed) {
-    QPainterPathStroker stroker;
-    stroker.setWidth(kRimWidth);
-    stroker.setJoinStyle(Qt::RoundJoin);
-    stroker.setCapStyle(Qt::RoundCap);
-    // The ink, filled over it, covers what lies inside the band.
-    shape.rim = stroker.createStroke(shape.ink);
-    shape.rimmed = true;
-  }
-  return shape;
+  return shaped_label(text, with_rim, label_ink, label_rim);
 }
 
 // The room inside a pad for its label, unturned: a round end takes its
@@ -100,103 +85,6 @@ double upright(double degrees) {
   if (degrees > 90) degrees -= 180;
   if (degrees <= -90) degrees += 180;
   return degrees;
-}
-
-enum class Clip { subtracted, intersected };
-
-// The same paths clipped the same way give the same outline, and clipping is
-// slow: the paste rings around a mounting hole, stroked arcs, took a
-// millisecond each to cut. A library draws one part in many variants (a
-// mounting pad at ten heights), so the clips of the last footprints are
-// kept. Two generations, each of a bounded number of path elements: a clip
-// found in the older one moves to the newer, and the older is dropped when
-// the newer is full.
-class ClipMemo {
-public:
-  QPainterPath clipped(Clip clip, const QPainterPath& a,
-                       const QPainterPath& b) {
-    const std::size_t key = hash(a, hash(b, static_cast<std::size_t>(clip)));
-    if (const QPainterPath* found = find(newer_, key, clip, a, b))
-      return *found;
-    QPainterPath result;
-    if (const QPainterPath* found = find(older_, key, clip, a, b))
-      result = *found;
-    else
-      result = clip == Clip::subtracted ? a.subtracted(b) : a.intersected(b);
-    keep(key, {clip, a, b, result});
-    return result;
-  }
-
-private:
-  struct Clipped {
-    Clip clip;
-    QPainterPath a, b, result;
-  };
-  using Generation = std::unordered_multimap<std::size_t, Clipped>;
-
-  static constexpr std::size_t kElementsPerGeneration = 1 << 18;
-
-  static std::uint64_t bits(double value) {
-    std::uint64_t word;
-    std::memcpy(&word, &value, sizeof word);
-    return word;
-  }
-  static std::size_t hash(const QPainterPath& path, std::size_t seed) {
-    const auto mix = [&seed](std::uint64_t word) {
-      seed ^= word + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2);
-    };
-    mix(static_cast<std::uint64_t>(path.fillRule()));
-    for (int i = 0; i < path.elementCount(); ++i) {
-      const QPainterPath::Element& e = path.elementAt(i);
-      mix(static_cast<std::uint64_t>(e.type));
-      mix(bits(e.x));
-      mix(bits(e.y));
-    }
-    return seed;
-  }
-  // Bit for bit: QPainterPath's own == forgives small differences.
-  static bool same(const QPainterPath& a, const QPainterPath& b) {
-    if (a.elementCount() != b.elementCount() || a.fillRule() != b.fillRule())
-      return false;
-    for (int i = 0; i < a.elementCount(); ++i) {
-      const QPainterPath::Element &x = a.elementAt(i), &y = b.elementAt(i);
-      if (x.type != y.type || bits(x.x) != bits(y.x) || bits(x.y) != bits(y.y))
-        return false;
-    }
-    return true;
-  }
-  static const QPainterPath* find(const Generation& generation, std::size_t key,
-                                  Clip clip, const QPainterPath& a,
-                                  const QPainterPath& b) {
-    const auto [first, last] = generation.equal_range(key);
-    for (auto found = first; found != last; ++found) {
-      const Clipped& kept = found->second;
-      if (kept.clip == clip && same(kept.a, a) && same(kept.b, b))
-        return &kept.result;
-    }
-    return nullptr;
-  }
-  void keep(std::size_t key, Clipped clipped) {
-    const std::size_t size = clipped.a.elementCount() +
-                             clipped.b.elementCount() +
-                             clipped.result.elementCount();
-    if (size > kElementsPerGeneration) return;
-    if (elements_ + size > kElementsPerGeneration) {
-      older_ = std::move(newer_);
-      newer_ = Generation();
-      elements_ = 0;
-    }
-    newer_.emplace(key, std::move(clipped));
-    elements_ += size;
-  }
-
-  Generation newer_, older_;
-  std::size_t elements_ = 0;
-};
-
-QPainterPath clipped(Clip clip, const QPainterPath& a, const QPainterPath& b) {
-  static ClipMemo memo;
-  return memo.clipped(clip, a, b);
 }
 
 // Cuts `holes` out of `piece`, whose outline without holes is `plain`;
@@ -241,31 +129,6 @@ void cut_piece(QPainterPath& piece, const QPainterPath& plain,
 }
 
 }  // namespace
-
-GraphicsPadItem::GraphicsPadItem(const QString& number, const QString& type,
-                                 const QString& shape, const QSizeF& size,
-                                 const QPointF& position, const double& angle,
-                                 const QSizeF& rect_delta, bool oval_drill,
-                                 const QPointF& drill_offset,
-                                 const QSizeF& drill_size, const QColor& colour)
-    : GraphicsPadItem(number, type, shape, size, position, angle, rect_delta,
-                      oval_drill, drill_offset, drill_size, colour,
-                      PadShapeOptions()) {
-}
-
-GraphicsPadItem::GraphicsPadItem(const QString& number, const QString& type,
-                                 const QString& shape, const QSizeF& size,
-                                 const QPointF& position, const double& angle,
-                                 const QSizeF& rect_delta, bool oval_drill,
-                                 const QPointF& drill_offset,
-                                 const QSizeF& drill_size, const QColor& colour,
-                                 const PadShapeOptions& options)
-    : GraphicsPadItem(
-          PadSpec{number, pad_type_of(type), pad_shape_of(shape), size,
-                  position, angle, rect_delta, PadDrill{drill_size, oval_drill},
-                  drill_offset, options},
-          colour) {
-}
 
 GraphicsPadItem::GraphicsPadItem(const PadSpec& spec, const QColor& colour,
                                  const QColor& label, const QColor& label_rim)

@@ -26,20 +26,6 @@ public:
   GraphicsPadItem(const PadSpec& spec, const QColor& colour,
                   const QColor& label = Qt::white,
                   const QColor& label_rim = QColor());
-  // The same from the files' keywords, letter case counting.
-  GraphicsPadItem(const QString& number, const QString& type,
-                  const QString& shape, const QSizeF& size,
-                  const QPointF& position, const double& angle,
-                  const QSizeF& rect_delta, bool oval_drill,
-                  const QPointF& drill_offset, const QSizeF& drill_size,
-                  const QColor& colour);
-  // The same with the attributes of the newer shapes.
-  GraphicsPadItem(const QString& number, const QString& type,
-                  const QString& shape, const QSizeF& size,
-                  const QPointF& position, const double& angle,
-                  const QSizeF& rect_delta, bool oval_drill,
-                  const QPointF& drill_offset, const QSizeF& drill_size,
-                  const QColor& colour, const PadShapeOptions& options);
   ~GraphicsPadItem() override;
 
   // The turned pad rectangle's bounds (the pad rectangle itself when the pad

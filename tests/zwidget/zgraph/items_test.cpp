@@ -174,7 +174,7 @@ TEST(CurveItem, JoinsItsPointsWithOpenSegmentsBoundedWithTheirPen) {
   EXPECT_TRUE(SceneImage(one).painted().isEmpty());
 }
 
-// A pad's constructor arguments in the order tests vary them most.
+// A pad's keywords and figures in the order tests vary them most.
 struct Pad {
   QString shape, type;
   QSizeF size, drill = k0, delta = k0;
@@ -184,10 +184,19 @@ struct Pad {
   QString number = {};
   PadShapeOptions options = {};
 
-  GraphicsPadItem make() const {
-    return GraphicsPadItem(number, type, shape, size, position, angle, delta,
-                           oval_drill, offset, drill, kInk, options);
+  PadSpec spec() const {
+    return {number,
+            pad_type_of(type),
+            pad_shape_of(shape),
+            size,
+            position,
+            angle,
+            delta,
+            {drill, oval_drill},
+            offset,
+            options};
   }
+  GraphicsPadItem make() const { return GraphicsPadItem(spec(), kInk); }
   SceneImage paint() const {
     GraphicsPadItem item = make();
     return SceneImage(item);
@@ -329,7 +338,7 @@ TEST(PadItem, LabelFitsItsPadAtEveryZoomAndReadsAlongItsLongSide) {
     SCOPED_TRACE(testing::Message() << c.type << " " << c.angle);
     Pad pad{"roundrect", c.type, {1.5, 0.25}, k0, k0, c.angle};
     pad.number = "64";
-    PadSpec spec = pad.make().spec();
+    PadSpec spec = pad.spec();
     spec.pin_name = c.pin_name;
     GraphicsPadItem item(spec, kInk);
     const QTransform turn = pad_turn(spec);

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QLineF>
+#include <QPainterPath>
+#include <QRectF>
+#include <QString>
+
+#include <functional>
+
+class QPen;
+
+namespace zwidget::zgraph {
+
+// What the graphics items remember across items and scenes, for the whole
+// process, all in one place. Each memory saves work that footprints repeat
+// pad after pad and file after file, and none changes a picture: what is
+// found is what would have been computed. Each is bounded. Items are made
+// in one thread only.
+
+// A text in the pad-label font, its ink centred on the origin, and the rim
+// around that ink which keeps it readable over a hole or a light pad.
+struct ShapedText {
+  QPainterPath ink;
+  // Stroked only once a theme with a rim asks: it took four fifths of the
+  // shaping, which is most of a batch's time where pad names vary.
+  QPainterPath rim;
+  bool rimmed = false;
+};
+// The label `text`: its ink as `shape` makes it, and with `with_rim` its
+// rim as `stroke` makes it from the ink, each made once.
+ShapedText shaped_label(
+    const QString& text, bool with_rim,
+    const std::function<QPainterPath(const QString&)>& shape,
+    const std::function<QPainterPath(const QPainterPath&)>& stroke);
+
+enum class Clip { subtracted, intersected };
+// `a` with `b` taken away or kept only where `b` is, as QPainterPath
+// computes it; the clips of the last footprints are kept.
+QPainterPath clipped(Clip clip, const QPainterPath& a, const QPainterPath& b);
+
+// Qt's bounding rectangle of a line item drawn with `pen`, as `compute`
+// gives it; the rectangles of the last footprints' lines are kept.
+QRectF line_bounds(const QLineF& line, const QPen& pen,
+                   const std::function<QRectF()>& compute);
+
+// Forgets all that is kept, as at the process's start.
+void clear_item_caches();
+
+}  // namespace zwidget::zgraph
