@@ -261,7 +261,7 @@ void ZObjCanvas::contextMenuEvent(QContextMenuEvent* event) {
 void ZObjCanvas::drawForeground(QPainter* painter, const QRectF& rect) {
   QGraphicsView::drawForeground(painter, rect);
   const ZScene* shown = footprint_scene();
-  if (!shown) return;
+  if (!shown || drawing_scene) return;
   Overlay overlay;
   if (hovered && hovered->isVisible() && element_of(hovered) != selected)
     overlay.hovered.push_back(highlight_path(hovered));

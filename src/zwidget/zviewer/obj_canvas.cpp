@@ -340,6 +340,7 @@ void ZObjCanvas::set_picture(const PictureOptions& next) {
   }
   const QPointF centre = to_scene(middle());
   arrange_items(shown->items(), options);
+  forget_drawing();
   apply_matrix();
   if (keep_fitted) {
     fit_view();
@@ -469,6 +470,7 @@ ZScene* ZObjCanvas::footprint_scene() const {
 
 void ZObjCanvas::replace_scene(QGraphicsScene* next) {
   forget_items();
+  forget_drawing();
   QGraphicsScene* previous = scene();
   setSceneRect(QRectF());
   placed_centre.reset();

@@ -7,6 +7,7 @@
 #include "zwidget/zviewer/snap.h"
 
 #include <QGraphicsView>
+#include <QImage>
 #include <QLineF>
 #include <QPointF>
 #include <QStringList>
@@ -165,6 +166,10 @@ protected:
   void leaveEvent(QEvent* event) override;
   // The highlights, the snap marker, the relative origin and the ruler.
   void drawForeground(QPainter* painter, const QRectF& rect) override;
+  // The footprint scene is copied from the kept drawing (see
+  // `bring_drawing_up_to_date`) and the overlays are drawn over it: a hover
+  // or a selection does not draw a BGA's thousands of items again.
+  void paintEvent(QPaintEvent* event) override;
 
 private:
   void apply_matrix();
@@ -207,8 +212,29 @@ private:
   // Forgets the items of a scene that is going.
   void forget_items();
 
-  std::shared_ptr<zcore::BaseModel> model;
-  // The file's footprints, when it holds several.
+  // The background and the items as the viewport last showed them, drawn
+  // with `drawing_transform` (the viewport transform then), without the
+  // overlays. Drawn anew after a zoom, a turn, a resize or another picture;
+  // a pan moves it by whole pixels and draws only the strips it uncovers.
+  void bring_drawing_up_to_date();
+  // Moves the kept drawing to the viewport transform `now`; false where
+  // that is not a shift by whole pixels that keeps part of it in view.
+  bool shift_drawing(const QTransform& now);
+  // Draws the background and items over `area` of `image`, in viewport
+  // pixels, as the viewport shows them.
+  void draw_scene_into(QImage& image, const QRect& area);
+  // The kept drawing no longer shows the scene: its items changed.
+  void forget_drawing() { drawing_current = false; }
+
+  QImage drawing;
+  // The kept drawing's old pixels while a pan draws the new ones.
+  QImage spare_drawing;
+  QTransform drawing_transform;
+  bool drawing_current = false;
+  // Set while the kept drawing is drawn: the overlays are left out of it.
+  bool drawing_scene = false;
+
+  std::shared_ptr<zcore::BaseModel> model;  // The file's footprints, when it holds several.
   std::optional<FootprintLibrary> library;
   int current_module = 0;
   bool keep_fitted = false;

@@ -19,8 +19,10 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QWheelEvent>
+#include <QtTest/QTest>
 
 #include <cmath>
+#include <functional>
 #include <ios>
 #include <memory>
 
@@ -124,6 +126,93 @@ TEST(ZObjCanvas, WheelZoomsByTheZoomStepAboutTheCursorAndDraggingPans) {
     send(QEvent::MouseButtonRelease, to, Qt::NoButton);
     const double moved = drift(shown.canvas, grabbed, to);
     EXPECT_EQ(moved < 1.0, button != Qt::RightButton) << moved;
+  }
+}
+
+// A canvas that paints as Qt's own view does on demand: every item drawn.
+struct FullyPainted : ZObjCanvas {
+  FullyPainted() : ZObjCanvas(nullptr) {}
+  void paintEvent(QPaintEvent* event) override {
+    if (full) {
+      QGraphicsView::paintEvent(event);
+    } else {
+      ZObjCanvas::paintEvent(event);
+    }
+  }
+  // The viewport as the kept drawing shows it, and as everything drawn.
+  std::pair<QImage, QImage> both() {
+    QApplication::processEvents();
+    full = false;
+    const QImage kept = viewport()->grab().toImage();
+    full = true;
+    const QImage drawn = viewport()->grab().toImage();
+    full = false;
+    return {kept, drawn};
+  }
+  bool full = false;
+};
+
+// The kept drawing, shifted by pans and drawn anew on a zoom, a turn or
+// another picture, shows every pixel as drawing all items shows it; the
+// hover highlight too.
+TEST(ZObjCanvas, TheKeptDrawingShowsWhatDrawingEverythingShows) {
+  FullyPainted canvas;
+  canvas.resize(700, 500);
+  canvas.show();
+  {
+    test::CoutCapture quiet;
+    canvas.load(QString::fromStdString(padscope::test::real_file(
+        "kicad6/Converter_DCDC_Murata_NCS1SxxxxSC_THT.kicad_mod")));
+  }
+  const auto mouse = [&canvas](QEvent::Type type, QPoint at,
+                               Qt::MouseButtons held) {
+    QMouseEvent event(type, at, held ? Qt::LeftButton : Qt::NoButton, held,
+                      Qt::NoModifier);
+    QApplication::sendEvent(canvas.viewport(), &event);
+  };
+  const auto drag = [&](QPoint from, QPoint by) {
+    mouse(QEvent::MouseButtonPress, from, Qt::LeftButton);
+    for (int step = 1; step <= 3; ++step) {
+      mouse(QEvent::MouseMove, from + by * step / 3, Qt::LeftButton);
+      QApplication::processEvents();
+    }
+    mouse(QEvent::MouseButtonRelease, from + by, Qt::NoButton);
+  };
+  PictureOptions hidden;
+  hidden.hidden = {"F.SilkS"};
+  const std::vector<std::pair<const char*, std::function<void()>>> steps = {
+      {"fitted", [] {}},
+      {"dragged",
+       [&] {
+         drag({300, 200}, {-37, 23});
+       }},
+      {"dragged far",
+       [&] {
+         drag({600, 400}, {-650, -450});
+       }},
+      {"arrow key", [&] { QTest::keyClick(&canvas, Qt::Key_Right); }},
+      {"zoomed", [&] { canvas.scale(kZoomStep); }},
+      {"turned and dragged",
+       [&] {
+         canvas.rotate(30);
+         drag({100, 100}, {5, 41});
+       }},
+      {"a layer hidden", [&] { canvas.set_picture(hidden); }},
+      {"hovered",
+       [&] {
+         mouse(QEvent::MouseMove, {350, 250}, Qt::NoButton);
+       }},
+  };
+  for (const auto& [name, step] : steps) {
+    SCOPED_TRACE(name);
+    step();
+    const auto [kept, drawn] = canvas.both();
+    ASSERT_EQ(kept.size(), drawn.size());
+    int differing = 0;
+    for (int y = 0; y < kept.height(); ++y)
+      for (int x = 0; x < kept.width(); ++x)
+        differing += kept.pixel(x, y) != drawn.pixel(x, y);
+    EXPECT_EQ(differing, 0);
   }
 }
 
