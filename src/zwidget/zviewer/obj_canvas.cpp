@@ -16,6 +16,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QTimer>
 #include <QWheelEvent>
 
 #include <cmath>
@@ -127,6 +128,13 @@ ZObjCanvas::ZObjCanvas(QWidget* parent)
   setMinimumWidth(100);
   setFocusPolicy(Qt::StrongFocus);
   setScene(new ZCoverScene());
+  retire_timer = new QTimer(this);
+  retire_timer->setSingleShot(true);
+  retire_timer->setInterval(0);
+  connect(retire_timer, &QTimer::timeout, this, [this] {
+    retired_scene.reset();
+    retired_model.reset();
+  });
 }
 
 ZObjCanvas::~ZObjCanvas() {
@@ -394,6 +402,7 @@ void ZObjCanvas::load(QDataStream& stream) {
   const FootprintFormat* format = format_named(parser_name);
   if (!format)
     fail_unknown(tr("Parser:%1 not found.").arg(parser_name, 0, QChar(' ')));
+  retired_model = std::move(model);
   model = format->make_model();
   library.reset();
   current_module = 0;
@@ -475,7 +484,12 @@ void ZObjCanvas::replace_scene(QGraphicsScene* next) {
   setSceneRect(QRectF());
   placed_centre.reset();
   setScene(next);
-  delete previous;
+  retire(previous);
+}
+
+void ZObjCanvas::retire(QGraphicsScene* previous) {
+  retired_scene.reset(previous);
+  if (previous) retire_timer->start();
 }
 
 void ZObjCanvas::reset_scene() {

@@ -17,6 +17,7 @@
 
 class QDataStream;
 class QMenu;
+class QTimer;
 
 namespace zwidget::zcvpcb {
 
@@ -184,6 +185,10 @@ private:
   // Fits the scene rectangle into the viewport and measures the scale.
   void fit_view();
   void replace_scene(QGraphicsScene* next);
+  // Keeps `previous` till the event loop has shown what replaced it: a
+  // BGA's thousands of items took longer to destroy than a small footprint
+  // takes to read and draw. An older scene still kept goes at once.
+  void retire(QGraphicsScene* previous);
   // Shows `fresh` with the canvas's connections, unzoomed and unturned.
   void install_scene(ZScene* fresh);
   ZScene* footprint_scene() const;
@@ -234,7 +239,13 @@ private:
   // Set while the kept drawing is drawn: the overlays are left out of it.
   bool drawing_scene = false;
 
-  std::shared_ptr<zcore::BaseModel> model;  // The file's footprints, when it holds several.
+  std::shared_ptr<zcore::BaseModel> model;
+  // The scene and model last replaced, till they are destroyed (`retire`).
+  std::unique_ptr<QGraphicsScene> retired_scene;
+  std::shared_ptr<zcore::BaseModel> retired_model;
+  // Fires on the event loop's next turn; a child of the canvas.
+  QTimer* retire_timer = nullptr;
+  // The file's footprints, when it holds several.
   std::optional<FootprintLibrary> library;
   int current_module = 0;
   bool keep_fitted = false;
