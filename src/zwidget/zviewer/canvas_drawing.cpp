@@ -4,6 +4,7 @@
 
 #include <QPaintEvent>
 #include <QPainter>
+#include <QTimer>
 
 #include <cmath>
 
@@ -52,6 +53,7 @@ void ZObjCanvas::bring_drawing_up_to_date() {
   draw_scene_into(drawing, viewport()->rect());
   drawing_transform = now;
   drawing_current = true;
+  drawing_shifted = false;
 }
 
 bool ZObjCanvas::shift_drawing(const QTransform& now) {
@@ -81,7 +83,17 @@ bool ZObjCanvas::shift_drawing(const QTransform& now) {
   drawing_transform = now;
   const QRegion uncovered = QRegion(view) - QRegion(view.translated(*dx, *dy));
   for (const QRect& strip : uncovered) draw_scene_into(drawing, strip);
+  // Shifted coordinates round otherwise than the same drawn afresh, here
+  // and there a pixel a level apart: once the view rests it is drawn anew.
+  drawing_shifted = true;
+  settle_timer->start();
   return true;
+}
+
+void ZObjCanvas::settle_drawing() {
+  if (!drawing_shifted) return;
+  forget_drawing();
+  viewport()->update();
 }
 
 void ZObjCanvas::draw_scene_into(QImage& image, const QRect& area) {

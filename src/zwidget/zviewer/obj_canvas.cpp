@@ -128,6 +128,10 @@ ZObjCanvas::ZObjCanvas(QWidget* parent)
   setMinimumWidth(100);
   setFocusPolicy(Qt::StrongFocus);
   setScene(new ZCoverScene());
+  settle_timer = new QTimer(this);
+  settle_timer->setSingleShot(true);
+  settle_timer->setInterval(kSettleMilliseconds);
+  connect(settle_timer, &QTimer::timeout, this, &ZObjCanvas::settle_drawing);
   retire_timer = new QTimer(this);
   retire_timer->setSingleShot(true);
   retire_timer->setInterval(0);

@@ -25,6 +25,9 @@ class ZScene;
 
 // The factor of one zoom step: a zoom command or a wheel notch.
 inline constexpr double kZoomStep = 1.1;
+// How long the view rests after a pan before its shifted drawing is drawn
+// anew, in milliseconds.
+inline constexpr int kSettleMilliseconds = 200;
 
 // Fills `model` from `stream` through the canvas's input adapter, as `load`
 // does before it builds the scene.
@@ -228,6 +231,8 @@ private:
   // Draws the background and items over `area` of `image`, in viewport
   // pixels, as the viewport shows them.
   void draw_scene_into(QImage& image, const QRect& area);
+  // Draws a shifted drawing anew, where the view rests after a pan.
+  void settle_drawing();
   // The kept drawing no longer shows the scene: its items changed.
   void forget_drawing() { drawing_current = false; }
 
@@ -236,6 +241,10 @@ private:
   QImage spare_drawing;
   QTransform drawing_transform;
   bool drawing_current = false;
+  // Shifted by a pan since it was drawn whole.
+  bool drawing_shifted = false;
+  // Runs out once the view has rested after a pan; a child of the canvas.
+  QTimer* settle_timer = nullptr;
   // Set while the kept drawing is drawn: the overlays are left out of it.
   bool drawing_scene = false;
 

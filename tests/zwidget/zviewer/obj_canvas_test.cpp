@@ -139,22 +139,29 @@ struct FullyPainted : ZObjCanvas {
       ZObjCanvas::paintEvent(event);
     }
   }
-  // The viewport as the kept drawing shows it, and as everything drawn.
-  std::pair<QImage, QImage> both() {
+  // The pixels where the viewport as the kept drawing shows it differs
+  // from everything drawn.
+  int differing() {
     QApplication::processEvents();
     full = false;
     const QImage kept = viewport()->grab().toImage();
     full = true;
     const QImage drawn = viewport()->grab().toImage();
     full = false;
-    return {kept, drawn};
+    EXPECT_EQ(kept.size(), drawn.size());
+    int count = 0;
+    for (int y = 0; y < kept.height(); ++y)
+      for (int x = 0; x < kept.width(); ++x)
+        count += kept.pixel(x, y) != drawn.pixel(x, y);
+    return count;
   }
   bool full = false;
 };
 
 // The kept drawing, shifted by pans and drawn anew on a zoom, a turn or
-// another picture, shows every pixel as drawing all items shows it; the
-// hover highlight too.
+// another picture, shows every pixel as drawing all items shows it once the
+// view rests, the hover highlight too; while it moves, a shifted pixel may
+// round a level apart.
 TEST(ZObjCanvas, TheKeptDrawingShowsWhatDrawingEverythingShows) {
   FullyPainted canvas;
   canvas.resize(700, 500);
@@ -206,13 +213,9 @@ TEST(ZObjCanvas, TheKeptDrawingShowsWhatDrawingEverythingShows) {
   for (const auto& [name, step] : steps) {
     SCOPED_TRACE(name);
     step();
-    const auto [kept, drawn] = canvas.both();
-    ASSERT_EQ(kept.size(), drawn.size());
-    int differing = 0;
-    for (int y = 0; y < kept.height(); ++y)
-      for (int x = 0; x < kept.width(); ++x)
-        differing += kept.pixel(x, y) != drawn.pixel(x, y);
-    EXPECT_EQ(differing, 0);
+    EXPECT_LE(canvas.differing(), 700 * 500 / 1000);
+    QTest::qWait(kSettleMilliseconds + 50);
+    EXPECT_EQ(canvas.differing(), 0);
   }
 }
 
