@@ -8,9 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QBackingStore>
 #include <QGraphicsItem>
-#include <QGraphicsRectItem>
 #include <QImage>
 #include <QSignalSpy>
 #include <QtTest/QTest>
@@ -110,47 +108,6 @@ TEST(CanvasInspection, HoverHighlightsPadsClicksAndTabSelectEscClears) {
   shown.click(at);
   EXPECT_EQ(shown.canvas.selected_element(), -1);
   EXPECT_TRUE(shown.canvas.selection_text().isEmpty());
-}
-
-// Crossing from pad to pad repaints the two highlights, not the drawing: an
-// item far off is not painted again, and the window shows what a full
-// repaint shows.
-TEST(CanvasInspection, HoverRepaintsOnlyTheHighlights) {
-  Inspected shown(real_file("kicad6/LQFP-48_7x7mm_P0.5mm.kicad_mod"));
-  struct Counted : QGraphicsRectItem {
-    using QGraphicsRectItem::QGraphicsRectItem;
-    void paint(QPainter* painter, const QStyleOptionGraphicsItem* option,
-               QWidget* widget) override {
-      ++paints;
-      QGraphicsRectItem::paint(painter, option, widget);
-    }
-    int paints = 0;
-  };
-  const QRectF corner(shown.canvas.mapToScene(QPoint(10, 10)),
-                      shown.canvas.mapToScene(QPoint(20, 20)));
-  auto* far = new Counted(corner.normalized());
-  shown.canvas.scene()->addItem(far);
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&shown.canvas));
-  shown.canvas.viewport()->update();
-  QTest::qWait(50);
-  ASSERT_GT(far->paints, 0);
-  far->paints = 0;
-  for (const char* number : {"1", "2"}) {
-    QTest::mouseMove(shown.canvas.viewport(), shown.near(shown.pad(number)));
-    QApplication::processEvents();
-  }
-  EXPECT_EQ(far->paints, 0);
-  const auto* painted =
-      dynamic_cast<QImage*>(shown.canvas.backingStore()->paintDevice());
-  ASSERT_TRUE(painted);
-  const QRect seen(shown.canvas.viewport()->mapTo(&shown.canvas, QPoint()),
-                   shown.canvas.viewport()->size());
-  EXPECT_EQ(painted->copy(seen).convertToFormat(QImage::Format_RGB32),
-            shown.canvas.viewport()->grab().toImage().convertToFormat(
-                QImage::Format_RGB32));
-  // Off the pads: the highlight goes, and the cursor is not left where
-  // another canvas's next move would not count as one.
-  QTest::mouseMove(shown.canvas.viewport(), QPoint(5, 5));
 }
 
 // Two clicks near two pad centres measure the file's pitch exactly, in any
