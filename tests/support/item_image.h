@@ -60,4 +60,13 @@ private:
   QImage image;
 };
 
+// Each side of `actual` within `tolerance` of `expected`'s.
+inline void expect_near(const QRectF& actual, const QRectF& expected,
+                        double tolerance) {
+  EXPECT_NEAR(actual.left(), expected.left(), tolerance);
+  EXPECT_NEAR(actual.top(), expected.top(), tolerance);
+  EXPECT_NEAR(actual.right(), expected.right(), tolerance);
+  EXPECT_NEAR(actual.bottom(), expected.bottom(), tolerance);
+}
+
 }  // namespace padscope::test

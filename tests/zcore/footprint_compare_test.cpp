@@ -1,5 +1,6 @@
 #include "zcore/footprint_compare.h"
 
+#include "support/model_of.h"
 #include "support/test_data.h"
 #include "zcore/footprint_format.h"
 #include "zcore/models.h"
@@ -15,16 +16,7 @@
 namespace zcore {
 namespace {
 
-std::shared_ptr<BaseModel> model_of(const std::string& name,
-                                    const std::string& bytes, int module = 0) {
-  const footprint_format* format = format_for_name(name);
-  std::shared_ptr<BaseModel> model = format->make_model();
-  std::istringstream in(bytes);
-  model->load(in);
-  if (std::optional<footprint_library> library = format->library_of(model))
-    return library->model(static_cast<std::size_t>(module));
-  return model;
-}
+using padscope::test::model_of;
 
 footprint_contents contents_of_file(const std::string& path, int module = 0) {
   return contents_of(*model_of(path, padscope::test::read_file(path), module));

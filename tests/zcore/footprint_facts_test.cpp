@@ -1,5 +1,6 @@
 #include "zcore/footprint_facts.h"
 
+#include "support/model_of.h"
 #include "support/test_data.h"
 #include "zcore/legacy_model.h"
 #include "zcore/models.h"
@@ -72,22 +73,8 @@ std::string line_of(const pad_facts& p) {
   return text;
 }
 
-std::unique_ptr<BaseModel> read(const std::string& path) {
-  std::unique_ptr<BaseModel> model;
-  if (path.size() > 4 && path.compare(path.size() - 4, 4, ".mod") == 0)
-    model = std::make_unique<LegacyStringModel>("module_legacy_parser");
-  else
-    model = std::make_unique<S_Model>("module_parser");
-  std::ifstream in(path, std::ios::binary);
-  model->load(in);
-  return model;
-}
-
 footprint_facts facts_of_text(const std::string& text) {
-  S_Model model("module_parser");
-  std::istringstream in(text);
-  model.load(in);
-  return facts_of(model);
+  return facts_of(*padscope::test::pretty_model(text));
 }
 
 struct real_file {
@@ -189,8 +176,9 @@ TEST(FootprintFacts, RealFilesOfEveryGeneration) {
   for (const real_file& c : cases) {
     if (!padscope::test::has_real_file(c.path)) continue;
     SCOPED_TRACE(c.path);
-    const footprint_facts facts =
-        facts_of(*read(padscope::test::real_file(c.path)));
+    const std::string path = padscope::test::real_file(c.path);
+    const footprint_facts facts = facts_of(
+        *padscope::test::model_of(path, padscope::test::read_file(path)));
     EXPECT_EQ(summary(facts), c.summary);
     // Whole nanometres, so that a pitch is 0.5 and not 0.49999999999.
     const auto exact = [](double mm) {

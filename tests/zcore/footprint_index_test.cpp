@@ -1,5 +1,6 @@
 #include "zcore/footprint_index.h"
 
+#include "support/model_of.h"
 #include "support/test_data.h"
 #include "zcore/footprint_format.h"
 #include "zcore/memory_adapter.h"
@@ -309,10 +310,8 @@ TEST(FootprintIndexTest, SummaryFactsGiveTheFiguresOfTheWholeFacts) {
       padscope::test::real_files_dir(), ".kicad_mod");
   ASSERT_FALSE(files.empty());
   for (const std::string& path : files) {
-    const std::string bytes = padscope::test::read_file(path);
-    const auto model = zcore::pretty_format().make_model();
-    zcore::MemoryAdapter in(bytes);
-    model->load(in);
+    const auto model =
+        padscope::test::pretty_model(padscope::test::read_file(path));
     index_entry whole, summary;
     whole.figures = figures_of(facts_of(*model));
     summary.figures = figures_of(summary_facts_of(*model));

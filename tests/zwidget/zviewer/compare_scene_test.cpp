@@ -1,5 +1,7 @@
 #include "zwidget/zviewer/compare_scene.h"
 
+#include "support/item_image.h"
+#include "support/model_of.h"
 #include "support/test_data.h"
 #include "zcore/footprint_format.h"
 #include "zcore/models.h"
@@ -17,15 +19,7 @@
 namespace zwidget::zcvpcb {
 namespace {
 
-std::shared_ptr<zcore::BaseModel> read(const std::string& name,
-                                       const std::string& bytes) {
-  const zcore::footprint_format* format = zcore::format_for_name(name);
-  std::shared_ptr<zcore::BaseModel> model = format->make_model();
-  std::istringstream in(bytes);
-  model->load(in);
-  if (const auto library = format->library_of(model)) return library->model(0);
-  return model;
-}
+using padscope::test::model_of;
 
 zcore::footprint_comparison compared(const zcore::BaseModel& a,
                                      const zcore::BaseModel& b) {
@@ -59,7 +53,7 @@ TEST(CompareScene, EachSideInItsColourWhatTheyShareInGrey) {
   std::string moved = text;
   const std::string from = "(at -2.75 4.1625)";
   moved.replace(moved.find(from), from.size(), "(at -2.75 6.1625)");
-  const auto before = read(name, text), after = read(name, moved);
+  const auto before = model_of(name, text), after = model_of(name, moved);
   const zcore::footprint_comparison result = compared(*before, *after);
   ZCompareScene scene;
   const CompareColours colours;
@@ -97,9 +91,9 @@ TEST(CompareScene, EachSideInItsColourWhatTheyShareInGrey) {
 // A legacy module stands in millimetres beside the file KiCad made of it.
 TEST(CompareScene, LegacyUnitsBecomeMillimetres) {
   const std::string local = padscope::test::local_testdata_dir();
-  const auto legacy =
-      read("w.mod", padscope::test::read_file(local + "/w_pth_resistors.mod"));
-  const auto pretty = read(
+  const auto legacy = model_of(
+      "w.mod", padscope::test::read_file(local + "/w_pth_resistors.mod"));
+  const auto pretty = model_of(
       "t.kicad_mod",
       padscope::test::read_file(
           local + "/converted/w_pth_resistors.pretty/trimmer_64w.kicad_mod"));
@@ -107,10 +101,7 @@ TEST(CompareScene, LegacyUnitsBecomeMillimetres) {
   mixed.build_pair(*legacy, *pretty, compared(*legacy, *pretty));
   alone.build_pair(*pretty, *pretty, compared(*pretty, *pretty));
   const QRectF a = mixed.itemsBoundingRect(), b = alone.itemsBoundingRect();
-  EXPECT_NEAR(a.left(), b.left(), 0.01);
-  EXPECT_NEAR(a.right(), b.right(), 0.01);
-  EXPECT_NEAR(a.top(), b.top(), 0.01);
-  EXPECT_NEAR(a.bottom(), b.bottom(), 0.01);
+  padscope::test::expect_near(a, b, 0.01);
   EXPECT_EQ(mixed.sceneRect(), a);
 }
 
@@ -133,7 +124,7 @@ TEST(CompareView, RowsFrameTheirPlacesAndBringThemIntoSight) {
   CompareView view;
   view.resize(1000, 600);
   view.show();
-  view.compare(read(name, text), "old", read(name, changed), "new");
+  view.compare(model_of(name, text), "old", model_of(name, changed), "new");
   EXPECT_TRUE(view.heading().endsWith(": 3 differences"))
       << view.heading().toStdString();
   QTreeWidget* list = view.differences();
@@ -160,7 +151,7 @@ TEST(CompareView, RowsFrameTheirPlacesAndBringThemIntoSight) {
   list->setCurrentItem(pad);
   EXPECT_TRUE(seen().contains(view.scene()->highlighted().center()));
 
-  view.compare(read(name, text), "a", read(name, text), "b");
+  view.compare(model_of(name, text), "a", model_of(name, text), "b");
   EXPECT_TRUE(view.heading().endsWith("identical"));
   EXPECT_EQ(list->topLevelItemCount(), 0);
   EXPECT_TRUE(view.scene()->highlighted().isEmpty());

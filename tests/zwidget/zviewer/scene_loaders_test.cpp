@@ -384,11 +384,9 @@ TEST(ZPrettyModuleSceneLoader, TextsHideTurnAndLookAsKiCadShowsThem) {
   const Built box(test::footprint_of(std::end(cases)[-1].element));
   EXPECT_EQ(describe(box.added.front()), "polygon 0,0 4,0 4,2 0,2 #c2c200 0.1");
   // Where KiCad 9 plots its ink.
-  const QRectF ink = box.all<GraphicsTextItem>().front()->boundingRect();
-  EXPECT_NEAR(ink.left(), 1.2708, 0.02);
-  EXPECT_NEAR(ink.top(), 0.3936, 0.02);
-  EXPECT_NEAR(ink.right(), 2.7292, 0.02);
-  EXPECT_NEAR(ink.bottom(), 1.5186, 0.02);
+  padscope::test::expect_near(
+      box.all<GraphicsTextItem>().front()->boundingRect(),
+      QRectF(QPointF(1.2708, 0.3936), QPointF(2.7292, 1.5186)), 0.02);
 }
 
 // The text or pad of each element drawn where KiCad 9's plot of it has ink, in
@@ -435,12 +433,9 @@ TEST(ZSceneLoaders, DrawWhereKiCadPlotsTheSame) {
     ASSERT_EQ(texts.size() + pads.size(), 1u);
     QGraphicsItem& item =
         texts.empty() ? static_cast<QGraphicsItem&>(*pads[0]) : *texts[0];
-    const QRectF ink =
-        padscope::test::ItemImage(item, {-2, -2, 4, 4}, 200).painted();
-    EXPECT_NEAR(ink.left(), c.kicad.left(), 0.02);
-    EXPECT_NEAR(ink.top(), c.kicad.top(), 0.02);
-    EXPECT_NEAR(ink.right(), c.kicad.right(), 0.02);
-    EXPECT_NEAR(ink.bottom(), c.kicad.bottom(), 0.02);
+    padscope::test::expect_near(
+        padscope::test::ItemImage(item, {-2, -2, 4, 4}, 200).painted(), c.kicad,
+        0.02);
   }
 }
 

@@ -42,15 +42,15 @@ QTextBrowser* browser(const QWidget& panel) {
   return panel.findChild<QTextBrowser*>("textBrowser");
 }
 
-// Succeeds when each of `rows` is a whole line of the page as it reads.
-testing::AssertionResult has_rows(const QWidget& panel,
-                                  const QStringList& rows) {
-  const QStringList lines = browser(panel)->toPlainText().split('\n');
-  for (const QString& row : rows)
-    if (!lines.contains(row))
-      return testing::AssertionFailure()
-             << "no row \"" << row.toStdString() << "\" in:\n"
-             << lines.join('\n').toStdString();
+// Succeeds when each of `rows` is a whole line of the page as it reads, or
+// with `cells`, each "Label:value" a label cell above its value cell.
+testing::AssertionResult has_rows(const QWidget& panel, const QStringList& rows,
+                                  bool cells = false) {
+  const QString page = '\n' + browser(panel)->toPlainText() + '\n';
+  for (QString row : rows)
+    if (!page.contains('\n' + (cells ? row.replace(':', ":\n") : row) + '\n'))
+      return testing::AssertionFailure() << "no row \"" << row.toStdString()
+                                         << "\" in:" << page.toStdString();
   return testing::AssertionSuccess();
 }
 
@@ -110,33 +110,6 @@ TEST(HtmlProperty, TemplatesLiveWithThePanelsAndTheirLackThrows) {
   fails([] { NoObjProperty none; }, "no_module");
   restore_templates();
   EXPECT_EQ(browser(pretty)->toHtml(), page);
-}
-
-// Read by hand from the files' module-level records; pads carry margins,
-// clearances and placements of their own, which the page must not show.
-TEST(HtmlProperty, ShowsTheAttributesOfRealFiles) {
-  PrettyModuleProperty pretty;
-  expect_pages(pretty,
-               {{model(read_file(real_file("kicad5/SOT23-5.kicad_mod"))),
-                 {"Name:SOT23-5", "Layer:F.Cu", "Last Edit:58F778C6",
-                  "Position:0, 0", "Attribute:smd",
-                  "Solder mask margin:0.8992 mm", "Clearance:0.8992 mm"}}});
-  LegacyModuleProperty legacy;
-  expect_pages(
-      legacy,
-      {{module_of(read_file(real_file("legacy/Footprints.mod")), "D2PACK"),
-        {"Locked:false", "Placed:false", "Layer:15 (F.Cu, front copper)",
-         "Last Edit:51DC95CE", "Position:0, 0",
-         "Description:MOS boitier DPACK G-D-S", "Tags:'CMD''DPACK'"}},
-       // Latin-1 bytes, as old libraries without an encoding line hold, and
-       // a clearance in tenths of a mil.
-       {module_of("PCBNEW-LibModule-V1\n$MODULE W\nPo 0 0 0 15 0 0 ~~\n"
-                  "Cd Solder Wire Pad; L\xf6tanschluss;\n"
-                  ".LocalClearance 39\n$EndMODULE W\n"
-                  "$MODULE X\n$EndMODULE X\n",
-                  "W"),
-        {"Description:Solder Wire Pad; L\u00f6tanschluss;",
-         "Type:", "Clearance:0.0991 mm"}}});
 }
 
 // Values longer than 4096 characters end in an ellipsis: a name of 50 MB
@@ -268,19 +241,6 @@ TEST(LegacyModuleProperty, ShowsTheFirstModulesOwnRecordsEscapedAndCut) {
   expect_pages(panel, cases);
 }
 
-// Succeeds when the page's tables hold each of `facts`, "Label:value", as
-// a row of a label cell and a value cell.
-testing::AssertionResult has_facts(const QWidget& panel,
-                                   const QStringList& facts) {
-  const QString page = browser(panel)->toPlainText();
-  for (const QString& fact : facts)
-    if (!page.contains(QString(fact).replace(':', ":\n")))
-      return testing::AssertionFailure()
-             << "no fact \"" << fact.toStdString() << "\" in:\n"
-             << page.toStdString();
-  return testing::AssertionSuccess();
-}
-
 // The colour of the text right after `label` in the page.
 QColor colour_after(const QWidget& panel, const QString& label) {
   QTextCursor found = browser(panel)->document()->find(label);
@@ -290,15 +250,22 @@ QColor colour_after(const QWidget& panel, const QString& label) {
   return found.charFormat().foreground().color();
 }
 
-// The figures of the footprint at the top, in the unit chosen, then the
+// Read by hand from the files' module-level records; pads carry margins,
+// clearances and placements of their own, which the page must not show. The
+// figures of the footprint at the top, in the unit chosen, then the
 // selection above them; the defaults of the page greyed; the legacy page
 // headed as such and named.
-TEST(HtmlProperty, FiguresSelectionUnitsAndGreyDefaults) {
+TEST(HtmlProperty, ShowsRealFilesFiguresSelectionUnitsAndGreyDefaults) {
   PrettyModuleProperty pretty;
   pretty.update_model(model(read_file(real_file("kicad5/SOT23-5.kicad_mod"))));
-  EXPECT_TRUE(has_rows(pretty, {"Footprint"}));
-  EXPECT_TRUE(has_facts(pretty, {"Pads:5 (5 smd)", "Pitch:0.9500 mm",
-                                 "Type:SMD", "Generation:KiCad 5"}));
+  EXPECT_TRUE(has_rows(
+      pretty, {"Footprint", "Name:SOT23-5", "Layer:F.Cu", "Last Edit:58F778C6",
+               "Position:0, 0", "Attribute:smd", "Solder mask margin:0.8992 mm",
+               "Clearance:0.8992 mm"}));
+  EXPECT_TRUE(has_rows(
+      pretty,
+      {"Pads:5 (5 smd)", "Pitch:0.9500 mm", "Type:SMD", "Generation:KiCad 5"},
+      true));
   const QColor held = colour_after(pretty, "Solder mask margin:");
   const QColor grey = colour_after(pretty, "Auto place cost 90:");
   EXPECT_NE(held, grey);
@@ -311,18 +278,30 @@ TEST(HtmlProperty, FiguresSelectionUnitsAndGreyDefaults) {
                         {"Size", zcore::fact::kind::size, 2.54, 1.27, {}}});
   EXPECT_TRUE(
       has_rows(pretty, {"Selected: Pad", "Solder mask margin:35.40 mil"}));
-  EXPECT_TRUE(
-      has_facts(pretty, {"Size:100.00 \u00d7 50.00 mil", "Pitch:37.40 mil"}));
+  EXPECT_TRUE(has_rows(
+      pretty, {"Size:100.00 \u00d7 50.00 mil", "Pitch:37.40 mil"}, true));
   const QString page = browser(pretty)->toPlainText();
   EXPECT_LT(page.indexOf("Selected: Pad"), page.indexOf("Footprint"));
   pretty.set_selection({});
   EXPECT_FALSE(browser(pretty)->toPlainText().contains("Selected"));
 
   LegacyModuleProperty legacy;
-  legacy.update_model(
-      module_of(read_file(real_file("legacy/Footprints.mod")), "D2PACK"));
-  EXPECT_TRUE(has_rows(legacy, {"Legacy module", "Name:D2PACK"}));
-  EXPECT_TRUE(has_facts(legacy, {"Generation:legacy"}));
+  expect_pages(
+      legacy,
+      {// Latin-1 bytes, as old libraries without an encoding line hold, and
+       // a clearance in tenths of a mil.
+       {module_of("PCBNEW-LibModule-V1\n$MODULE W\nPo 0 0 0 15 0 0 ~~\n"
+                  "Cd Solder Wire Pad; L\xf6tanschluss;\n"
+                  ".LocalClearance 39\n$EndMODULE W\n"
+                  "$MODULE X\n$EndMODULE X\n",
+                  "W"),
+        {"Description:Solder Wire Pad; L\u00f6tanschluss;",
+         "Type:", "Clearance:0.0991 mm"}},
+       {module_of(read_file(real_file("legacy/Footprints.mod")), "D2PACK"),
+        {"Legacy module", "Name:D2PACK", "Locked:false", "Placed:false",
+         "Layer:15 (F.Cu, front copper)", "Last Edit:51DC95CE", "Position:0, 0",
+         "Description:MOS boitier DPACK G-D-S", "Tags:'CMD''DPACK'"}}});
+  EXPECT_TRUE(has_rows(legacy, {"Generation:legacy"}, true));
 }
 
 }  // namespace
