@@ -1,5 +1,7 @@
 #include "support/test_data.h"
 
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -18,6 +20,10 @@ std::string shared_testdata_dir() {
 
 std::string local_testdata_dir() {
   return PADSCOPE_TEST_LOCAL_DATA_DIR;
+}
+
+std::string local(const std::string& name) {
+  return local_testdata_dir() + "/" + name;
 }
 
 std::string real_file(const std::string& relative) {
@@ -58,6 +64,12 @@ std::vector<std::string> files_with_suffix(const std::string& dir,
   }
   std::sort(files.begin(), files.end());
   return files;
+}
+
+long peak_kib() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss;
 }
 
 std::string read_file(const std::string& path) {

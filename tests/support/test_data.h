@@ -13,6 +13,8 @@ std::string shared_testdata_dir();
 
 // Footprints committed with the tests, with their attribution beside them.
 std::string local_testdata_dir();
+// The file `name` of those, such as "Battery_CR1225.kicad_mod".
+std::string local(const std::string& name);
 
 // A real footprint by its place in the shared test data, such as
 // "kicad6/DIP-8_W7.62mm.kicad_mod": the copy committed in tests/data/real/
@@ -34,6 +36,9 @@ std::string kicad_library_dir();
 // Files below `dir` (recursively) whose names end in `suffix`, sorted.
 std::vector<std::string> files_with_suffix(const std::string& dir,
                                            const std::string& suffix);
+
+// The peak resident size of this process so far, in KiB.
+long peak_kib();
 
 std::string read_file(const std::string& path);
 // Writes `bytes` to `path`, making the folders on its way.

@@ -43,27 +43,26 @@ TEST(FootprintFormats, ChooseByFileNameOrFirstBytes) {
   const auto parser = [](const footprint_format* format) {
     return std::string(format ? format->parser : "");
   };
-  const std::pair<const char*, const char*> names[] = {
-      {"C:/lib/R_0805.kicad_mod", "module_parser"},
-      {"/lib/old.mod", "module_legacy_parser"},
-      {"/lib/dir.kicad_mod/file.txt", ""},
-      {"", ""},
+  // File names, then first bytes.
+  const struct {
+    const footprint_format* (*choose)(std::string_view);
+    const char *given, *parser;
+  } cases[] = {
+      {format_for_name, "C:/lib/R_0805.kicad_mod", "module_parser"},
+      {format_for_name, "/lib/old.mod", "module_legacy_parser"},
+      {format_for_name, "/lib/dir.kicad_mod/file.txt", ""},
+      {format_for_name, "", ""},
+      {format_for_head, "\xEF\xBB\xBF \r\nPCBNEW-LibModule-V1",
+       "module_legacy_parser"},
+      {format_for_head, "(footprint \"R\" (layer F.Cu))", "module_parser"},
+      {format_for_head, "\n( module\tR)", "module_parser"},
+      {format_for_head, "(module", "module_parser"},
+      {format_for_head, "(modules R)", ""},
+      {format_for_head, "\x89PNG\r\n", ""},
   };
-  for (const auto& [path, expected] : names) {
-    SCOPED_TRACE(path);
-    EXPECT_EQ(parser(format_for_name(path)), expected);
-  }
-  const std::pair<const char*, const char*> heads[] = {
-      {"\xEF\xBB\xBF \r\nPCBNEW-LibModule-V1", "module_legacy_parser"},
-      {"(footprint \"R\" (layer F.Cu))", "module_parser"},
-      {"\n( module\tR)", "module_parser"},
-      {"(module", "module_parser"},
-      {"(modules R)", ""},
-      {"\x89PNG\r\n", ""},
-  };
-  for (const auto& [head, expected] : heads) {
-    SCOPED_TRACE(head);
-    EXPECT_EQ(parser(format_for_head(head)), expected);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.given);
+    EXPECT_EQ(parser(c.choose(c.given)), c.parser);
   }
   EXPECT_EQ(format_named("module_legacy_parser"), &legacy_format());
   EXPECT_EQ(format_named("Module_Parser"), nullptr);

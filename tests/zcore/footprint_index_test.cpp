@@ -178,12 +178,6 @@ TEST_F(GeneratedTreeTest, CacheAndRefreshReadOnlyChangedFolders) {
   EXPECT_EQ(damaged.size(), 0u);
 }
 
-long peak_kib() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss;
-}
-
 // Whatever stands at the cache's path is read only when it is a regular
 // file of a sane size: never waited on, never read without end, never
 // followed; and it is written without touching what a link points to.
@@ -244,7 +238,7 @@ TEST(IndexCacheTest, TakesOnlyARegularFileAndWritesThroughNoLink) {
       ::close(writer);
     }
   });
-  const long before = peak_kib();
+  const long before = padscope::test::peak_kib();
   for (const auto& [what, make] : cases) {
     SCOPED_TRACE(what);
     fs::remove(cache);
@@ -256,7 +250,7 @@ TEST(IndexCacheTest, TakesOnlyARegularFileAndWritesThroughNoLink) {
   done = true;
   guard.join();
   EXPECT_FALSE(blocked);
-  EXPECT_LT(peak_kib() - before, 32L << 10) << "KiB";
+  EXPECT_LT(padscope::test::peak_kib() - before, 32L << 10) << "KiB";
   fs::remove_all(dir);
 }
 

@@ -73,8 +73,7 @@ TEST(Catalogue, EveryFootprintHasItsPicturesAndAnEscapedPage) {
   QTemporaryDir temp;
   const QString input = temp.filePath("in");
   write_hostile_library(input);
-  QFile::copy(QString::fromStdString(test::local_testdata_dir()) +
-                  "/Battery_CR1225.kicad_mod",
+  QFile::copy(QString::fromStdString(test::local("Battery_CR1225.kicad_mod")),
               input + "/Battery_CR1225.kicad_mod");
   const QString out = temp.filePath("catalogue");
   const CatalogueResult result = build(input, out);

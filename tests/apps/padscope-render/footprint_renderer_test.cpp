@@ -136,8 +136,8 @@ TEST(FootprintRenderer, BackgroundsGridAndMargin) {
                {{{400, 300}, Background::transparent, false, 10}, 0, grey}};
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << &c - cases);
-    const QImage image = render(
-        test::local_testdata_dir() + "/Battery_CR1225.kicad_mod", c.style);
+    const QImage image =
+        render(test::local("Battery_CR1225.kicad_mod"), c.style);
     EXPECT_EQ(image.pixel(0, 0), c.corner);
     EXPECT_EQ(image.pixel(399, 299), c.corner);
     int points = 0;
@@ -162,16 +162,14 @@ TEST(FootprintRenderer, BackgroundsGridAndMargin) {
 // front's preset, and from below.
 TEST(FootprintRenderer, LayersAndTheViewFromBelowChooseWhatIsDrawn) {
   QTemporaryDir dir;
-  const QString path = dir.filePath("sides.kicad_mod");
-  QFile file(path);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write(
+  const std::string path = dir.filePath("sides.kicad_mod").toStdString();
+  ASSERT_TRUE(test::write_file(
+      path,
       "(footprint sides (layer F.Cu)"
       " (fp_line (start -4 -2) (end 4 -2) (layer F.SilkS) (width 0.2))"
       " (fp_line (start -4 2) (end 4 2) (layer B.SilkS) (width 0.2))"
       " (pad 1 smd rect (at -3 0) (size 1 2) (layers F.Cu F.Mask))"
-      " (pad 2 smd rect (at 3 0) (size 1 2) (layers B.Cu B.Mask)))");
-  file.close();
+      " (pad 2 smd rect (at 3 0) (size 1 2) (layers B.Cu B.Mask)))"));
   const QRgb front = qRgb(132, 0, 0), back = qRgb(0, 132, 0);
   const QRgb front_silk = qRgb(0, 132, 132), back_silk = qRgb(132, 0, 132);
   using zwidget::zcvpcb::hidden_but;
@@ -200,7 +198,7 @@ TEST(FootprintRenderer, LayersAndTheViewFromBelowChooseWhatIsDrawn) {
     RenderStyle style{{400, 300}};
     style.picture.hidden = c.hidden;
     style.picture.from_below = c.from_below;
-    const QImage image = render(path.toStdString(), style);
+    const QImage image = render(path, style);
     std::map<QRgb, int> left, right;
     for (int y = 0; y < 300; ++y)
       for (int x = 0; x < 400; ++x)

@@ -156,8 +156,8 @@ TEST_F(FootprintOutputTest, CopiesTheViewOrTheSelection) {
 // Exports at true size follow the view's turn: a quarter turn swaps the
 // stated width and height; the view as it is comes at the pixels asked.
 TEST_F(FootprintOutputTest, ExportsAtTrueSizeOrAtThePixelsAsked) {
-  ASSERT_TRUE(window->open_path(QString::fromStdString(local_testdata_dir()) +
-                                "/Battery_CR1225.kicad_mod"));
+  ASSERT_TRUE(window->open_path(
+      QString::fromStdString(local("Battery_CR1225.kicad_mod"))));
   const QSizeF drawn = zwidget::zcvpcb::DrawnArea(*canvas()).millimetres(1);
   ASSERT_GT(drawn.width(), 5);
   const QRegularExpression stated(

@@ -59,9 +59,9 @@ using namespace zwidget::zcvpcb;
 const QString kPrettyFilter = "Modules Files (*.kicad_mod)";
 const QString kLegacyFilter = "Legacy modules Files (*.mod)";
 
-// A footprint or folder of those the tests carry in tests/data/real.
-QString committed(const QString& relative) {
-  return QString::fromStdString(local_testdata_dir()) + "/real/" + relative;
+// A file the tests carry, such as "real/kicad6/" for a folder of them.
+QString committed(const std::string& relative) {
+  return QString::fromStdString(local(relative));
 }
 
 // A real footprint the tests carry, else the shared one.
@@ -70,8 +70,7 @@ QString real(const std::string& relative) {
 }
 
 QString battery() {
-  return QString::fromStdString(local_testdata_dir()) +
-         "/Battery_CR1225.kicad_mod";
+  return committed("Battery_CR1225.kicad_mod");
 }
 
 template <typename T>
@@ -428,8 +427,8 @@ TEST_F(MainWindowTest, NextPreviousUpAndDownStepThroughFilesAndLibraries) {
 TEST_F(MainWindowTest, LegacyLibraryOpensByItsFilterAndStepsByModule) {
   show(900);
   trigger("actionLibrary");
-  const QString standard = copy(committed("legacy/standard.mod"), "a.mod");
-  const QString after = copy(committed("legacy/Logo.mod"), "b.mod");
+  const QString standard = copy(committed("real/legacy/standard.mod"), "a.mod");
+  const QString after = copy(committed("real/legacy/Logo.mod"), "b.mod");
   // The file, not the filter chosen, picks the reader.
   open(standard, kPrettyFilter);
   EXPECT_TRUE(is<LegacyModuleCanvas>(canvas()) &&
@@ -545,13 +544,10 @@ QStringList recent_menu(MainWindow& window) {
 }
 
 TEST_F(MainWindowTest, ComparesTheFootprintShownWithAnother) {
-  const QString before = copy(
-      QString::fromStdString(local_testdata_dir()) + "/w_pth_resistors.mod",
-      "w.mod");
+  const QString before = copy(committed("w_pth_resistors.mod"), "w.mod");
+  const std::string converted = "converted/w_pth_resistors.pretty/";
   const QString after =
-      copy(QString::fromStdString(local_testdata_dir()) +
-               "/converted/w_pth_resistors.pretty/RC05.kicad_mod",
-           "RC05.kicad_mod");
+      copy(committed(converted + "RC05.kicad_mod"), "RC05.kicad_mod");
   trigger("actionCompare");
   EXPECT_EQ(load_message(), "Open a footprint first, then compare it.");
   ASSERT_TRUE(window->open_path(before));
@@ -570,9 +566,7 @@ TEST_F(MainWindowTest, ComparesTheFootprintShownWithAnother) {
 
   // Against another module: the differences listed.
   const QString other =
-      copy(QString::fromStdString(local_testdata_dir()) +
-               "/converted/w_pth_resistors.pretty/RC07.kicad_mod",
-           "RC07.kicad_mod");
+      copy(committed(converted + "RC07.kicad_mod"), "RC07.kicad_mod");
   ASSERT_TRUE(window->compare_paths(after, other));
   EXPECT_EQ(view->windowTitle(), "Compare: RC05.kicad_mod and RC07.kicad_mod");
   EXPECT_TRUE(view->differences()
@@ -605,7 +599,7 @@ TEST_F(MainWindowTest, LibraryPanelListsFiltersOpensAndFollowsTheSteps) {
   EXPECT_FALSE(library()->isVisible());  // hidden until asked for
   trigger("actionLibrary");
   ASSERT_TRUE(library()->isVisible());
-  const QString dir = committed("kicad6/");
+  const QString dir = committed("real/kicad6/");
   const QString jumper = "SolderJumper-2_P1.3mm_Open_RoundedPad1.0x1.5mm";
   window->open_path(dir + "DIP-8_W7.62mm.kicad_mod");
   EXPECT_EQ(listed().size(), 6);
@@ -645,8 +639,8 @@ TEST_F(MainWindowTest, SearchRanksEveryLibraryWithFiguresOffTheWindowsThread) {
   QStandardPaths::setTestModeEnabled(true);
   show(900);
   trigger("actionLibrary");
-  window->open_path(committed("kicad6/MountingHole_3mm_Pad.kicad_mod"));
-  EXPECT_EQ(library()->search_root(), committed("").chopped(1));
+  window->open_path(committed("real/kicad6/MountingHole_3mm_Pad.kicad_mod"));
+  EXPECT_EQ(library()->search_root(), committed("real/").chopped(1));
   QSignalSpy finished(&library()->index(), &BackgroundIndex::finished);
   library()->set_searching(true);
   ASSERT_TRUE(finished.wait(30000));
@@ -672,7 +666,7 @@ TEST_F(MainWindowTest, SearchRanksEveryLibraryWithFiguresOffTheWindowsThread) {
   EXPECT_TRUE(tqfp.data(Qt::ToolTipRole).toString().contains("SparkFun TQFP"))
       << tqfp.data(Qt::ToolTipRole).toString().toStdString();
   results->setCurrentIndex(results->model()->index(0, 0));
-  EXPECT_EQ(title(), committed("kicad8/C_0805_2012Metric.kicad_mod"));
+  EXPECT_EQ(title(), committed("real/kicad8/C_0805_2012Metric.kicad_mod"));
   EXPECT_EQ(recent_menu(*window).value(0), title());
 
   search("dip pitch:2.54");
@@ -697,7 +691,7 @@ TEST_F(MainWindowTest, LibraryShowsItsFootprintsAsPicturesThatOpenAndMove) {
   show(1200);
   trigger("actionLibrary");
   library()->thumbnails().set_program(QString());  // drawn in their own test
-  const QString dir = committed("kicad6/");
+  const QString dir = committed("real/kicad6/");
   window->open_path(dir + "DIP-8_W7.62mm.kicad_mod");
   library()->set_pictures(true);
   QListView* grid = library()->picture_grid();
@@ -736,15 +730,15 @@ TEST_F(MainWindowTest, LibraryPanelKeepsItsStateAndDropsAStaleFilter) {
   const int width = library()->width();
   EXPECT_GT(width, 450);  // not the first start's third
   library()->search_results()->header()->resizeSection(1, 233);
-  library()->set_search_root(committed("kicad9"));
-  window->open_path(committed("kicad6/DIP-8_W7.62mm.kicad_mod"));
+  library()->set_search_root(committed("real/kicad9"));
+  window->open_path(committed("real/kicad6/DIP-8_W7.62mm.kicad_mod"));
   EXPECT_EQ(library()->shown_folder(),
-            QDir::toNativeSeparators(committed("kicad6")));
+            QDir::toNativeSeparators(committed("real/kicad6")));
 
   QLineEdit* field = library()->filter_field();
   field->setText("dip");
   EXPECT_EQ(listed(), QStringList{"[DIP-8_W7.62mm]"});
-  window->open_path(committed("kicad9/TQFP-32_7x7mm_P0.8mm.kicad_mod"));
+  window->open_path(committed("real/kicad9/TQFP-32_7x7mm_P0.8mm.kicad_mod"));
   EXPECT_EQ(field->text(), "");
   EXPECT_TRUE(listed().contains("[TQFP-32_7x7mm_P0.8mm]"));
   const QRect geometry = window->geometry();
@@ -757,7 +751,7 @@ TEST_F(MainWindowTest, LibraryPanelKeepsItsStateAndDropsAStaleFilter) {
   EXPECT_EQ(window->geometry().size(), geometry.size());
   EXPECT_NEAR(library()->width(), width, 8);
   EXPECT_EQ(library()->search_results()->header()->sectionSize(1), 233);
-  EXPECT_EQ(library()->search_root(), committed("kicad9"));
+  EXPECT_EQ(library()->search_root(), committed("real/kicad9"));
 
   // Settings no header would write are left aside.
   window.reset();

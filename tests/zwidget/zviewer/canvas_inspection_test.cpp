@@ -18,15 +18,14 @@
 namespace zwidget::zcvpcb {
 namespace {
 
-using padscope::test::local_testdata_dir;
+using padscope::test::local;
 using padscope::test::real_file;
 
 struct Inspected : test::ShownCanvas {
   explicit Inspected(const std::string& path,
                      const char* parser = "module_parser")
       : test::ShownCanvas(parser, {600, 600}) {
-    test::CoutCapture quiet;
-    canvas.load(QString::fromStdString(path));
+    load_file(path);
   }
 
   QGraphicsItem* pad(const QString& number) const {
@@ -126,8 +125,8 @@ TEST(CanvasInspection, MeasureSnapsToPadCentresForTheExactPitch) {
        7.62, "distance 7.6200 mm"},
       {real_file("kicad5/ST_TFBGA-225_13x13mm_Layout15x15_P0.8mm.kicad_mod"),
        "module_parser", "A1", "B2", std::hypot(0.8, 0.8), "distance 1.1314 mm"},
-      {local_testdata_dir() + "/w_pth_resistors.mod", "module_legacy_parser",
-       "1", "2", 2.54, "distance 2.5400 mm"},
+      {local("w_pth_resistors.mod"), "module_legacy_parser", "1", "2", 2.54,
+       "distance 2.5400 mm"},
   };
   for (const auto& each : cases) {
     SCOPED_TRACE(each.path);

@@ -31,6 +31,7 @@ namespace zwidget::zcvpcb {
 namespace {
 
 using Model = std::shared_ptr<zcore::BaseModel>;
+using padscope::test::local;
 using Log = std::vector<std::string>;
 
 // A shown canvas logging its signals; a run of item_added is one entry.
@@ -59,10 +60,6 @@ struct ShownCanvas : test::ShownCanvas {
         });
   }
   void note(const QString& entry) { log.push_back(entry.toStdString()); }
-  void load_file(const std::string& path) {
-    test::CoutCapture quiet;
-    canvas.load(QString::fromStdString(path));
-  }
   std::string scaled() const {
     return "scaled " + QString::number(canvas.current_scale).toStdString();
   }
@@ -83,8 +80,7 @@ double drift(const ZObjCanvas& canvas, const QPointF& held, const QPointF& at) {
 
 TEST(ZObjCanvas, WheelZoomsByTheZoomStepAboutTheCursorAndDraggingPans) {
   ShownCanvas shown;
-  shown.load_file(padscope::test::local_testdata_dir() +
-                  "/Battery_CR1225.kicad_mod");
+  shown.load_file(local("Battery_CR1225.kicad_mod"));
   shown.canvas.rotate(30);
   const struct {
     QPoint at;
@@ -240,8 +236,7 @@ TEST(ZObjCanvas, LoadSignalsInOrderFitsAndThenZoomsAndTurnsOneMatrix) {
   EXPECT_TRUE(shown.is_cover());
   shown.canvas.rotate(30);
   shown.log.clear();
-  shown.load_file(padscope::test::local_testdata_dir() +
-                  "/Battery_CR1225.kicad_mod");
+  shown.load_file(local("Battery_CR1225.kicad_mod"));
   const std::string scaled = shown.scaled();
   // A circle and two texts.
   EXPECT_EQ(shown.log, (Log{"reseted", "item_added x3", "loaded module_parser",
@@ -302,8 +297,7 @@ TEST(ZObjCanvas, LoadSignalsInOrderFitsAndThenZoomsAndTurnsOneMatrix) {
 
 TEST(ZObjCanvas, ALegacyFileFittedBelowOnePixelPerUnitStaysVisibleZoomed) {
   ShownCanvas shown("module_legacy_parser");
-  shown.load_file(padscope::test::local_testdata_dir() +
-                  "/w_pth_resistors.mod");
+  shown.load_file(local("w_pth_resistors.mod"));
   // The first module, trimmer_64w, is some 5000 decimils long.
   EXPECT_GT(shown.canvas.current_scale, 0.05);
   EXPECT_LT(shown.canvas.current_scale, 1);
@@ -352,13 +346,9 @@ TEST(ZObjCanvas, FailedLoadsThrowAndLeaveTheCover) {
               testing::ThrowsMessage<zaux::ZMessageException>(
                   testing::StrEq("Parser:no_parser not found.")));
   // A file that no reader takes is no footprint.
-  EXPECT_THAT(
-      [&] {
-        shown.load_file(padscope::test::local_testdata_dir() +
-                        "/ATTRIBUTION.md");
-      },
-      testing::ThrowsMessage<zaux::ZMessageException>(
-          testing::StartsWith("Not a footprint: neither")));
+  EXPECT_THAT([&] { shown.load_file(local("ATTRIBUTION.md")); },
+              testing::ThrowsMessage<zaux::ZMessageException>(
+                  testing::StartsWith("Not a footprint: neither")));
   EXPECT_EQ(shown.log, (Log{"no model", "no model"}));
   EXPECT_TRUE(shown.is_cover());
 }
@@ -423,21 +413,14 @@ TEST(ZObjCanvas, ShowsALibraryOneModuleAtATimeAndTheCoverForABrokenOne) {
 // The name wins; a file of another name is known by its first bytes.
 TEST(FootprintFormats, AFileIsReadByItsNameElseByItsFirstBytes) {
   QTemporaryDir dir;
-  const struct {
-    const char *name, *bytes, *parser;
-  } cases[] = {
-      {"a.kicad_mod", "PCBNEW-LibModule-V1", "module_parser"},
-      {"fp", "(footprint \"R\" (layer F.Cu))", "module_parser"},
+  const auto parser_of = [&dir](const char* name, const char* bytes) {
+    const QString path = dir.filePath(name);
+    EXPECT_TRUE(padscope::test::write_file(path.toStdString(), bytes));
+    const FootprintFormat* format = format_for_file(path);
+    return std::string(format ? format->parser : "");
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    QFile file(dir.filePath(c.name));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(c.bytes);
-    file.close();
-    const FootprintFormat* format = format_for_file(file.fileName());
-    EXPECT_EQ(format ? format->parser : "", std::string(c.parser));
-  }
+  EXPECT_EQ(parser_of("a.kicad_mod", "PCBNEW-LibModule-V1"), "module_parser");
+  EXPECT_EQ(parser_of("fp", "(footprint \"R\" (layer F.Cu))"), "module_parser");
   EXPECT_EQ(format_for_file(dir.filePath("missing")), nullptr);
 }
 

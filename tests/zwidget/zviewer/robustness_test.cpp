@@ -130,13 +130,7 @@ INSTANTIATE_TEST_SUITE_P(
       return name;
     });
 
-// The peak and the present resident size of this process, in KiB.
-long peak_kib() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss;
-}
-
+// The present resident size of this process, in KiB.
 long resident_kib() {
   std::ifstream statm("/proc/self/statm");
   long pages = 0, resident = 0;
@@ -149,7 +143,7 @@ class HostileFileShown : public testing::TestWithParam<HostileFile> {};
 // Each file loads to the cover scene or a correct drawing, fitted finitely.
 TEST_P(HostileFileShown, AsTheCoverOrACorrectDrawing) {
   const HostileFile& hostile = GetParam();
-  const long before = peak_kib();
+  const long before = padscope::test::peak_kib();
   QTemporaryDir dir;
   const QString path = dir.filePath(QString::fromStdString(hostile.file_name));
   ASSERT_TRUE(padscope::test::write_file(path.toStdString(), hostile.bytes()));
@@ -177,7 +171,7 @@ TEST_P(HostileFileShown, AsTheCoverOrACorrectDrawing) {
     EXPECT_TRUE(std::isfinite(fit.m11() + fit.dx() + fit.dy()));
     EXPECT_GT(window.canvas.current_scale, 0);
   }
-  EXPECT_LT(peak_kib() - before, 1024L * 1024) << "KiB";
+  EXPECT_LT(padscope::test::peak_kib() - before, 1024L * 1024) << "KiB";
 }
 
 // A FIFO would block the load, a device never end it, so neither is opened;

@@ -473,21 +473,19 @@ TEST(ZScene, CutsEveryHoleThroughThePadsStackedOnIt) {
 }
 
 // The scene as the view paints it, `scale` pixels a unit over `area`, on
-// black and not antialiased.
-QImage picture(QGraphicsScene& scene, const QRectF& area, double scale) {
+// `background` and not antialiased.
+QImage picture(QGraphicsScene& scene, const QRectF& area, double scale,
+               const QColor& background = Qt::black) {
   QImage image(int(area.width() * scale), int(area.height() * scale),
                QImage::Format_RGB32);
-  image.fill(Qt::black);
+  image.fill(background);
   QPainter painter(&image);
   scene.render(&painter, QRectF(image.rect()), area);
   return image;
 }
 
-// Whether a pixel of `colour` lies within a pixel of `p` (in scene units).
-bool near(const QImage& image, const QRectF& area, double scale,
-          const QPointF& p, const QColor& colour) {
-  const QPoint at(int((p.x() - area.left()) * scale),
-                  int((p.y() - area.top()) * scale));
+// Whether a pixel of `colour` lies within a pixel of `at`.
+bool near(const QImage& image, const QPoint& at, const QColor& colour) {
   for (int dy = -1; dy <= 1; ++dy)
     for (int dx = -1; dx <= 1; ++dx)
       if (image.pixelColor(at + QPoint(dx, dy)) == colour) return true;
@@ -540,9 +538,8 @@ TEST(ZScene, ShowsEveryHoleWithItsRimOverTheCopper) {
       int rim = 0;
       for (int degrees = 0; degrees < 360; degrees += 15) {
         const double a = qDegreesToRadians(double(degrees));
-        rim +=
-            near(image, area, scale,
-                 centre + c.radius * QPointF(std::cos(a), std::sin(a)), c.rim);
+        const QPointF p = centre + c.radius * QPointF(std::cos(a), std::sin(a));
+        rim += near(image, ((p - area.topLeft()) * scale).toPoint(), c.rim);
       }
       EXPECT_EQ(rim, 24) << centre.x();
       rings.push_back(image.pixelColor(int((centre.x() + 0.225 + 2) * scale),
@@ -565,11 +562,8 @@ TEST(ZScene, WritesPadNumbersReadablyOverTheirHoles) {
       const QColor background =
           ZGraphToolsFactory(theme).colour("system.background");
       const double scale = 100;
-      QImage image(200, 200, QImage::Format_RGB32);
-      image.fill(background);
-      QPainter painter(&image);
-      built.scene->render(&painter, QRectF(image.rect()), QRectF(-1, -1, 2, 2));
-      painter.end();
+      const QImage image =
+          picture(*built.scene, {-1, -1, 2, 2}, scale, background);
       // Well inside the hole, clear of its rim.
       int ink = 0;
       for (int y = 0; y < image.height(); ++y)
@@ -866,12 +860,9 @@ TEST(GridPainter, AnchorsPointsAtTheOriginAndThinsThemBelowFourPixels) {
     EXPECT_NE(image.pixelColor(middle), QColor(Qt::red));  // painted
     for (double x : c.corners) {
       for (double y : c.corners) {
-        const QPoint at = to_pixels.map(QPointF(x, y)).toPoint();
-        bool near = false;  // within a pixel
-        for (int dy = -1; dy <= 1; ++dy)
-          for (int dx = -1; dx <= 1; ++dx)
-            near |= image.pixelColor(at + QPoint(dx, dy)) == Qt::white;
-        EXPECT_TRUE(near) << x << ", " << y;
+        EXPECT_TRUE(
+            near(image, to_pixels.map(QPointF(x, y)).toPoint(), Qt::white))
+            << x << ", " << y;
       }
     }
   }

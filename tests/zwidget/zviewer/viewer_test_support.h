@@ -69,6 +69,10 @@ struct ShownCanvas {
     CoutCapture quiet;
     canvas.load(stream);
   }
+  void load_file(const std::string& path) {
+    CoutCapture quiet;
+    canvas.load(QString::fromStdString(path));
+  }
   bool is_cover() const {
     return static_cast<ZSceneBase*>(canvas.scene())->is_cover();
   }
