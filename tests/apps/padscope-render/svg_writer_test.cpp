@@ -131,33 +131,11 @@ TEST(SvgWriter, HostileFilesGiveValidDocuments) {
   EXPECT_GT(drawn, 5);
 }
 
-// Both writers from the command line, the pad numbers shaped as paths.
-TEST(SvgFormats, GiveValidXmlWithTheDrawing) {
-  for (const char* format : {"svg", "qt-svg"}) {
-    SCOPED_TRACE(format);
-    QTemporaryDir temp;
-    std::ostringstream out, err;
-    ASSERT_EQ(run({"padscope-render",
-                   QString::fromStdString(
-                       test::real_file("kicad5/SOT23-5.kicad_mod")),
-                   "-o", temp.path(), "-f", format, "-s", "400x300"},
-                  out, err, false),
-              0);
-    Parsed parsed = parse(QByteArray::fromStdString(
-        test::read_file(temp.filePath("SOT23-5.svg").toStdString())));
-    ASSERT_EQ(parsed.error, "");
-    EXPECT_EQ(parsed.size, (QStringList{"400", "300", "0 0 400 300"}));
-    // Five pads with their numbers, four lines and two stroke texts.
-    EXPECT_EQ(parsed.texts, QStringList());
-    EXPECT_GT(parsed.elements["path"] + parsed.elements["polyline"],
-              5 + 5 + 4 + 2);
-  }
-}
-
-// A footprint named like markup, with control characters in its name and
-// pad number: both writers give well-formed XML of the drawing's elements
-// alone, the name as the title's text.
-TEST(SvgFormats, EscapeNamesAndDropWhatXmlCannotHold) {
+// Both writers from the command line give valid XML of the drawing, the pad
+// numbers shaped as paths. A footprint named like markup, with control
+// characters in its name and pad number, gives the drawing's elements alone,
+// the name as the title's text.
+TEST(SvgFormats, GiveValidXmlWithTheDrawingAndEscapedNames) {
   QTemporaryDir temp;
   const QString name = "<script>alert(1)</script>";
   const QString path = temp.filePath("script.kicad_mod");
@@ -170,14 +148,27 @@ TEST(SvgFormats, EscapeNamesAndDropWhatXmlCannotHold) {
   const std::set<QString> drawing = {
       "svg",     "title", "desc",   "defs",    "g",    "path", "polyline",
       "polygon", "rect",  "circle", "ellipse", "text", "use",  "clipPath"};
+  const auto svg_of = [&temp](const char* name) {
+    return QByteArray::fromStdString(
+        test::read_file(temp.filePath(name).toStdString()));
+  };
   for (const char* format : {"svg", "qt-svg"}) {
     SCOPED_TRACE(format);
     std::ostringstream out, err;
-    ASSERT_EQ(run({"padscope-render", path, "-o", temp.path(), "-f", format},
+    const QString sot =
+        QString::fromStdString(test::real_file("kicad5/SOT23-5.kicad_mod"));
+    ASSERT_EQ(run({"padscope-render", sot, path, "-o", temp.path(), "-f",
+                   format, "-s", "400x300"},
                   out, err, false),
               0);
-    const QByteArray svg = QByteArray::fromStdString(
-        test::read_file(temp.filePath("script.svg").toStdString()));
+    Parsed drawn = parse(svg_of("SOT23-5.svg"));
+    ASSERT_EQ(drawn.error, "");
+    EXPECT_EQ(drawn.size, (QStringList{"400", "300", "0 0 400 300"}));
+    // Five pads with their numbers, four lines and two stroke texts.
+    EXPECT_EQ(drawn.texts, QStringList());
+    EXPECT_GT(drawn.elements["path"] + drawn.elements["polyline"],
+              5 + 5 + 4 + 2);
+    const QByteArray svg = svg_of("script.svg");
     Parsed parsed = parse(svg);
     ASSERT_EQ(parsed.error, "") << svg.left(400).toStdString();
     for (const auto& [element, count] : parsed.elements)
