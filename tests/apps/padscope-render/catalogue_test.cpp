@@ -1,8 +1,7 @@
 #include "apps/padscope-render/catalogue.h"
 
 #include "support/test_data.h"
-#include "zcore/footprint_query.h"
-#include "zwidget/zviewer/footprint_formats.h"
+#include "zcore/footprint_index.h"
 
 #include <gtest/gtest.h>
 
@@ -150,36 +149,13 @@ QStringList card_names(const QString& dom) {
   return names;
 }
 
-// The names the viewer's search finds for `query`, best first.
-QStringList viewer_hits(const std::vector<zcore::index_entry>& entries,
+// The names the viewer's search of `index` finds for `query`, best first.
+QStringList viewer_hits(const zcore::footprint_index& index,
                         const std::string& query) {
-  std::vector<zcore::entry_text> texts;
-  for (const auto& entry : entries) texts.push_back(zcore::text_of(entry));
-  std::vector<zcore::search_hit> hits;
-  zcore::collect_hits(zcore::footprint_query(query), entries, texts, hits);
-  zcore::rank_hits(hits);
   QStringList names;
-  for (const auto& hit : hits) names << QString::fromStdString(hit.entry->name);
+  for (const zcore::index_entry* entry : index.search(query))
+    names << QString::fromStdString(entry->name);
   return names;
-}
-
-// The entries the viewer's index makes of `folder`'s footprint files.
-std::vector<zcore::index_entry> entries_of(const QString& folder) {
-  std::vector<zcore::index_entry> entries;
-  for (const QString& path : files_below(folder, "kicad_mod")) {
-    const auto model = zwidget::zcvpcb::read_footprint(path);
-    const auto* format = zwidget::zcvpcb::format_of(*model);
-    zcore::index_entry entry;
-    entry.path = path.toStdString();
-    entry.library = QFileInfo(path).path().toStdString();
-    entry.name = format->footprint_name(*model);
-    entry.description = format->description(*model);
-    entry.tags = format->tags(*model);
-    entry.indexed = true;
-    entry.figures = zcore::figures_of(zcore::facts_of(*model));
-    entries.push_back(entry);
-  }
-  return entries;
 }
 
 // The page loads from disk and shows every footprint; a search typed into
@@ -201,7 +177,8 @@ TEST(Catalogue, InChromiumTheSearchFindsWhatTheViewerFinds) {
         "(footprint \"<script>document.title='hacked'</script>\" "
         "(descr \"<img src=x onerror=document.title='hacked'>\") "
         "(pad 1 smd rect (at 0 0) (size 1 1) (layers F.Cu)))");
-  const std::vector<zcore::index_entry> entries = entries_of(input);
+  zcore::footprint_index entries(input.toStdString());
+  entries.refresh();
   const QString out = temp.filePath("catalogue");
   ASSERT_EQ(build(input, out).footprints, static_cast<int>(entries.size()));
   const QString index = out + "/index.html";

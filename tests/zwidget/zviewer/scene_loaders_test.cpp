@@ -500,28 +500,24 @@ TEST(ZScene, ShowsEveryHoleWithItsRimOverTheCopper) {
   const QColor bare = colours.colour("system.hole.bare");
   const QColor plated = colours.colour("system.hole.plated");
   const struct {
-    const char* elements;
-    std::vector<QPointF> centres;
     double radius;
     QColor rim;
+    const char* elements;
+    std::vector<QPointF> centres = {{0, 0}};
   } cases[] = {
-      {"(pad \"\" np_thru_hole circle (size 3.2 3.2) (drill 3.2)"
-       " (layers *.Cu *.Mask))",
-       {{0, 0}},
-       1.6,
-       bare},
-      {"(pad 1 thru_hole circle (at -1 0) (size 0.6 0.6) (drill 0.3)"
+      {1.6, bare,
+       "(pad \"\" np_thru_hole circle (size 3.2 3.2) (drill 3.2)"
+       " (layers *.Cu *.Mask))"},
+      {0.15,
+       plated,
+       "(pad 1 thru_hole circle (at -1 0) (size 0.6 0.6) (drill 0.3)"
        " (layers *.Cu)) (pad 1 smd rect (size 3 3) (layers F.Cu))"
        " (pad 1 thru_hole circle (at 1 0) (size 0.6 0.6) (drill 0.3)"
        " (layers *.Cu))",
-       {{-1, 0}, {1, 0}},
-       0.15,
-       plated},
-      {"$PAD\nSh \"\" C 3.175 3.175 0 0 900\nDr 3.175 0 0\n"
-       "At HOLE N 00E0FFFF\nPo 0 0\n$EndPAD",
-       {{0, 0}},
-       1.5875,
-       bare},
+       {{-1, 0}, {1, 0}}},
+      {1.5875, bare,
+       "$PAD\nSh \"\" C 3.175 3.175 0 0 900\nDr 3.175 0 0\n"
+       "At HOLE N 00E0FFFF\nPo 0 0\n$EndPAD"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.elements);
