@@ -126,6 +126,7 @@ void LibraryPanel::build_controls(QWidget* body) {
   folder = new PathLabel(body);
   folder->setObjectName("libraryFolder");
   count = new QLabel(body);
+  count->setObjectName("libraryCount");
   names = new QListWidget(body);
   names->setObjectName("libraryList");
   names->setUniformItemSizes(true);
@@ -208,12 +209,12 @@ void LibraryPanel::connect_index() {
   connect(&index_, &BackgroundIndex::updated, this, [this] {
     if (searching()) run_search();
   });
+  // Progress takes the count's place until the last results come: the
+  // status bar of a window of the start size has no room beside the
+  // positions.
   connect(&index_, &BackgroundIndex::progress, this, [this](int done, int all) {
-    emit status(tr("Indexing footprints: %1 of %2").arg(done).arg(all));
-  });
-  connect(&index_, &BackgroundIndex::finished, this, [this] {
-    const std::size_t size = index_.snapshot() ? index_.snapshot()->size() : 0;
-    emit status(tr("%1 footprints indexed").arg(size));
+    if (searching())
+      count->setText(tr("Indexing footprints: %1 of %2").arg(done).arg(all));
   });
 }
 

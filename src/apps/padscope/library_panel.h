@@ -66,8 +66,6 @@ signals:
   // A footprint chosen: a file, or module `module` of a legacy library
   // (-1 for a file).
   void open_requested(const QString& path, int module);
-  // Progress of the index, for the status bar.
-  void status(const QString& text);
   // The results of the field's query are shown.
   void searched();
 

@@ -233,9 +233,6 @@ void MainWindow::build_status_bar() {
   add(grid_x);
   grid_y = value_label("gridY");
   add(grid_y);
-  index_message = new QLabel(this);
-  index_message->setObjectName("indexMessage");
-  bar->addPermanentWidget(index_message);
 }
 
 void MainWindow::show_load_message(const QString& text) {
@@ -404,7 +401,6 @@ void MainWindow::build_library_panel() {
   });
   connect(library, &LibraryPanel::open_requested, this,
           &MainWindow::open_footprint);
-  connect(library, &LibraryPanel::status, index_message, &QLabel::setText);
 }
 
 void MainWindow::build_view_menu() {

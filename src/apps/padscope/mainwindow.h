@@ -151,7 +151,6 @@ private:
   QLabel* load_message = nullptr;
   // The unit and the positions, hidden while a load message shows.
   std::vector<QWidget*> position_widgets;
-  QLabel* index_message = nullptr;
   zwidget::zcvpcb::ZObjFactory* factory;
   RecentFiles* recent = nullptr;
   LibraryPanel* library = nullptr;

@@ -149,19 +149,22 @@ protected:
   QString load_message() const {
     return window->findChild<QLabel*>("loadMessage")->text();
   }
-  // The load message as a shown window's status bar shows it: whole, or
-  // not at all.
-  QString shown_message() const {
-    QApplication::processEvents();
-    window->statusBar()->layout()->activate();
-    const auto* label = window->findChild<QLabel*>("loadMessage");
+  // The text of the label `name` as a shown window shows it: whole, or not
+  // at all.
+  QString shown(const char* name) const {
+    const auto* label = window->findChild<QLabel*>(name);
     const bool whole =
-        label->isVisible() &&
+        label && label->isVisible() &&
         label->fontMetrics().horizontalAdvance(label->text()) <=
             label->contentsRect().width() &&
         label->mapTo(window.get(), label->rect().bottomRight()).x() <
             window->width();
     return whole ? label->text() : QString();
+  }
+  QString shown_message() const {
+    QApplication::processEvents();
+    window->statusBar()->layout()->activate();
+    return shown("loadMessage");
   }
   LibraryPanel* library() const { return window->findChild<LibraryPanel*>(); }
   // The names the library list shows, with the current one in brackets.
@@ -642,11 +645,16 @@ TEST_F(MainWindowTest, SearchRanksEveryLibraryWithFiguresOffTheWindowsThread) {
   window->open_path(committed("real/kicad6/MountingHole_3mm_Pad.kicad_mod"));
   EXPECT_EQ(library()->search_root(), committed("real/").chopped(1));
   QSignalSpy finished(&library()->index(), &BackgroundIndex::finished);
+  // The progress shows whole beside the results, at the start width too.
+  QFile::remove(BackgroundIndex::cache_file(library()->search_root()));
+  QStringList progress;
+  QObject::connect(&library()->index(), &BackgroundIndex::progress,
+                   window.get(), [&] { progress << shown("libraryCount"); });
   library()->set_searching(true);
   ASSERT_TRUE(finished.wait(30000));
-  EXPECT_TRUE(window->findChild<QLabel*>("indexMessage")
-                  ->text()
-                  .endsWith("footprints indexed"));
+  ASSERT_FALSE(progress.isEmpty());
+  EXPECT_TRUE(progress.last().startsWith("Indexing footprints: "))
+      << progress.join('|').toStdString();
   EXPECT_TRUE(library()->shown_folder().endsWith("real"));
   QSignalSpy searched(library(), &LibraryPanel::searched);
   const auto search = [&](const QString& query) {
