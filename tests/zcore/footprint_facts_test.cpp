@@ -8,9 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
 #include <limits>
-#include <memory>
 #include <sstream>
 #include <utility>
 #include <vector>

@@ -11,7 +11,6 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <fcntl.h>

@@ -10,7 +10,6 @@
 
 #include <QImage>
 #include <QPainter>
-#include <QPainterPath>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>

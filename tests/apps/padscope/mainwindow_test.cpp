@@ -46,7 +46,6 @@
 #include <QToolButton>
 #include <QTreeView>
 #include <QTreeWidget>
-#include <QtTest/QTest>
 
 #include <memory>
 #include <tuple>

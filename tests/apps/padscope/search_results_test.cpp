@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QImage>
-#include <QPainter>
 #include <QStandardItemModel>
 #include <QTreeView>
 

@@ -8,9 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include <QPainter>
 #include <QPainterPath>
-#include <QStyleOptionGraphicsItem>
 
 #include <algorithm>
 #include <cmath>

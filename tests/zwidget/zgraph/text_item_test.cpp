@@ -9,10 +9,8 @@
 #include <QPaintEngine>
 #include <QPainter>
 
-#include <cstdlib>
 #include <functional>
 #include <memory>
-#include <string>
 #include <vector>
 
 // Unregistering the font bundle stands for a build that lacks it.

@@ -7,9 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QGraphicsItem>
-#include <QImage>
 #include <QSignalSpy>
 #include <QtTest/QTest>
 

@@ -14,8 +14,6 @@
 #include <QPainter>
 #include <QTreeWidget>
 
-#include <sstream>
-
 namespace zwidget::zcvpcb {
 namespace {
 

@@ -14,7 +14,6 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QDir>
-#include <QFile>
 #include <QGraphicsSceneMouseEvent>
 #include <QMouseEvent>
 #include <QSignalSpy>

@@ -15,7 +15,6 @@
 #include <QFile>
 #include <QTextBrowser>
 #include <QTextCursor>
-#include <QTextDocument>
 
 #include <memory>
 #include <sstream>
