@@ -107,7 +107,7 @@ TEST(LibraryDiff, CountsEveryKindAndSaysSoInItsStatus) {
 }
 
 // A legacy library against the folder KiCad converted it into: the modules
-// match the files by name, and nothing changed.
+// match the files by name, and none differs from its conversion.
 TEST(LibraryDiff, LegacyLibraryAgainstItsConversion) {
   QTemporaryDir temp;
   const Outcome outcome = run_diff_of(
