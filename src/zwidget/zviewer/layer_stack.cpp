@@ -156,9 +156,21 @@ bool is_back(const QString& layer) {
 void stack_items(const QList<QGraphicsItem*>& items, bool from_below) {
   // Four roles share a layer's depth: zones, drawings, pads, through pads.
   const int above_layers = (neutral_depth() + 1) * 4;
+  // Loaders share one list among the items on the same layers, and items
+  // come in runs of one role: a list compared by its data is an item's
+  // depth found again.
+  ItemRole last_role = ItemRole::drawing;
+  QStringList last_layers;
+  int last_depth = -1;
   for (QGraphicsItem* item : items) {
     const ItemRole role = role_of(*item);
-    const int depth = item_depth(role, layers_of(*item), from_below);
+    const QStringList layers = layers_of(*item);
+    if (last_depth < 0 || role != last_role || layers != last_layers) {
+      last_depth = item_depth(role, layers, from_below);
+      last_role = role;
+      last_layers = layers;
+    }
+    const int depth = last_depth;
     double z = depth * 4 + static_cast<int>(role);
     if (role == ItemRole::hole) z = above_layers;
     if (role == ItemRole::text) z = above_layers + 1 + depth;

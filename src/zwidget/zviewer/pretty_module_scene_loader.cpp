@@ -361,14 +361,12 @@ void ZPrettyModuleSceneLoader::add_pad(const zcore::basenode* node) {
   pad.drill = {QSizeF(drill.x, drill.y), view.is_oval_drill()};
   pad.offset = to_qt(view.drill_offset());
   pad.options = pad_options(view, stack_layer, pad.shape);
-  QStringList layer_names;
-  for (const std::string& layer : layers) layer_names << layer_name(layer);
   ZSceneLoader::add_pad(
       new zgraph::GraphicsPadItem(
           pad, tools.pad_colour(view.second_text(), layers),
           tools.colour("system.label"),
           tools.find_colour("system.label.rim").value_or(QColor())),
-      layer_names);
+      layer_list(layers));
 }
 
 void ZPrettyModuleSceneLoader::add_zone(const zcore::basenode* node) {
@@ -417,7 +415,7 @@ void ZPrettyModuleSceneLoader::add_zone(const zcore::basenode* node) {
     if (const std::size_t left_out = zone->hatch_left_out())
       skip(kHatchLeftOut, static_cast<int>(std::min<std::size_t>(
                               left_out, std::numeric_limits<int>::max())));
-    add(zone, ItemRole::zone, QStringList(layer_name(layer)));
+    add(zone, ItemRole::zone, layer_list({layer}));
   }
 }
 
@@ -524,7 +522,7 @@ void ZPrettyModuleSceneLoader::add_text(const zcore::basenode* node,
           to_qt(view.first_text()), to_qt(text), position, angle,
           effects.hidden, QSizeF(effects.size.x, height), thickness,
           effects.italic, tools.colour(view.layer()), style),
-      ItemRole::text, QStringList(layer_name(view.layer())));
+      ItemRole::text, layer_list({view.layer()}));
 }
 
 }  // namespace zwidget::zcvpcb

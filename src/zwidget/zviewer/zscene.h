@@ -91,6 +91,9 @@ protected:
            const QStringList& layers = QStringList());
   // A drawing on one layer, named as the file names it.
   void add(QGraphicsItem* item, const std::string& layer);
+  // The layers named as the file names them, in KiCad's spelling: one list
+  // for each set of layers, shared by the items on it.
+  const QStringList& layer_list(const std::vector<std::string>& layers);
   // A pad on its layers, and the rim of its hole when it has one.
   void add_pad(zgraph::GraphicsPadItem* pad, const QStringList& layers);
   void skip(const std::string& kind, int count = 1) { skipped[kind] += count; }
@@ -114,6 +117,7 @@ protected:
 
 private:
   std::map<std::string, int> skipped;
+  std::map<std::vector<std::string>, QStringList> layer_lists;
   std::size_t text_left;
   std::function<QColor(std::size_t)> element_tint;
   int element = -1;
@@ -168,6 +172,8 @@ protected:
   void drawBackground(QPainter* painter, const QRectF& rect) override;
 
 private:
+  void polish_items();
+
   ZSceneLoader* loader = nullptr;
   ColourTheme theme = ColourTheme::classic;
   QColor background = Qt::black;
