@@ -361,12 +361,24 @@ void ZPrettyModuleSceneLoader::add_pad(const zcore::basenode* node) {
   pad.drill = {QSizeF(drill.x, drill.y), view.is_oval_drill()};
   pad.offset = to_qt(view.drill_offset());
   pad.options = pad_options(view, stack_layer, pad.shape);
-  ZSceneLoader::add_pad(
-      new zgraph::GraphicsPadItem(
-          pad, tools.pad_colour(view.second_text(), layers),
-          tools.colour("system.label"),
-          tools.find_colour("system.label.rim").value_or(QColor())),
-      layer_list(layers));
+  const PadColours colours = pad_colours(view.second_text(), layers);
+  ZSceneLoader::add_pad(new zgraph::GraphicsPadItem(
+                            pad, colours.pad, colours.label, colours.label_rim),
+                        layer_list(layers));
+}
+
+ZPrettyModuleSceneLoader::PadColours ZPrettyModuleSceneLoader::pad_colours(
+    const std::string& type, const std::vector<std::string>& layers) {
+  const auto make = [&] {
+    return PadColours{tools.pad_colour(type, layers),
+                      tools.colour("system.label"),
+                      tools.find_colour("system.label.rim").value_or(QColor())};
+  };
+  if (tinted()) return make();
+  auto& by_layers = kept_pad_colours[type];
+  auto found = by_layers.find(layers);
+  if (found == by_layers.end()) found = by_layers.emplace(layers, make()).first;
+  return found->second;
 }
 
 void ZPrettyModuleSceneLoader::add_zone(const zcore::basenode* node) {

@@ -5,7 +5,9 @@
 #include "zwidget/zviewer/zscene.h"
 
 #include <QBrush>
+#include <QColor>
 
+#include <map>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -55,8 +57,18 @@ private:
                                       const zcore::basenode* stack_layer,
                                       zgraph::PadShape shape);
 
+  // A pad's colour, by its type and layers, and its label's.
+  struct PadColours {
+    QColor pad, label, label_rim;
+  };
+  PadColours pad_colours(const std::string& type,
+                         const std::vector<std::string>& layers);
+
   const zcore::basenode* root;
   zcore::text_variables variables;
+  // Untinted, by type and then layers: a footprint's pads repeat a few.
+  std::map<std::string, std::map<std::vector<std::string>, PadColours>>
+      kept_pad_colours;
   // The file marks overbars with single tildes, as before the markup.
   bool old_overbars = false;
   // Keeps a text for the end, with the element it belongs to.

@@ -111,6 +111,8 @@ protected:
     if (element_tint) tools.set_tint(element_tint(source));
   }
   int current_element() const { return element; }
+  // Each element drawn in its own colour, as a comparison draws it.
+  bool tinted() const { return static_cast<bool>(element_tint); }
 
   ZScene* scene;
   ZGraphToolsFactory tools;
