@@ -7,6 +7,8 @@
 #include <cstring>
 #include <map>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 namespace zwidget::zgraph {
 
@@ -188,8 +190,26 @@ private:
   Generation newer_, older_;
 };
 
+// A footprint's pads come in a few colours, a theme's in a dozen.
+class PadPaintMemo {
+public:
+  PadPaint paint(const QColor& colour,
+                 const std::function<PadPaint(const QColor&)>& make) {
+    for (const auto& [kept_colour, kept] : kept_)
+      if (kept_colour == colour) return kept;
+    if (kept_.size() >= kMostColours) kept_.clear();
+    kept_.emplace_back(colour, make(colour));
+    return kept_.back().second;
+  }
+
+private:
+  static constexpr std::size_t kMostColours = 32;
+  std::vector<std::pair<QColor, PadPaint>> kept_;
+};
+
 // The memories, made on first use and kept to the process's end.
 struct ItemCaches {
+  PadPaintMemo pad_paints;
   LabelMemo labels;
   ClipMemo clips;
   LineBoundsMemo lines;
@@ -207,6 +227,11 @@ ShapedText shaped_label(
     const std::function<QPainterPath(const QString&)>& shape,
     const std::function<QPainterPath(const QPainterPath&)>& stroke) {
   return caches().labels.shaped(text, with_rim, shape, stroke);
+}
+
+PadPaint pad_paint(const QColor& colour,
+                   const std::function<PadPaint(const QColor&)>& make) {
+  return caches().pad_paints.paint(colour, make);
 }
 
 QPainterPath clipped(Clip clip, const QPainterPath& a, const QPainterPath& b) {

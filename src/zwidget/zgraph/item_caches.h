@@ -1,13 +1,14 @@
 #pragma once
 
+#include <QBrush>
+#include <QColor>
 #include <QLineF>
 #include <QPainterPath>
+#include <QPen>
 #include <QRectF>
 #include <QString>
 
 #include <functional>
-
-class QPen;
 
 namespace zwidget::zgraph {
 
@@ -32,6 +33,15 @@ ShapedText shaped_label(
     const QString& text, bool with_rim,
     const std::function<QPainterPath(const QString&)>& shape,
     const std::function<QPainterPath(const QPainterPath&)>& stroke);
+
+// A pad's outline pen and fill: Qt's implicitly shared values, made by
+// `make` once for each colour of the last few and shared by every pad in it.
+struct PadPaint {
+  QPen pen;
+  QBrush brush;
+};
+PadPaint pad_paint(const QColor& colour,
+                   const std::function<PadPaint(const QColor&)>& make);
 
 enum class Clip { subtracted, intersected };
 // `a` with `b` taken away or kept only where `b` is, as QPainterPath

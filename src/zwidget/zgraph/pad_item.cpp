@@ -133,13 +133,18 @@ void cut_piece(QPainterPath& piece, const QPainterPath& plain,
 GraphicsPadItem::GraphicsPadItem(const PadSpec& spec, const QColor& colour,
                                  const QColor& label, const QColor& label_rim)
     : spec_(spec),
-      brush_(colour, Qt::SolidPattern),
       label_colour_(label),
       label_rim_colour_(label_rim),
       rotation_(pad_turn(spec)) {
-  pen_.setColor(colour);
-  pen_.setWidth(0);
-  pen_.setCapStyle(Qt::RoundCap);
+  const PadPaint paint = pad_paint(colour, [](const QColor& in) {
+    PadPaint made{QPen(), QBrush(in, Qt::SolidPattern)};
+    made.pen.setColor(in);
+    made.pen.setWidth(0);
+    made.pen.setCapStyle(Qt::RoundCap);
+    return made;
+  });
+  pen_ = paint.pen;
+  brush_ = paint.brush;
 
   const QRectF pad = pad_rect(spec_);
   bounds_ = rotation_.mapRect(pad);
