@@ -24,35 +24,25 @@ TEST(PadGeometry, HoleIsClearOfCopperOnlyWhereNoPointOfItCanTouch) {
   QPainterPathStroker stroker;
   stroker.setWidth(0.2);
   const QPainterPath stroke = stroker.createStroke(arc);
+  const QPainterPath square = rect(QRectF(0, 0, 1, 1));
+  const QPainterPath bar = rect(QRectF(0, 0, 1, 0.1));
   const struct {
     const char* what;
     QPainterPath region;
     Stadium hole;
     bool clear;
   } cases[] = {
-      {"beside", rect(QRectF(0, 0, 1, 1)), {{2, 0.5}, {2, 0.5}, 0.5}, true},
-      {"touching", rect(QRectF(0, 0, 1, 1)), {{2, 0.5}, {2, 0.5}, 1}, false},
-      {"over a corner",
-       rect(QRectF(0, 0, 1, 1)),
-       {{1.2, 1.2}, {1.2, 1.2}, 0.3},
-       false},
-      {"inside",
-       rect(QRectF(0, 0, 1, 1)),
-       {{0.5, 0.5}, {0.5, 0.5}, 0.1},
-       false},
+      {"beside", square, {{2, 0.5}, {2, 0.5}, 0.5}, true},
+      {"touching", square, {{2, 0.5}, {2, 0.5}, 1}, false},
+      {"over a corner", square, {{1.2, 1.2}, {1.2, 1.2}, 0.3}, false},
+      {"inside", square, {{0.5, 0.5}, {0.5, 0.5}, 0.1}, false},
       // A slot across a bar, both ends off it.
-      {"across",
-       rect(QRectF(0, 0, 1, 0.1)),
-       {{0.5, -1}, {0.5, 1}, 0.01},
-       false},
+      {"across", bar, {{0.5, -1}, {0.5, 1}, 0.01}, false},
       {"in the ring's hole", ring, {{0, 0}, {0, 0}, 0.9}, true},
       {"on the ring", ring, {{0, 0}, {0, 0}, 1.1}, false},
       {"off the disc", disc, {{1.05, 0}, {1.05, 0}, 0.01}, true},
-      // Beyond the circle but within its curves' control points.
-      {"off the disc, near its curve",
-       disc,
-       {{0.75, 0.75}, {0.75, 0.75}, 0.01},
-       false},
+      // Off the disc, but within its curves' control points.
+      {"by its curve", disc, {{0.75, 0.75}, {0.75, 0.75}, 0.01}, false},
       {"inside the stroked arc", stroke, {{0, 0}, {0, 0}, 0.5}, true},
       {"on the stroked arc", stroke, {{0, 0}, {0, 0}, 0.95}, false},
   };
