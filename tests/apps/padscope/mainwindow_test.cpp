@@ -647,8 +647,10 @@ TEST_F(MainWindowTest, SearchRanksEveryLibraryWithFiguresOffTheWindowsThread) {
   // The progress shows whole beside the results, at the start width too.
   QFile::remove(BackgroundIndex::cache_file(library()->search_root()));
   QStringList progress;
-  QObject::connect(&library()->index(), &BackgroundIndex::progress,
-                   window.get(), [&] { progress << shown("libraryCount"); });
+  // Goes, and the connection with it, before `progress` does.
+  const QObject listening;
+  QObject::connect(&library()->index(), &BackgroundIndex::progress, &listening,
+                   [&] { progress << shown("libraryCount"); });
   library()->set_searching(true);
   ASSERT_TRUE(finished.wait(30000));
   ASSERT_FALSE(progress.isEmpty());

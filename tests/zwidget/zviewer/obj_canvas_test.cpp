@@ -168,8 +168,8 @@ TEST(ZObjCanvas, TheKeptDrawingShowsWhatDrawingEverythingShows) {
   canvas.show();
   {
     test::CoutCapture quiet;
-    canvas.load(QString::fromStdString(padscope::test::real_file(
-        "kicad6/Converter_DCDC_Murata_NCS1SxxxxSC_THT.kicad_mod")));
+    canvas.load(QString::fromStdString(
+        padscope::test::real_file("kicad6/DIP-8_W7.62mm.kicad_mod")));
   }
   const auto mouse = [&canvas](QEvent::Type type, QPoint at,
                                Qt::MouseButtons held) {
