@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <libdeflate.h>
+#include <vector>
 
 namespace padscope::render {
 
@@ -92,17 +93,20 @@ private:
   int used = 0;
 };
 
-// How many of the first `most` bytes at `a` and `b` are equal.
-std::size_t same_bytes(const unsigned char* a, const unsigned char* b,
-                       std::size_t most) {
-  std::size_t count = 0;
-  for (; count + 8 <= most; count += 8) {
-    std::uint64_t x, y;
-    std::memcpy(&x, a + count, 8);
-    std::memcpy(&y, b + count, 8);
-    if (x != y) return count + (__builtin_ctzll(x ^ y) >> 3);
-  }
-  while (count < most && a[count] == b[count]) ++count;
+// How many of the first `most` pixels at `a` equal those at `b`, in the
+// bits of `mask`.
+int same_pixels(const std::uint32_t* a, const std::uint32_t* b, int most,
+                std::uint32_t mask) {
+  int count = 0;
+  while (count < most && ((a[count] ^ b[count]) & mask) == 0) ++count;
+  return count;
+}
+
+// How many of the first `most` pixels at `a` equal `pixel`.
+int run_of(const std::uint32_t* a, std::uint32_t pixel, int most,
+           std::uint32_t mask) {
+  int count = 0;
+  while (count < most && ((a[count] ^ pixel) & mask) == 0) ++count;
   return count;
 }
 
@@ -122,16 +126,62 @@ Reach reach(std::size_t back) {
   return made;
 }
 
-// `rows` as a zlib stream of one deflate block in the fixed codes. Matches
-// are looked for only one pixel and one row back: a drawing is mostly
-// runs of its background and of flat fills, which those find. A general
-// compressor hashed every byte of those runs; this takes a quarter of the
-// time (level 2 of libdeflate took a fifth of a footprint's) for files
-// about half as large again.
-QByteArray zlib_of(const QByteArray& rows, std::size_t pixel, std::size_t row) {
+// The pixels of a 32-bit image as PNG rows, each after its filter byte:
+// RGB from RGB32's words, or RGBA8888's bytes as they stand.
+class Rows {
+public:
+  explicit Rows(const QImage& image)
+      : image(image),
+        alpha(image.format() == QImage::Format_RGBA8888),
+        pixel_bytes(alpha ? 4 : 3),
+        mask(alpha ? 0xffffffffu : 0x00ffffffu),
+        // A pixel is written as four bytes, the last of them overwritten
+        // by the next.
+        packed(2 + static_cast<std::size_t>(image.width()) * pixel_bytes) {}
+
+  const std::uint32_t* words(int y) const {
+    return reinterpret_cast<const std::uint32_t*>(image.constScanLine(y));
+  }
+  // Row `y` with its filter byte, as the stream holds it.
+  const unsigned char* bytes(int y) {
+    const int width = image.width();
+    packed[0] = 0;
+    if (alpha) {
+      std::memcpy(packed.data() + 1, image.constScanLine(y),
+                  static_cast<std::size_t>(width) * 4);
+      return packed.data();
+    }
+    unsigned char* at = packed.data() + 1;
+    const std::uint32_t* word = words(y);
+    for (int x = 0; x < width; ++x, at += 3) {
+      // 0xAARRGGBB to the bytes R, G, B and one to spare.
+      const std::uint32_t rgb = __builtin_bswap32(word[x]) >> 8;
+      std::memcpy(at, &rgb, 4);
+    }
+    return packed.data();
+  }
+  // The row packed last.
+  const unsigned char* last_bytes() const { return packed.data(); }
+
+  const QImage& image;
+  const bool alpha;
+  const std::size_t pixel_bytes;
+  const std::uint32_t mask;
+
+private:
+  std::vector<unsigned char> packed;
+};
+
+// The rows as a zlib stream of one deflate block in the fixed codes.
+// Matches are whole pixels, one pixel or one row back: a drawing is mostly
+// runs of its background and of flat fills, which those find, and a row
+// like the one above is one match. Pixels are compared as words.
+QByteArray zlib_of(Rows& rows) {
   static const FixedCodes codes;
-  const auto* data = reinterpret_cast<const unsigned char*>(rows.constData());
-  const std::size_t size = static_cast<std::size_t>(rows.size());
+  const int width = rows.image.width();
+  const int height = rows.image.height();
+  const std::size_t row = static_cast<std::size_t>(width) * rows.pixel_bytes;
+  const std::size_t size = (row + 1) * static_cast<std::size_t>(height);
   // A byte takes 9 bits at most, as a literal or as its share of a match.
   const std::size_t bound = size + size / 8 + 32;
   if (bound > static_cast<std::size_t>(INT_MAX)) return QByteArray();
@@ -140,38 +190,66 @@ QByteArray zlib_of(const QByteArray& rows, std::size_t pixel, std::size_t row) {
   out[1] = 0x01;  // no dictionary; the pair a multiple of 31
   BitWriter bits(out.data() + 2);
   bits.put(0b011, 3);  // the last block, in the fixed codes
-  const Reach reaches[] = {reach(pixel), reach(row)};
-  for (std::size_t at = 0; at < size;) {
-    const std::size_t most = std::min(kLongestMatch, size - at);
-    std::size_t length = 0;
-    const Reach* from = nullptr;
-    for (const Reach& r : reaches) {
-      // Most literals differ at once from both bytes they are checked with.
-      if (r.code < 0 || at < r.back || length == most ||
-          data[at] != data[at - r.back])
-        continue;
-      const std::size_t same = same_bytes(data + at, data + at - r.back, most);
-      if (same > length) {
-        length = same;
-        from = &r;
-      }
+  const Reach left = reach(rows.pixel_bytes);
+  const Reach up = reach(row + 1);
+  const auto match = [&](std::size_t length, const Reach& from) {
+    while (length > 0) {
+      std::size_t part = std::min(length, kLongestMatch);
+      // A match is at least 3 bytes long, the last one too.
+      if (length - part > 0 && length - part < 3) part -= 3;
+      const int code = codes.length_code[part];
+      bits.put(codes.symbol[257 + code]);
+      bits.put(static_cast<std::uint32_t>(part - kLengthBase[code]),
+               kLengthExtra[code]);
+      bits.put(codes.distance[from.code]);
+      bits.put(static_cast<std::uint32_t>(from.back - kDistanceBase[from.code]),
+               kDistanceExtra[from.code]);
+      length -= part;
     }
-    if (length < 3) {
-      bits.put(codes.symbol[data[at++]]);
+  };
+  // A literal pixel's three bytes as one code of at most 27 bits.
+  const auto literal3 = [&](const unsigned char* pixel) {
+    const Code& r = codes.symbol[pixel[0]];
+    const Code& g = codes.symbol[pixel[1]];
+    const Code& b = codes.symbol[pixel[2]];
+    bits.put(r.bits | g.bits << r.length | b.bits << (r.length + g.length),
+             r.length + g.length + b.length);
+  };
+  std::uint32_t check = 1;
+  for (int y = 0; y < height; ++y) {
+    const std::uint32_t* pixels = rows.words(y);
+    const std::uint32_t* above =
+        y > 0 && up.code >= 0 ? rows.words(y - 1) : nullptr;
+    if (above && std::memcmp(pixels, above, width * 4u) == 0) {
+      // The row above again, filter byte and all: one match, and the
+      // bytes last packed.
+      check = libdeflate_adler32(check, rows.last_bytes(), row + 1);
+      match(row + 1, up);
       continue;
     }
-    const int code = codes.length_code[length];
-    bits.put(codes.symbol[257 + code]);
-    bits.put(static_cast<std::uint32_t>(length - kLengthBase[code]),
-             kLengthExtra[code]);
-    bits.put(codes.distance[from->code]);
-    bits.put(static_cast<std::uint32_t>(from->back - kDistanceBase[from->code]),
-             kDistanceExtra[from->code]);
-    at += length;
+    const unsigned char* bytes = rows.bytes(y);
+    check = libdeflate_adler32(check, bytes, row + 1);
+    bits.put(codes.symbol[bytes[0]]);
+    ++bytes;
+    for (int x = 0; x < width;) {
+      const int same_left =
+          x > 0 ? run_of(pixels + x, pixels[x - 1], width - x, rows.mask) : 0;
+      const int same_up =
+          above ? same_pixels(pixels + x, above + x, width - x, rows.mask) : 0;
+      if (same_left == 0 && same_up == 0) {
+        const unsigned char* pixel = bytes + x * rows.pixel_bytes;
+        literal3(pixel);
+        if (rows.alpha) bits.put(codes.symbol[pixel[3]]);
+        ++x;
+        continue;
+      }
+      const int length = std::max(same_left, same_up);
+      match(length * rows.pixel_bytes, same_up >= same_left ? up : left);
+      x += length;
+    }
   }
   bits.put(codes.symbol[kEndOfBlock]);
   char* end = bits.finish();
-  const std::uint32_t check = libdeflate_adler32(1, data, size);
   for (const int shift : {24, 16, 8, 0})
     *end++ = static_cast<char>(check >> shift);
   out.truncate(static_cast<int>(end - out.constData()));
@@ -201,25 +279,18 @@ void append_chunk(QByteArray& out, const char* type, const char* data,
 QByteArray encode_png(const QImage& image) {
   if (image.isNull()) return QByteArray();
   const bool alpha = image.hasAlphaChannel();
-  // Qt's writer stores alpha unpremultiplied, and so must this one; Qt's
-  // own conversions lay the bytes out in PNG's order.
-  const QImage source = image.convertToFormat(alpha ? QImage::Format_RGBA8888
-                                                    : QImage::Format_RGB888);
+  // Qt's writer stores alpha unpremultiplied, and so must this one; RGB32
+  // is read as it stands, anything else through Qt's conversions.
+  const QImage source =
+      image.format() == QImage::Format_RGB32 && !alpha
+          ? image
+          : image.convertToFormat(alpha ? QImage::Format_RGBA8888
+                                        : QImage::Format_RGB32);
   if (source.isNull()) return QByteArray();
   const int width = source.width();
   const int height = source.height();
-  const std::size_t row = static_cast<std::size_t>(width) * (alpha ? 4 : 3);
-
-  // Every row without a filter: drawings on a plain background compress
-  // best so.
-  QByteArray rows(static_cast<int>((row + 1) * height), Qt::Uninitialized);
-  char* at = rows.data();
-  for (int y = 0; y < height; ++y) {
-    *at++ = 0;
-    std::memcpy(at, source.constScanLine(y), row);
-    at += row;
-  }
-  const QByteArray packed = zlib_of(rows, alpha ? 4 : 3, row + 1);
+  Rows rows(source);
+  const QByteArray packed = zlib_of(rows);
   if (packed.isEmpty()) return QByteArray();
 
   QByteArray out;
