@@ -2,24 +2,18 @@
 #include "zcore/legacy_model.h"
 #include "zcore/models.h"
 
-#include <sys/resource.h>
-
 #include <cstdio>
 #include <fstream>
 #include <string>
 
 namespace {
 
-long peak_rss_kib() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss;
-}
+using padscope::test::peak_kib;
 
 // Peak resident size of the process after reading one file, beside the
 // peak before it; run once per file, since a peak never comes down.
 int measure(const std::string& path) {
-  const long before = peak_rss_kib();
+  const long before = peak_kib();
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     std::fprintf(stderr, "cannot open %s\n", path.c_str());
@@ -38,7 +32,7 @@ int measure(const std::string& path) {
   std::printf(
       "%s: %zu top-level items; peak RSS %ld KiB before, %ld KiB "
       "after (+%ld KiB)\n",
-      path.c_str(), count, before, peak_rss_kib(), peak_rss_kib() - before);
+      path.c_str(), count, before, peak_kib(), peak_kib() - before);
   return 0;
 }
 
