@@ -1,33 +1,23 @@
 #pragma once
 
+#include "zwidget/zviewer/layer_stack.h"
+
 #include <QGraphicsItem>
-#include <QVariant>
 
 namespace zwidget::zcvpcb {
 
-// The keys of QGraphicsItem::data that the scene loaders tag each item
-// with, so that the viewer finds the file's element behind what is drawn;
-// the items themselves know nothing of the model.
-enum ItemTag {
-  // The element's place in the file: the index of a `.kicad_mod`
-  // footprint's child list, or of a legacy module's record.
-  kElementTag = 0x5045,
-  // For a pad: its place among the footprint's pads, in file order.
-  kPadTag,
-};
-
-// -1 for an item without the tag.
-inline int item_tag(const QGraphicsItem* item, ItemTag tag) {
-  const QVariant value = item->data(tag);
-  return value.isValid() ? value.toInt() : -1;
-}
-
+// The file's element behind an item, so that the viewer finds it from what
+// is drawn; the items themselves know nothing of the model. The index of a
+// `.kicad_mod` footprint's child list, or of a legacy module's record; -1
+// for an item without one.
 inline int element_of(const QGraphicsItem* item) {
-  return item_tag(item, kElementTag);
+  return marks_of(*item).element;
 }
 
+// For a pad, and the rim of its hole: the pad's place among the
+// footprint's pads, in file order; -1 for any other item.
 inline int pad_of(const QGraphicsItem* item) {
-  return item_tag(item, kPadTag);
+  return marks_of(*item).pad;
 }
 
 }  // namespace zwidget::zcvpcb

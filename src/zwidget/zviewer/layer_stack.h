@@ -3,6 +3,7 @@
 #include "zwidget/zviewer/colour_themes.h"
 
 #include <QList>
+#include <QMetaType>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -21,10 +22,18 @@ enum class ItemRole { zone, drawing, pad, through_pad, hole, text };
 inline const QString kPadsRow = QStringLiteral("Pads");
 inline const QString kHolesRow = QStringLiteral("Holes");
 
-// Marks an item with its role and the layers it lies on, as a loader knows
-// them.
-void set_layers(QGraphicsItem& item, ItemRole role, const QStringList& layers);
-// A drawing on no layer for an item that was never marked.
+// What a loader marks each item with, in one piece of the item's data: the
+// file's element behind it and, for a pad or its hole, the pad's place
+// among the pads (item_tags.h); its role and the layers it lies on.
+struct ItemMarks {
+  int element = -1;
+  int pad = -1;
+  ItemRole role = ItemRole::drawing;
+  QStringList layers;
+};
+void mark_item(QGraphicsItem& item, const ItemMarks& marks);
+// The defaults for an item that was never marked: a drawing on no layer.
+ItemMarks marks_of(const QGraphicsItem& item);
 ItemRole role_of(const QGraphicsItem& item);
 QStringList layers_of(const QGraphicsItem& item);
 
@@ -96,3 +105,5 @@ void arrange_items(const QList<QGraphicsItem*>& items,
 void stack_items(const QList<QGraphicsItem*>& items, bool from_below);
 
 }  // namespace zwidget::zcvpcb
+
+Q_DECLARE_METATYPE(zwidget::zcvpcb::ItemMarks)

@@ -148,11 +148,11 @@ std::optional<std::string> ZSceneLoader::shown_text(
 
 bool ZSceneLoader::add(QGraphicsItem* item, ItemRole role,
                        const QStringList& layers) {
+  ItemMarks marks{element, -1, role, layers};
   // A hole's rim is its pad's.
   const std::string kind = zgraph::kind_of(item);
-  if (kind == "pad") item->setData(kPadTag, pads++);
-  if (kind == "hole") item->setData(kPadTag, pads - 1);
-  item->setData(kElementTag, element);
+  if (kind == "pad") marks.pad = pads++;
+  if (kind == "hole") marks.pad = pads - 1;
   const QRectF bounds = item->sceneBoundingRect();
   const char* const left_out = !is_finite(item, bounds)   ? kNonFinite
                                : !is_within_reach(bounds) ? kTooLarge
@@ -162,7 +162,7 @@ bool ZSceneLoader::add(QGraphicsItem* item, ItemRole role,
     skip(left_out);
     return false;
   }
-  set_layers(*item, role, layers);
+  mark_item(*item, marks);
   scene->addItem(item);
   emit scene->item_added(item);
   return true;
