@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
-#include <mutex>
 
 namespace zwidget::zgraph {
 namespace {
@@ -310,10 +309,6 @@ std::optional<GraphicsPadItem::LabelPlace> GraphicsPadItem::place_label()
 // view. They are made the first time the label is drawn.
 const GraphicsPadItem::LabelPaths& GraphicsPadItem::label_paths() const {
   if (label_paths_) return *label_paths_;
-  // A large view is drawn by two threads at once (each pad by one), and
-  // making a label reads and fills the process's shaped texts.
-  static std::mutex making;
-  const std::lock_guard<std::mutex> lock(making);
   label_paths_ = std::make_unique<LabelPaths>();
   const std::optional<LabelPlace> place = place_label();
   if (!place) return *label_paths_;

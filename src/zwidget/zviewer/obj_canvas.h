@@ -14,7 +14,6 @@
 
 #include <memory>
 #include <optional>
-#include <vector>
 
 class QDataStream;
 class QMenu;
@@ -232,17 +231,6 @@ private:
   // Draws the background and items over `area` of `image`, in viewport
   // pixels, as the viewport shows them.
   void draw_scene_into(QImage& image, const QRect& area);
-  // The same in two halves drawn at once, one on another thread; false,
-  // with nothing drawn, where the scene's items do not allow it.
-  bool draw_in_halves(QImage& image, const QRect& area);
-  // An item with its transform to viewport pixels and its bounds.
-  struct PlacedItem {
-    QGraphicsItem* item;
-    QTransform to_device;
-    QRectF bounds;
-  };
-  void draw_band(QImage& image, const QRect& band, const QTransform& view,
-                 const QRectF& exposed, const std::vector<PlacedItem>& items);
   // Draws a shifted drawing anew, where the view rests after a pan.
   void settle_drawing();
   // The kept drawing no longer shows the scene: its items changed.

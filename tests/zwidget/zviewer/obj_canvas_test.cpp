@@ -159,15 +159,12 @@ struct FullyPainted : ZObjCanvas {
 };
 
 // The kept drawing, shifted by pans and drawn anew on a zoom, a turn or
-// another picture (in two halves at once), shows every pixel as drawing all
-// items shows it once the view rests, the hover highlight too; while it moves,
-// a shifted pixel may round a level apart. A hover repaints its highlights
-// only.
+// another picture, shows every pixel as drawing all items shows it once the
+// view rests, the hover highlight too; while it moves, a shifted pixel may
+// round a level apart. A hover repaints its highlights only.
 TEST(ZObjCanvas, TheKeptDrawingShowsWhatDrawingEverythingShows) {
-  // Large enough to be drawn in two halves at once.
-  constexpr int kWidth = 800, kHeight = 520;
   FullyPainted canvas;
-  canvas.resize(kWidth, kHeight);
+  canvas.resize(700, 500);
   canvas.show();
   {
     test::CoutCapture quiet;
@@ -205,7 +202,7 @@ TEST(ZObjCanvas, TheKeptDrawingShowsWhatDrawingEverythingShows) {
          mouse(QEvent::MouseMove, centre, Qt::NoButton);
          QApplication::processEvents();
          EXPECT_GT(canvas.painted, 0);
-         EXPECT_LT(canvas.painted, kWidth * kHeight / 20);
+         EXPECT_LT(canvas.painted, 700 * 500 / 20);
        }},
       {"dragged",
        [&] {
@@ -227,7 +224,7 @@ TEST(ZObjCanvas, TheKeptDrawingShowsWhatDrawingEverythingShows) {
   for (const auto& [name, step] : steps) {
     SCOPED_TRACE(name);
     step();
-    EXPECT_LE(canvas.differing(), kWidth * kHeight / 1000);
+    EXPECT_LE(canvas.differing(), 700 * 500 / 1000);
     QTest::qWait(kSettleMilliseconds + 50);
     EXPECT_EQ(canvas.differing(), 0);
   }
