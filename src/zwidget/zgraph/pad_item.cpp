@@ -148,10 +148,7 @@ GraphicsPadItem::GraphicsPadItem(const PadSpec& spec, const QColor& colour,
 
   const QRectF pad = pad_rect(spec_);
   bounds_ = rotation_.mapRect(pad);
-  if (const std::optional<LabelPlace> place = place_label()) {
-    label_height_ = place->height;
-    label_centre_ = place->centre;
-  }
+  lay_out_label();
   if (spec_.shape == PadShape::other) return;
 
   outline_ = pad_outline(spec_, kOutlineScale);
@@ -257,21 +254,17 @@ GraphicsPadItem::~GraphicsPadItem() = default;
 
 // Along the pad's long side, centred; a pin name under the number, both
 // turned to read from left to right or from bottom to top.
-std::optional<GraphicsPadItem::LabelPlace> GraphicsPadItem::place_label()
-    const {
+void GraphicsPadItem::lay_out_label() {
   if (spec_.shape == PadShape::other ||
       (spec_.number.isEmpty() && spec_.pin_name.isEmpty()))
-    return std::nullopt;
+    return;
   const QSizeF room = label_room(spec_);
   const bool tall = room.height() > room.width();
   const double along = kLabelAlong * (tall ? room.height() : room.width());
   const double across = kLabelAcross * (tall ? room.width() : room.height());
   const bool rimmed = label_rim_colour_.isValid();
-  LabelPlace place;
-  place.number = shaped(spec_.number, rimmed);
-  place.name = shaped(spec_.pin_name, rimmed);
-  const ShapedText& number = place.number;
-  const ShapedText& name = place.name;
+  const ShapedText number = shaped(spec_.number, rimmed);
+  const ShapedText name = shaped(spec_.pin_name, rimmed);
   const bool two_rows = !spec_.number.isEmpty() && !spec_.pin_name.isEmpty();
   const auto fit = [&](const ShapedText& text, double height) {
     const QRectF ink = text.ink.boundingRect();
@@ -290,39 +283,25 @@ std::optional<GraphicsPadItem::LabelPlace> GraphicsPadItem::place_label()
   const double total =
       number_height + name_height + (two_rows ? name_height / 4 : 0);
   const QPointF centre = rotation_.map(pad_rect(spec_).center());
-  QTransform turn;
-  turn.translate(centre.x(), centre.y());
-  turn.rotate(-upright(spec_.turn + (tall ? 90 : 0)));
-  place.number_place =
+  QTransform place;
+  place.translate(centre.x(), centre.y());
+  place.rotate(-upright(spec_.turn + (tall ? 90 : 0)));
+  const QTransform number_place =
       QTransform::fromScale(number_scale, number_scale) *
-      QTransform::fromTranslate(0, (number_height - total) / 2) * turn;
-  place.name_place = QTransform::fromScale(name_scale, name_scale) *
-                     QTransform::fromTranslate(0, (total - name_height) / 2) *
-                     turn;
-  place.height = spec_.number.isEmpty() ? name_height : number_height;
-  place.centre = centre;
-  return place;
-}
-
-// Placing a label is cheap; its paths are not, and most labels are never
-// drawn: too small in a batch's pictures and in a large footprint's fitted
-// view. They are made the first time the label is drawn.
-const GraphicsPadItem::LabelPaths& GraphicsPadItem::label_paths() const {
-  if (label_paths_) return *label_paths_;
-  label_paths_ = std::make_unique<LabelPaths>();
-  const std::optional<LabelPlace> place = place_label();
-  if (!place) return *label_paths_;
-  QPainterPath& ink = label_paths_->ink;
-  ink.addPath(place->number_place.map(place->number.ink));
-  ink.addPath(place->name_place.map(place->name.ink));
-  ink.setFillRule(Qt::WindingFill);
-  if (label_rim_colour_.isValid()) {
-    QPainterPath& rim = label_paths_->rim;
-    rim.addPath(place->number_place.map(place->number.rim));
-    rim.addPath(place->name_place.map(place->name.rim));
-    rim.setFillRule(Qt::WindingFill);
+      QTransform::fromTranslate(0, (number_height - total) / 2) * place;
+  const QTransform name_place =
+      QTransform::fromScale(name_scale, name_scale) *
+      QTransform::fromTranslate(0, (total - name_height) / 2) * place;
+  label_.addPath(number_place.map(number.ink));
+  label_.addPath(name_place.map(name.ink));
+  label_.setFillRule(Qt::WindingFill);
+  if (rimmed) {
+    label_rim_.addPath(number_place.map(number.rim));
+    label_rim_.addPath(name_place.map(name.rim));
+    label_rim_.setFillRule(Qt::WindingFill);
   }
-  return *label_paths_;
+  label_height_ = spec_.number.isEmpty() ? name_height : number_height;
+  label_centre_ = centre;
 }
 
 QRectF GraphicsPadItem::boundingRect() const {
@@ -349,26 +328,23 @@ void GraphicsPadItem::paint(QPainter* painter,
     for (std::size_t i = 1; i < outline_.size(); ++i)
       painter->drawPath(outline_[i]);
   }
-  const bool label_shown =
-      label_height_ > 0 &&
-      QStyleOptionGraphicsItem::levelOfDetailFromTransform(base) *
-              label_height_ >=
-          kSmallestLabelPixels;
-  if (label_shown) {
-    const LabelPaths& label = label_paths();
-    if (!label.ink.isEmpty()) {
+  if (!label_.isEmpty()) {
+    const double pixels =
+        QStyleOptionGraphicsItem::levelOfDetailFromTransform(base) *
+        label_height_;
+    if (pixels >= kSmallestLabelPixels) {
       // A mirrored view, from below, still shows the numbers readable.
       painter->setTransform(
           base.determinant() < 0
               ? QTransform(-1, 0, 0, 1, 2 * label_centre_.x(), 0) * base
               : base);
       painter->setPen(Qt::NoPen);
-      if (!label.rim.isEmpty()) {
+      if (!label_rim_.isEmpty()) {
         painter->setBrush(label_rim_colour_);
-        painter->drawPath(label.rim);
+        painter->drawPath(label_rim_);
       }
       painter->setBrush(label_colour_);
-      painter->drawPath(label.ink);
+      painter->drawPath(label_);
     }
   }
   painter->restore();

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "zwidget/zgraph/graph_base.h"
-#include "zwidget/zgraph/item_caches.h"
 #include "zwidget/zgraph/pad_geometry.h"
 
 #include <QAbstractGraphicsShapeItem>
@@ -54,23 +53,7 @@ public:
   void cut_holes(const std::vector<Hole>& holes);
 
 private:
-  // Where the number and the pin name go, as shaped texts and their
-  // transforms into the scene.
-  struct LabelPlace {
-    ShapedText number, name;
-    QTransform number_place, name_place;
-    // The number's height, or the pin name's without a number.
-    double height = 0;
-    QPointF centre;
-  };
-  // The label's ink and the rim around it, in scene units, filled in the
-  // label colours; empty rim without a rim colour.
-  struct LabelPaths {
-    QPainterPath ink, rim;
-  };
-  // None for a pad without a label.
-  std::optional<LabelPlace> place_label() const;
-  const LabelPaths& label_paths() const;
+  void lay_out_label();
   QTransform outline_to_scene() const;
   QPainterPath to_scene(const QPainterPath& piece) const;
   // Cuts holes given in outline units out of every piece; `cut_before`
@@ -93,9 +76,11 @@ private:
   std::vector<QPainterPath> plain_;
   QRectF bounds_;
   Hole scene_hole_;
-  // The number, and the pin name under it: shaped and placed once, made
-  // into paths when first drawn.
-  mutable std::unique_ptr<LabelPaths> label_paths_;
+  // The number, and the pin name under it, in scene units: shaped and
+  // placed once, filled in the label colour.
+  QPainterPath label_;
+  // The same grown by a rim, filled under it; empty without a rim colour.
+  QPainterPath label_rim_;
   QPointF label_centre_;
   // The number's height, for leaving out labels too small to read.
   double label_height_ = 0;
