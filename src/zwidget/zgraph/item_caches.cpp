@@ -41,6 +41,75 @@ private:
   std::map<QString, ShapedText> kept_;
 };
 
+// By font: whether its placed glyphs are Qt's text, the outlines of the
+// glyphs used so far, and those outlines at the places they took. Only
+// printable ASCII is placed, so a font keeps a hundred glyphs at most; pad
+// numbers put them at a few hundred places.
+class GlyphMemo {
+public:
+  const QPainterPath& placed(
+      const QFont& font, quint32 glyph, QPointF at,
+      const std::function<QPainterPath()>& read,
+      const std::function<QPainterPath(const QPainterPath&)>& place) {
+    Font& kept = kept_font(font);
+    const Place key{glyph, bits(at.x()), bits(at.y())};
+    if (const auto found = kept.placed.find(key); found != kept.placed.end())
+      return found->second;
+    auto outline = kept.glyphs.find(glyph);
+    if (outline == kept.glyphs.end())
+      outline = kept.glyphs.emplace(glyph, read()).first;
+    if (kept.placed.size() >= kMostPlaces) kept.placed.clear();
+    return kept.placed.emplace(key, place(outline->second)).first->second;
+  }
+  bool places_exactly(const QFont& font, const std::function<bool()>& check) {
+    Font& kept = kept_font(font);
+    if (!kept.checked) {
+      kept.exact = check();
+      kept.checked = true;
+    }
+    return kept.exact;
+  }
+
+private:
+  struct Place {
+    quint32 glyph;
+    std::uint64_t x, y;
+    bool operator==(const Place& other) const {
+      return glyph == other.glyph && x == other.x && y == other.y;
+    }
+  };
+  struct PlaceHash {
+    std::size_t operator()(const Place& place) const {
+      return static_cast<std::size_t>((place.x * 0x9e3779b97f4a7c15ULL) ^
+                                      (place.y << 1) ^ place.glyph);
+    }
+  };
+  struct Font {
+    bool checked = false;
+    bool exact = false;
+    std::unordered_map<quint32, QPainterPath> glyphs;
+    std::unordered_map<Place, QPainterPath, PlaceHash> placed;
+  };
+  static constexpr std::size_t kMostFonts = 16;
+  static constexpr std::size_t kMostPlaces = 1 << 14;
+
+  static std::uint64_t bits(double value) {
+    std::uint64_t word;
+    std::memcpy(&word, &value, sizeof word);
+    return word;
+  }
+  Font& kept_font(const QFont& font) {
+    auto found = fonts_.find(font);
+    if (found == fonts_.end()) {
+      if (fonts_.size() >= kMostFonts) fonts_.clear();
+      found = fonts_.emplace(font, Font()).first;
+    }
+    return found->second;
+  }
+
+  std::map<QFont, Font> fonts_;
+};
+
 // The same paths clipped the same way give the same outline, and clipping is
 // slow: the paste rings around a mounting hole, stroked arcs, took a
 // millisecond each to cut. A library draws one part in many variants (a
@@ -211,6 +280,7 @@ private:
 struct ItemCaches {
   PadPaintMemo pad_paints;
   LabelMemo labels;
+  GlyphMemo glyphs;
   ClipMemo clips;
   LineBoundsMemo lines;
 };
@@ -227,6 +297,18 @@ ShapedText shaped_label(
     const std::function<QPainterPath(const QString&)>& shape,
     const std::function<QPainterPath(const QPainterPath&)>& stroke) {
   return caches().labels.shaped(text, with_rim, shape, stroke);
+}
+
+const QPainterPath& placed_glyph(
+    const QFont& font, quint32 glyph, QPointF at,
+    const std::function<QPainterPath()>& read,
+    const std::function<QPainterPath(const QPainterPath&)>& place) {
+  return caches().glyphs.placed(font, glyph, at, read, place);
+}
+
+bool font_places_exactly(const QFont& font,
+                         const std::function<bool()>& check) {
+  return caches().glyphs.places_exactly(font, check);
 }
 
 PadPaint pad_paint(const QColor& colour,

@@ -2,6 +2,7 @@
 
 #include <QBrush>
 #include <QColor>
+#include <QFont>
 #include <QLineF>
 #include <QPainterPath>
 #include <QPen>
@@ -33,6 +34,17 @@ ShapedText shaped_label(
     const QString& text, bool with_rim,
     const std::function<QPainterPath(const QString&)>& shape,
     const std::function<QPainterPath(const QPainterPath&)>& stroke);
+
+// Glyph `glyph` of `font` at `at`: `read` gives its outline at the origin,
+// read once for each glyph, and `place` moves that outline to `at`, once
+// for each glyph and place.
+const QPainterPath& placed_glyph(
+    const QFont& font, quint32 glyph, QPointF at,
+    const std::function<QPainterPath()>& read,
+    const std::function<QPainterPath(const QPainterPath&)>& place);
+// Whether glyphs placed one by one give Qt's own text in `font`, as `check`
+// finds, checked once.
+bool font_places_exactly(const QFont& font, const std::function<bool()>& check);
 
 // A pad's outline pen and fill: Qt's implicitly shared values, made by
 // `make` once for each colour of the last few and shared by every pad in it.

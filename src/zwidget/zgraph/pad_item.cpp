@@ -1,6 +1,7 @@
 #include "zwidget/zgraph/pad_item.h"
 
 #include "zwidget/zgraph/item_caches.h"
+#include "zwidget/zgraph/text_outline.h"
 
 #include <QPainter>
 #include <QStyleOptionGraphicsItem>
@@ -44,8 +45,7 @@ constexpr std::size_t kMostHolesCut = 1024;
 QPainterPath label_ink(const QString& text) {
   QFont font(QStringLiteral("Arial"));
   font.setPointSizeF(kShapedPoints);
-  QPainterPath ink;
-  ink.addText(0, 0, font, text);
+  QPainterPath ink = text_outline(text, font);
   ink.translate(-ink.boundingRect().center());
   return ink;
 }
