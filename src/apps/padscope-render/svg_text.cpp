@@ -1,7 +1,11 @@
 #include "apps/padscope-render/svg_text.h"
 
+#include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <type_traits>
+#include <utility>
 
 namespace padscope::render::svg {
 
@@ -25,62 +29,106 @@ bool quadratic_control(const QPointF& from, const QPointF& c1,
   return true;
 }
 
+constexpr char kDigitPairs[] =
+    "0001020304050607080910111213141516171819"
+    "2021222324252627282930313233343536373839"
+    "4041424344454647484950515253545556575859"
+    "6061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// The digits of `value` ending at `end`, exactly `count` of them with
+// leading zeros.
+template <int count, typename Unsigned>
+void put_digits(char* end, Unsigned value) {
+  for (int i = 0; i + 1 < count; i += 2) {
+    end -= 2;
+    std::memcpy(end, kDigitPairs + 2 * (value % 100), 2);
+    value /= 100;
+  }
+  if (count % 2 == 1) end[-1] = static_cast<char>('0' + value % 10);
+}
+
+// The digits of `value` at `out`, which has room for 24; returns the end.
+char* put_whole(char* out, unsigned long long value) {
+  if (value < 10) {
+    *out = static_cast<char>('0' + value);
+    return out + 1;
+  }
+  if (value < 100) {
+    std::memcpy(out, kDigitPairs + 2 * value, 2);
+    return out + 2;
+  }
+  // Copied 24 bytes at a time, a constant size that inlines; the bytes past
+  // the number are overwritten or left beyond the end.
+  char digits[48];
+  char* const last = digits + 24;
+  char* first = last;
+  for (; value >= 100; value /= 100) {
+    first -= 2;
+    std::memcpy(first, kDigitPairs + 2 * (value % 100), 2);
+  }
+  if (value >= 10) {
+    first -= 2;
+    std::memcpy(first, kDigitPairs + 2 * value, 2);
+  } else {
+    *--first = static_cast<char>('0' + value);
+  }
+  std::memcpy(out, first, 24);
+  return out + (last - first);
+}
+
+// `units` decimal fractions of `decimals` digits, a count known when
+// compiled: divisions by its powers of ten become multiplications, and a
+// fraction of up to nine digits is worked in 32 bits.
+template <int decimals>
+char* put_fixed(char* out, unsigned long long units) {
+  constexpr unsigned long long kOne = [] {
+    unsigned long long one = 1;
+    for (int i = 0; i < decimals; ++i) one *= 10;
+    return one;
+  }();
+  using Fraction =
+      std::conditional_t<(decimals <= 9), std::uint32_t, unsigned long long>;
+  const unsigned long long whole = units / kOne;
+  const auto fraction = static_cast<Fraction>(units - whole * kOne);
+  if (whole != 0) out = put_whole(out, whole);
+  if constexpr (decimals > 0) {
+    if (fraction == 0) return out;
+    *out++ = '.';
+    out += decimals;
+    put_digits<decimals>(out, fraction);
+    while (out[-1] == '0') --out;
+  }
+  return out;
+}
+
+using FixedWriter = char* (*)(char*, unsigned long long);
+
+template <int... decimals>
+constexpr std::array<FixedWriter, sizeof...(decimals)> fixed_writers(
+    std::integer_sequence<int, decimals...>) {
+  return {&put_fixed<decimals>...};
+}
+
 }  // namespace
 
 char* format_number(char* out, double value, int decimals) {
   static constexpr double kPowers[] = {1,    1e1,  1e2,  1e3, 1e4,  1e5,
                                        1e6,  1e7,  1e8,  1e9, 1e10, 1e11,
                                        1e12, 1e13, 1e14, 1e15};
-  static constexpr char kPairs[] =
-      "0001020304050607080910111213141516171819"
-      "2021222324252627282930313233343536373839"
-      "4041424344454647484950515253545556575859"
-      "6061626364656667686970717273747576777879"
-      "8081828384858687888990919293949596979899";
+  static constexpr auto kWriters =
+      fixed_writers(std::make_integer_sequence<int, 16>());
   if (!std::isfinite(value)) value = 0;
   const double scaled = std::abs(value) * kPowers[decimals];
   if (scaled >= kFixedLimit)
     return std::to_chars(out, out + kNumberRoom, value).ptr;
-  auto units = static_cast<unsigned long long>(scaled + 0.5);
+  const auto units = static_cast<unsigned long long>(scaled + 0.5);
   if (units == 0) {
     *out = '0';
     return out + 1;
   }
   if (value < 0) *out++ = '-';
-  int fraction = decimals;
-  while (fraction > 0 && units % 10 == 0) {
-    units /= 10;
-    --fraction;
-  }
-  // Digits are copied 24 bytes at a time, a constant size that inlines;
-  // the bytes past the number are overwritten or left beyond the end.
-  char digits[48];
-  char* const last = digits + 24;
-  char* first = last;
-  for (; units >= 100; units /= 100) {
-    first -= 2;
-    std::memcpy(first, kPairs + 2 * (units % 100), 2);
-  }
-  if (units >= 10) {
-    first -= 2;
-    std::memcpy(first, kPairs + 2 * units, 2);
-  } else {
-    *--first = static_cast<char>('0' + units);
-  }
-  const int count = static_cast<int>(last - first);
-  if (count <= fraction) {
-    *out++ = '.';
-    for (int i = count; i < fraction; ++i) *out++ = '0';
-    std::memcpy(out, first, 24);
-    return out + count;
-  }
-  const int whole = count - fraction;
-  std::memcpy(out, first, 24);
-  out += whole;
-  if (fraction == 0) return out;
-  *out++ = '.';
-  std::memcpy(out, first + whole, 24);
-  return out + fraction;
+  return kWriters[decimals](out, units);
 }
 
 void append_significant(Text& out, double value, int digits) {

@@ -87,6 +87,7 @@ public:
     clips.clear();
     written_clips.clear();
     next_clip = 0;
+    known_styles.clear();
     glyph_ids.clear();
     drawing_inverse = device.drawing.inverted();
     drawing_scale = std::sqrt(std::abs(device.drawing.determinant()));
@@ -582,6 +583,32 @@ private:
     return style;
   }
 
+  // The group attributes for a shape painted so, written once per document:
+  // a painter's restore after each item undoes its pen, which made every
+  // item's style text anew.
+  const Text& remembered_style(Paint paint, Qt::FillRule rule) {
+    StyleKey key;
+    key.variant = static_cast<int>(paint) * 2 + (rule == Qt::OddEvenFill);
+    key.clip = clip_id();
+    key.antialias = antialias;
+    if (paint == Paint::stroke || paint == Paint::fill_and_stroke) {
+      key.pen_colour = pen.color().rgba64();
+      key.pen_width = pen_width();
+      key.cap = pen.capStyle();
+      key.join = pen.joinStyle();
+      key.miter = pen.miterLimit();
+    }
+    if (paint == Paint::fill || paint == Paint::fill_and_stroke)
+      key.fill_colour = brush.color().rgba64();
+    else if (paint == Paint::pen_fill)
+      key.fill_colour = pen.color().rgba64();
+    if (paint != Paint::none) key.opacity = opacity;
+    for (const auto& [kept, style] : known_styles)
+      if (kept == key) return style;
+    known_styles.emplace_back(key, style_of(paint, rule));
+    return known_styles.back().second;
+  }
+
   // Opens the group for a shape painted so, unless it is open.
   void shape(Paint paint, Qt::FillRule rule) {
     const int variant =
@@ -593,7 +620,7 @@ private:
     }
     if (variant == open_variant) return;
     if (!style_known[variant]) {
-      styles[variant] = style_of(paint, rule);
+      styles[variant] = remembered_style(paint, rule);
       style_known[variant] = true;
     }
     const Text& style = styles[variant];
@@ -665,6 +692,28 @@ private:
     int id = 0;
   };
 
+  // Everything a group's attributes are written from.
+  struct StyleKey {
+    int variant = 0;
+    int clip = 0;
+    bool antialias = false;
+    quint64 pen_colour = 0;
+    double pen_width = 0;
+    int cap = 0;
+    int join = 0;
+    double miter = 0;
+    quint64 fill_colour = 0;
+    double opacity = 0;
+
+    bool operator==(const StyleKey& o) const {
+      return variant == o.variant && clip == o.clip &&
+             antialias == o.antialias && pen_colour == o.pen_colour &&
+             pen_width == o.pen_width && cap == o.cap && join == o.join &&
+             miter == o.miter && fill_colour == o.fill_colour &&
+             opacity == o.opacity;
+    }
+  };
+
   SvgDevice& device;
   Text defs;
   Text body;
@@ -676,6 +725,8 @@ private:
   Text styles[10];
   bool style_known[10] = {};
   bool styles_valid = false;
+  // Every style of the document: a few dozen at most.
+  std::vector<std::pair<StyleKey, Text>> known_styles;
 
   QPen pen;
   QBrush brush;

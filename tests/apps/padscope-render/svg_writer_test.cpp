@@ -2,6 +2,7 @@
 
 #include "apps/padscope-render/batch.h"
 #include "apps/padscope-render/footprint_renderer.h"
+#include "apps/padscope-render/svg_text.h"
 #include "support/hostile_files.h"
 #include "support/test_data.h"
 #include "zwidget/zviewer/footprint_formats.h"
@@ -103,6 +104,34 @@ TEST(SvgWriter, OneGroupPerStyleAndCompactNumbers) {
         "<rect x=\"-2\" y=\"-1\" width=\"4\" height=\"2\"/>",
         "<g fill=\"#f00\">\n<path d=\"M"})
     EXPECT_TRUE(svg.contains(part)) << part << '\n' << svg.toStdString();
+}
+
+// Rounded half away from zero at the decimals asked, carrying into the whole
+// part; no trailing zeros, no leading zero, no sign on a zero.
+TEST(SvgNumbers, AreShortestFixedForEveryCountOfDecimals) {
+  const struct {
+    double value;
+    int decimals;
+    const char* text;
+  } cases[] = {{0.1234567, 6, ".123457"},
+               {-0.5, 6, "-.5"},
+               {22.5, 6, "22.5"},
+               {-18.095238, 6, "-18.095238"},
+               {9.9999996, 6, "10"},
+               {-0.0000004, 6, "0"},
+               {0.000001, 6, ".000001"},
+               {1234567.25, 1, "1234567.3"},
+               {2.5, 0, "3"},
+               {0.046, 1, "0"},
+               {1e-7, 9, ".0000001"},
+               {123.456, 12, "123.456"},
+               {-7.25, 15, "-7.25"},
+               {2e15, 6, "2e+15"}};
+  for (const auto& c : cases) {
+    svg::Text text;
+    svg::append_number(text, c.value, c.decimals);
+    EXPECT_EQ(text.view(), c.text) << c.value << " at " << c.decimals;
+  }
 }
 
 // Files made to break the viewer that still draw: the SVG stays valid XML
