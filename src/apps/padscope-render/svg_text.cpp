@@ -199,34 +199,47 @@ void append_matrix(Text& out, const QTransform& m, int decimals) {
 }
 
 // A subpath whose last point is its first is closed: Qt joins its ends.
+// Each element is fetched once: QPainterPath hands out copies by call.
 void append_path(Text& out, const QPainterPath& path, const QTransform& map,
                  int decimals) {
   PathData data(out, decimals);
+  const PointMap to(map);
   const int count = path.elementCount();
+  QPainterPath::Element e{};
+  if (count > 0) e = path.elementAt(0);
+  // Takes element `i` into `e`; whether the one before it ended a subpath,
+  // being the last or followed by a move.
+  const auto next_of = [&](int i) {
+    if (i < count) e = path.elementAt(i);
+    return i >= count || e.isMoveTo();
+  };
   QPointF start, current;
-  for (int i = 0; i < count; ++i) {
-    const QPainterPath::Element& e = path.elementAt(i);
-    const QPointF p = map.map(QPointF(e.x, e.y));
-    const bool ends = i + 1 == count || path.elementAt(i + 1).isMoveTo();
+  bool after_move = false;
+  for (int i = 0; i < count;) {
+    const QPointF p = to(e.x, e.y);
     if (e.isMoveTo()) {
       data.command('M');
       data.point(p);
       start = current = p;
+      after_move = true;
+      next_of(++i);
     } else if (e.isLineTo()) {
-      if (ends && p == start && i > 0 && !path.elementAt(i - 1).isMoveTo()) {
+      const bool ends = next_of(++i);
+      if (ends && p == start && !after_move && i > 1) {
         data.command('Z');
       } else {
         data.command('L');
         data.point(p);
       }
       current = p;
+      after_move = false;
     } else if (i + 2 < count) {
-      const QPointF c2 =
-          map.map(QPointF(path.elementAt(i + 1).x, path.elementAt(i + 1).y));
-      const QPointF to =
-          map.map(QPointF(path.elementAt(i + 2).x, path.elementAt(i + 2).y));
+      const QPainterPath::Element second = path.elementAt(i + 1);
+      const QPainterPath::Element third = path.elementAt(i + 2);
+      const QPointF c2 = to(second.x, second.y);
+      const QPointF end = to(third.x, third.y);
       QPointF q;
-      if (quadratic_control(current, p, c2, to, q)) {
+      if (quadratic_control(current, p, c2, end, q)) {
         data.command('Q');
         data.point(q);
       } else {
@@ -234,11 +247,14 @@ void append_path(Text& out, const QPainterPath& path, const QTransform& map,
         data.point(p);
         data.point(c2);
       }
-      data.point(to);
-      current = to;
-      i += 2;
-      const bool closes = i + 1 == count || path.elementAt(i + 1).isMoveTo();
-      if (closes && to == start) data.command('Z');
+      data.point(end);
+      current = end;
+      after_move = false;
+      i += 3;
+      if (next_of(i) && end == start) data.command('Z');
+    } else {
+      after_move = false;
+      next_of(++i);
     }
   }
 }

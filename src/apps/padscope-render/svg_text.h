@@ -122,6 +122,44 @@ void append_colour(Text& out, const QColor& colour);
 // what they map out to a hundred units, such as a glyph's.
 void append_matrix(Text& out, const QTransform& m, int decimals);
 
+// QTransform::map for a point, inlined: the same arithmetic for each kind of
+// transform, so the same numbers to the last bit; a perspective one is
+// left to Qt.
+class PointMap {
+public:
+  explicit PointMap(const QTransform& map)
+      : map(map),
+        kind(map.type()),
+        m11(map.m11()),
+        m12(map.m12()),
+        m21(map.m21()),
+        m22(map.m22()),
+        dx(map.dx()),
+        dy(map.dy()) {}
+
+  QPointF operator()(double x, double y) const {
+    switch (kind) {
+      case QTransform::TxNone:
+        return {x, y};
+      case QTransform::TxTranslate:
+        return {x + dx, y + dy};
+      case QTransform::TxScale:
+        return {m11 * x + dx, m22 * y + dy};
+      case QTransform::TxRotate:
+      case QTransform::TxShear:
+        return {m11 * x + m21 * y + dx, m12 * x + m22 * y + dy};
+      default:
+        return map.map(QPointF(x, y));
+    }
+  }
+  QPointF operator()(const QPointF& p) const { return (*this)(p.x(), p.y()); }
+
+private:
+  const QTransform& map;
+  QTransform::TransformationType kind;
+  double m11, m12, m21, m22, dx, dy;
+};
+
 // Path data: a command letter only where it changes, a space only where a
 // number would run into the one before.
 class PathData {

@@ -254,7 +254,8 @@ public:
     // A last point on the first closes the outline, as for Qt's stroker.
     const bool returns = count > 2 && points[count - 1] == points[0];
     const int end = returns ? count - 1 : count;
-    for (int i = 0; i < end; ++i) data.point(to_drawing.map(points[i]));
+    const PointMap to(to_drawing);
+    for (int i = 0; i < end; ++i) data.point(to(points[i]));
     if (mode != PolylineMode || returns) data.command('Z');
     body += "\"/>\n";
   }
@@ -273,10 +274,11 @@ public:
     shape(Paint::stroke, Qt::WindingFill);
     body += "<path d=\"";
     PathData data(body, device.decimals);
+    const PointMap to(to_drawing);
     for (int i = 0; i < count; ++i) {
       data.command('M');
-      data.point(to_drawing.map(lines[i].p1()));
-      data.point(to_drawing.map(lines[i].p2()));
+      data.point(to(lines[i].p1()));
+      data.point(to(lines[i].p2()));
     }
     body += "\"/>\n";
   }
