@@ -1,5 +1,6 @@
 #include "zwidget/zgraph/item_caches.h"
 
+#include <QHash>
 #include <QPen>
 
 #include <array>
@@ -24,10 +25,10 @@ public:
       const std::function<QPainterPath(const QPainterPath&)>& stroke) {
     auto found = kept_.find(text);
     if (found == kept_.end()) {
-      if (kept_.size() > kMostTexts) kept_.clear();
-      found = kept_.emplace(text, ShapedText{shape(text), {}, false}).first;
+      if (static_cast<std::size_t>(kept_.size()) > kMostTexts) kept_.clear();
+      found = kept_.insert(text, ShapedText{shape(text), {}, false});
     }
-    ShapedText& made = found->second;
+    ShapedText& made = found.value();
     if (with_rim && !made.rimmed) {
       made.rim = stroke(made.ink);
       made.rimmed = true;
@@ -38,7 +39,7 @@ public:
 
 private:
   static constexpr std::size_t kMostTexts = 20000;
-  std::map<QString, ShapedText> kept_;
+  QHash<QString, ShapedText> kept_;
 };
 
 // By font: whether its placed glyphs are Qt's text, the outlines of the

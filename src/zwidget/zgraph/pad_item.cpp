@@ -87,6 +87,16 @@ double upright(double degrees) {
   return degrees;
 }
 
+// A label's number and name in the scene, one path: the number's own path
+// holds it all where there is no name, copied once rather than twice.
+QPainterPath placed(const QPainterPath& number, const QTransform& number_place,
+                    const QPainterPath& name, const QTransform& name_place) {
+  QPainterPath path = number_place.map(number);
+  if (!name.isEmpty()) path.addPath(name_place.map(name));
+  path.setFillRule(Qt::WindingFill);
+  return path;
+}
+
 // Cuts `holes` out of `piece`, whose outline without holes is `plain`;
 // `cut_before` holds the bounds of the holes in it already. Subtracting
 // paths is slow (every thermal via of a connector's pads one by one took
@@ -292,14 +302,9 @@ void GraphicsPadItem::lay_out_label() {
   const QTransform name_place =
       QTransform::fromScale(name_scale, name_scale) *
       QTransform::fromTranslate(0, (total - name_height) / 2) * place;
-  label_.addPath(number_place.map(number.ink));
-  label_.addPath(name_place.map(name.ink));
-  label_.setFillRule(Qt::WindingFill);
-  if (rimmed) {
-    label_rim_.addPath(number_place.map(number.rim));
-    label_rim_.addPath(name_place.map(name.rim));
-    label_rim_.setFillRule(Qt::WindingFill);
-  }
+  label_ = placed(number.ink, number_place, name.ink, name_place);
+  if (rimmed)
+    label_rim_ = placed(number.rim, number_place, name.rim, name_place);
   label_height_ = spec_.number.isEmpty() ? name_height : number_height;
   label_centre_ = centre;
 }
