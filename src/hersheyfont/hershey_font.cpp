@@ -199,11 +199,23 @@ HersheyFont::HersheyFont(const HersheyFont& prototype, double scale_x,
   }
 }
 
+HersheyFont::HersheyFont(const HersheyFont& prototype, double scale_x,
+                         double scale_y, Borrowed)
+    : HersheyFont(scale_x, scale_y) {
+  glyphs = prototype.glyphs;
+  owns_glyphs = false;
+}
+
 HersheyFont::~HersheyFont() {
   release();
 }
 
 void HersheyFont::release() {
+  if (!owns_glyphs) {
+    glyphs = nullptr;
+    owns_glyphs = true;
+    return;
+  }
   if (!glyphs) return;
   if (stroke_block) {
     ::operator delete(stroke_block);

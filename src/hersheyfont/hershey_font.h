@@ -76,6 +76,11 @@ public:
   // A font of its own with the glyphs of `prototype` (loaded or not) at
   // other scales: copying is much cheaper than parsing the file again.
   HersheyFont(const HersheyFont& prototype, double scale_x, double scale_y);
+  // The glyphs of `prototype` at other scales, not copied: `prototype` must
+  // outlive this font and stay unchanged while it is used.
+  struct Borrowed {};
+  HersheyFont(const HersheyFont& prototype, double scale_x, double scale_y,
+              Borrowed);
   virtual ~HersheyFont();
   HersheyFont(const HersheyFont&) = delete;
   HersheyFont& operator=(const HersheyFont&) = delete;
@@ -109,6 +114,8 @@ private:
   // The strokes of a copied font, all in one block; null for a loaded one,
   // whose strokes are allocated one by one.
   void* stroke_block = nullptr;
+  // False while `glyphs` are another font's.
+  bool owns_glyphs = true;
   double unit;
   double scale_x;
   double scale_y;

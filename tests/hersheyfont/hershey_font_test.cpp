@@ -150,12 +150,18 @@ std::string every_glyph(const HersheyFont& font) {
   return moves.out.str();
 }
 
-TEST(HersheyFont, ACopyOwnsTheSameGlyphs) {
+TEST(HersheyFont, ACopyOwnsTheSameGlyphsABorrowerSharesThem) {
   auto prototype = std::make_unique<HersheyFont>(1, 1);
   ASSERT_EQ(load(*prototype, rowmans_lines()), "");
   HersheyFont same(*prototype, 1, 1);
   const std::string expected = every_glyph(*prototype);
   prototype.reset();  // the copies keep their own strokes
+  EXPECT_EQ(every_glyph(same), expected);
+  // Borrowed glyphs draw as copied ones at the borrower's scale; a file
+  // loaded into the borrower leaves the lender's glyphs alone.
+  HersheyFont borrowed(same, 2, 3, HersheyFont::Borrowed());
+  EXPECT_EQ(every_glyph(borrowed), every_glyph(HersheyFont(same, 2, 3)));
+  EXPECT_EQ(load(borrowed, {kStems}), "");
   EXPECT_EQ(every_glyph(same), expected);
   // A copy loads a file of its own like any font.
   EXPECT_EQ(load(same, {kStems}), "");

@@ -76,7 +76,7 @@ private:
   QFile file;
 };
 
-// The font parsed once per process; each item takes a copy of its own.
+// The font parsed once per process; each item lays its text out with it.
 // Throws as loading does, and tries again on the next call.
 const HersheyFont& parsed_font() {
   static const std::unique_ptr<HersheyFont> font = [] {
@@ -468,12 +468,13 @@ GraphicsTextItem::GraphicsTextItem(const QString& type, const QString& text,
   // An item without the font's resource fails, as when each item read it.
   if (!QFile::exists(QLatin1String(kFontPath)))
     throw HersheyFontException("Failed to load file:");
-  font =
-      std::make_unique<HersheyFont>(parsed_font(), size.width() * kToKiCadUnits,
-                                    size.height() * kToKiCadUnits);
+  // The process's font at this text's size, only while the text is laid out.
+  const HersheyFont font(parsed_font(), size.width() * kToKiCadUnits,
+                         size.height() * kToKiCadUnits,
+                         HersheyFont::Borrowed());
   pen = QPen(QBrush(colour, Qt::SolidPattern), plotted_stroke(thickness, size),
              Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
-  const Placement at{*font, position, size, pen.widthF(), style, italic};
+  const Placement at{font, position, size, pen.widthF(), style, italic};
   QRectF ink =
       style.face.isEmpty()
           ? lay_out_strokes(at, lines_of(text, style.runs), points, stroke_ends)

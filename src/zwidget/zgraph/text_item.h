@@ -12,12 +12,7 @@
 #include <QString>
 #include <QTransform>
 
-#include <memory>
 #include <vector>
-
-namespace hersheyfont {
-class HersheyFont;
-}
 
 namespace zwidget::zgraph {
 
@@ -64,8 +59,7 @@ void keep_upright(double& angle);
 double plotted_stroke(double thickness, const QSizeF& size);
 
 // One footprint text in the Hershey stroke font, placed about its position
-// as KiCad places its own stroke font, and turned about it. Each item has a
-// font of its own.
+// as KiCad places its own stroke font, and turned about it.
 class GraphicsTextItem : public QAbstractGraphicsShapeItem, public GraphBase {
 public:
   // Throws hersheyfont::HersheyFontException when the font cannot be read.
@@ -104,7 +98,6 @@ private:
   double thickness;
   bool italic;
   QColor colour;
-  std::unique_ptr<hersheyfont::HersheyFont> font;
 
   TextStyle style;
 
