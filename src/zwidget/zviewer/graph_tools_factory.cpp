@@ -132,7 +132,13 @@ ZGraphToolsFactory::~ZGraphToolsFactory() = default;
 
 QColor ZGraphToolsFactory::colour(const std::string& name) const {
   if (tint && name.rfind("system.hole.", 0) != 0) return *tint;
-  return colour_in(*colours, name);
+  // A loader asks for the colours of runs of elements on one layer.
+  if (!last_found || last_name != name) {
+    last_colour = colour_in(*colours, name);
+    last_name = name;
+    last_found = true;
+  }
+  return last_colour;
 }
 
 std::optional<QColor> ZGraphToolsFactory::find_colour(

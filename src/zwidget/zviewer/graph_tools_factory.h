@@ -62,6 +62,10 @@ private:
   // The theme's table, shared by every factory of that theme.
   const ColourTable* colours;
   std::optional<QColor> tint;
+  // The last name asked for and its colour.
+  mutable bool last_found = false;
+  mutable std::string last_name;
+  mutable QColor last_colour;
 };
 
 }  // namespace zwidget::zcvpcb

@@ -427,7 +427,7 @@ void ZPrettyModuleSceneLoader::add_zone(const zcore::basenode* node) {
     if (const std::size_t left_out = zone->hatch_left_out())
       skip(kHatchLeftOut, static_cast<int>(std::min<std::size_t>(
                               left_out, std::numeric_limits<int>::max())));
-    add(zone, ItemRole::zone, layer_list({layer}));
+    add(zone, ItemRole::zone, one_layer_list(layer));
   }
 }
 
@@ -534,7 +534,7 @@ void ZPrettyModuleSceneLoader::add_text(const zcore::basenode* node,
           to_qt(view.first_text()), to_qt(text), position, angle,
           effects.hidden, QSizeF(effects.size.x, height), thickness,
           effects.italic, tools.colour(view.layer()), style),
-      ItemRole::text, layer_list({view.layer()}));
+      ItemRole::text, one_layer_list(view.layer()));
 }
 
 }  // namespace zwidget::zcvpcb

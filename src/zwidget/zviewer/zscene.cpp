@@ -149,10 +149,11 @@ std::optional<std::string> ZSceneLoader::shown_text(
 bool ZSceneLoader::add(QGraphicsItem* item, ItemRole role,
                        const QStringList& layers) {
   ItemMarks marks{element, -1, role, layers};
-  // A hole's rim is its pad's.
-  const std::string kind = zgraph::kind_of(item);
-  if (kind == "pad") marks.pad = pads++;
-  if (kind == "hole") marks.pad = pads - 1;
+  // Pads come through add_pad alone, each followed by its hole's rim, which
+  // is the pad's.
+  if (role == ItemRole::pad || role == ItemRole::through_pad)
+    marks.pad = pads++;
+  if (role == ItemRole::hole) marks.pad = pads - 1;
   const QRectF bounds = item->sceneBoundingRect();
   const char* const left_out = !is_finite(item, bounds)   ? kNonFinite
                                : !is_within_reach(bounds) ? kTooLarge
@@ -170,7 +171,14 @@ bool ZSceneLoader::add(QGraphicsItem* item, ItemRole role,
 
 void ZSceneLoader::add(QGraphicsItem* item, const std::string& layer) {
   add(item, ItemRole::drawing,
-      layer.empty() ? QStringList() : layer_list({layer}));
+      layer.empty() ? QStringList() : one_layer_list(layer));
+}
+
+const QStringList& ZSceneLoader::one_layer_list(const std::string& layer) {
+  auto found = one_layer_lists.find(layer);
+  if (found == one_layer_lists.end())
+    found = one_layer_lists.emplace(layer, &layer_list({layer})).first;
+  return *found->second;
 }
 
 const QStringList& ZSceneLoader::layer_list(
@@ -192,10 +200,11 @@ void ZSceneLoader::add_pad(zgraph::GraphicsPadItem* pad,
            layers) ||
       hole.isEmpty())
     return;
+  static const std::string plated_rim = "system.hole.plated";
+  static const std::string bare_rim = "system.hole.bare";
   const bool plated = spec.type != zgraph::PadType::np_thru_hole;
   add(new zgraph::GraphicsHoleItem(
-          hole, plated,
-          tools.colour(plated ? "system.hole.plated" : "system.hole.bare")),
+          hole, plated, tools.colour(plated ? plated_rim : bare_rim)),
       ItemRole::hole, layers);
 }
 

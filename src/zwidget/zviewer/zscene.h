@@ -94,6 +94,8 @@ protected:
   // The layers named as the file names them, in KiCad's spelling: one list
   // for each set of layers, shared by the items on it.
   const QStringList& layer_list(const std::vector<std::string>& layers);
+  // The same for one layer, found without making a set of one.
+  const QStringList& one_layer_list(const std::string& layer);
   // A pad on its layers, and the rim of its hole when it has one.
   void add_pad(zgraph::GraphicsPadItem* pad, const QStringList& layers);
   void skip(const std::string& kind, int count = 1) { skipped[kind] += count; }
@@ -120,6 +122,7 @@ protected:
 private:
   std::map<std::string, int> skipped;
   std::map<std::vector<std::string>, QStringList> layer_lists;
+  std::map<std::string, const QStringList*, std::less<>> one_layer_lists;
   std::size_t text_left;
   std::function<QColor(std::size_t)> element_tint;
   int element = -1;
