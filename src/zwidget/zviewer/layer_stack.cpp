@@ -158,29 +158,32 @@ bool is_back(const QString& layer) {
   return layer.startsWith(QLatin1String("B."), Qt::CaseInsensitive);
 }
 
-void stack_items(const QList<QGraphicsItem*>& items, bool from_below) {
-  // Four roles share a layer's depth: zones, drawings, pads, through pads.
-  const int above_layers = (neutral_depth() + 1) * 4;
+ItemStacker::ItemStacker(bool from_below)
+    : from_below(from_below),
+      // Four roles share a layer's depth: zones, drawings, pads, through
+      // pads.
+      above_layers((neutral_depth() + 1) * 4) {
+}
+
+double ItemStacker::z_of(ItemRole role, const QStringList& layers) {
   // Loaders share one list among the items on the same layers, and items
   // come in runs of one role: a list compared by its data is an item's
   // depth found again.
-  ItemRole last_role = ItemRole::drawing;
-  QStringList last_layers;
-  int last_depth = -1;
+  if (last_depth < 0 || role != last_role || layers != last_layers) {
+    last_depth = item_depth(role, layers, from_below);
+    last_role = role;
+    last_layers = layers;
+  }
+  if (role == ItemRole::hole) return above_layers;
+  if (role == ItemRole::text) return above_layers + 1 + last_depth;
+  return last_depth * 4 + static_cast<int>(role);
+}
+
+void stack_items(const QList<QGraphicsItem*>& items, bool from_below) {
+  ItemStacker stacker(from_below);
   for (QGraphicsItem* item : items) {
     const ItemMarks marks = marks_of(*item);
-    const ItemRole role = marks.role;
-    const QStringList& layers = marks.layers;
-    if (last_depth < 0 || role != last_role || layers != last_layers) {
-      last_depth = item_depth(role, layers, from_below);
-      last_role = role;
-      last_layers = layers;
-    }
-    const int depth = last_depth;
-    double z = depth * 4 + static_cast<int>(role);
-    if (role == ItemRole::hole) z = above_layers;
-    if (role == ItemRole::text) z = above_layers + 1 + depth;
-    item->setZValue(z);
+    item->setZValue(stacker.z_of(marks.role, marks.layers));
   }
 }
 

@@ -104,6 +104,21 @@ void arrange_items(const QList<QGraphicsItem*>& items,
 // keep the order in which they were added.
 void stack_items(const QList<QGraphicsItem*>& items, bool from_below);
 
+// The depth stack_items gives an item of `role` on `layers`, for items as
+// they are made.
+class ItemStacker {
+public:
+  explicit ItemStacker(bool from_below);
+  double z_of(ItemRole role, const QStringList& layers);
+
+private:
+  bool from_below;
+  int above_layers;
+  ItemRole last_role = ItemRole::drawing;
+  QStringList last_layers;
+  int last_depth = -1;
+};
+
 }  // namespace zwidget::zcvpcb
 
 Q_DECLARE_METATYPE(zwidget::zcvpcb::ItemMarks)

@@ -164,6 +164,9 @@ bool ZSceneLoader::add(QGraphicsItem* item, ItemRole role,
     return false;
   }
   mark_item(*item, marks);
+  // Stacked as seen from above before it joins the scene, where each change
+  // of depth is an event.
+  item->setZValue(stacker.z_of(role, layers));
   scene->addItem(item);
   emit scene->item_added(item);
   return true;
@@ -245,7 +248,6 @@ void ZScene::build(zcore::BaseModel* model, ZSceneLoader* new_loader) {
   delete loader;
   loader = new_loader;
   loader->load();
-  stack_items(items(), false);
   std::vector<zgraph::GraphicsPadItem*> pads;
   for (QGraphicsItem* item : items())
     if (zgraph::kind_of(item) == "pad")

@@ -128,6 +128,7 @@ private:
   int element = -1;
   // The pads met so far, drawn or not.
   int pads = 0;
+  ItemStacker stacker{false};
 };
 
 // The footprint scene: the items of one footprint over a black, gridded
