@@ -243,6 +243,7 @@ void ZPrettyModuleSceneLoader::load() {
   if (root->name == "module" && loader_log().isDebugEnabled())
     std::cout << root->name << "->" << std::endl;
   texts.clear();
+  last_pad = PadLayers();
   variables = zcore::footprint_variables(root);
   const zcore::basenode* version = root->find("version");
   old_overbars = root->name == "module" || !version ||
@@ -326,9 +327,11 @@ void ZPrettyModuleSceneLoader::add_rect(const zcore::basenode* node) {
 
 void ZPrettyModuleSceneLoader::add_pad(const zcore::basenode* node) {
   const zcore::nodeview view(node);
+  const std::string type = view.second_text();
+  const PadLayers& on_layers = pad_layers(node, type);
   // A padstack's own shape for the front copper layer, or for the back one
   // of a pad that is only there; the pad's children where it says nothing.
-  const std::vector<std::string> layers = view.layers();
+  const std::vector<std::string>& layers = on_layers.layers;
   const auto on = [&layers](const char* layer) {
     return std::find(layers.begin(), layers.end(), layer) != layers.end();
   };
@@ -344,7 +347,7 @@ void ZPrettyModuleSceneLoader::add_pad(const zcore::basenode* node) {
   zgraph::PadSpec pad;
   pad.number = to_qt(view.first_text());
   pad.pin_name = to_qt(view.child_text("pinfunction"));
-  pad.type = zgraph::pad_type_of(to_qt(view.second_text()));
+  pad.type = zgraph::pad_type_of(to_qt(type));
   const std::string shape = stack_layer && stack_layer->has("shape")
                                 ? from("shape").child_text("shape")
                                 : view.third_text();
@@ -361,10 +364,29 @@ void ZPrettyModuleSceneLoader::add_pad(const zcore::basenode* node) {
   pad.drill = {QSizeF(drill.x, drill.y), view.is_oval_drill()};
   pad.offset = to_qt(view.drill_offset());
   pad.options = pad_options(view, stack_layer, pad.shape);
-  const PadColours colours = pad_colours(view.second_text(), layers);
+  const PadColours colours =
+      tinted() ? pad_colours(type, layers) : on_layers.colours;
   ZSceneLoader::add_pad(new zgraph::GraphicsPadItem(
                             pad, colours.pad, colours.label, colours.label_rim),
-                        layer_list(layers));
+                        *on_layers.names);
+}
+
+const ZPrettyModuleSceneLoader::PadLayers& ZPrettyModuleSceneLoader::pad_layers(
+    const zcore::basenode* pad, const std::string& type) {
+  // The layers are the words of both lists in a row, each taken once.
+  pad_words.clear();
+  for (const char* key : {"layer", "layers"})
+    if (const zcore::basenode* list = pad->find(key))
+      for (const zcore::basenode* atom : list->children)
+        pad_words.emplace_back(atom->name.data(), atom->name.size());
+  if (last_pad.names && type == last_pad_type && pad_words == last_pad_words)
+    return last_pad;
+  last_pad.layers = zcore::nodeview(pad).layers();
+  last_pad.names = &layer_list(last_pad.layers);
+  if (!tinted()) last_pad.colours = pad_colours(type, last_pad.layers);
+  last_pad_type = type;
+  last_pad_words.swap(pad_words);
+  return last_pad;
 }
 
 ZPrettyModuleSceneLoader::PadColours ZPrettyModuleSceneLoader::pad_colours(

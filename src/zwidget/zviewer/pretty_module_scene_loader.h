@@ -64,8 +64,25 @@ private:
   PadColours pad_colours(const std::string& type,
                          const std::vector<std::string>& layers);
 
+  // A pad's layers, wildcards spelt out, their shared list and, untinted,
+  // the colours of its type on them.
+  struct PadLayers {
+    std::vector<std::string> layers;
+    const QStringList* names = nullptr;
+    PadColours colours;
+  };
+  // Those of `pad` of `type`: the last pad's again when its layers and type
+  // are written the same, as in most rows of pads.
+  const PadLayers& pad_layers(const zcore::basenode* pad,
+                              const std::string& type);
+
   const zcore::basenode* root;
   zcore::text_variables variables;
+  // What gave `last_pad`: the words of its layer lists, views into the
+  // tree being loaded, and its type.
+  std::vector<std::string_view> last_pad_words, pad_words;
+  std::string last_pad_type;
+  PadLayers last_pad;
   // Untinted, by type and then layers: a footprint's pads repeat a few.
   std::map<std::string, std::map<std::vector<std::string>, PadColours>>
       kept_pad_colours;

@@ -173,6 +173,13 @@ TEST(ZSceneLoaders, MakeOneItemPerElementWithItsGeometryAndLayer) {
        " (layer \"B.Cu\" (shape oval) (size 3 1)) (layer \"F.Cu\" (shape"
        " circle))))",
        "pad 1/smd/oval 0,0 @0 3x1 drill 0x0 #008400"},
+      // Each pad in its type's colour on its own layers, whatever the last.
+      {"(pad 1 smd rect (size 1 1) (layers F.Cu))"
+       " (pad 2 thru_hole rect (size 1 1) (layers F.Cu))"
+       " (pad 3 thru_hole rect (size 1 1) (layers B.Cu))",
+       "pad 1/smd/rect 0,0 @0 1x1 drill 0x0 #840000; "
+       "pad 2/thru_hole/rect 0,0 @0 1x1 drill 0x0 #c2c200; "
+       "pad 3/thru_hole/rect 0,0 @0 1x1 drill 0x0 #008400"},
       // Zones lie beneath all else, one a layer: *.Cu names both outer
       // ones, inner ones are not shown, and keep-outs are not filled.
       {"(fp_line (end 1 0)) (zone (layers *.Cu In1.Cu) (hatch edge 0.5)"
