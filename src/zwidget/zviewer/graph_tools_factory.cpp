@@ -6,6 +6,7 @@
 #include <QBrush>
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
 #include <string>
 #include <string_view>
@@ -181,12 +182,26 @@ QPen ZGraphToolsFactory::pen(const std::string& layer, double width) const {
 
 QPen ZGraphToolsFactory::pen(const zcore::basenode* node) const {
   const zcore::nodeview element(node);
-  QPen layer_pen = pen(element.layer(), element.width());
+  const std::string layer = element.layer();
+  const double width = element.width();
+  const std::string style = element.stroke_type();
+  if (tint) return styled_pen(layer, width, style);
+  // Runs of elements share one pen, as they share layer, width and style;
+  // widths compare by their bits, so that -0 keeps a pen of its own.
+  if (!last_pen || layer != last_pen->layer ||
+      std::memcmp(&width, &last_pen->width, sizeof width) != 0 ||
+      style != last_pen->style)
+    last_pen = LastPen{layer, width, style, styled_pen(layer, width, style)};
+  return last_pen->pen;
+}
+
+QPen ZGraphToolsFactory::styled_pen(const std::string& layer, double width,
+                                    const std::string& style) const {
+  QPen layer_pen = pen(layer, width);
   // In pen widths, as KiCad measures them: dashes 12 long, gaps 3 and dots
   // a round cap alone. Round caps lengthen every dash by one width, so the
   // pattern asks for one less and the gaps for one more.
   const double dash = 11, dot = 0.01, gap = 4;
-  const std::string style = element.stroke_type();
   if (style == "dash") layer_pen.setDashPattern({dash, gap});
   if (style == "dot") layer_pen.setDashPattern({dot, gap});
   if (style == "dash_dot") layer_pen.setDashPattern({dash, gap, dot, gap});

@@ -66,6 +66,16 @@ private:
   mutable bool last_found = false;
   mutable std::string last_name;
   mutable QColor last_colour;
+  // The last element's pen, untinted, and what made it.
+  struct LastPen {
+    std::string layer;
+    double width;
+    std::string style;
+    QPen pen;
+  };
+  mutable std::optional<LastPen> last_pen;
+  QPen styled_pen(const std::string& layer, double width,
+                  const std::string& style) const;
 };
 
 }  // namespace zwidget::zcvpcb

@@ -173,6 +173,12 @@ TEST(ZSceneLoaders, MakeOneItemPerElementWithItsGeometryAndLayer) {
        " (layer \"B.Cu\" (shape oval) (size 3 1)) (layer \"F.Cu\" (shape"
        " circle))))",
        "pad 1/smd/oval 0,0 @0 3x1 drill 0x0 #008400"},
+      // Each line with its own layer and width, whatever the last.
+      {"(fp_line (end 1 0) (layer F.SilkS) (width 0.1))"
+       " (fp_line (end 1 0) (layer F.SilkS) (width 0.2))"
+       " (fp_line (end 1 0) (layer F.Fab) (width 0.2))",
+       "line 0,0 1,0 #008484 0.1; line 0,0 1,0 #008484 0.2; "
+       "line 0,0 1,0 #c2c200 0.2"},
       // Each pad in its type's colour on its own layers, whatever the last.
       {"(pad 1 smd rect (size 1 1) (layers F.Cu))"
        " (pad 2 thru_hole rect (size 1 1) (layers F.Cu))"
