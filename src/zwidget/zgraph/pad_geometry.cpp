@@ -184,24 +184,24 @@ bool hull_within(const std::array<QPointF, 4>& hull, const QPointF& p,
 
 }  // namespace
 
-PadShape pad_shape_of(const QString& keyword) {
+PadShape pad_shape_of(std::string_view keyword) {
   static const std::pair<const char*, PadShape> kShapes[] = {
       {"circle", PadShape::circle},       {"rect", PadShape::rect},
       {"oval", PadShape::oval},           {"trapezoid", PadShape::trapezoid},
       {"roundrect", PadShape::roundrect}, {"custom", PadShape::custom}};
   for (const auto& [name, shape] : kShapes)
-    if (keyword == QLatin1String(name)) return shape;
+    if (keyword == name) return shape;
   return PadShape::other;
 }
 
-PadType pad_type_of(const QString& keyword) {
+PadType pad_type_of(std::string_view keyword) {
   static const std::pair<const char*, PadType> kTypes[] = {
       {"thru_hole", PadType::thru_hole},
       {"np_thru_hole", PadType::np_thru_hole},
       {"smd", PadType::smd},
       {"connect", PadType::connect}};
   for (const auto& [name, type] : kTypes)
-    if (keyword == QLatin1String(name)) return type;
+    if (keyword == name) return type;
   return PadType::other;
 }
 

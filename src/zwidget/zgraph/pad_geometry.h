@@ -8,6 +8,7 @@
 #include <QTransform>
 
 #include <optional>
+#include <string_view>
 #include <vector>
 
 namespace zwidget::zgraph {
@@ -49,8 +50,8 @@ enum class PadShape { circle, rect, oval, trapezoid, roundrect, custom, other };
 enum class PadType { thru_hole, np_thru_hole, smd, connect, other };
 
 // The file's keywords, letter case counting.
-PadShape pad_shape_of(const QString& keyword);
-PadType pad_type_of(const QString& keyword);
+PadShape pad_shape_of(std::string_view keyword);
+PadType pad_type_of(std::string_view keyword);
 
 struct PadDrill {
   QSizeF size;

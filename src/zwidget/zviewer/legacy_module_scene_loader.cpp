@@ -41,8 +41,8 @@ std::string named(const std::string& number) {
 zgraph::PadSpec spec_of(const zcore::l_pad& pad, const std::string& type) {
   zgraph::PadSpec spec;
   spec.number = QString::fromStdString(pad.number);
-  spec.type = zgraph::pad_type_of(QString::fromStdString(type));
-  spec.shape = zgraph::pad_shape_of(QString::fromStdString(pad.kicad_shape()));
+  spec.type = zgraph::pad_type_of(type);
+  spec.shape = zgraph::pad_shape_of(pad.kicad_shape());
   // A circle is as wide as its first size, whatever the second says.
   spec.size = pad.shape == "C" ? QSizeF(pad.size_x, pad.size_x)
                                : QSizeF(pad.size_x, pad.size_y);

@@ -347,11 +347,11 @@ void ZPrettyModuleSceneLoader::add_pad(const zcore::basenode* node) {
   zgraph::PadSpec pad;
   pad.number = to_qt(view.first_text());
   pad.pin_name = to_qt(view.child_text("pinfunction"));
-  pad.type = zgraph::pad_type_of(to_qt(type));
+  pad.type = zgraph::pad_type_of(type);
   const std::string shape = stack_layer && stack_layer->has("shape")
                                 ? from("shape").child_text("shape")
                                 : view.third_text();
-  pad.shape = zgraph::pad_shape_of(to_qt(shape));
+  pad.shape = zgraph::pad_shape_of(shape);
   if (pad.shape == zgraph::PadShape::other) skip("pad shape '" + shape + "'");
   const zcore::point size = from("size").size();
   pad.size = QSizeF(size.x, size.y);

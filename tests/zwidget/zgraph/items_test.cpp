@@ -184,8 +184,8 @@ struct Pad {
 
   PadSpec spec() const {
     return {number,
-            pad_type_of(type),
-            pad_shape_of(shape),
+            pad_type_of(type.toStdString()),
+            pad_shape_of(shape.toStdString()),
             size,
             position,
             angle,
