@@ -5,6 +5,9 @@
 #include <cstdint>
 #include <cstring>
 #include <libdeflate.h>
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
 #include <vector>
 
 namespace padscope::render {
@@ -93,20 +96,48 @@ private:
   int used = 0;
 };
 
+// Two pixels in a word, the first in its low half as memory holds them.
+std::uint64_t pixel_pair(const std::uint32_t* at) {
+  std::uint64_t pair;
+  std::memcpy(&pair, at, sizeof pair);
+  return pair;
+}
+
+// Of two pixels that differ in `difference`, whether the first is equal.
+bool first_equal(std::uint64_t difference) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+  return (difference >> 32) == 0;
+#else
+  return static_cast<std::uint32_t>(difference) == 0;
+#endif
+}
+
 // How many of the first `most` pixels at `a` equal those at `b`, in the
-// bits of `mask`.
+// bits of `mask`; compared two at a time.
 int same_pixels(const std::uint32_t* a, const std::uint32_t* b, int most,
                 std::uint32_t mask) {
+  const std::uint64_t masks = std::uint64_t{mask} << 32 | mask;
   int count = 0;
-  while (count < most && ((a[count] ^ b[count]) & mask) == 0) ++count;
+  for (; count + 2 <= most; count += 2) {
+    const std::uint64_t difference =
+        (pixel_pair(a + count) ^ pixel_pair(b + count)) & masks;
+    if (difference != 0) return count + first_equal(difference);
+  }
+  if (count < most && ((a[count] ^ b[count]) & mask) == 0) ++count;
   return count;
 }
 
 // How many of the first `most` pixels at `a` equal `pixel`.
 int run_of(const std::uint32_t* a, std::uint32_t pixel, int most,
            std::uint32_t mask) {
+  const std::uint64_t masks = std::uint64_t{mask} << 32 | mask;
+  const std::uint64_t pixels = std::uint64_t{pixel} << 32 | pixel;
   int count = 0;
-  while (count < most && ((a[count] ^ pixel) & mask) == 0) ++count;
+  for (; count + 2 <= most; count += 2) {
+    const std::uint64_t difference = (pixel_pair(a + count) ^ pixels) & masks;
+    if (difference != 0) return count + first_equal(difference);
+  }
+  if (count < most && ((a[count] ^ pixel) & mask) == 0) ++count;
   return count;
 }
 
@@ -126,6 +157,45 @@ Reach reach(std::size_t back) {
   return made;
 }
 
+// 0xAARRGGBB words to the bytes R, G, B, at `out`, which has room for
+// 16 bytes past the last.
+void pack_rgb_words(const std::uint32_t* words, int width, unsigned char* out) {
+  for (int x = 0; x < width; ++x, out += 3) {
+    const std::uint32_t rgb = __builtin_bswap32(words[x]) >> 8;
+    std::memcpy(out, &rgb, 4);
+  }
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+// The same four pixels a shuffle.
+__attribute__((target("ssse3"))) void pack_rgb_ssse3(const std::uint32_t* words,
+                                                     int width,
+                                                     unsigned char* out) {
+  const __m128i order =
+      _mm_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1);
+  int x = 0;
+  for (; x + 4 <= width; x += 4, out += 12) {
+    const __m128i four =
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(words + x));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
+                     _mm_shuffle_epi8(four, order));
+  }
+  pack_rgb_words(words + x, width - x, out);
+}
+
+void pack_rgb(const std::uint32_t* words, int width, unsigned char* out) {
+  static const bool shuffles = __builtin_cpu_supports("ssse3");
+  if (shuffles)
+    pack_rgb_ssse3(words, width, out);
+  else
+    pack_rgb_words(words, width, out);
+}
+#else
+void pack_rgb(const std::uint32_t* words, int width, unsigned char* out) {
+  pack_rgb_words(words, width, out);
+}
+#endif
+
 // The pixels of a 32-bit image as PNG rows, each after its filter byte:
 // RGB from RGB32's words, or RGBA8888's bytes as they stand.
 class Rows {
@@ -135,9 +205,9 @@ public:
         alpha(image.format() == QImage::Format_RGBA8888),
         pixel_bytes(alpha ? 4 : 3),
         mask(alpha ? 0xffffffffu : 0x00ffffffu),
-        // A pixel is written as four bytes, the last of them overwritten
-        // by the next.
-        packed(2 + static_cast<std::size_t>(image.width()) * pixel_bytes) {}
+        // Pixels are written four bytes at a time, or sixteen for four,
+        // the bytes past them overwritten by the next.
+        packed(17 + static_cast<std::size_t>(image.width()) * pixel_bytes) {}
 
   const std::uint32_t* words(int y) const {
     return reinterpret_cast<const std::uint32_t*>(image.constScanLine(y));
@@ -151,13 +221,7 @@ public:
                   static_cast<std::size_t>(width) * 4);
       return packed.data();
     }
-    unsigned char* at = packed.data() + 1;
-    const std::uint32_t* word = words(y);
-    for (int x = 0; x < width; ++x, at += 3) {
-      // 0xAARRGGBB to the bytes R, G, B and one to spare.
-      const std::uint32_t rgb = __builtin_bswap32(word[x]) >> 8;
-      std::memcpy(at, &rgb, 4);
-    }
+    pack_rgb(words(y), width, packed.data() + 1);
     return packed.data();
   }
   // The row packed last.
