@@ -49,7 +49,7 @@ void put_digits(char* end, Unsigned value) {
 }
 
 // The digits of `value` at `out`, which has room for 24; returns the end.
-char* put_whole(char* out, unsigned long long value) {
+inline char* put_whole(char* out, unsigned long long value) {
   if (value < 10) {
     *out = static_cast<char>('0' + value);
     return out + 1;
@@ -80,6 +80,43 @@ char* put_whole(char* out, unsigned long long value) {
 // `units` decimal fractions of `decimals` digits, a count known when
 // compiled: divisions by its powers of ten become multiplications, and a
 // fraction of up to nine digits is worked in 32 bits.
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+constexpr bool kLittleEndian = true;
+#else
+constexpr bool kLittleEndian = false;
+#endif
+
+// The eight decimal digits of `value`, below 10^8, one a byte with the
+// first in the lowest: split in halves, pairs and digits in all lanes at
+// once, by multiplications that divide exactly in these ranges.
+std::uint64_t digit_bytes(std::uint32_t value) {
+  const std::uint64_t halves = value / 10000 | std::uint64_t{value % 10000}
+                                                   << 32;
+  const std::uint64_t hundreds = (halves * 10486 >> 20) & 0x0000007f0000007fULL;
+  const std::uint64_t pairs = hundreds | (halves - hundreds * 100) << 16;
+  const std::uint64_t tens = (pairs * 103 >> 10) & 0x000f000f000f000fULL;
+  return tens | (pairs - tens * 10) << 8;
+}
+
+// A fraction's `decimals` digits, leading zeros kept and trailing ones
+// left out; returns the end.
+template <int decimals, typename Unsigned>
+char* put_fraction(char* out, Unsigned fraction) {
+  if constexpr (kLittleEndian && decimals <= 8) {
+    std::uint64_t digits =
+        digit_bytes(static_cast<std::uint32_t>(fraction)) >> 8 * (8 - decimals);
+    const int count = 8 - __builtin_clzll(digits) / 8;
+    digits += 0x3030303030303030ULL;
+    std::memcpy(out, &digits, sizeof digits);
+    return out + count;
+  } else {
+    out += decimals;
+    put_digits<decimals>(out, fraction);
+    while (out[-1] == '0') --out;
+    return out;
+  }
+}
+
 template <int decimals>
 char* put_fixed(char* out, unsigned long long units) {
   constexpr unsigned long long kOne = [] {
@@ -95,9 +132,7 @@ char* put_fixed(char* out, unsigned long long units) {
   if constexpr (decimals > 0) {
     if (fraction == 0) return out;
     *out++ = '.';
-    out += decimals;
-    put_digits<decimals>(out, fraction);
-    while (out[-1] == '0') --out;
+    return put_fraction<decimals>(out, fraction);
   }
   return out;
 }
