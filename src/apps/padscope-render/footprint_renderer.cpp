@@ -15,10 +15,12 @@
 #include <QFrame>
 #include <QGraphicsItem>
 #include <QPainter>
+#include <QStyleOptionGraphicsItem>
 #include <QSvgGenerator>
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <stdexcept>
 
 namespace padscope::render {
@@ -79,6 +81,10 @@ public:
   // The background of the style over `rect`, in scene units.
   void paint_background(QPainter* painter, const QRectF& rect) {
     drawBackground(painter, rect);
+  }
+  // What the canvas draws over the items.
+  void paint_foreground(QPainter* painter, const QRectF& rect) {
+    drawForeground(painter, rect);
   }
 
 protected:
@@ -192,18 +198,125 @@ KindCounts FootprintRenderer::not_drawn() const {
   return scene->scene_loader()->not_drawn();
 }
 
+namespace {
+
+// Items as the scenes make them: no parent, children, transform, opacity,
+// effect or flags that Qt's painting of a scene would have to honour.
+bool plain_items(const QList<QGraphicsItem*>& items) {
+  return std::all_of(items.begin(), items.end(), [](QGraphicsItem* item) {
+    return !item->parentItem() && item->childItems().isEmpty() &&
+           item->opacity() == 1 && !item->graphicsEffect() &&
+           item->flags() == QGraphicsItem::GraphicsItemFlags() &&
+           item->sceneTransform().isIdentity();
+  });
+}
+
+// Whether `box` is in view of `area`, as Qt finds the items to draw; the
+// rectangles of an upright view, `bounds`, decide what lies clear of its
+// edge.
+bool in_view(const QRectF& box, const QPainterPath& area,
+             const std::optional<QRectF>& bounds) {
+  const bool finite = std::isfinite(box.left()) && std::isfinite(box.top()) &&
+                      std::isfinite(box.right()) && std::isfinite(box.bottom());
+  if (bounds && finite) {
+    const double edge = 1e-6 * (bounds->width() + bounds->height());
+    if (bounds->adjusted(edge, edge, -edge, -edge).contains(box)) return true;
+    if (!bounds->adjusted(-edge, -edge, edge, edge).intersects(box))
+      return false;
+  }
+  return area.intersects(box);
+}
+
+// The outline's rectangle when the outline is one.
+std::optional<QRectF> upright_bounds(const QPolygonF& outline) {
+  const QRectF bounds = outline.boundingRect();
+  if (outline.size() != 4) return std::nullopt;
+  for (int i = 0; i < 4; ++i) {
+    const QPointF& p = outline[i];
+    const QPointF& next = outline[(i + 1) % 4];
+    const bool corner = (p.x() == bounds.left() || p.x() == bounds.right()) &&
+                        (p.y() == bounds.top() || p.y() == bounds.bottom());
+    if (!corner || (p.x() != next.x() && p.y() != next.y()))
+      return std::nullopt;
+  }
+  return bounds;
+}
+
+// Paints the visible `items` in view of `outline`, whose path is `area`,
+// in the order given, each under the painter's transform, its state kept
+// from one item to the next.
+void paint_items(QPainter& painter, const QList<QGraphicsItem*>& items,
+                 const QPolygonF& outline, const QPainterPath& area) {
+  const QTransform view = painter.worldTransform();
+  const std::optional<QRectF> upright = upright_bounds(outline);
+  QStyleOptionGraphicsItem option;
+  for (QGraphicsItem* item : items) {
+    if (!item->isVisible()) continue;
+    QRectF box = item->boundingRect();
+    // Qt gives a line's rectangle some width to be found.
+    if (box.width() == 0) box.adjust(-0.00001, 0, 0.00001, 0);
+    if (box.height() == 0) box.adjust(0, -0.00001, 0, 0.00001);
+    if (!in_view(box, area, upright)) continue;
+    painter.setWorldTransform(view);
+    painter.save();
+    item->paint(&painter, &option, nullptr);
+    painter.restore();
+  }
+  painter.setWorldTransform(view);
+}
+
+}  // namespace
+
+// As QGraphicsView::render draws the viewport shifted out by the margin on
+// every side: the same transform, clips, background and foreground, and
+// each visible item in stacking order under the same painter state. Qt
+// finds the items in view by testing each one's rectangle against the
+// view's outline as a path, a sixth of the time a picture took; here
+// rectangles decide all but those near the edge of the view, which are
+// tested as Qt tests them.
 void FootprintRenderer::paint(QPainter& painter) const {
   const int margin = style.margin;
   const QSize& size = style.size;
   painter.setRenderHints(canvas->renderHints());
+  QGraphicsScene* scene = canvas->scene();
+  if (!scene) return;
   // A scene is painted once or twice: a walk over its items costs less than
-  // the spatial index that Qt would build for the one query.
-  if (QGraphicsScene* scene = canvas->scene())
-    scene->setItemIndexMethod(QGraphicsScene::NoIndex);
-  // The viewport shifted out by the margin on every side.
-  canvas->render(&painter, QRectF(QPointF(0, 0), size),
-                 QRect(-margin, -margin, size.width(), size.height()),
-                 Qt::IgnoreAspectRatio);
+  // the spatial index that Qt would build for its queries.
+  scene->setItemIndexMethod(QGraphicsScene::NoIndex);
+  const QRectF target(QPointF(0, 0), size);
+  const QRect source(-margin, -margin, size.width(), size.height());
+  // Without an index Qt lists the items as they were added; stacked by
+  // depth, the order of adding decides among equals.
+  QList<QGraphicsItem*> items = scene->items(Qt::AscendingOrder);
+  std::stable_sort(items.begin(), items.end(),
+                   [](const QGraphicsItem* a, const QGraphicsItem* b) {
+                     return a->zValue() < b->zValue();
+                   });
+  if (!painter.isActive() || !plain_items(items)) {
+    canvas->render(&painter, target, source, Qt::IgnoreAspectRatio);
+    return;
+  }
+  const QPolygonF outline = canvas->mapToScene(source.adjusted(-1, -1, 1, 1));
+  QTransform matrix = canvas->viewportTransform();
+  matrix *= QTransform()
+                .translate(target.left(), target.top())
+                .scale(target.width() / source.width(),
+                       target.height() / source.height())
+                .translate(-source.left(), -source.top());
+  painter.save();
+  painter.setClipRect(target);
+  QPainterPath area;
+  area.addPolygon(outline);
+  area.closeSubpath();
+  painter.setClipPath(matrix.map(area), Qt::IntersectClip);
+  painter.setRenderHints(painter.renderHints(), false);
+  painter.setRenderHints(canvas->renderHints(), true);
+  painter.setTransform(matrix, true);
+  const QRectF outline_bounds = outline.boundingRect();
+  canvas->paint_background(&painter, outline_bounds);
+  paint_items(painter, items, outline, area);
+  canvas->paint_foreground(&painter, outline_bounds);
+  painter.restore();
 }
 
 QImage FootprintRenderer::image() const {
