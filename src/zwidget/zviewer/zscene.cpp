@@ -5,6 +5,7 @@
 #include "zwidget/zgraph/hole_item.h"
 #include "zwidget/zgraph/item_kind.h"
 #include "zwidget/zgraph/pad_item.h"
+#include "zwidget/zgraph/text_item.h"
 #include "zwidget/zviewer/grid_painter.h"
 #include "zwidget/zviewer/item_tags.h"
 
@@ -19,6 +20,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <typeinfo>
 #include <vector>
 
 namespace zwidget::zcvpcb {
@@ -49,6 +51,20 @@ public:
   bool finite = true;
 };
 
+// The shape items met most often are found by their exact class; a
+// dynamic_cast through the two bases of our items costs hundreds of
+// instructions.
+const QAbstractGraphicsShapeItem* as_shape_item(const QGraphicsItem* item) {
+  const std::type_info& type = typeid(*item);
+  if (type == typeid(zgraph::GraphicsPadItem))
+    return static_cast<const zgraph::GraphicsPadItem*>(item);
+  if (type == typeid(zgraph::GraphicsHoleItem))
+    return static_cast<const zgraph::GraphicsHoleItem*>(item);
+  if (type == typeid(zgraph::GraphicsTextItem))
+    return static_cast<const zgraph::GraphicsTextItem*>(item);
+  return dynamic_cast<const QAbstractGraphicsShapeItem*>(item);
+}
+
 // The item's own numbers as well as its bounding rectangle: a stroked shape
 // drops non-finite points, so the rectangle alone can look harmless. Qt's
 // casts by type() where they serve: a dynamic_cast through the two bases
@@ -72,7 +88,7 @@ bool is_finite(const QGraphicsItem* item, const QRectF& bounds) {
           qgraphicsitem_cast<const QGraphicsPolygonItem*>(item)) {
     for (const QPointF& corner : polygon->polygon()) check.take(corner);
   }
-  if (const auto* shape = dynamic_cast<const QAbstractGraphicsShapeItem*>(item))
+  if (const QAbstractGraphicsShapeItem* shape = as_shape_item(item))
     check.take(shape->pen().widthF());
   return check.finite;
 }
