@@ -24,6 +24,10 @@ bool node_less(const basenode* a, const basenode* b) {
 // Up to this many children a search reads them all, from the last: a
 // sorted index would cost more to build than it saves.
 constexpr std::size_t kScanLimit = 24;
+// A longer list is read whole by its first few searches too: a footprint's
+// root is searched a few times per load, and sorting its children for them
+// cost more than reading them.
+constexpr unsigned char kScansBeforeIndex = 8;
 
 // Every node is preceded by a header that tells where its memory came from,
 // so that `delete` frees heap nodes and leaves arena nodes to their arena.
@@ -158,7 +162,8 @@ void basenode::operator delete(void* node) noexcept {
 }
 
 basenode* basenode::find(std::string_view wanted) const {
-  if (children.size() <= kScanLimit) {
+  if (children.size() <= kScanLimit ||
+      (index.empty() && scans++ < kScansBeforeIndex)) {
     for (std::size_t i = children.size(); i-- > 0;)
       if (children[i]->name == wanted) return children[i];
     return nullptr;

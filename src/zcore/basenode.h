@@ -156,6 +156,8 @@ private:
   std::unique_ptr<node_arena> arena_;
   // What a node made with `new` holds on the heap.
   bool owns_heap = false;
+  // The searches that read the children before `index` was built.
+  mutable unsigned char scans = 0;
 };
 
 // Memory for one tree: its nodes, their children's arrays and the input's
