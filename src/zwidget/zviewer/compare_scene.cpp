@@ -1,7 +1,6 @@
 #include "zwidget/zviewer/compare_scene.h"
 
 #include "zcore/models.h"
-#include "zwidget/zgraph/item_kind.h"
 #include "zwidget/zgraph/pad_item.h"
 #include "zwidget/zviewer/footprint_formats.h"
 #include "zwidget/zviewer/layer_stack.h"
@@ -73,11 +72,7 @@ void ZCompareScene::add_side(const zcore::BaseModel& model,
   disconnect(collect);
   // Each side as it would stand alone, its holes cut through its own pads.
   stack_items(made, false);
-  std::vector<zgraph::GraphicsPadItem*> pads;
-  for (QGraphicsItem* item : made)
-    if (zgraph::kind_of(item) == "pad")
-      pads.push_back(static_cast<zgraph::GraphicsPadItem*>(item));
-  zgraph::cut_stacked_holes(pads);
+  zgraph::cut_stacked_holes(loader->made_pads());
   const double unit = format->millimetres_per_unit(model);
   if (unit != 1.0)
     for (QGraphicsItem* item : made)

@@ -3,7 +3,6 @@
 #include "zcore/models.h"
 #include "zcore/text_markup.h"
 #include "zwidget/zgraph/hole_item.h"
-#include "zwidget/zgraph/item_kind.h"
 #include "zwidget/zgraph/pad_item.h"
 #include "zwidget/zgraph/text_item.h"
 #include "zwidget/zviewer/grid_painter.h"
@@ -215,10 +214,10 @@ void ZSceneLoader::add_pad(zgraph::GraphicsPadItem* pad,
                            const QStringList& layers) {
   const zgraph::PadSpec& spec = pad->spec();
   const QPainterPath hole = pad->scene_hole().path;
-  if (!add(pad, hole.isEmpty() ? ItemRole::pad : ItemRole::through_pad,
-           layers) ||
-      hole.isEmpty())
+  if (!add(pad, hole.isEmpty() ? ItemRole::pad : ItemRole::through_pad, layers))
     return;
+  pads_made.push_back(pad);
+  if (hole.isEmpty()) return;
   static const std::string plated_rim = "system.hole.plated";
   static const std::string bare_rim = "system.hole.bare";
   const bool plated = spec.type != zgraph::PadType::np_thru_hole;
@@ -264,11 +263,7 @@ void ZScene::build(zcore::BaseModel* model, ZSceneLoader* new_loader) {
   delete loader;
   loader = new_loader;
   loader->load();
-  std::vector<zgraph::GraphicsPadItem*> pads;
-  for (QGraphicsItem* item : items())
-    if (zgraph::kind_of(item) == "pad")
-      pads.push_back(static_cast<zgraph::GraphicsPadItem*>(item));
-  zgraph::cut_stacked_holes(pads);
+  zgraph::cut_stacked_holes(loader->made_pads());
   emit loaded(QString::fromStdString(model->name()));
 }
 

@@ -15,6 +15,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 class QGraphicsItem;
 class QGraphicsSceneMouseEvent;
@@ -64,6 +65,11 @@ public:
   // keep theirs.
   void set_tint(std::function<QColor(std::size_t source)> tint) {
     element_tint = std::move(tint);
+  }
+
+  // The pads added to the scene, in the order they were added.
+  const std::vector<zgraph::GraphicsPadItem*>& made_pads() const {
+    return pads_made;
   }
 
   // Elements the loader met but could not draw, counted by kind (such as
@@ -128,6 +134,7 @@ private:
   int element = -1;
   // The pads met so far, drawn or not.
   int pads = 0;
+  std::vector<zgraph::GraphicsPadItem*> pads_made;
   ItemStacker stacker{false};
 };
 
