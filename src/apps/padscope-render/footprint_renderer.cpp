@@ -229,17 +229,24 @@ bool in_view(const QRectF& box, const QPainterPath& area,
 
 // The outline's rectangle when the outline is one.
 std::optional<QRectF> upright_bounds(const QPolygonF& outline) {
-  const QRectF bounds = outline.boundingRect();
   if (outline.size() != 4) return std::nullopt;
+  double left = outline[0].x(), right = left;
+  double top = outline[0].y(), bottom = top;
+  for (const QPointF& p : outline) {
+    left = std::min(left, p.x());
+    right = std::max(right, p.x());
+    top = std::min(top, p.y());
+    bottom = std::max(bottom, p.y());
+  }
   for (int i = 0; i < 4; ++i) {
     const QPointF& p = outline[i];
     const QPointF& next = outline[(i + 1) % 4];
-    const bool corner = (p.x() == bounds.left() || p.x() == bounds.right()) &&
-                        (p.y() == bounds.top() || p.y() == bounds.bottom());
+    const bool corner =
+        (p.x() == left || p.x() == right) && (p.y() == top || p.y() == bottom);
     if (!corner || (p.x() != next.x() && p.y() != next.y()))
       return std::nullopt;
   }
-  return bounds;
+  return QRectF(QPointF(left, top), QPointF(right, bottom));
 }
 
 // Paints the visible `items` in view of `outline`, whose path is `area`,
