@@ -166,6 +166,9 @@ ItemStacker::ItemStacker(bool from_below)
 }
 
 double ItemStacker::z_of(ItemRole role, const QStringList& layers) {
+  // Holes lie over every layer; each comes between two pads, which keep
+  // their depth for the next.
+  if (role == ItemRole::hole) return above_layers;
   // Loaders share one list among the items on the same layers, and items
   // come in runs of one role: a list compared by its data is an item's
   // depth found again.
@@ -174,7 +177,6 @@ double ItemStacker::z_of(ItemRole role, const QStringList& layers) {
     last_role = role;
     last_layers = layers;
   }
-  if (role == ItemRole::hole) return above_layers;
   if (role == ItemRole::text) return above_layers + 1 + last_depth;
   return last_depth * 4 + static_cast<int>(role);
 }
