@@ -11,6 +11,7 @@
 #include <QPaintDevice>
 #include <QPainter>
 #include <QPen>
+#include <QResource>
 #include <QStringList>
 #include <QTransform>
 
@@ -466,7 +467,8 @@ GraphicsTextItem::GraphicsTextItem(const QString& type, const QString& text,
   static const bool registered = (init_font_resources(), true);
   Q_UNUSED(registered);
   // An item without the font's resource fails, as when each item read it.
-  if (!QFile::exists(QLatin1String(kFontPath)))
+  // Asked of the resources alone, which is cheaper than asking for a file.
+  if (!QResource(QLatin1String(kFontPath)).isValid())
     throw HersheyFontException("Failed to load file:");
   // The process's font at this text's size, only while the text is laid out.
   const HersheyFont font(parsed_font(), size.width() * kToKiCadUnits,
