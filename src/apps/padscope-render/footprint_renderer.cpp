@@ -292,13 +292,7 @@ void FootprintRenderer::paint(QPainter& painter) const {
   scene->setItemIndexMethod(QGraphicsScene::NoIndex);
   const QRectF target(QPointF(0, 0), size);
   const QRect source(-margin, -margin, size.width(), size.height());
-  // Without an index Qt lists the items as they were added; stacked by
-  // depth, the order of adding decides among equals.
-  QList<QGraphicsItem*> items = scene->items(Qt::AscendingOrder);
-  std::stable_sort(items.begin(), items.end(),
-                   [](const QGraphicsItem* a, const QGraphicsItem* b) {
-                     return a->zValue() < b->zValue();
-                   });
+  const QList<QGraphicsItem*> items = zwidget::zcvpcb::stacked_items(*scene);
   if (!painter.isActive() || !plain_items(items)) {
     canvas->render(&painter, target, source, Qt::IgnoreAspectRatio);
     return;

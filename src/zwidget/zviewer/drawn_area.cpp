@@ -1,6 +1,7 @@
 #include "zwidget/zviewer/drawn_area.h"
 
 #include "zwidget/zviewer/obj_canvas.h"
+#include "zwidget/zviewer/zscene.h"
 
 #include <QGraphicsItem>
 #include <QGraphicsScene>
@@ -50,7 +51,7 @@ void DrawnArea::paint(QPainter& painter, const QRectF& target,
     background(&painter,
                orientation.inverted().mapRect(area).united(scene_bounds));
   QStyleOptionGraphicsItem option;
-  for (QGraphicsItem* item : scene->items(Qt::AscendingOrder)) {
+  for (QGraphicsItem* item : stacked_items(*scene)) {
     if (!item->isVisible()) continue;
     painter.setWorldTransform(item->sceneTransform() * drawing);
     option.exposedRect = item->boundingRect();

@@ -226,6 +226,15 @@ void ZSceneLoader::add_pad(zgraph::GraphicsPadItem* pad,
       ItemRole::hole, layers);
 }
 
+QList<QGraphicsItem*> stacked_items(const QGraphicsScene& scene) {
+  QList<QGraphicsItem*> items = scene.items(Qt::AscendingOrder);
+  std::stable_sort(items.begin(), items.end(),
+                   [](const QGraphicsItem* a, const QGraphicsItem* b) {
+                     return a->zValue() < b->zValue();
+                   });
+  return items;
+}
+
 ZScene::ZScene() : ZSceneBase(nullptr) {
   // Qt's BSP tree puts an item into every leaf it covers, and its depth
   // grows with the item count: 20,000 coincident lines took gigabytes. A

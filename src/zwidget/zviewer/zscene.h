@@ -41,6 +41,11 @@ public:
   virtual bool is_cover() const = 0;
 };
 
+// The scene's items bottom to top, as a view stacks them: by depth, then in
+// the order they were added. Without an index Qt lists them as added,
+// whichever order is asked for.
+QList<QGraphicsItem*> stacked_items(const QGraphicsScene& scene);
+
 // The picture of "nothing loaded": black, crossed by a large blue X.
 class ZCoverScene : public ZSceneBase {
 public:

@@ -123,6 +123,34 @@ TEST(FootprintRenderer, AtAScaleTheStatedSizeIsTheDrawnArea) {
   }
 }
 
+// At a scale items stack as in the fitted picture, as the view stacks them:
+// a silkscreen line written after a pad still lies under it. The paths'
+// data are in scene units in both.
+TEST(FootprintRenderer, AtAScaleItemsStackAsTheViewStacksThem) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath("stack.kicad_mod");
+  ASSERT_TRUE(test::write_file(
+      path.toStdString(),
+      "(footprint T (layer F.Cu)"
+      " (fp_line (start -3 0) (end 3 0) (layer F.SilkS) (width 0.5))"
+      " (pad 1 smd rect (at 0 0) (size 2 2) (layers F.Cu F.Mask))"
+      " (fp_line (start 0 -3) (end 0 3) (layer F.SilkS) (width 0.5)))"));
+  const auto drawn = [&](double scale) {
+    RenderStyle style;
+    style.scale = scale;
+    FootprintRenderer renderer(style);
+    renderer.load(path, *zwidget::zcvpcb::format_for_path(path));
+    static const QRegularExpression data(R"re(<path d="([^"]*)")re");
+    QStringList paths;
+    auto found = data.globalMatch(QString::fromUtf8(renderer.svg("x")));
+    while (found.hasNext()) paths << found.next().captured(1);
+    return paths.join(" | ").toStdString();
+  };
+  const std::string fitted = drawn(0);
+  ASSERT_NE(fitted.find("M-1-1"), std::string::npos) << fitted;
+  EXPECT_EQ(drawn(10), fitted);
+}
+
 // A coin cell, a circle with its texts inside, fitted: the circle spans the
 // height inside the margin, centred. Pure white or mid grey are grid points.
 TEST(FootprintRenderer, BackgroundsGridAndMargin) {
