@@ -1,5 +1,7 @@
 #include "zwidget/zviewer/layer_stack.h"
 
+#include "zwidget/zviewer/zscene.h"
+
 #include <QGraphicsItem>
 #include <QHash>
 #include <QTransform>
@@ -8,9 +10,6 @@
 
 namespace zwidget::zcvpcb {
 namespace {
-
-// The key of the item data that holds a loader's marks.
-constexpr int kMarksKey = 0x7a01;
 
 constexpr int kInnerLayers = 30;
 
@@ -115,17 +114,10 @@ int item_depth(ItemRole role, const QStringList& layers, bool from_below) {
 
 }  // namespace
 
-// Qt keeps an item's data in a map per item, in one table for all items:
-// four keys an item took a tenth of a small footprint's load to set, and
-// more to read back on every stacking.
-void mark_item(QGraphicsItem& item, const ItemMarks& marks) {
-  item.setData(kMarksKey, QVariant::fromValue(marks));
-}
-
 ItemMarks marks_of(const QGraphicsItem& item) {
-  const QVariant marks = item.data(kMarksKey);
-  if (marks.userType() != qMetaTypeId<ItemMarks>()) return ItemMarks();
-  return *static_cast<const ItemMarks*>(marks.constData());
+  const auto* scene = qobject_cast<const ZScene*>(item.scene());
+  const ItemMarks* marks = scene ? scene->marks_of(item) : nullptr;
+  return marks ? *marks : ItemMarks();
 }
 
 ItemRole role_of(const QGraphicsItem& item) {

@@ -22,17 +22,17 @@ enum class ItemRole { zone, drawing, pad, through_pad, hole, text };
 inline const QString kPadsRow = QStringLiteral("Pads");
 inline const QString kHolesRow = QStringLiteral("Holes");
 
-// What a loader marks each item with, in one piece of the item's data: the
-// file's element behind it and, for a pad or its hole, the pad's place
-// among the pads (item_tags.h); its role and the layers it lies on.
+// What a loader marks each item with, kept by its scene: the file's element
+// behind it and, for a pad or its hole, the pad's place among the pads
+// (item_tags.h); its role and the layers it lies on.
 struct ItemMarks {
   int element = -1;
   int pad = -1;
   ItemRole role = ItemRole::drawing;
   QStringList layers;
 };
-void mark_item(QGraphicsItem& item, const ItemMarks& marks);
-// The defaults for an item that was never marked: a drawing on no layer.
+// The defaults for an item that was never marked, or is on no footprint
+// scene: a drawing on no layer.
 ItemMarks marks_of(const QGraphicsItem& item);
 ItemRole role_of(const QGraphicsItem& item);
 QStringList layers_of(const QGraphicsItem& item);
@@ -120,5 +120,3 @@ private:
 };
 
 }  // namespace zwidget::zcvpcb
-
-Q_DECLARE_METATYPE(zwidget::zcvpcb::ItemMarks)

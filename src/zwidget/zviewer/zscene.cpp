@@ -178,11 +178,11 @@ bool ZSceneLoader::add(QGraphicsItem* item, ItemRole role,
     skip(left_out);
     return false;
   }
-  mark_item(*item, marks);
   // Stacked as seen from above before it joins the scene, where each change
   // of depth is an event.
   item->setZValue(stacker.z_of(role, layers));
   scene->addItem(item);
+  scene->mark(*item, marks);
   emit scene->item_added(item);
   return true;
 }
@@ -279,6 +279,7 @@ void ZScene::build(zcore::BaseModel* model, ZSceneLoader* new_loader) {
 void ZScene::reset() {
   polish_items();
   clear();
+  item_marks.clear();
   delete loader;
   loader = nullptr;
   emit reseted();

@@ -7,6 +7,7 @@
 #include "zwidget/zviewer/layer_stack.h"
 
 #include <QGraphicsScene>
+#include <QHash>
 #include <QObject>
 #include <QPointF>
 
@@ -170,6 +171,18 @@ public:
   // Removes every item and the loader.
   void reset();
 
+  // The marks a loader gives an item of this scene (layer_stack.h). Kept
+  // here rather than in Qt's item data, whose map and variant allocated for
+  // every item; an item deleted on its own leaves its marks until `reset`.
+  void mark(const QGraphicsItem& item, const ItemMarks& marks) {
+    item_marks.insert(&item, marks);
+  }
+  // Null for an item never marked.
+  const ItemMarks* marks_of(const QGraphicsItem& item) const {
+    const auto found = item_marks.constFind(&item);
+    return found == item_marks.constEnd() ? nullptr : &found.value();
+  }
+
   // The zero point of the relative position; the scene origin at first.
   QPointF relative_origin() const { return origin; }
   // Moves it, emits zerro_position with the old one, and reports the last
@@ -193,6 +206,7 @@ private:
   void polish_items();
 
   ZSceneLoader* loader = nullptr;
+  QHash<const QGraphicsItem*, ItemMarks> item_marks;
   ColourTheme theme = ColourTheme::classic;
   QColor background = Qt::black;
   QColor grid = Qt::white;

@@ -10,6 +10,7 @@
 #include "zwidget/zgraph/text_item.h"
 #include "zwidget/zgraph/zone_item.h"
 #include "zwidget/zviewer/grid_painter.h"
+#include "zwidget/zviewer/item_tags.h"
 #include "zwidget/zviewer/viewer_test_support.h"
 
 #include <gtest/gtest.h>
@@ -455,6 +456,41 @@ TEST(ZSceneLoaders, DrawWhereKiCadPlotsTheSame) {
 // Each hole shows through every pad stacked on it, painted before or after;
 // the copper around it stays, and a hole half off a pad, stroked copper
 // too, leaves no fill. The pads have no numbers to write over the holes.
+// The scene keeps what the loader marked each item with, and an item it
+// never marked, on it or on no scene, reads as a drawing of no element.
+TEST(ZScene, KeepsEachItemsMarksAndNoneForOthers) {
+  Built built(
+      "(footprint X (fp_line (start 0 0) (end 1 0) (layer F.SilkS)"
+      " (width 0.1)) (pad 1 thru_hole circle (size 1 1) (drill 0.5)"
+      " (layers *.Cu F.Mask)))");
+  ASSERT_EQ(test::kinds(built.added), "line pad hole");
+  const QGraphicsItem *line = built.added[0], *pad = built.added[1],
+                      *hole = built.added[2];
+  EXPECT_EQ(element_of(line) + 1, element_of(pad));
+  EXPECT_EQ(element_of(hole), element_of(pad));
+  EXPECT_EQ(pad_of(line), -1);
+  EXPECT_EQ(pad_of(pad), 0);
+  EXPECT_EQ(pad_of(hole), 0);
+  EXPECT_EQ(role_of(*line), ItemRole::drawing);
+  EXPECT_EQ(role_of(*pad), ItemRole::through_pad);
+  EXPECT_EQ(role_of(*hole), ItemRole::hole);
+  EXPECT_EQ(layers_of(*line), QStringList{"F.SilkS"});
+  EXPECT_EQ(layers_of(*pad), QStringList({"F.Cu", "B.Cu", "F.Mask"}));
+  const auto unmarked = [](const QGraphicsItem& item) {
+    const ItemMarks marks = marks_of(item);
+    return marks.element == -1 && marks.pad == -1 &&
+           marks.role == ItemRole::drawing && marks.layers.isEmpty();
+  };
+  QGraphicsLineItem alone;
+  EXPECT_TRUE(unmarked(alone));
+  for (int round = 0; round < 2; ++round) {
+    auto* added = new QGraphicsLineItem;
+    built.scene->addItem(added);
+    EXPECT_TRUE(unmarked(*added));
+    built.scene->reset();
+  }
+}
+
 TEST(ZScene, CutsEveryHoleThroughThePadsStackedOnIt) {
   const Built built = Built(
       "(footprint X (pad \"\" connect circle (size 2 2) (layers B.Cu))"
