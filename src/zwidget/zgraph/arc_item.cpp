@@ -1,6 +1,7 @@
 #include "zwidget/zgraph/arc_item.h"
 
 #include "zwidget/zgraph/arc_geometry.h"
+#include "zwidget/zgraph/item_caches.h"
 
 #include <QPainter>
 #include <QPainterPathStroker>
@@ -48,6 +49,12 @@ void ZGraphicsArcItem::paint(QPainter* painter,
 }  // namespace zwidget::zaux
 
 namespace zwidget::zgraph {
+namespace {
+
+// Tells an arc's numbers from another shape's.
+constexpr double kArcShape = 3;
+
+}  // namespace
 
 GraphicsArcItem::GraphicsArcItem(const QPointF& centre, const double& radius,
                                  double start_degrees, double span_degrees,
@@ -64,12 +71,20 @@ GraphicsArcItem::GraphicsArcItem(const QPointF& centre, const double& radius,
     arc.span = span_degrees;
     flat_ = arc_path(arc);
   }
+  if (flat_.isEmpty()) {
+    const QRectF& box = rect();
+    bounds_ =
+        shape_bounds({kArcShape, box.x(), box.y(), box.width(), box.height(),
+                      double(startAngle()), double(spanAngle())},
+                     pen, [this] { return ZGraphicsArcItem::boundingRect(); });
+  } else {
+    const double half = pen.widthF() / 2;
+    bounds_ = flat_.controlPointRect().adjusted(-half, -half, half, half);
+  }
 }
 
 QRectF GraphicsArcItem::boundingRect() const {
-  if (flat_.isEmpty()) return ZGraphicsArcItem::boundingRect();
-  const double half = pen().widthF() / 2;
-  return flat_.controlPointRect().adjusted(-half, -half, half, half);
+  return bounds_;
 }
 
 QPainterPath GraphicsArcItem::shape() const {

@@ -39,8 +39,17 @@ public:
   void paint(QPainter* painter, const QStyleOptionGraphicsItem* option,
              QWidget* widget) override;
 
+protected:
+  QVariant itemChange(GraphicsItemChange change,
+                      const QVariant& value) override {
+    return answered_change(change, value);
+  }
+
 private:
   QPainterPath flat_;
+  // Found once: Qt strokes the arc for it (item_caches.h). The arc and pen
+  // are not changed after construction.
+  QRectF bounds_;
 };
 
 }  // namespace zwidget::zgraph

@@ -13,6 +13,19 @@ public:
   GraphicsCircleItem(const QPointF& centre, const double& radius,
                      const QPen& pen, const QBrush& brush = QBrush());
   ~GraphicsCircleItem() override;
+
+  // Qt's own rectangle, found once (item_caches.h); the circle and pen are
+  // not changed after construction.
+  QRectF boundingRect() const override;
+
+protected:
+  QVariant itemChange(GraphicsItemChange change,
+                      const QVariant& value) override {
+    return answered_change(change, value);
+  }
+
+private:
+  QRectF bounds;
 };
 
 }  // namespace zwidget::zgraph

@@ -26,6 +26,12 @@ public:
   // The pen the curve is drawn with; the shape item's own pen() is unused.
   const QPen& curve_pen() const { return pen_; }
 
+protected:
+  QVariant itemChange(GraphicsItemChange change,
+                      const QVariant& value) override {
+    return answered_change(change, value);
+  }
+
 private:
   std::vector<QPointF> points_;
   QPen pen_;

@@ -25,6 +25,12 @@ public:
   const std::vector<QPolygonF>& strokes() const { return strokes_; }
   const QPen& dimension_pen() const { return pen_; }
 
+protected:
+  QVariant itemChange(GraphicsItemChange change,
+                      const QVariant& value) override {
+    return answered_change(change, value);
+  }
+
 private:
   std::vector<QPolygonF> strokes_;
   QPen pen_;

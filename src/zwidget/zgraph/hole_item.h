@@ -26,6 +26,12 @@ public:
   bool plated() const { return plated_; }
   const QPen& rim_pen() const { return pen_; }
 
+protected:
+  QVariant itemChange(GraphicsItemChange change,
+                      const QVariant& value) override {
+    return answered_change(change, value);
+  }
+
 private:
   QPainterPath hole_;
   bool plated_;

@@ -260,6 +260,74 @@ private:
   Generation newer_, older_;
 };
 
+// The same for shapes of any number of numbers: rectangles, polygons,
+// circles and arcs repeat across a family as lines do, and Qt strokes each
+// for its rectangle, over ten thousand instructions.
+struct ShapeKey {
+  std::vector<std::uint64_t> numbers;
+
+  // The whole pen's shape, its dashes too, though Qt may not stroke them
+  // for the rectangle: a key too fine only shares less.
+  ShapeKey(const std::vector<double>& shape, const QPen& pen) {
+    std::vector<double> values = shape;
+    values.push_back(pen.widthF());
+    values.push_back(pen.miterLimit());
+    if (pen.style() == Qt::CustomDashLine) {
+      values.push_back(pen.dashOffset());
+      for (const double dash : pen.dashPattern()) values.push_back(dash);
+    }
+    numbers.resize(values.size() + 1);
+    std::memcpy(numbers.data(), values.data(), values.size() * sizeof(double));
+    numbers.back() = static_cast<std::uint64_t>(pen.style()) |
+                     static_cast<std::uint64_t>(pen.capStyle()) << 8 |
+                     static_cast<std::uint64_t>(pen.joinStyle()) << 16 |
+                     static_cast<std::uint64_t>(shape.size()) << 24;
+  }
+  bool operator==(const ShapeKey& other) const {
+    return numbers == other.numbers;
+  }
+};
+
+struct ShapeKeyHash {
+  std::size_t operator()(const ShapeKey& key) const {
+    std::uint64_t seed = key.numbers.size();
+    for (const std::uint64_t word : key.numbers)
+      seed ^= word + 0x9e3779b97f4a7c15ULL + (seed << 6) + (seed >> 2);
+    return static_cast<std::size_t>(seed);
+  }
+};
+
+// Two generations as for lines, each of a bounded number of numbers.
+class ShapeBoundsMemo {
+public:
+  QRectF bounds(ShapeKey key, const std::function<QRectF()>& compute) {
+    if (const auto found = newer_.find(key); found != newer_.end())
+      return found->second;
+    QRectF rect;
+    if (const auto found = older_.find(key); found != older_.end())
+      rect = found->second;
+    else
+      rect = compute();
+    const std::size_t size = key.numbers.size();
+    if (size > kNumbersPerGeneration) return rect;
+    if (numbers_ + size > kNumbersPerGeneration) {
+      older_ = std::move(newer_);
+      newer_ = Generation();
+      numbers_ = 0;
+    }
+    newer_.emplace(std::move(key), rect);
+    numbers_ += size;
+    return rect;
+  }
+
+private:
+  using Generation = std::unordered_map<ShapeKey, QRectF, ShapeKeyHash>;
+  static constexpr std::size_t kNumbersPerGeneration = 1 << 18;
+
+  Generation newer_, older_;
+  std::size_t numbers_ = 0;
+};
+
 // A footprint's pads come in a few colours, a theme's in a dozen.
 class PadPaintMemo {
 public:
@@ -284,6 +352,7 @@ struct ItemCaches {
   GlyphMemo glyphs;
   ClipMemo clips;
   LineBoundsMemo lines;
+  ShapeBoundsMemo shapes;
 };
 
 ItemCaches& caches() {
@@ -324,6 +393,11 @@ QPainterPath clipped(Clip clip, const QPainterPath& a, const QPainterPath& b) {
 QRectF line_bounds(const QLineF& line, const QPen& pen,
                    const std::function<QRectF()>& compute) {
   return caches().lines.bounds(LineKey(line, pen), compute);
+}
+
+QRectF shape_bounds(const std::vector<double>& numbers, const QPen& pen,
+                    const std::function<QRectF()>& compute) {
+  return caches().shapes.bounds(ShapeKey(numbers, pen), compute);
 }
 
 void clear_item_caches() {

@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <functional>
+#include <vector>
 
 namespace zwidget::zgraph {
 
@@ -64,6 +65,12 @@ QPainterPath clipped(Clip clip, const QPainterPath& a, const QPainterPath& b);
 // gives it; the rectangles of the last footprints' lines are kept.
 QRectF line_bounds(const QLineF& line, const QPen& pen,
                    const std::function<QRectF()>& compute);
+
+// Qt's bounding rectangle of a shape item drawn with `pen`, as `compute`
+// gives it, for a shape that `numbers` describe whole, its kind among them;
+// the rectangles of the last footprints' shapes are kept.
+QRectF shape_bounds(const std::vector<double>& numbers, const QPen& pen,
+                    const std::function<QRectF()>& compute);
 
 // Forgets all that is kept, as at the process's start.
 void clear_item_caches();

@@ -17,6 +17,12 @@ public:
   // The line and pen are not changed after construction.
   QRectF boundingRect() const override;
 
+protected:
+  QVariant itemChange(GraphicsItemChange change,
+                      const QVariant& value) override {
+    return answered_change(change, value);
+  }
+
 private:
   QRectF bounds;
 };

@@ -52,6 +52,12 @@ public:
   // Cuts holes given in scene units, other pads', out of the copper.
   void cut_holes(const std::vector<Hole>& holes);
 
+protected:
+  QVariant itemChange(GraphicsItemChange change,
+                      const QVariant& value) override {
+    return answered_change(change, value);
+  }
+
 private:
   void lay_out_label();
   QTransform outline_to_scene() const;

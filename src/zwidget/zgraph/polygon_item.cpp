@@ -1,5 +1,7 @@
 #include "zwidget/zgraph/polygon_item.h"
 
+#include "zwidget/zgraph/item_caches.h"
+
 #include <QPainter>
 
 namespace zwidget::zgraph {
@@ -10,6 +12,8 @@ namespace {
 constexpr int kPlainCorners = 4096;
 // In device pixels, along x plus along y.
 constexpr double kCornerSpacing = 0.25;
+// Tells a polygon's numbers from another shape's.
+constexpr double kPolygonShape = 1;
 
 }  // namespace
 
@@ -18,9 +22,21 @@ GraphicsPolygonItem::GraphicsPolygonItem(const QPolygonF& polygon,
     : QGraphicsPolygonItem(polygon) {
   setPen(pen);
   setBrush(brush);
+  std::vector<double> numbers{kPolygonShape};
+  numbers.reserve(1 + 2 * static_cast<std::size_t>(polygon.size()));
+  for (const QPointF& corner : polygon) {
+    numbers.push_back(corner.x());
+    numbers.push_back(corner.y());
+  }
+  bounds = shape_bounds(
+      numbers, pen, [this] { return QGraphicsPolygonItem::boundingRect(); });
 }
 
 GraphicsPolygonItem::~GraphicsPolygonItem() = default;
+
+QRectF GraphicsPolygonItem::boundingRect() const {
+  return bounds;
+}
 
 void GraphicsPolygonItem::paint(QPainter* painter,
                                 const QStyleOptionGraphicsItem* option,

@@ -14,11 +14,24 @@ public:
                       const QBrush& brush);
   ~GraphicsPolygonItem() override;
 
+  // Qt's own rectangle, found once (item_caches.h); the polygon and pen
+  // are not changed after construction.
+  QRectF boundingRect() const override;
+
   // A polygon of many corners is drawn through the corners at least a
   // fraction of a pixel apart: Qt fills one of a million corners in bands
   // that leave seams, and takes long for what no pixel shows.
   void paint(QPainter* painter, const QStyleOptionGraphicsItem* option,
              QWidget* widget) override;
+
+protected:
+  QVariant itemChange(GraphicsItemChange change,
+                      const QVariant& value) override {
+    return answered_change(change, value);
+  }
+
+private:
+  QRectF bounds;
 };
 
 }  // namespace zwidget::zgraph

@@ -88,6 +88,12 @@ public:
   double text_thickness() const { return pen.widthF(); }
   const TextStyle& text_style() const { return style; }
 
+protected:
+  QVariant itemChange(GraphicsItemChange change,
+                      const QVariant& value) override {
+    return answered_change(change, value);
+  }
+
 private:
   QString type;
   QString text;

@@ -41,6 +41,12 @@ public:
   std::size_t hatch_left_out() const { return hatch_left_out_; }
   const QColor& colour() const { return colour_; }
 
+protected:
+  QVariant itemChange(GraphicsItemChange change,
+                      const QVariant& value) override {
+    return answered_change(change, value);
+  }
+
 private:
   std::vector<QPolygonF> outlines_;
   std::vector<QPolygonF> fills_;

@@ -2,8 +2,12 @@
 #include "support/qt_printers.h"
 #include "zwidget/zgraph/arc_geometry.h"
 #include "zwidget/zgraph/arc_item.h"
+#include "zwidget/zgraph/circle_item.h"
 #include "zwidget/zgraph/curve_item.h"
+#include "zwidget/zgraph/item_caches.h"
+#include "zwidget/zgraph/line_item.h"
 #include "zwidget/zgraph/pad_item.h"
+#include "zwidget/zgraph/polygon_item.h"
 #include "zwidget/zgraph/zone_item.h"
 
 #include <gtest/gtest.h>
@@ -155,6 +159,72 @@ TEST(ArcItem, KeepsSixteenthsTruncatedTowardZeroAndPaintsOnlyTheArc) {
                           {{0, 0.1}, {-1.6, 0}, {1.6, 0}});
   EXPECT_TRUE(
       QRectF(-1.551, -0.051, 3.102, 0.102).contains(thin.boundingRect()));
+}
+
+// Shapes bounded before, alike in all but one number of the shape or the
+// pen, must not lend their rectangle: each item has Qt's own, the second
+// time round from what was kept.
+TEST(ShapeItems, HaveQtsOwnRectangleWhateverWasBoundedBefore) {
+  clear_item_caches();
+  QPen dashed = kPen;
+  dashed.setDashPattern({11, 4});
+  QPen long_dashed = kPen;
+  long_dashed.setDashPattern({11, 4, 0.01, 4});
+  const QPen pens[] = {
+      kPen,
+      QPen(kInk, 0.3, Qt::SolidLine, Qt::RoundCap),
+      QPen(kInk, 0.3, Qt::SolidLine, Qt::SquareCap),
+      QPen(kInk, 0.3, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin),
+      QPen(kInk, 0),
+      QPen(Qt::NoPen),
+      dashed,
+      long_dashed};
+  const QPolygonF corners[] = {
+      QPolygonF({{0, 0}, {1, 0.2}, {0.3, 1}}),
+      QPolygonF({{0, 0}, {1, 0.2}, {0.3, 1}, {0.1, 0.5}}),
+      QPolygonF({{0, 0}, {1, 0.2}, {0.3, 1.5}})};
+  const struct {
+    QPointF centre;
+    double radius, start, span;
+  } arcs[] = {{{0, 0}, 1, 0, 90},
+              {{0, 0}, 1, 0, 180},
+              {{0, 0}, 1.5, 0, 90},
+              {{0.5, 0}, 1, 30, 90}};
+  for (int round = 0; round < 2; ++round) {
+    for (const QPen& pen : pens) {
+      SCOPED_TRACE(testing::PrintToString(pen.widthF()) + " " +
+                   std::to_string(int(pen.capStyle())) + " " +
+                   std::to_string(int(pen.style())));
+      for (const QPolygonF& polygon : corners) {
+        QGraphicsPolygonItem qt(polygon);
+        qt.setPen(pen);
+        EXPECT_EQ(GraphicsPolygonItem(polygon, pen, QBrush()).boundingRect(),
+                  qt.boundingRect());
+        const QLineF line(polygon[1], polygon[2]);
+        QGraphicsLineItem qt_line(line);
+        qt_line.setPen(pen);
+        EXPECT_EQ(GraphicsLineItem(line, pen).boundingRect(),
+                  qt_line.boundingRect());
+      }
+      for (const auto& arc : arcs) {
+        const QRectF box(arc.centre.x() - arc.radius,
+                         arc.centre.y() - arc.radius, 2 * arc.radius,
+                         2 * arc.radius);
+        QGraphicsEllipseItem circle(box), part(box);
+        circle.setPen(pen);
+        part.setPen(pen);
+        part.setStartAngle(int(arc.start * 16));
+        part.setSpanAngle(int(arc.span * 16));
+        EXPECT_EQ(
+            GraphicsCircleItem(arc.centre, arc.radius, pen).boundingRect(),
+            circle.boundingRect());
+        EXPECT_EQ(
+            GraphicsArcItem(arc.centre, arc.radius, arc.start, arc.span, pen)
+                .boundingRect(),
+            part.boundingRect());
+      }
+    }
+  }
 }
 
 TEST(CurveItem, JoinsItsPointsWithOpenSegmentsBoundedWithTheirPen) {
