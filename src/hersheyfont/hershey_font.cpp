@@ -248,33 +248,13 @@ void HersheyFont::load(BufferAdapter& source) {
 
 int HersheyFont::draw_glyph(PainterAdapter& out, int x_offset,
                             unsigned char code) const {
-  if (!glyphs) return 0;
-  const Glyph& glyph = glyphs[code];
-  for (const Stroke* stroke = glyph.strokes; stroke; stroke = stroke->next) {
-    const Vertex* vertices = stroke->vertices();
-    for (std::uint16_t i = 0; i < stroke->vertex_count; ++i) {
-      const double x = (vertices[i].x + x_offset) * unit * scale_x;
-      const double y = -(vertices[i].y * unit * scale_y);
-      if (i == 0)
-        out.move_to(x, y);
-      else
-        out.line_to(x, y);
-    }
-    out.end_stroke();
-  }
-  return glyph.width;
+  return draw_glyph_to(out, x_offset, code);
 }
 
 void HersheyFont::draw_text(PainterAdapter& out, const std::string& text,
                             bool italic) const {
   SlantAdapter slanted(out);
-  PainterAdapter& target = italic ? slanted : out;
-  int advance = 0;
-  for (const char c : text) {
-    // Advances are at most 255 units; stop short of overflowing the offset.
-    if (advance > INT_MAX - 255) break;
-    advance += draw_glyph(target, advance, static_cast<unsigned char>(c));
-  }
+  draw_upright(italic ? slanted : out, text);
 }
 
 QRectF HersheyFont::bounding_rect(double thickness, const std::string& text,
