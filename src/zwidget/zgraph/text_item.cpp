@@ -92,7 +92,7 @@ const HersheyFont& parsed_font() {
 // Collects the points of every stroke into one array, scaled about and
 // moved to an origin; `ends` marks where each stroke stops. One array, not
 // a path per stroke, keeps a long text's memory near its points.
-class PointsAdapter : public HersheyFont::PainterAdapter {
+class PointsAdapter final : public HersheyFont::PainterAdapter {
 public:
   PointsAdapter(std::vector<QPointF>& points, std::vector<int>& ends)
       : points(points), ends(ends) {}
@@ -271,14 +271,18 @@ QRectF lay_out_strokes(const Placement& at, std::vector<Line> lines,
                        std::vector<QPointF>& points, std::vector<int>& ends) {
   const double wide = at.size.width(), high = at.size.height();
   const double stroke = at.stroke;
-  const Advance advance = [&](const Piece& piece) {
+  const auto advance_of = [&](const Piece& piece, const std::string& bytes) {
     int units = 0;
-    for (const char c : piece.text.toStdString())
+    for (const char c : bytes)
       units += at.font.glyph(static_cast<unsigned char>(c)).width;
     return units * wide / 21 * piece.size;
   };
-  if (at.style.wrap_width > 0)
+  if (at.style.wrap_width > 0) {
+    const Advance advance = [&](const Piece& piece) {
+      return advance_of(piece, piece.text.toStdString());
+    };
     lines = wrapped(lines, at.style.wrap_width, advance);
+  }
   const double pitch = kLinePitch * high * at.style.line_spacing;
   const double rows = static_cast<double>(lines.size() - 1);
   double baseline = at.position.y() - kStrokeLift * stroke;
@@ -288,11 +292,43 @@ QRectF lay_out_strokes(const Placement& at, std::vector<Line> lines,
     baseline += high * (1 + kTopGap - kBottomGap) / 2 - rows * pitch / 2;
   else
     baseline -= high * kBottomGap + rows * pitch;
+  // Each piece's bytes, found once, and room for all the points they make
+  // (an overbar's too), rather than growing the arrays a point at a time.
+  std::vector<std::vector<std::string>> line_bytes;
+  std::size_t most_points = points.size(), most_strokes = ends.size();
+  for (const Line& line : lines) {
+    line_bytes.emplace_back();
+    for (const Piece& piece : line) {
+      line_bytes.back().push_back(piece.text.toStdString());
+      for (const char c : line_bytes.back().back())
+        for (const hersheyfont::Stroke* s =
+                 at.font.glyph(static_cast<unsigned char>(c)).strokes;
+             s; s = s->next) {
+          most_points += s->vertex_count;
+          ++most_strokes;
+        }
+      if (piece.overbar) {
+        most_points += 2;
+        ++most_strokes;
+      }
+    }
+  }
+  points.reserve(most_points);
+  ends.reserve(most_strokes);
   PointsAdapter collect(points, ends);
+  std::vector<double> advances;
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const Line& line = lines[i];
+    const std::vector<std::string>& bytes = line_bytes[i];
+    // A line asks for each advance three times.
+    advances.clear();
+    for (std::size_t j = 0; j < line.size(); ++j)
+      advances.push_back(advance_of(line[j], bytes[j]));
+    const Advance advance = [&](const Piece& piece) {
+      return advances[static_cast<std::size_t>(&piece - line.data())];
+    };
     double length = 0;
-    for (const Piece& piece : line) length += advance(piece);
+    for (const double piece_advance : advances) length += piece_advance;
     double x = at.position.x() - length / 2;
     if (at.style.horizontal == TextStyle::Align::start)
       x = at.position.x() + kSideGap * stroke;
@@ -305,10 +341,14 @@ QRectF lay_out_strokes(const Placement& at, std::vector<Line> lines,
       points.emplace_back(to - kOverbarInset * wide, bar);
       ends.push_back(static_cast<int>(points.size()));
     });
-    for (const Piece& piece : line) {
+    for (std::size_t j = 0; j < line.size(); ++j) {
+      const Piece& piece = line[j];
       collect.place({x, y + piece.drop * high}, piece.size);
-      at.font.draw_text(collect, piece.text.toStdString(), at.italic);
-      x += advance(piece);
+      if (at.italic)
+        at.font.draw_text(collect, bytes[j], true);
+      else
+        at.font.draw_upright(collect, bytes[j]);
+      x += advances[j];
     }
   }
   if (points.empty()) {
