@@ -2,8 +2,11 @@
 
 #include "zcore/models.h"
 #include "zcore/text_markup.h"
+#include "zwidget/zgraph/arc_item.h"
+#include "zwidget/zgraph/circle_item.h"
 #include "zwidget/zgraph/hole_item.h"
 #include "zwidget/zgraph/pad_item.h"
+#include "zwidget/zgraph/polygon_item.h"
 #include "zwidget/zgraph/text_item.h"
 #include "zwidget/zviewer/grid_painter.h"
 #include "zwidget/zviewer/item_tags.h"
@@ -61,6 +64,12 @@ const QAbstractGraphicsShapeItem* as_shape_item(const QGraphicsItem* item) {
     return static_cast<const zgraph::GraphicsHoleItem*>(item);
   if (type == typeid(zgraph::GraphicsTextItem))
     return static_cast<const zgraph::GraphicsTextItem*>(item);
+  if (type == typeid(zgraph::GraphicsPolygonItem))
+    return static_cast<const zgraph::GraphicsPolygonItem*>(item);
+  if (type == typeid(zgraph::GraphicsCircleItem))
+    return static_cast<const zgraph::GraphicsCircleItem*>(item);
+  if (type == typeid(zgraph::GraphicsArcItem))
+    return static_cast<const zgraph::GraphicsArcItem*>(item);
   return dynamic_cast<const QAbstractGraphicsShapeItem*>(item);
 }
 
