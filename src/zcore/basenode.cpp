@@ -29,14 +29,8 @@ constexpr std::size_t kScanLimit = 24;
 // cost more than reading them.
 constexpr unsigned char kScansBeforeIndex = 8;
 
-// Every node is preceded by a header that tells where its memory came from,
-// so that `delete` frees heap nodes and leaves arena nodes to their arena.
-enum class origin : std::uint8_t { heap, arena };
-constexpr std::size_t kHeader = alignof(basenode);
-static_assert(kHeader >= sizeof(origin));
-constexpr std::size_t kAlign = alignof(void*);
-constexpr std::size_t kSlot =
-    kHeader + (sizeof(basenode) + kHeader - 1) / kHeader * kHeader;
+using origin = node_arena::origin;
+constexpr std::size_t kHeader = node_arena::kNodeHeader;
 
 // Below the size at which freeing a block makes the C library merge all
 // its free memory, which cost more than the reading itself.
@@ -214,29 +208,20 @@ node_arena::~node_arena() {
   spares().give_text(text_);
 }
 
-void* node_arena::allocate(std::size_t size) {
-  size = (size + kAlign - 1) / kAlign * kAlign;
-  if (static_cast<std::size_t>(end - next) < size) {
-    if (size > kBlockSize / 4) {
-      // Reserved first, so that the memory is never lost to a failed push.
-      large.reserve(large.size() + 1);
-      large.push_back(::operator new(size));
-      return large.back();
-    }
-    // Reserved first, so that a new block is never lost to a failed push.
-    blocks.reserve(blocks.size() + 1);
-    auto* block = static_cast<char*>(spares().take_block());
-    blocks.push_back(block);
-    next = block;
-    end = block + kBlockSize;
+void* node_arena::allocate_more(std::size_t size) {
+  if (size > kBlockSize / 4) {
+    // Reserved first, so that the memory is never lost to a failed push.
+    large.reserve(large.size() + 1);
+    large.push_back(::operator new(size));
+    return large.back();
   }
-  void* room = next;
-  next += size;
-  return room;
-}
-
-void* node_arena::allocate_node() {
-  return after_header(allocate(kSlot), origin::arena);
+  // Reserved first, so that a new block is never lost to a failed push.
+  blocks.reserve(blocks.size() + 1);
+  auto* block = static_cast<char*>(spares().take_block());
+  blocks.push_back(block);
+  next = block + size;
+  end = block + kBlockSize;
+  return block;
 }
 
 }  // namespace zcore

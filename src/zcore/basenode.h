@@ -168,16 +168,41 @@ public:
   node_arena();
   ~node_arena();
 
-  // Room for `size` bytes aligned for a pointer.
-  void* allocate(std::size_t size);
+  // Room for `size` bytes aligned for a pointer. Inline: a read takes
+  // room for every node and every list.
+  void* allocate(std::size_t size) {
+    size = (size + kAlign - 1) / kAlign * kAlign;
+    if (static_cast<std::size_t>(end - next) < size) return allocate_more(size);
+    void* room = next;
+    next += size;
+    return room;
+  }
   // Room for one node, behind the header that operator delete reads;
   // construct it there with `::new`.
-  void* allocate_node();
+  void* allocate_node() {
+    auto* slot = static_cast<char*>(allocate(kNodeSlot));
+    *reinterpret_cast<origin*>(slot) = origin::arena;
+    return slot + kNodeHeader;
+  }
   // The input's bytes, which the tree's names view: filled before the
   // first name is made, and not changed after.
   std::string& text() { return text_; }
 
+  // Every node is preceded by a header that tells where its memory came
+  // from, so that `delete` frees heap nodes and leaves arena nodes to their
+  // arena.
+  enum class origin : std::uint8_t { heap, arena };
+  static constexpr std::size_t kNodeHeader = alignof(basenode);
+  static constexpr std::size_t kAlign = alignof(void*);
+  static constexpr std::size_t kNodeSlot =
+      kNodeHeader +
+      (sizeof(basenode) + kNodeHeader - 1) / kNodeHeader * kNodeHeader;
+  static_assert(kNodeHeader >= sizeof(origin));
+
 private:
+  // Room from a new block, or a block of its own for a large array.
+  void* allocate_more(std::size_t size);
+
   std::vector<void*> blocks;
   // Arrays too large to share a block.
   std::vector<void*> large;

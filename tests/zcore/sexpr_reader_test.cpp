@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <ios>
 #include <memory>
@@ -111,6 +112,41 @@ TEST(SexprReader, ReadsTheTableOfCases) {
   }
   for (int c = 0; c < 256; ++c)
     EXPECT_EQ(is_blank(static_cast<char>(c)), c == ' ' || (c >= 9 && c <= 13));
+}
+
+// Atoms are scanned several bytes at a time: every length, every byte that
+// ends an atom, NULs within the text, and an input cut anywhere.
+TEST(SexprReader, ScansAtomsOfEveryLengthToTheirEnd) {
+  for (std::size_t length = 1; length <= 18; ++length) {
+    std::string word;
+    for (std::size_t i = 0; i < length; ++i)
+      word += static_cast<char>("a\"\\!'&\x01\xc3"[i % 8]);
+    SCOPED_TRACE(length);
+    for (const char* end : {" ", ")", "\t", "\r\n", "(b)"}) {
+      const std::string text = "(x " + word + end + (*end == ')' ? "" : ")");
+      EXPECT_EQ(outcome(text, 1 << 20),
+                "(x " + word + (std::string(end) == "(b)" ? " b" : "") + ")");
+    }
+    const std::string quoted(length, '\0');
+    EXPECT_EQ(outcome("(x \"" + quoted + "\" " + quoted + ")", 1 << 20),
+              "(x " + quoted + " " + quoted + ")");
+  }
+  using namespace std::string_literals;
+  const std::string text =
+      "(a b\xc3\xa9 \"\\\"q\0z\"\n  (c\0 \"0123456789\"))"s;
+  for (std::size_t cut = 1; cut < text.size(); ++cut) {
+    const std::string prefix = text.substr(0, cut);
+    const std::size_t line_start = prefix.rfind('\n') + 1;
+    std::size_t column = 1;
+    for (std::size_t i = line_start; i < cut; ++i)
+      column += (static_cast<unsigned char>(prefix[i]) & 0xC0) != 0x80;
+    const std::size_t line = 1 + static_cast<std::size_t>(std::count(
+                                     prefix.begin(), prefix.end(), '\n'));
+    EXPECT_EQ(outcome(prefix, 1 << 20), "failure: Unexpected EOF at line " +
+                                            std::to_string(line) + ", column " +
+                                            std::to_string(column))
+        << cut;
+  }
 }
 
 TEST(Basenode, FindGivesTheLastOfEqualNamesAndFollowsPaths) {
