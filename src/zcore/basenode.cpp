@@ -158,8 +158,15 @@ void basenode::operator delete(void* node) noexcept {
 basenode* basenode::find(std::string_view wanted) const {
   if (children.size() <= kScanLimit ||
       (index.empty() && scans++ < kScansBeforeIndex)) {
-    for (std::size_t i = children.size(); i-- > 0;)
-      if (children[i]->name == wanted) return children[i];
+    // Length and first byte decide most names without a call to memcmp.
+    const std::size_t size = wanted.size();
+    for (std::size_t i = children.size(); i-- > 0;) {
+      const node_name& name = children[i]->name;
+      if (name.size() == size &&
+          (size == 0 || (name[0] == wanted[0] &&
+                         std::memcmp(name.data(), wanted.data(), size) == 0)))
+        return children[i];
+    }
     return nullptr;
   }
   if (index.empty()) build_index();

@@ -46,7 +46,7 @@ std::string first_text(const basenode* node) {
                                          : std::string();
 }
 
-const basenode* nodeview::child(const std::string& key) const {
+const basenode* nodeview::child(std::string_view key) const {
   return node_ ? node_->find(key) : nullptr;
 }
 
@@ -55,13 +55,13 @@ std::string nodeview::atom(std::size_t i) const {
                                              : std::string();
 }
 
-std::string nodeview::child_text(const std::string& key,
+std::string nodeview::child_text(std::string_view key,
                                  const std::string& fallback) const {
   const basenode* found = child(key);
   return found ? zcore::first_text(found) : fallback;
 }
 
-std::vector<std::string> nodeview::atoms_of(const std::string& key) const {
+std::vector<std::string> nodeview::atoms_of(std::string_view key) const {
   std::vector<std::string> result;
   if (const basenode* list = child(key)) {
     result.reserve(list->children.size());

@@ -4,6 +4,7 @@
 #include "zcore/point.h"
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zcore {
@@ -67,7 +68,7 @@ public:
   const basenode* node() const { return node_; }
 
   // first_text of the child `key`, or `fallback` when there is none.
-  std::string child_text(const std::string& key,
+  std::string child_text(std::string_view key,
                          const std::string& fallback = std::string()) const;
 
   bool locked() const { return has("locked"); }
@@ -143,14 +144,12 @@ public:
   std::vector<const basenode*> primitives() const;
 
 private:
-  const basenode* child(const std::string& key) const;
-  bool has(const std::string& key) const { return child(key) != nullptr; }
-  double number(const std::string& key) const {
-    return first_number(child(key));
-  }
+  const basenode* child(std::string_view key) const;
+  bool has(std::string_view key) const { return child(key) != nullptr; }
+  double number(std::string_view key) const { return first_number(child(key)); }
   std::string atom(std::size_t i) const;
   // The names of the children of child `key`, in file order.
-  std::vector<std::string> atoms_of(const std::string& key) const;
+  std::vector<std::string> atoms_of(std::string_view key) const;
 
   const basenode* node_;
 };
