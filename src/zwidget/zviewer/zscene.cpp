@@ -22,6 +22,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <iterator>
 #include <typeinfo>
 #include <vector>
 
@@ -268,6 +270,29 @@ void ZScene::polish_items() {
     QMetaObject::invokeMethod(this, "_q_polishItems", Qt::DirectConnection);
 }
 
+void ZScene::mark(const QGraphicsItem& item, const ItemMarks& marks) {
+  marks_in_order =
+      marks_in_order &&
+      (item_marks.empty() || std::less<>()(item_marks.back().first, &item));
+  item_marks.emplace_back(&item, marks);
+}
+
+const ItemMarks* ZScene::marks_of(const QGraphicsItem& item) const {
+  const auto by_item = [](const auto& a, const auto& b) {
+    return std::less<>()(a.first, b.first);
+  };
+  if (!marks_in_order) {
+    std::stable_sort(item_marks.begin(), item_marks.end(), by_item);
+    marks_in_order = true;
+  }
+  const auto after = std::upper_bound(
+      item_marks.begin(), item_marks.end(),
+      std::pair<const QGraphicsItem*, ItemMarks>(&item, ItemMarks()), by_item);
+  if (after == item_marks.begin() || std::prev(after)->first != &item)
+    return nullptr;
+  return &std::prev(after)->second;
+}
+
 void ZScene::set_colour_theme(ColourTheme colours) {
   theme = colours;
   const ZGraphToolsFactory table(theme);
@@ -289,6 +314,7 @@ void ZScene::reset() {
   polish_items();
   clear();
   item_marks.clear();
+  marks_in_order = true;
   delete loader;
   loader = nullptr;
   emit reseted();

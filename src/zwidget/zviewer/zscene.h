@@ -7,7 +7,6 @@
 #include "zwidget/zviewer/layer_stack.h"
 
 #include <QGraphicsScene>
-#include <QHash>
 #include <QObject>
 #include <QPointF>
 
@@ -16,6 +15,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 class QGraphicsItem;
@@ -174,14 +174,9 @@ public:
   // The marks a loader gives an item of this scene (layer_stack.h). Kept
   // here rather than in Qt's item data, whose map and variant allocated for
   // every item; an item deleted on its own leaves its marks until `reset`.
-  void mark(const QGraphicsItem& item, const ItemMarks& marks) {
-    item_marks.insert(&item, marks);
-  }
-  // Null for an item never marked.
-  const ItemMarks* marks_of(const QGraphicsItem& item) const {
-    const auto found = item_marks.constFind(&item);
-    return found == item_marks.constEnd() ? nullptr : &found.value();
-  }
+  void mark(const QGraphicsItem& item, const ItemMarks& marks);
+  // Null for an item never marked; valid until the next `mark`.
+  const ItemMarks* marks_of(const QGraphicsItem& item) const;
 
   // The zero point of the relative position; the scene origin at first.
   QPointF relative_origin() const { return origin; }
@@ -206,7 +201,11 @@ private:
   void polish_items();
 
   ZSceneLoader* loader = nullptr;
-  QHash<const QGraphicsItem*, ItemMarks> item_marks;
+  // In the order marked, which is mostly the order of the items' addresses;
+  // sorted by address when first read out of it. The last marks of an item
+  // count.
+  mutable std::vector<std::pair<const QGraphicsItem*, ItemMarks>> item_marks;
+  mutable bool marks_in_order = true;
   ColourTheme theme = ColourTheme::classic;
   QColor background = Qt::black;
   QColor grid = Qt::white;

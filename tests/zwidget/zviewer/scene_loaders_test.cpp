@@ -483,6 +483,20 @@ TEST(ZScene, KeepsEachItemsMarksAndNoneForOthers) {
   };
   QGraphicsLineItem alone;
   EXPECT_TRUE(unmarked(alone));
+  // Marked out of the order of their addresses, and one marked again: the
+  // last marks count.
+  std::vector<QGraphicsLineItem> others(3);
+  ZScene scene;
+  for (int i = 2; i >= 0; --i) scene.mark(others[i], ItemMarks{i, -1, {}, {}});
+  scene.mark(others[1], ItemMarks{7, -1, {}, {}});
+  const std::vector<const ItemMarks*> found{
+      scene.marks_of(others[0]), scene.marks_of(others[1]),
+      scene.marks_of(others[2]), scene.marks_of(alone)};
+  ASSERT_TRUE(found[0] && found[1] && found[2]);
+  EXPECT_EQ(found[0]->element, 0);
+  EXPECT_EQ(found[1]->element, 7);
+  EXPECT_EQ(found[2]->element, 2);
+  EXPECT_EQ(found[3], nullptr);
   for (int round = 0; round < 2; ++round) {
     auto* added = new QGraphicsLineItem;
     built.scene->addItem(added);
