@@ -146,8 +146,8 @@ public:
 private:
   friend class tree_builder;
   // A node of a tree in `arena`, its name and children held there.
-  basenode(node_name name, node_list children) noexcept
-      : name(name), children(children) {}
+  basenode(node_name name, basenode* parent, node_list children) noexcept
+      : name(name), parent(parent), children(children) {}
 
   void build_index() const;
   node_arena* tree_arena() const;

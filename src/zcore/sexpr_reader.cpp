@@ -16,22 +16,25 @@ namespace zcore {
 // which holds the arena.
 class tree_builder {
 public:
-  static basenode* atom(node_arena& arena, node_name name) {
-    return ::new (arena.allocate_node()) basenode(name, node_list());
+  static basenode* atom(node_arena& arena, node_name name, basenode* parent) {
+    return ::new (arena.allocate_node()) basenode(name, parent, node_list());
   }
 
-  static basenode* list(node_arena& arena, node_name name,
-                        basenode* const* elements, std::size_t count) {
-    return adopt(::new (arena.allocate_node())
-                     basenode(name, copy(arena, elements, count)));
+  // A list made in the room taken for it when it opened, which its
+  // elements already name as their parent.
+  static basenode* list(node_arena& arena, void* room, node_name name,
+                        basenode* parent, basenode* const* elements,
+                        std::size_t count) {
+    return ::new (room) basenode(name, parent, copy(arena, elements, count));
   }
 
   static basenode* root(std::unique_ptr<node_arena> arena, node_name name,
                         basenode* const* elements, std::size_t count) {
     const node_list children = copy(*arena, elements, count);
-    basenode* made = new basenode(name, children);
+    basenode* made = new basenode(name, nullptr, children);
     made->arena_ = std::move(arena);
-    return adopt(made);
+    for (basenode* child : made->children) child->parent = made;
+    return made;
   }
 
 private:
@@ -42,11 +45,6 @@ private:
         static_cast<basenode**>(arena.allocate(count * sizeof(basenode*)));
     std::copy(elements, elements + count, array);
     return node_list(array, count);
-  }
-
-  static basenode* adopt(basenode* list) {
-    for (basenode* child : list->children) child->parent = list;
-    return list;
   }
 };
 
@@ -118,6 +116,10 @@ struct open_list {
   const char* bad_head = nullptr;
   // Where this list began, for the head it gives its parent.
   const char* opened = nullptr;
+  // The arena's room for the node of a list below the root, taken when it
+  // opens so that its elements are made with their parent; null for the
+  // root, which adopts its elements when it closes.
+  void* room = nullptr;
   std::size_t from = 0;
 };
 
@@ -216,6 +218,7 @@ private:
   }
 
   const char* plain_atom_end(const char* p) const;
+  node_name plain_atom();
   node_name quoted_atom();
   void element(open_list& list, node_name name);
   basenode* close(const open_list& list, std::size_t depth);
@@ -272,6 +275,14 @@ const char* reader::plain_atom_end(const char* p) const {
   }
 }
 
+// The plain atom that begins at `at`, which it reads. It runs to a blank
+// or a parenthesis; a nested list ends it too, so `b(c d)e` gives b, c, e.
+node_name reader::plain_atom() {
+  const char* start = at;
+  at = plain_atom_end(at + 1);
+  return node_name(start, static_cast<std::size_t>(at - start));
+}
+
 // The text of the quoted atom whose opening quote was just read, which it
 // reads with its closing quote. Parentheses, blanks and line ends are
 // ordinary bytes in quotes. Without escapes the name views the input;
@@ -317,7 +328,7 @@ void reader::element(open_list& list, node_name name) {
     list.has_head = true;
     list.head = name;
   } else {
-    push(tree_builder::atom(*arena, name));
+    push(tree_builder::atom(*arena, name, static_cast<basenode*>(list.room)));
   }
 }
 
@@ -331,7 +342,10 @@ basenode* reader::close(const open_list& list, std::size_t depth) {
   const std::size_t count = height() - list.from;
   if (depth <= root_depth)
     return tree_builder::root(std::move(arena), list.head, elements, count);
-  return tree_builder::list(*arena, list.head, elements, count);
+  const open_list& parent = (&list)[-1];
+  return tree_builder::list(*arena, list.room, list.head,
+                            static_cast<basenode*>(parent.room), elements,
+                            count);
 }
 
 // Reads the list levels from `depth` on, the open lists kept on a stack
@@ -355,14 +369,9 @@ basenode* reader::read(std::size_t depth) {
       case byte_kind::nul:
         if (at == stop) fail_at_end();
         [[fallthrough]];
-      case byte_kind::atom: {
-        // A plain atom runs to a blank or a parenthesis; a nested list ends
-        // it too, so `b(c d)e` gives b, c, e.
-        const char* start = at;
-        at = plain_atom_end(at + 1);
-        element(*list, node_name(start, static_cast<std::size_t>(at - start)));
+      case byte_kind::atom:
+        element(*list, plain_atom());
         break;
-      }
       case byte_kind::quote:
         ++at;
         element(*list, quoted_atom());
@@ -377,6 +386,12 @@ basenode* reader::read(std::size_t depth) {
         *list = open_list();
         list->opened = opened;
         list->from = height();
+        if (depth > root_depth) list->room = arena->allocate_node();
+        // Nearly every list begins with its name.
+        if (kind_of(*at) == byte_kind::atom) {
+          list->has_head = true;
+          list->head = plain_atom();
+        }
         break;
       }
       case byte_kind::close: {
