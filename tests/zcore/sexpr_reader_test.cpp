@@ -1,6 +1,5 @@
 #include "zcore/sexpr_reader.h"
 
-#include "support/test_data.h"
 #include "zcore/model_exception.h"
 #include "zcore/models.h"
 #include "zcore/to_double.h"
@@ -9,10 +8,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <ios>
 #include <memory>
-#include <random>
 #include <sstream>
 #include <string>
 
@@ -241,74 +238,6 @@ TEST(ToDouble, ReadsTheTableOfCases) {
   // A name views the file's bytes: the number ends with the view.
   EXPECT_EQ(to_double(std::string_view("1.25e3", 3)), 1.2);
   EXPECT_EQ(to_double(std::string_view("1e34", 3)), 1000);
-}
-
-// The conversion as first written, a digit at a time in doubles: the fast
-// one must give the very same bits.
-double reference_to_double(std::string_view text) {
-  std::size_t i = 0;
-  const auto at = [&] { return i < text.size() ? text[i] : '\0'; };
-  const auto digit = [&] { return at() >= '0' && at() <= '9'; };
-  while (at() == ' ' || at() == '\t') ++i;
-  double sign = 1.0, value = 0.0;
-  if (at() == '-' || at() == '+') sign = text[i++] == '-' ? -1.0 : 1.0;
-  for (; digit(); ++i) value = value * 10 + (at() - '0');
-  if (at() == '.') {
-    double divisor = 10.0;
-    for (++i; digit(); ++i, divisor *= 10) value += (at() - '0') / divisor;
-  }
-  if (at() != 'E' && at() != 'e') return sign * value;
-  ++i;
-  const bool negative = at() == '-';
-  if (at() == '-' || at() == '+') ++i;
-  int exponent = 0;
-  for (; digit(); ++i) exponent = std::min(exponent * 10 + (at() - '0'), 309);
-  double scale = 1.0;
-  for (exponent = std::min(exponent, 308); exponent >= 50; exponent -= 50)
-    scale *= 1e50;
-  for (; exponent >= 8; exponent -= 8) scale *= 1e8;
-  for (; exponent > 0; --exponent) scale *= 10;
-  return negative ? sign * value / scale : sign * value * scale;
-}
-
-void expect_same_bits(std::string_view text) {
-  const double fast = to_double(text), reference = reference_to_double(text);
-  ASSERT_EQ(std::memcmp(&fast, &reference, sizeof fast), 0)
-      << '"' << text << "\" gave " << fast << ", not " << reference;
-}
-
-TEST(ToDouble, GivesTheBitsOfTheDigitByDigitConversion) {
-  // Every atom of the shared footprints.
-  std::size_t atoms = 0;
-  for (const std::string& path : padscope::test::files_with_suffix(
-           padscope::test::real_files_dir(), ".kicad_mod")) {
-    const std::string bytes = padscope::test::read_file(path);
-    for (std::size_t i = 0; i < bytes.size();) {
-      const std::size_t stop =
-          std::min(bytes.find_first_of(" \t\r\n()\"", i), bytes.size());
-      if (stop > i)
-        expect_same_bits(std::string_view(bytes).substr(i, stop - i));
-      atoms += stop > i;
-      i = stop + 1;
-    }
-  }
-  EXPECT_GT(atoms, 0u);
-  // Random numbers: long integer parts and fractions past the tabled
-  // places, signs, exponents, and stray bytes.
-  std::mt19937 random(20261207);
-  const auto digits = [&random](int most) {
-    std::string run(random() % (most + 1), '0');
-    for (char& c : run) c = static_cast<char>('0' + random() % 10);
-    return run;
-  };
-  const char* const signs[] = {"", "-", "+", " -", "\t+"};
-  for (int n = 0; n < 200000; ++n) {
-    std::string text = signs[random() % 5] + digits(n % 7 ? 4 : 22);
-    if (random() % 4) text += "." + digits(n % 5 ? 6 : 30);
-    if (random() % 8 == 0) text += "eE"[random() % 2] + digits(3);
-    if (random() % 8 == 0) text.insert(random() % (text.size() + 1), "x");
-    expect_same_bits(text);
-  }
 }
 
 }  // namespace
