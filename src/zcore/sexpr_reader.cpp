@@ -362,9 +362,14 @@ basenode* reader::read(std::size_t depth) {
   list->from = height();
 
   for (;;) {
-    switch (kind_of(*at)) {
+    // Blanks come before most tokens: they are passed here rather than
+    // through the dispatch.
+    byte_kind kind = kind_of(*at);
+    if (kind == byte_kind::blank) {
+      for (++at; (kind = kind_of(*at)) == byte_kind::blank;) ++at;
+    }
+    switch (kind) {
       case byte_kind::blank:
-        for (++at; kind_of(*at) == byte_kind::blank;) ++at;
         break;
       case byte_kind::nul:
         if (at == stop) fail_at_end();
