@@ -156,19 +156,22 @@ void basenode::operator delete(void* node) noexcept {
 }
 
 basenode* basenode::find(std::string_view wanted) const {
-  if (children.size() <= kScanLimit ||
-      (index.empty() && scans++ < kScansBeforeIndex)) {
-    // Length and first byte decide most names without a call to memcmp.
-    const std::size_t size = wanted.size();
-    for (std::size_t i = children.size(); i-- > 0;) {
-      const node_name& name = children[i]->name;
-      if (name.size() == size &&
-          (size == 0 || (name[0] == wanted[0] &&
-                         std::memcmp(name.data(), wanted.data(), size) == 0)))
-        return children[i];
-    }
-    return nullptr;
+  if (children.size() > kScanLimit &&
+      (!index.empty() || scans++ >= kScansBeforeIndex))
+    return find_in_index(wanted);
+  // Length and first byte decide most names without a call to memcmp.
+  const std::size_t size = wanted.size();
+  for (std::size_t i = children.size(); i-- > 0;) {
+    const node_name& name = children[i]->name;
+    if (name.size() == size &&
+        (size == 0 || (name[0] == wanted[0] &&
+                       std::memcmp(name.data(), wanted.data(), size) == 0)))
+      return children[i];
   }
+  return nullptr;
+}
+
+basenode* basenode::find_in_index(std::string_view wanted) const {
   if (index.empty()) build_index();
   const node_name key(wanted.data(), wanted.size());
   const auto it =

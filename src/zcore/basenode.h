@@ -149,6 +149,8 @@ private:
   basenode(node_name name, basenode* parent, node_list children) noexcept
       : name(name), parent(parent), children(children) {}
 
+  // Kept apart from the scan, which then needs few registers.
+  [[gnu::noinline]] basenode* find_in_index(std::string_view wanted) const;
   void build_index() const;
   node_arena* tree_arena() const;
 
