@@ -59,9 +59,9 @@ constexpr double kArcShape = 3;
 GraphicsArcItem::GraphicsArcItem(const QPointF& centre, const double& radius,
                                  double start_degrees, double span_degrees,
                                  const QPen& pen)
-    : ZGraphicsArcItem(QRectF(centre.x() - radius, centre.y() - radius,
-                              2 * radius, 2 * radius),
-                       start_degrees, span_degrees) {
+    : AnsweringItem(QRectF(centre.x() - radius, centre.y() - radius, 2 * radius,
+                           2 * radius),
+                    start_degrees, span_degrees) {
   setPen(pen);
   if (span_degrees != 0 && std::abs(span_degrees) < kFlatArcDegrees) {
     ArcShape arc;

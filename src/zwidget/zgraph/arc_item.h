@@ -28,7 +28,8 @@ namespace zwidget::zgraph {
 // a sixteenth of a degree is more than a hundredth of the arc, is painted
 // and bounded as its own exact path: whole sixteenths would shorten it or
 // paint nothing, and the far centre would swell its bounds.
-class GraphicsArcItem : public zaux::ZGraphicsArcItem, public GraphBase {
+class GraphicsArcItem : public AnsweringItem<zaux::ZGraphicsArcItem>,
+                        public GraphBase {
 public:
   GraphicsArcItem(const QPointF& centre, const double& radius,
                   double start_degrees, double span_degrees, const QPen& pen);
@@ -38,12 +39,6 @@ public:
   QPainterPath shape() const override;
   void paint(QPainter* painter, const QStyleOptionGraphicsItem* option,
              QWidget* widget) override;
-
-protected:
-  QVariant itemChange(GraphicsItemChange change,
-                      const QVariant& value) override {
-    return answered_change(change, value);
-  }
 
 private:
   QPainterPath flat_;

@@ -13,8 +13,8 @@ constexpr double kCircleShape = 2;
 GraphicsCircleItem::GraphicsCircleItem(const QPointF& centre,
                                        const double& radius, const QPen& pen,
                                        const QBrush& brush)
-    : QGraphicsEllipseItem(centre.x() - radius, centre.y() - radius, 2 * radius,
-                           2 * radius) {
+    : AnsweringItem(centre.x() - radius, centre.y() - radius, 2 * radius,
+                    2 * radius) {
   setPen(pen);
   setBrush(brush);
   const QRectF& box = rect();

@@ -8,7 +8,8 @@
 namespace zwidget::zgraph {
 
 // A full circle: an outline, filled too when given a brush.
-class GraphicsCircleItem : public QGraphicsEllipseItem, public GraphBase {
+class GraphicsCircleItem : public AnsweringItem<QGraphicsEllipseItem>,
+                           public GraphBase {
 public:
   GraphicsCircleItem(const QPointF& centre, const double& radius,
                      const QPen& pen, const QBrush& brush = QBrush());
@@ -17,12 +18,6 @@ public:
   // Qt's own rectangle, found once (item_caches.h); the circle and pen are
   // not changed after construction.
   QRectF boundingRect() const override;
-
-protected:
-  QVariant itemChange(GraphicsItemChange change,
-                      const QVariant& value) override {
-    return answered_change(change, value);
-  }
 
 private:
   QRectF bounds;

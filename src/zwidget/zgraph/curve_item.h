@@ -13,7 +13,8 @@ namespace zwidget::zgraph {
 
 // Straight segments joining the given points in order; the points of an
 // fp_curve are its four Bezier points, drawn as they stand.
-class GraphicsCurveItem : public QAbstractGraphicsShapeItem, public GraphBase {
+class GraphicsCurveItem : public AnsweringItem<QAbstractGraphicsShapeItem>,
+                          public GraphBase {
 public:
   GraphicsCurveItem(const std::vector<QPointF>& points, const QPen& pen);
   ~GraphicsCurveItem() override;
@@ -25,12 +26,6 @@ public:
   const std::vector<QPointF>& points() const { return points_; }
   // The pen the curve is drawn with; the shape item's own pen() is unused.
   const QPen& curve_pen() const { return pen_; }
-
-protected:
-  QVariant itemChange(GraphicsItemChange change,
-                      const QVariant& value) override {
-    return answered_change(change, value);
-  }
 
 private:
   std::vector<QPointF> points_;

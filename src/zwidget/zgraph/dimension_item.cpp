@@ -6,7 +6,7 @@ namespace zwidget::zgraph {
 
 GraphicsDimensionItem::GraphicsDimensionItem(
     const std::vector<QPolygonF>& strokes, const QPen& pen)
-    : QAbstractGraphicsShapeItem(nullptr),
+    : AnsweringItem(nullptr),
       strokes_(strokes),
       pen_(pen),
       bounds_(extent_of(strokes)) {

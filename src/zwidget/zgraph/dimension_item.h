@@ -12,7 +12,7 @@ namespace zwidget::zgraph {
 
 // The lines of a dimension: its measured line, extension lines and arrows,
 // each an open polyline; its text is a text item of its own.
-class GraphicsDimensionItem : public QAbstractGraphicsShapeItem,
+class GraphicsDimensionItem : public AnsweringItem<QAbstractGraphicsShapeItem>,
                               public GraphBase {
 public:
   GraphicsDimensionItem(const std::vector<QPolygonF>& strokes, const QPen& pen);
@@ -24,12 +24,6 @@ public:
 
   const std::vector<QPolygonF>& strokes() const { return strokes_; }
   const QPen& dimension_pen() const { return pen_; }
-
-protected:
-  QVariant itemChange(GraphicsItemChange change,
-                      const QVariant& value) override {
-    return answered_change(change, value);
-  }
 
 private:
   std::vector<QPolygonF> strokes_;

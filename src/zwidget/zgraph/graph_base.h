@@ -15,14 +15,22 @@ namespace zwidget::zgraph {
 // Marks the graphics items that are this program's own; nothing reads it.
 class GraphBase {};
 
-// What an item of ours answers Qt for a change: the value, as Qt's base
-// item answers, but nothing once the scene has changed, when Qt ignores the
-// answer. Qt copies back whatever is answered, and a copy of the scene's
-// pointer takes the type registry's lock: a tenth of adding an item.
-inline QVariant answered_change(QGraphicsItem::GraphicsItemChange change,
-                                const QVariant& value) {
-  return change == QGraphicsItem::ItemSceneHasChanged ? QVariant() : value;
-}
+// Qt's item `QtItem` as the program's items derive from it: it answers a
+// change as Qt's base item does, but with nothing once the scene has
+// changed, when Qt ignores the answer. Qt copies back whatever is answered,
+// and a copy of the scene's pointer takes the type registry's lock: a tenth
+// of adding an item.
+template <typename QtItem>
+class AnsweringItem : public QtItem {
+public:
+  using QtItem::QtItem;
+
+protected:
+  QVariant itemChange(QGraphicsItem::GraphicsItemChange change,
+                      const QVariant& value) override {
+    return change == QGraphicsItem::ItemSceneHasChanged ? QVariant() : value;
+  }
+};
 
 // The rectangle the points of all `polygons` span; not a number when any
 // point is not finite, so that the scene's check turns the item away.

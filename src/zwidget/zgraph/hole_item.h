@@ -12,7 +12,8 @@ namespace zwidget::zgraph {
 // The rim of a drill hole, drawn over everything else so that every hole
 // shows, whatever copper or drawing lies under it; the hole itself is cut
 // out of the pads.
-class GraphicsHoleItem : public QAbstractGraphicsShapeItem, public GraphBase {
+class GraphicsHoleItem : public AnsweringItem<QAbstractGraphicsShapeItem>,
+                         public GraphBase {
 public:
   // `hole` in scene units.
   GraphicsHoleItem(const QPainterPath& hole, bool plated, const QColor& rim);
@@ -25,12 +26,6 @@ public:
   const QPainterPath& hole() const { return hole_; }
   bool plated() const { return plated_; }
   const QPen& rim_pen() const { return pen_; }
-
-protected:
-  QVariant itemChange(GraphicsItemChange change,
-                      const QVariant& value) override {
-    return answered_change(change, value);
-  }
 
 private:
   QPainterPath hole_;

@@ -7,7 +7,7 @@
 namespace zwidget::zgraph {
 
 GraphicsLineItem::GraphicsLineItem(const QLineF& line, const QPen& pen)
-    : QGraphicsLineItem(line) {
+    : AnsweringItem(line) {
   setPen(pen);
   bounds = line_bounds(line, pen,
                        [this] { return QGraphicsLineItem::boundingRect(); });

@@ -7,7 +7,8 @@
 namespace zwidget::zgraph {
 
 // A straight outline segment in its layer pen.
-class GraphicsLineItem : public QGraphicsLineItem, public GraphBase {
+class GraphicsLineItem : public AnsweringItem<QGraphicsLineItem>,
+                         public GraphBase {
 public:
   GraphicsLineItem(const QLineF& line, const QPen& pen);
   ~GraphicsLineItem() override;
@@ -16,12 +17,6 @@ public:
   // whole shape for it on every call, and the view asks on every paint.
   // The line and pen are not changed after construction.
   QRectF boundingRect() const override;
-
-protected:
-  QVariant itemChange(GraphicsItemChange change,
-                      const QVariant& value) override {
-    return answered_change(change, value);
-  }
 
 private:
   QRectF bounds;

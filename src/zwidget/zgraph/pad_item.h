@@ -19,7 +19,8 @@ namespace zwidget::zgraph {
 // it and the pad number, with its pin name, written across it, sized to
 // fit and turned to read along its long side. A shape of PadShape::other paints
 // nothing.
-class GraphicsPadItem : public QAbstractGraphicsShapeItem, public GraphBase {
+class GraphicsPadItem : public AnsweringItem<QAbstractGraphicsShapeItem>,
+                        public GraphBase {
 public:
   // The number is written in `label`, with a rim around its strokes in
   // `label_rim` where that is a valid colour.
@@ -51,12 +52,6 @@ public:
   const Hole& scene_hole() const { return scene_hole_; }
   // Cuts holes given in scene units, other pads', out of the copper.
   void cut_holes(const std::vector<Hole>& holes);
-
-protected:
-  QVariant itemChange(GraphicsItemChange change,
-                      const QVariant& value) override {
-    return answered_change(change, value);
-  }
 
 private:
   void lay_out_label();

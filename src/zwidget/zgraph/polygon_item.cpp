@@ -19,7 +19,7 @@ constexpr double kPolygonShape = 1;
 
 GraphicsPolygonItem::GraphicsPolygonItem(const QPolygonF& polygon,
                                          const QPen& pen, const QBrush& brush)
-    : QGraphicsPolygonItem(polygon) {
+    : AnsweringItem(polygon) {
   setPen(pen);
   setBrush(brush);
   std::vector<double> numbers{kPolygonShape};

@@ -8,7 +8,8 @@ namespace zwidget::zgraph {
 
 // A closed polygon, filled with the brush given (the loaders pass an empty
 // one for an outline).
-class GraphicsPolygonItem : public QGraphicsPolygonItem, public GraphBase {
+class GraphicsPolygonItem : public AnsweringItem<QGraphicsPolygonItem>,
+                            public GraphBase {
 public:
   GraphicsPolygonItem(const QPolygonF& polygon, const QPen& pen,
                       const QBrush& brush);
@@ -23,12 +24,6 @@ public:
   // that leave seams, and takes long for what no pixel shows.
   void paint(QPainter* painter, const QStyleOptionGraphicsItem* option,
              QWidget* widget) override;
-
-protected:
-  QVariant itemChange(GraphicsItemChange change,
-                      const QVariant& value) override {
-    return answered_change(change, value);
-  }
 
 private:
   QRectF bounds;

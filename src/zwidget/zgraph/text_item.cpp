@@ -493,7 +493,7 @@ GraphicsTextItem::GraphicsTextItem(const QString& type, const QString& text,
                                    const bool& hide, const QSizeF& size,
                                    const double& thickness, const bool& italic,
                                    const QColor& colour, const TextStyle& style)
-    : QAbstractGraphicsShapeItem(nullptr),
+    : AnsweringItem(nullptr),
       type(type),
       text(text),
       position(position),

@@ -60,7 +60,8 @@ double plotted_stroke(double thickness, const QSizeF& size);
 
 // One footprint text in the Hershey stroke font, placed about its position
 // as KiCad places its own stroke font, and turned about it.
-class GraphicsTextItem : public QAbstractGraphicsShapeItem, public GraphBase {
+class GraphicsTextItem : public AnsweringItem<QAbstractGraphicsShapeItem>,
+                         public GraphBase {
 public:
   // Throws hersheyfont::HersheyFontException when the font cannot be read.
   GraphicsTextItem(const QString& type, const QString& text,
@@ -87,12 +88,6 @@ public:
   // The width of the strokes drawn.
   double text_thickness() const { return pen.widthF(); }
   const TextStyle& text_style() const { return style; }
-
-protected:
-  QVariant itemChange(GraphicsItemChange change,
-                      const QVariant& value) override {
-    return answered_change(change, value);
-  }
 
 private:
   QString type;

@@ -166,7 +166,7 @@ GraphicsZoneItem::GraphicsZoneItem(const std::vector<QPolygonF>& outlines,
                                    ZoneHatch hatch, double pitch,
                                    const std::vector<QPolygonF>& fills,
                                    const QColor& colour)
-    : QAbstractGraphicsShapeItem(nullptr),
+    : AnsweringItem(nullptr),
       outlines_(outlines),
       fills_(fills),
       hatch_(hatch),

@@ -21,7 +21,8 @@ enum class ZoneHatch { none, edge, full };
 
 // One layer of a zone: its outlines with their 45-degree hatch, and the
 // areas filled on that layer beneath them; lines a pixel wide.
-class GraphicsZoneItem : public QAbstractGraphicsShapeItem, public GraphBase {
+class GraphicsZoneItem : public AnsweringItem<QAbstractGraphicsShapeItem>,
+                         public GraphBase {
 public:
   // `pitch` is the distance between hatch lines.
   GraphicsZoneItem(const std::vector<QPolygonF>& outlines, ZoneHatch hatch,
@@ -40,12 +41,6 @@ public:
   // Hatch segments past the bound on one zone's, not drawn.
   std::size_t hatch_left_out() const { return hatch_left_out_; }
   const QColor& colour() const { return colour_; }
-
-protected:
-  QVariant itemChange(GraphicsItemChange change,
-                      const QVariant& value) override {
-    return answered_change(change, value);
-  }
 
 private:
   std::vector<QPolygonF> outlines_;
