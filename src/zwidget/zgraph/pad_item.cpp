@@ -272,9 +272,8 @@ void GraphicsPadItem::lay_out_label() {
   const bool tall = room.height() > room.width();
   const double along = kLabelAlong * (tall ? room.height() : room.width());
   const double across = kLabelAcross * (tall ? room.width() : room.height());
-  const bool rimmed = label_rim_colour_.isValid();
-  const ShapedText number = shaped(spec_.number, rimmed);
-  const ShapedText name = shaped(spec_.pin_name, rimmed);
+  const ShapedText number = shaped(spec_.number, false);
+  const ShapedText name = shaped(spec_.pin_name, false);
   const bool two_rows = !spec_.number.isEmpty() && !spec_.pin_name.isEmpty();
   const auto fit = [&](const ShapedText& text, double height) {
     const QRectF ink = text.ink.boundingRect();
@@ -296,17 +295,27 @@ void GraphicsPadItem::lay_out_label() {
   QTransform place;
   place.translate(centre.x(), centre.y());
   place.rotate(-upright(spec_.turn + (tall ? 90 : 0)));
-  const QTransform number_place =
-      QTransform::fromScale(number_scale, number_scale) *
-      QTransform::fromTranslate(0, (number_height - total) / 2) * place;
-  const QTransform name_place =
-      QTransform::fromScale(name_scale, name_scale) *
-      QTransform::fromTranslate(0, (total - name_height) / 2) * place;
-  label_ = placed(number.ink, number_place, name.ink, name_place);
-  if (rimmed)
-    label_rim_ = placed(number.rim, number_place, name.rim, name_place);
+  number_place_ = QTransform::fromScale(number_scale, number_scale) *
+                  QTransform::fromTranslate(0, (number_height - total) / 2) *
+                  place;
+  name_place_ = QTransform::fromScale(name_scale, name_scale) *
+                QTransform::fromTranslate(0, (total - name_height) / 2) * place;
+  number_ink_ = number.ink;
+  name_ink_ = name.ink;
   label_height_ = spec_.number.isEmpty() ? name_height : number_height;
   label_centre_ = centre;
+}
+
+const GraphicsPadItem::PlacedLabel& GraphicsPadItem::placed_label() const {
+  if (placed_label_) return *placed_label_;
+  PlacedLabel label{placed(number_ink_, number_place_, name_ink_, name_place_),
+                    {}};
+  if (label_rim_colour_.isValid()) {
+    const QPainterPath number_rim = shaped(spec_.number, true).rim;
+    const QPainterPath name_rim = shaped(spec_.pin_name, true).rim;
+    label.rim = placed(number_rim, number_place_, name_rim, name_place_);
+  }
+  return placed_label_.emplace(std::move(label));
 }
 
 QRectF GraphicsPadItem::boundingRect() const {
@@ -333,7 +342,7 @@ void GraphicsPadItem::paint(QPainter* painter,
     for (std::size_t i = 1; i < outline_.size(); ++i)
       painter->drawPath(outline_[i]);
   }
-  if (!label_.isEmpty()) {
+  if (!number_ink_.isEmpty() || !name_ink_.isEmpty()) {
     const double pixels =
         QStyleOptionGraphicsItem::levelOfDetailFromTransform(base) *
         label_height_;
@@ -344,12 +353,13 @@ void GraphicsPadItem::paint(QPainter* painter,
               ? QTransform(-1, 0, 0, 1, 2 * label_centre_.x(), 0) * base
               : base);
       painter->setPen(Qt::NoPen);
-      if (!label_rim_.isEmpty()) {
+      const PlacedLabel& label = placed_label();
+      if (!label.rim.isEmpty()) {
         painter->setBrush(label_rim_colour_);
-        painter->drawPath(label_rim_);
+        painter->drawPath(label.rim);
       }
       painter->setBrush(label_colour_);
-      painter->drawPath(label_);
+      painter->drawPath(label.ink);
     }
   }
   painter->restore();

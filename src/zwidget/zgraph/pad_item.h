@@ -54,7 +54,14 @@ public:
   void cut_holes(const std::vector<Hole>& holes);
 
 private:
+  // The label's paths in the scene, ready to fill.
+  struct PlacedLabel {
+    QPainterPath ink;
+    QPainterPath rim;
+  };
+
   void lay_out_label();
+  const PlacedLabel& placed_label() const;
   QTransform outline_to_scene() const;
   QPainterPath to_scene(const QPainterPath& piece) const;
   // Cuts holes given in outline units out of every piece; `cut_before`
@@ -77,11 +84,16 @@ private:
   std::vector<QPainterPath> plain_;
   QRectF bounds_;
   Hole scene_hole_;
-  // The number, and the pin name under it, in scene units: shaped and
-  // placed once, filled in the label colour.
-  QPainterPath label_;
-  // The same grown by a rim, filled under it; empty without a rim colour.
-  QPainterPath label_rim_;
+  // The number, and the pin name under it, shaped, with where each goes.
+  QPainterPath number_ink_;
+  QPainterPath name_ink_;
+  QTransform number_place_;
+  QTransform name_place_;
+  // Placed in the scene at the first paint that shows the label: most
+  // labels of a large footprint are never drawn big enough to read, and
+  // small pictures show none. Filled in the label colour over its rim, which
+  // is empty without a rim colour.
+  mutable std::optional<PlacedLabel> placed_label_;
   QPointF label_centre_;
   // The number's height, for leaving out labels too small to read.
   double label_height_ = 0;

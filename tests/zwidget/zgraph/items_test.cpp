@@ -390,25 +390,28 @@ TEST(PadItem, BoundingRectangleHoldsTheTurnedPadAndPrimitives) {
 
 // Numbers on every pad type, connect pads too: inside the pad and centred
 // on it at every zoom, reading along its long side, and left out where they
-// would be smaller than a few pixels. A pin name goes under its number. The
-// pads are a 0.4 mm pitch QFP's.
+// would be smaller than a few pixels. A pin name goes under its number; a
+// rim, where the theme gives one, rings both. The pads are a 0.4 mm pitch
+// QFP's.
 TEST(PadItem, LabelFitsItsPadAtEveryZoomAndReadsAlongItsLongSide) {
+  const QColor rim(255, 0, 0);
   const struct {
     const char* type;
     double angle;
     QString pin_name;
-  } cases[] = {{"smd", 0, {}},
-               {"connect", 90, {}},
-               {"smd", 30, {}},
-               {"smd", 180, {}},
-               {"smd", 0, "VDD"}};
+    QColor rim;
+  } cases[] = {{"smd", 0, {}, {}},
+               {"connect", 90, {}, {}},
+               {"smd", 30, {}, {}},
+               {"smd", 180, {}, rim},
+               {"smd", 0, "VDD", rim}};
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.type << " " << c.angle);
     Pad pad{"roundrect", c.type, {1.5, 0.25}, k0, k0, c.angle};
     pad.number = "64";
     PadSpec spec = pad.spec();
     spec.pin_name = c.pin_name;
-    GraphicsPadItem item(spec, kInk);
+    GraphicsPadItem item(spec, kInk, Qt::white, c.rim);
     const QTransform turn = pad_turn(spec);
     for (const double scale : {10.0, 40.0, 100.0, 400.0}) {
       SCOPED_TRACE(scale);
@@ -421,8 +424,16 @@ TEST(PadItem, LabelFitsItsPadAtEveryZoomAndReadsAlongItsLongSide) {
         EXPECT_TRUE(label.isEmpty());
       else
         ASSERT_FALSE(label.isEmpty());
+      const QRectF ringed = image.extent([](const QColor& colour) {
+        return colour.red() > 200 && colour.green() < 60;
+      });
+      EXPECT_EQ(ringed.isEmpty(), label.isEmpty() || !c.rim.isValid());
       if (label.isEmpty()) continue;
       const double pixel = 1.5 / scale;
+      if (c.rim.isValid()) {
+        EXPECT_TRUE(
+            ringed.adjusted(-pixel, -pixel, pixel, pixel).contains(label));
+      }
       EXPECT_TRUE(item.boundingRect()
                       .adjusted(-pixel, -pixel, pixel, pixel)
                       .contains(label));
