@@ -66,14 +66,28 @@ ShapedText shaped(const QString& text, bool with_rim) {
 }
 
 // The room inside a pad for its label, unturned: a round end takes its
-// corners away.
-QSizeF label_room(const PadSpec& pad) {
+// corners away. A pin name shares the height with its number.
+struct LabelRoom {
+  double along = 0;
+  double row = 0;
+  bool tall = false;
+  bool two_rows = false;
+};
+
+LabelRoom label_room(const PadSpec& pad) {
   const bool round = pad.shape == PadShape::circle ||
                      pad.shape == PadShape::oval ||
                      (pad.shape == PadShape::custom &&
                       pad.options.anchor == QLatin1String("circle"));
-  const double keep = round ? 0.75 : 1.0;
-  return pad.size * keep;
+  const QSizeF room = pad.size * (round ? 0.75 : 1.0);
+  LabelRoom made;
+  made.tall = room.height() > room.width();
+  made.along = kLabelAlong * (made.tall ? room.height() : room.width());
+  const double across =
+      kLabelAcross * (made.tall ? room.width() : room.height());
+  made.two_rows = !pad.number.isEmpty() && !pad.pin_name.isEmpty();
+  made.row = made.two_rows ? across / (1 + kPinNameHeight) : across;
+  return made;
 }
 
 // An angle in degrees, counter-clockwise, turned by half turns into
@@ -158,7 +172,10 @@ GraphicsPadItem::GraphicsPadItem(const PadSpec& spec, const QColor& colour,
 
   const QRectF pad = pad_rect(spec_);
   bounds_ = rotation_.mapRect(pad);
-  lay_out_label();
+  // A label is never taller than its row.
+  if (spec_.shape != PadShape::other &&
+      !(spec_.number.isEmpty() && spec_.pin_name.isEmpty()))
+    label_reach_ = label_room(spec_).row;
   if (spec_.shape == PadShape::other) return;
 
   outline_ = pad_outline(spec_, kOutlineScale);
@@ -264,58 +281,60 @@ GraphicsPadItem::~GraphicsPadItem() = default;
 
 // Along the pad's long side, centred; a pin name under the number, both
 // turned to read from left to right or from bottom to top.
-void GraphicsPadItem::lay_out_label() {
-  if (spec_.shape == PadShape::other ||
-      (spec_.number.isEmpty() && spec_.pin_name.isEmpty()))
-    return;
-  const QSizeF room = label_room(spec_);
-  const bool tall = room.height() > room.width();
-  const double along = kLabelAlong * (tall ? room.height() : room.width());
-  const double across = kLabelAcross * (tall ? room.width() : room.height());
+GraphicsPadItem::Label GraphicsPadItem::lay_out_label() const {
+  const LabelRoom room = label_room(spec_);
   const ShapedText number = shaped(spec_.number, false);
   const ShapedText name = shaped(spec_.pin_name, false);
-  const bool two_rows = !spec_.number.isEmpty() && !spec_.pin_name.isEmpty();
   const auto fit = [&](const ShapedText& text, double height) {
     const QRectF ink = text.ink.boundingRect();
     if (ink.isEmpty()) return 0.0;
-    return std::min(along / ink.width(), height / ink.height());
+    return std::min(room.along / ink.width(), height / ink.height());
   };
-  const double row = two_rows ? across / (1 + kPinNameHeight) : across;
-  const double number_scale = fit(number, row);
+  const double number_scale = fit(number, room.row);
   const double name_scale =
-      std::min(fit(name, row * kPinNameHeight),
-               spec_.number.isEmpty() ? fit(name, row) : number_scale);
+      std::min(fit(name, room.row * kPinNameHeight),
+               spec_.number.isEmpty() ? fit(name, room.row) : number_scale);
   const double number_height =
       number.ink.boundingRect().height() * number_scale;
   const double name_height = name.ink.boundingRect().height() * name_scale;
   // The two rows centred together, a quarter of the name's height apart.
   const double total =
-      number_height + name_height + (two_rows ? name_height / 4 : 0);
-  const QPointF centre = rotation_.map(pad_rect(spec_).center());
+      number_height + name_height + (room.two_rows ? name_height / 4 : 0);
+  Label label;
+  label.centre = rotation_.map(pad_rect(spec_).center());
   QTransform place;
-  place.translate(centre.x(), centre.y());
-  place.rotate(-upright(spec_.turn + (tall ? 90 : 0)));
-  number_place_ = QTransform::fromScale(number_scale, number_scale) *
-                  QTransform::fromTranslate(0, (number_height - total) / 2) *
-                  place;
-  name_place_ = QTransform::fromScale(name_scale, name_scale) *
-                QTransform::fromTranslate(0, (total - name_height) / 2) * place;
-  number_ink_ = number.ink;
-  name_ink_ = name.ink;
-  label_height_ = spec_.number.isEmpty() ? name_height : number_height;
-  label_centre_ = centre;
+  place.translate(label.centre.x(), label.centre.y());
+  place.rotate(-upright(spec_.turn + (room.tall ? 90 : 0)));
+  label.number_place =
+      QTransform::fromScale(number_scale, number_scale) *
+      QTransform::fromTranslate(0, (number_height - total) / 2) * place;
+  label.name_place = QTransform::fromScale(name_scale, name_scale) *
+                     QTransform::fromTranslate(0, (total - name_height) / 2) *
+                     place;
+  label.number_ink = number.ink;
+  label.name_ink = name.ink;
+  label.height = spec_.number.isEmpty() ? name_height : number_height;
+  return label;
 }
 
-const GraphicsPadItem::PlacedLabel& GraphicsPadItem::placed_label() const {
+const GraphicsPadItem::Label& GraphicsPadItem::laid_out_label() const {
+  if (!label_) label_ = lay_out_label();
+  return *label_;
+}
+
+const GraphicsPadItem::PlacedLabel& GraphicsPadItem::placed_label(
+    const Label& label) const {
   if (placed_label_) return *placed_label_;
-  PlacedLabel label{placed(number_ink_, number_place_, name_ink_, name_place_),
-                    {}};
+  PlacedLabel made{placed(label.number_ink, label.number_place, label.name_ink,
+                          label.name_place),
+                   {}};
   if (label_rim_colour_.isValid()) {
     const QPainterPath number_rim = shaped(spec_.number, true).rim;
     const QPainterPath name_rim = shaped(spec_.pin_name, true).rim;
-    label.rim = placed(number_rim, number_place_, name_rim, name_place_);
+    made.rim =
+        placed(number_rim, label.number_place, name_rim, label.name_place);
   }
-  return placed_label_.emplace(std::move(label));
+  return placed_label_.emplace(std::move(made));
 }
 
 QRectF GraphicsPadItem::boundingRect() const {
@@ -342,24 +361,24 @@ void GraphicsPadItem::paint(QPainter* painter,
     for (std::size_t i = 1; i < outline_.size(); ++i)
       painter->drawPath(outline_[i]);
   }
-  if (!number_ink_.isEmpty() || !name_ink_.isEmpty()) {
-    const double pixels =
-        QStyleOptionGraphicsItem::levelOfDetailFromTransform(base) *
-        label_height_;
-    if (pixels >= kSmallestLabelPixels) {
+  const double scale =
+      QStyleOptionGraphicsItem::levelOfDetailFromTransform(base);
+  if (scale * label_reach_ >= kSmallestLabelPixels) {
+    const Label& label = laid_out_label();
+    if (scale * label.height >= kSmallestLabelPixels) {
       // A mirrored view, from below, still shows the numbers readable.
       painter->setTransform(
           base.determinant() < 0
-              ? QTransform(-1, 0, 0, 1, 2 * label_centre_.x(), 0) * base
+              ? QTransform(-1, 0, 0, 1, 2 * label.centre.x(), 0) * base
               : base);
       painter->setPen(Qt::NoPen);
-      const PlacedLabel& label = placed_label();
-      if (!label.rim.isEmpty()) {
+      const PlacedLabel& paths = placed_label(label);
+      if (!paths.rim.isEmpty()) {
         painter->setBrush(label_rim_colour_);
-        painter->drawPath(label.rim);
+        painter->drawPath(paths.rim);
       }
       painter->setBrush(label_colour_);
-      painter->drawPath(label.ink);
+      painter->drawPath(paths.ink);
     }
   }
   painter->restore();

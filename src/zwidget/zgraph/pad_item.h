@@ -54,14 +54,25 @@ public:
   void cut_holes(const std::vector<Hole>& holes);
 
 private:
+  // The number, and the pin name under it, shaped, with where each goes
+  // and the number's height.
+  struct Label {
+    QPainterPath number_ink;
+    QPainterPath name_ink;
+    QTransform number_place;
+    QTransform name_place;
+    QPointF centre;
+    double height = 0;
+  };
   // The label's paths in the scene, ready to fill.
   struct PlacedLabel {
     QPainterPath ink;
     QPainterPath rim;
   };
 
-  void lay_out_label();
-  const PlacedLabel& placed_label() const;
+  Label lay_out_label() const;
+  const Label& laid_out_label() const;
+  const PlacedLabel& placed_label(const Label& label) const;
   QTransform outline_to_scene() const;
   QPainterPath to_scene(const QPainterPath& piece) const;
   // Cuts holes given in outline units out of every piece; `cut_before`
@@ -84,19 +95,16 @@ private:
   std::vector<QPainterPath> plain_;
   QRectF bounds_;
   Hole scene_hole_;
-  // The number, and the pin name under it, shaped, with where each goes.
-  QPainterPath number_ink_;
-  QPainterPath name_ink_;
-  QTransform number_place_;
-  QTransform name_place_;
-  // Placed in the scene at the first paint that shows the label: most
-  // labels of a large footprint are never drawn big enough to read, and
-  // small pictures show none. Filled in the label colour over its rim, which
-  // is empty without a rim colour.
+  // The label is laid out at the first paint that could show it, and its
+  // paths placed in the scene at the first that does: most labels of a
+  // large footprint are never drawn big enough to read, and small pictures
+  // show none. Under `label_reach_` times the painter's scale, in pixels,
+  // no label is readable; none is laid out for a pad without one.
+  double label_reach_ = 0;
+  mutable std::optional<Label> label_;
+  // Filled in the label colour over its rim, which is empty without a rim
+  // colour.
   mutable std::optional<PlacedLabel> placed_label_;
-  QPointF label_centre_;
-  // The number's height, for leaving out labels too small to read.
-  double label_height_ = 0;
 };
 
 // Cuts every pad's hole out of the copper of every other pad stacked on it,
